@@ -1,0 +1,16 @@
+// The guarded allocator: every dynamic table and data buffer of the program comes from here.
+// A block of n bytes is zero-filled and framed by the 4-byte mark "$$$$" before and after it
+// (written, never checked). Its usable size can be asked back exactly and serves as the
+// capacity of a buffer sized earlier. Safe from any thread.
+#pragma once
+
+#include <cstdint>
+
+constexpr char GuardMark[4] = {'$', '$', '$', '$'};
+
+// n zeroed bytes framed by the marks; null when the heap refuses.
+void* GuardedAlloc(std::uint32_t n);
+// Returns a block to the heap; null is ignored.
+void GuardedFree(void* block);
+// The user bytes of a block from GuardedAlloc (0 for null).
+std::uint32_t GuardedSize(const void* block);

@@ -1,0 +1,35 @@
+// GBK text: conversion to and from Unicode (only the platform converts; everything else keeps
+// GBK bytes) and ASCII-only case folding that never touches either byte of a double-byte
+// GBK character.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace gbk {
+
+// True for a byte that starts a double-byte GBK character (0x81..0xFE).
+constexpr bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+// Conversions. Invalid input bytes become U+FFFD (to Unicode) or '?' (to GBK); never fail.
+std::string ToUtf8(std::string_view gbkText);
+std::string FromUtf8(std::string_view utf8Text);
+std::u16string ToUtf16(std::string_view gbkText);
+std::string FromUtf16(std::u16string_view utf16Text);
+
+// In-place ASCII case folding of a zero-terminated text, skipping both bytes of every
+// double-byte character. A null pointer is ignored.
+void UpperInPlace(char* text);
+void LowerInPlace(char* text);
+std::string Upper(std::string_view text);
+std::string Lower(std::string_view text);
+
+// Comparison with ASCII-only case folding (GBK bytes compare as they stand): <0, 0, >0.
+int CompareNoCase(std::string_view a, std::string_view b);
+inline bool EqualsNoCase(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
+
+// Length of the longest prefix of text that is at most maxBytes long and does not end inside a
+// double-byte character: used to cut GBK text into fixed fields.
+std::size_t CutLength(std::string_view text, std::size_t maxBytes);
+
+}  // namespace gbk
