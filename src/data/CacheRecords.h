@@ -1,0 +1,73 @@
+// Fixed-layout records of the per-instrument cache files that are not shared with the wire or
+// the market tables: the head and minute records of a day's trade details (.TRD), the minute of
+// the trend history (.trn), and the chart cycle codes that pick a bar file.
+// TradeRecord (20 bytes) and ChartBar (32 bytes) live in data/Records.h beside the other records.
+#pragma once
+
+#include <cstdint>
+
+#pragma pack(push, 1)
+
+// 16 bytes at the start of a .TRD file.
+struct TradeDetailsHeader {
+  float buyVolume;          // the day's buyer-initiated volume
+  float sellVolume;         // the day's seller-initiated volume
+  std::uint32_t refPrice;   // stored price given to the minutes before the first trade
+  float refAmount;          // cumulative amount or open interest before the first trade
+};
+static_assert(sizeof(TradeDetailsHeader) == 16);
+
+// 28 bytes, one per trading minute of today from index 0, after the .TRD header.
+struct TodayMinuteRecord {
+  std::uint32_t price;      // last price of the minute
+  float cumVolume;          // cumulative volume at the end of the minute
+  float cumAmount;          // cumulative amount, or the open interest, at the end of the minute
+  float cumTurnover;        // running sum of price x volume increment (average-price numerator)
+  std::uint32_t open;
+  std::uint32_t high;
+  std::uint32_t low;
+};
+static_assert(sizeof(TodayMinuteRecord) == 28);
+
+// 12 bytes: one minute of a day in the trend history and in a downloaded trend day.
+struct TrendDayMinute {
+  std::uint32_t price;
+  float volume;             // volume of the minute
+  float amount;             // amount of the minute (market kinds 1 and 6), else open interest
+};
+static_assert(sizeof(TrendDayMinute) == 12);
+
+#pragma pack(pop)
+
+// Chart periods. The bar files exist for 1 minute, 5 minutes, 60 minutes and days; every other
+// cycle is aggregated from one of them.
+enum ChartCycle : int {
+  kCycleTick = 0,
+  kCycle1Min = 1,
+  kCycle3Min = 2,
+  kCycleNMin = 3,
+  kCycle5Min = 4,
+  kCycle15Min = 5,
+  kCycle30Min = 6,
+  kCycle60Min = 7,
+  kCycleDay = 8,
+  kCycleWeek = 9,
+  kCycleMonth = 10,
+  kCycleQuarter = 11,
+  kCycleNDay = 12,
+  kCycle120Min = 13,
+  kCycle240Min = 14,
+};
+constexpr int kChartCycleCount = 15;
+
+// Bar file kinds: the chart cycle code of the file's own period.
+constexpr int kBarFile1Min = 1;
+constexpr int kBarFile5Min = 4;
+constexpr int kBarFile60Min = 7;
+constexpr int kBarFileDay = 8;
+
+constexpr std::uint32_t kTradeRecordSize = 20;
+constexpr std::uint32_t kTradeDetailsHeaderSize = sizeof(TradeDetailsHeader);
+constexpr std::uint32_t kTodayMinuteRecordSize = sizeof(TodayMinuteRecord);
+constexpr std::uint32_t kTrendDayMinuteSize = sizeof(TrendDayMinute);
+constexpr std::uint32_t kChartBarSize = 32;
