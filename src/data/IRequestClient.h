@@ -1,0 +1,70 @@
+// The request client as the market data store sees it: the blocking name-table download the
+// market loader runs, and the queued request operations the cache readers and data series
+// call. The data store declares it here and the network subsystem implements it, so that data
+// never depends on net. RequestClient is the process-wide client: null while offline.
+#pragma once
+
+#include <cstdint>
+
+struct NewsRecord;
+
+class IRequestClient {
+ public:
+  virtual ~IRequestClient() = default;
+
+  // Blocking download of market `market`'s name table into MarketTables[market] (names and
+  // count; the caller finishes the table with TMarketData::FinishNameTable), writing
+  // nametbl.<ext> (and nametble.<ext> for market number 3) through
+  // TMarketData::MarketFilePath. Returns the instrument count, or -1 on failure (the records
+  // received so far stay in memory and no file is written). Runs on the login worker.
+  virtual int DownloadNameTable(int market) = 0;
+
+  // The queued requests. Each decides itself whether the server must be asked (rights, a
+  // pending duplicate, the local cache) and returns without queuing otherwise. Nothing fails
+  // visibly; replies arrive later as MsgServerData. `requester` is the asking cell's or
+  // series' 32-bit id.
+  //
+  // Bars of chart cycle `cycle` (N its multiplier). `reserved` is 0 from every caller.
+  // `older` asks for history before the first bar held instead of bars after the last.
+  virtual void RequestHistoryBars(int market, int index, int reserved, int cycle, int n,
+                                  int older, std::uint32_t requester) = 0;
+  // The day's full tick list (.tik).
+  virtual void RequestTicks(int market, int index, std::uint32_t requester) = 0;
+  // The day's minute trade details (.TRD).
+  virtual void RequestTradeDetails(int market, int index, std::uint32_t requester) = 0;
+  // The newest `count` trades (.nnt); callers give 30.
+  virtual void RequestRecentTicks(int market, int index, int count, std::uint32_t requester) = 0;
+  // One past day's trend (`day` a PackedTime; its time bits are cleared).
+  virtual void RequestTrendDay(int market, int index, std::uint32_t day,
+                               std::uint32_t requester) = 0;
+  // Ex-rights records (.wgt).
+  virtual void RequestWeights(int market, int index, std::uint32_t requester) = 0;
+  // Broker queue of an instrument (markets of kind 6).
+  virtual void RequestBrokerQueue(int market, int index) = 0;
+  // News newer (older = false) or older than those held, of a category (0 = all).
+  virtual void RequestNews(bool older, int category) = 0;
+  // The text of a news item.
+  virtual void RequestNewsText(const NewsRecord& news) = 0;
+  // Information index n of an instrument; true when queued.
+  virtual bool RequestInfoMineIndex(int market, int index, int n, std::uint32_t requester) = 0;
+  // A piece of an information text file.
+  virtual void RequestInfoMineText(int market, int index, int selector, const char* fileName,
+                                   std::uint32_t offset, std::uint32_t length,
+                                   std::uint32_t requester) = 0;
+  // Notes list n, and one note of a list (16-byte note file name).
+  virtual void RequestNotesList(int n) = 0;
+  virtual void RequestNote(int listNumber, const char* noteFileName, int noteNumber) = 0;
+  // The name table of a market through the queue (not the blocking download).
+  virtual void RequestNameTable(int market) = 0;
+};
+
+// The process-wide request client; null while the program is offline. Set by the network
+// subsystem when it creates or replaces its client.
+extern IRequestClient* RequestClient;
+
+// Deletes the process-wide client and clears the pointer (the program is offline from then
+// on). The network subsystem may install a hook that does its own bookkeeping instead of the
+// plain delete (e.g. clearing its own pointer to the same object).
+void DiscardRequestClient();
+using DiscardRequestClientHook = void (*)();
+void SetDiscardRequestClientHook(DiscardRequestClientHook hook);
