@@ -1,0 +1,379 @@
+// Drawing under the Windows GDI names: device contexts on images (a window's backing image or a
+// memory bitmap), pens, brushes, fonts, text and blits, with the Windows rules: lines exclude
+// their end point, rectangles exclude right and bottom, SetROP2 modes combine pen and brush
+// colours with the pixels, COLORREF is 0x00BBGGRR. Fonts are chosen by face and pixel height;
+// faces this system lacks (宋体, 黑体, 隶书, Arial, Tahoma...) are mapped to installed fonts.
+// Text is GBK. Handles are ids checked against a registry: a dead or unknown handle makes a call
+// do nothing and return 0 / FALSE / null. Contexts and objects belong to the UI thread.
+#pragma once
+
+#include "platform/WinBase.h"
+
+#include <cstdint>
+
+// ---- Objects ----------------------------------------------------------------------------------
+constexpr int PS_SOLID = 0;
+constexpr int PS_DASH = 1;        // 18 on, 6 off (width 1)
+constexpr int PS_DOT = 2;         // 3 on, 3 off (width 1)
+constexpr int PS_DASHDOT = 3;
+constexpr int PS_DASHDOTDOT = 4;
+constexpr int PS_NULL = 5;
+constexpr int PS_INSIDEFRAME = 6;
+constexpr int PS_ALTERNATE = 8;   // every other pixel
+constexpr int PS_STYLE_MASK = 0x0000000F;
+
+constexpr UINT BS_SOLID = 0;
+constexpr UINT BS_NULL = 1;
+constexpr UINT BS_HOLLOW = 1;
+
+struct LOGPEN {
+  UINT lopnStyle;
+  POINT lopnWidth;   // x is the width
+  COLORREF lopnColor;
+};
+
+struct LOGBRUSH {
+  UINT lbStyle;
+  COLORREF lbColor;
+  std::uintptr_t lbHatch;
+};
+
+constexpr int LF_FACESIZE = 32;
+constexpr LONG FW_DONTCARE = 0;
+constexpr LONG FW_THIN = 100;
+constexpr LONG FW_LIGHT = 300;
+constexpr LONG FW_NORMAL = 400;
+constexpr LONG FW_MEDIUM = 500;
+constexpr LONG FW_SEMIBOLD = 600;
+constexpr LONG FW_BOLD = 700;
+constexpr LONG FW_HEAVY = 900;
+constexpr BYTE ANSI_CHARSET = 0;
+constexpr BYTE DEFAULT_CHARSET = 1;
+constexpr BYTE GB2312_CHARSET = 134;
+constexpr BYTE OUT_DEFAULT_PRECIS = 0;
+constexpr BYTE CLIP_DEFAULT_PRECIS = 0;
+constexpr BYTE DEFAULT_QUALITY = 0;
+constexpr BYTE NONANTIALIASED_QUALITY = 3;
+constexpr BYTE ANTIALIASED_QUALITY = 4;
+constexpr BYTE DEFAULT_PITCH = 0;
+constexpr BYTE FIXED_PITCH = 1;
+constexpr BYTE VARIABLE_PITCH = 2;
+constexpr BYTE FF_DONTCARE = 0x00;
+constexpr BYTE FF_ROMAN = 0x10;
+constexpr BYTE FF_SWISS = 0x20;
+constexpr BYTE FF_MODERN = 0x30;
+
+// lfHeight < 0: the character (em) height in pixels is -lfHeight; > 0: the cell height
+// (ascent + descent) is lfHeight; 0: a default of 12 pixels.
+struct LOGFONTA {
+  LONG lfHeight;
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  char lfFaceName[LF_FACESIZE];
+};
+
+struct TEXTMETRICA {
+  LONG tmHeight;
+  LONG tmAscent;
+  LONG tmDescent;
+  LONG tmInternalLeading;
+  LONG tmExternalLeading;
+  LONG tmAveCharWidth;
+  LONG tmMaxCharWidth;
+  LONG tmWeight;
+  LONG tmOverhang;
+  LONG tmDigitizedAspectX;
+  LONG tmDigitizedAspectY;
+  BYTE tmFirstChar;
+  BYTE tmLastChar;
+  BYTE tmDefaultChar;
+  BYTE tmBreakChar;
+  BYTE tmItalic;
+  BYTE tmUnderlined;
+  BYTE tmStruckOut;
+  BYTE tmPitchAndFamily;
+  BYTE tmCharSet;
+};
+
+struct BITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  void* bmBits;
+};
+
+// Null on failure (a width below 0 is taken as 0; width 0 or 1 draws one pixel wide).
+HPEN CreatePen(int style, int width, COLORREF color);
+HPEN CreatePenIndirect(const LOGPEN* pen);
+HBRUSH CreateSolidBrush(COLORREF color);
+HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight,
+                  DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
+                  DWORD outPrecision, DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily,
+                  LPCSTR faceName);
+HFONT CreateFontIndirectA(const LOGFONTA* font);
+// A 32-bit colour bitmap, black, of the given size; null when either side is below 1 or too big.
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
+
+constexpr int WHITE_BRUSH = 0;
+constexpr int LTGRAY_BRUSH = 1;
+constexpr int GRAY_BRUSH = 2;
+constexpr int DKGRAY_BRUSH = 3;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
+constexpr int HOLLOW_BRUSH = 5;
+constexpr int WHITE_PEN = 6;
+constexpr int BLACK_PEN = 7;
+constexpr int NULL_PEN = 8;
+constexpr int OEM_FIXED_FONT = 10;
+constexpr int ANSI_FIXED_FONT = 11;
+constexpr int ANSI_VAR_FONT = 12;
+constexpr int SYSTEM_FONT = 13;
+constexpr int DEVICE_DEFAULT_FONT = 14;
+constexpr int SYSTEM_FIXED_FONT = 16;
+constexpr int DEFAULT_GUI_FONT = 17;
+// Stock objects live for the whole process; DeleteObject on them does nothing.
+HGDIOBJ GetStockObject(int index);
+// Selects a pen, brush, font or bitmap (bitmaps into memory contexts only); returns the object it
+// replaces, or null on failure.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+// Frees the object. An object still selected into a context stays usable by that context until
+// it is replaced there; its handle is dead at once.
+BOOL DeleteObject(HGDIOBJ object);
+// Fills a LOGPEN, LOGBRUSH, LOGFONTA or BITMAP; returns the bytes written, 0 on failure.
+int GetObjectA(HGDIOBJ object, int size, void* buffer);
+constexpr UINT OBJ_PEN = 1;
+constexpr UINT OBJ_BRUSH = 2;
+constexpr UINT OBJ_DC = 3;
+constexpr UINT OBJ_FONT = 6;
+constexpr UINT OBJ_BITMAP = 7;
+constexpr UINT OBJ_MEMDC = 10;
+DWORD GetObjectType(HGDIOBJ object);
+HGDIOBJ GetCurrentObject(HDC dc, UINT type);
+
+// ---- Contexts ---------------------------------------------------------------------------------
+// A memory context holding a 1x1 bitmap until a bitmap is selected. Null on failure.
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);   // memory contexts
+int SaveDC(HDC dc);               // returns the saved level, 0 on failure
+BOOL RestoreDC(HDC dc, int level);   // -1 is the latest
+
+constexpr int R2_BLACK = 1;
+constexpr int R2_NOTMERGEPEN = 2;
+constexpr int R2_MASKNOTPEN = 3;
+constexpr int R2_NOTCOPYPEN = 4;
+constexpr int R2_MASKPENNOT = 5;
+constexpr int R2_NOT = 6;
+constexpr int R2_XORPEN = 7;
+constexpr int R2_NOTMASKPEN = 8;
+constexpr int R2_MASKPEN = 9;
+constexpr int R2_NOTXORPEN = 10;
+constexpr int R2_NOP = 11;
+constexpr int R2_MERGENOTPEN = 12;
+constexpr int R2_COPYPEN = 13;
+constexpr int R2_MERGEPENNOT = 14;
+constexpr int R2_MERGEPEN = 15;
+constexpr int R2_WHITE = 16;
+// Mix mode of pens and brushes (lines, outlines and fills of shapes; not text, FillRect or
+// blits). Returns the previous mode, 0 on failure.
+int SetROP2(HDC dc, int mode);
+int GetROP2(HDC dc);
+
+constexpr int TRANSPARENT = 1;
+constexpr int OPAQUE = 2;
+COLORREF SetTextColor(HDC dc, COLORREF color);   // previous, CLR_INVALID on failure
+COLORREF GetTextColor(HDC dc);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+COLORREF GetBkColor(HDC dc);
+int SetBkMode(HDC dc, int mode);   // previous, 0 on failure
+int GetBkMode(HDC dc);
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+
+constexpr UINT TA_NOUPDATECP = 0;
+constexpr UINT TA_UPDATECP = 1;
+constexpr UINT TA_LEFT = 0;
+constexpr UINT TA_RIGHT = 2;
+constexpr UINT TA_CENTER = 6;
+constexpr UINT TA_TOP = 0;
+constexpr UINT TA_BOTTOM = 8;
+constexpr UINT TA_BASELINE = 24;
+UINT SetTextAlign(HDC dc, UINT align);   // previous; GDI_ERROR on failure
+UINT GetTextAlign(HDC dc);
+constexpr UINT GDI_ERROR = 0xFFFFFFFF;
+
+// Coordinate origin of a context (device point of logical 0,0 is the viewport origin minus the
+// window origin). Returns FALSE on a dead context.
+BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* previous);
+BOOL GetViewportOrgEx(HDC dc, POINT* origin);
+BOOL SetWindowOrgEx(HDC dc, int x, int y, POINT* previous);
+BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* previous);
+
+// Clipping to rectangles (logical coordinates). Return the region kind: NULLREGION,
+// SIMPLEREGION, or ERROR on a dead context.
+constexpr int ERROR = 0;
+constexpr int NULLREGION = 1;
+constexpr int SIMPLEREGION = 2;
+constexpr int COMPLEXREGION = 3;
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
+int GetClipBox(HDC dc, RECT* rect);
+// Removes the clipping set by IntersectClipRect (a BeginPaint context keeps its update
+// rectangle). Only a null region is supported here.
+int SelectClipRgn(HDC dc, HRGN region);
+
+// ---- Drawing ----------------------------------------------------------------------------------
+BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
+BOOL GetCurrentPositionEx(HDC dc, POINT* position);
+// Draws from the current position to (x, y), which is not drawn, and moves there.
+BOOL LineTo(HDC dc, int x, int y);
+BOOL Polyline(HDC dc, const POINT* points, int count);   // the last point is not drawn
+BOOL PolylineTo(HDC dc, const POINT* points, int count);
+// Outline with the pen, interior with the brush, both through the ROP2 mode; the shape covers
+// left..right-1 and top..bottom-1.
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int cornerWidth, int cornerHeight);
+BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
+BOOL Polygon(HDC dc, const POINT* points, int count);
+BOOL Pie(HDC dc, int left, int top, int right, int bottom, int x1, int y1, int x2, int y2);
+BOOL Arc(HDC dc, int left, int top, int right, int bottom, int x1, int y1, int x2, int y2);
+// Copies the brush into the rectangle, right and bottom excluded, whatever the ROP2 mode. The
+// brush may be (HBRUSH)(COLOR_xxx + 1). Returns 0 on failure.
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+// A one-pixel frame with the brush just inside the rectangle.
+int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
+// Inverts the colours inside the rectangle.
+BOOL InvertRect(HDC dc, const RECT* rect);
+// Returns the colour set (CLR_INVALID outside the image) / read (CLR_INVALID outside).
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
+BOOL SetPixelV(HDC dc, int x, int y, COLORREF color);
+COLORREF GetPixel(HDC dc, int x, int y);
+
+// ---- Text -------------------------------------------------------------------------------------
+// Draws GBK text with its top-left at (x, y) (see SetTextAlign), filling its cell with the
+// background colour when the mode is OPAQUE. count is in bytes.
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count);
+constexpr UINT ETO_OPAQUE = 0x0002;
+constexpr UINT ETO_CLIPPED = 0x0004;
+BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count,
+                 const int* dx);
+// Width and height of the text with the selected font; FALSE on a dead context.
+BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, SIZE* size);
+BOOL GetTextExtentPointA(HDC dc, LPCSTR text, int count, SIZE* size);
+BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics);
+int GetTextFaceA(HDC dc, int size, LPSTR face);
+
+constexpr UINT DT_TOP = 0x00000000;
+constexpr UINT DT_LEFT = 0x00000000;
+constexpr UINT DT_CENTER = 0x00000001;
+constexpr UINT DT_RIGHT = 0x00000002;
+constexpr UINT DT_VCENTER = 0x00000004;
+constexpr UINT DT_BOTTOM = 0x00000008;
+constexpr UINT DT_WORDBREAK = 0x00000010;
+constexpr UINT DT_SINGLELINE = 0x00000020;
+constexpr UINT DT_EXPANDTABS = 0x00000040;
+constexpr UINT DT_TABSTOP = 0x00000080;
+constexpr UINT DT_NOCLIP = 0x00000100;
+constexpr UINT DT_EXTERNALLEADING = 0x00000200;
+constexpr UINT DT_CALCRECT = 0x00000400;
+constexpr UINT DT_NOPREFIX = 0x00000800;
+constexpr UINT DT_INTERNAL = 0x00001000;
+constexpr UINT DT_EDITCONTROL = 0x00002000;
+constexpr UINT DT_PATH_ELLIPSIS = 0x00004000;
+constexpr UINT DT_END_ELLIPSIS = 0x00008000;
+constexpr UINT DT_MODIFYSTRING = 0x00010000;
+constexpr UINT DT_WORD_ELLIPSIS = 0x00040000;
+// Formats GBK text in the rectangle (count -1: up to the zero). DT_VCENTER and DT_BOTTOM apply
+// to single lines only. With DT_CALCRECT nothing is drawn: the rectangle's right and bottom are
+// set to fit the text (the width is kept with DT_WORDBREAK). Unless DT_NOPREFIX, "&x" draws x
+// and "&&" draws "&". Returns the height of the text, 0 on failure.
+int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format);
+
+// ---- Blits ------------------------------------------------------------------------------------
+constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr DWORD SRCPAINT = 0x00EE0086;
+constexpr DWORD SRCAND = 0x008800C6;
+constexpr DWORD SRCINVERT = 0x00660046;
+constexpr DWORD SRCERASE = 0x00440328;
+constexpr DWORD NOTSRCCOPY = 0x00330008;
+constexpr DWORD NOTSRCERASE = 0x001100A6;
+constexpr DWORD MERGEPAINT = 0x00BB0226;
+constexpr DWORD PATCOPY = 0x00F00021;
+constexpr DWORD PATINVERT = 0x005A0049;
+constexpr DWORD DSTINVERT = 0x00550009;
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
+// Copies between contexts (the same context allowed) combining source, destination and the
+// destination's brush by the raster operation above. FALSE on a dead context or an
+// unsupported operation.
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
+            DWORD rop);
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
+                int sourceY, int sourceWidth, int sourceHeight, DWORD rop);
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+constexpr int BLACKONWHITE = 1;
+constexpr int COLORONCOLOR = 3;
+constexpr int HALFTONE = 4;
+int SetStretchBltMode(HDC dc, int mode);   // accepted; stretching is nearest-pixel
+
+// ---- System colours and metrics ---------------------------------------------------------------
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_BACKGROUND = 1;
+constexpr int COLOR_ACTIVECAPTION = 2;
+constexpr int COLOR_INACTIVECAPTION = 3;
+constexpr int COLOR_MENU = 4;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWFRAME = 6;
+constexpr int COLOR_MENUTEXT = 7;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_CAPTIONTEXT = 9;
+constexpr int COLOR_ACTIVEBORDER = 10;
+constexpr int COLOR_INACTIVEBORDER = 11;
+constexpr int COLOR_APPWORKSPACE = 12;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_HIGHLIGHTTEXT = 14;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_BTNSHADOW = 16;
+constexpr int COLOR_GRAYTEXT = 17;
+constexpr int COLOR_BTNTEXT = 18;
+constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
+constexpr int COLOR_BTNHIGHLIGHT = 20;
+constexpr int COLOR_3DDKSHADOW = 21;
+constexpr int COLOR_3DLIGHT = 22;
+constexpr int COLOR_INFOTEXT = 23;
+constexpr int COLOR_INFOBK = 24;
+constexpr int COLOR_3DFACE = COLOR_BTNFACE;
+constexpr int COLOR_3DSHADOW = COLOR_BTNSHADOW;
+constexpr int COLOR_3DHIGHLIGHT = COLOR_BTNHIGHLIGHT;
+// The classic colour scheme; 0 for an unknown index.
+COLORREF GetSysColor(int index);
+HBRUSH GetSysColorBrush(int index);   // stock brush of that colour
+
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXVSCROLL = 2;
+constexpr int SM_CYHSCROLL = 3;
+constexpr int SM_CYCAPTION = 4;
+constexpr int SM_CXBORDER = 5;
+constexpr int SM_CYBORDER = 6;
+constexpr int SM_CXFRAME = 32;
+constexpr int SM_CYFRAME = 33;
+constexpr int SM_CYMENU = 15;
+constexpr int SM_CXDOUBLECLK = 36;
+constexpr int SM_CYDOUBLECLK = 37;
+// Screen size from the primary screen (1024x768 when there is none); small fixed values for the
+// rest.
+int GetSystemMetrics(int index);

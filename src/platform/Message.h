@@ -1,0 +1,39 @@
+// The UI thread's message queue beyond the Windows calls of WinUser.h: message hooks (the
+// application-level hook sees every message taken from the queue before it is dispatched),
+// pumping for tests and modal loops, and running a function on the UI thread.
+// Posted and generated messages (WM_PAINT, WM_TIMER, input) go through the hooks; messages sent
+// with SendMessageA do not.
+#pragma once
+
+#include "platform/WinUser.h"
+
+#include <functional>
+
+namespace platform {
+
+// A hook sees each message taken from the queue on the UI thread, before it is dispatched, and
+// may change it; returning true marks it handled, and it is then not dispatched. Hooks run
+// newest first. Returns an id for RemoveMessageHook (never 0).
+using MessageHook = std::function<bool(MSG& message)>;
+int AddMessageHook(MessageHook hook);
+void RemoveMessageHook(int id);
+
+// Handles what is waiting now: sent messages from other threads, posted messages, due timers,
+// Qt events (input, screen updates), then WM_PAINT for invalid windows. Does not wait. Returns
+// the number of queued messages dispatched. UI thread only.
+int ProcessPendingMessages();
+// Pumps (waiting for events) until the predicate holds or the time is up; returns the
+// predicate's last value. UI thread only.
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds);
+// Pumps for the given time.
+void PumpMessagesFor(DWORD milliseconds);
+
+// Runs the function on the UI thread: at once when called there, otherwise queued ahead of
+// posted messages while the caller waits for it to finish. A function queued while the UI
+// thread never pumps again is never run; the caller then waits for ever, as with SendMessageA.
+void RunOnUiThread(const std::function<void()>& function);
+
+// Messages waiting in the queue (posted, input, timers), not counting WM_PAINT.
+int QueuedMessageCount();
+
+}  // namespace platform
