@@ -4,11 +4,9 @@
 // time because files and frames store these bytes as they stand.
 #pragma once
 
-#include <cstdint>
+#include "core/PackedTime.h"
 
-// Date and time of every record: bits 0-5 minute, 6-10 hour, 11-15 day, 16-19 month,
-// 20-31 year. The calendar operations live in core/PackedTime.h.
-using PackedTime = std::uint32_t;
+#include <cstdint>
 
 constexpr int kMaxMarkets = 48;
 constexpr int kMaxCategories = 15;

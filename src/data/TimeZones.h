@@ -30,7 +30,7 @@ extern TimeZoneTable TimeZones;
 // Reads systime.dat into the table (a short file is read as far as it goes, the rest zero),
 // clamps zoneCount to 32 and every offset to +/-23, forces the name terminators, then applies
 // the saved [Parameter] TimeZone (0 when it is negative or not below zoneCount) and writes it
-// back. Returns false, leaving the table as it was, when the file does not open.
+// back. A file with no zones applies nothing: every effective offset is 0. Returns false, leaving the table as it was, when the file does not open.
 bool LoadTimeZoneTable(TimeZoneTable* table);
 
 // Rebuilds `effective` for zone z (z = 0: each category's own entry; otherwise the zone's
