@@ -1,7 +1,9 @@
 // The guarded allocator: every dynamic table and data buffer of the program comes from here.
 // A block of n bytes is zero-filled and framed by the 4-byte mark "$$$$" before and after it
 // (written, never checked). Its usable size can be asked back exactly and serves as the
-// capacity of a buffer sized earlier. Safe from any thread.
+// capacity of a buffer sized earlier. User bytes are 16-byte aligned (the leading mark sits in
+// the 4 bytes right before them), so tables of doubles and 64-bit values may live here.
+// Safe from any thread.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,10 @@
 // Memory, time, threads, synchronisation and process calls of the platform.
 // The clock and the tick source are replaceable for tests (SetClockForTest, SetTickSourceForTest).
+// Thread and event handles live in the shared handle table (platform/HandleTable.h) and are
+// closed with CloseHandle. Calls that fail set GetLastError.
 #pragma once
 
+#include "platform/HandleTable.h"
 #include "platform/WinBase.h"
 
 #include <cstdint>
@@ -19,6 +22,8 @@ constexpr DWORD MEM_RESERVE = 0x2000;
 constexpr DWORD MEM_DECOMMIT = 0x4000;
 constexpr DWORD MEM_RELEASE = 0x8000;
 // Reserves and/or commits address space. Committed pages read as zero. Null on failure.
+// MEM_COMMIT alone with an address commits pages inside an earlier reservation (contents of
+// pages already committed are kept); protections are PAGE_NOACCESS/READONLY/READWRITE.
 LPVOID VirtualAlloc(LPVOID address, std::size_t bytes, DWORD allocationType, DWORD protect);
 // MEM_DECOMMIT frees the pages of a range (they read as zero when committed again);
 // MEM_RELEASE with size 0 releases a whole reservation made by VirtualAlloc.
@@ -51,20 +56,40 @@ std::int64_t NowUtcMilliseconds();
 
 // ---- Threads and synchronisation ----------------------------------------------------------
 using ThreadProc = unsigned (*)(void* argument);
-// Starts a thread; returns its handle (close it with CloseHandle) or 0 on failure.
+constexpr unsigned CREATE_SUSPENDED = 0x4;
+constexpr DWORD STILL_ACTIVE = 259;
+// Starts a thread; returns its handle (close it with CloseHandle) or 0 on failure. Closing the
+// handle neither ends nor detaches anything: the thread runs on. With CREATE_SUSPENDED the
+// procedure starts at ResumeThread. The stack size and security are ignored.
 UINT_PTR _beginthreadex(void* security, unsigned stackSize, ThreadProc proc, void* argument,
                         unsigned initFlag, unsigned* threadId);
+// Lets a thread started suspended run; returns the previous suspend count (1 or 0),
+// 0xFFFFFFFF for a handle that is not a thread.
+DWORD ResumeThread(HANDLE thread);
+// A nonzero id of the calling thread, the one _beginthreadex reported for threads it started.
 DWORD GetCurrentThreadId();
 
 constexpr DWORD INFINITE = 0xFFFFFFFFu;
 constexpr DWORD WAIT_OBJECT_0 = 0;
 constexpr DWORD WAIT_TIMEOUT = 258;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
-// Waits for a thread to end or an event to be signalled.
+// Waits for a thread to end or an event to be signalled: WAIT_OBJECT_0, WAIT_TIMEOUT, or
+// WAIT_FAILED for a handle that is not waitable. A wait on an automatic-reset event resets it.
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+// STILL_ACTIVE while the thread runs, then its procedure's result. FALSE for a bad handle.
 BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
 
-// Recursive critical section.
+namespace kernel {
+// Kernel objects that WaitForSingleObject can wait on (threads, events; other platform units
+// may add their own, e.g. processes). WaitFor returns WAIT_OBJECT_0 or WAIT_TIMEOUT.
+class WaitableObject : public handles::KernelObject {
+ public:
+  virtual DWORD WaitFor(DWORD milliseconds) = 0;
+};
+}  // namespace kernel
+
+// Recursive critical section. A zeroed section that was never initialised also works (it is
+// set up on first use); DeleteCriticalSection frees it.
 struct CRITICAL_SECTION {
   void* impl = nullptr;
 };
@@ -74,7 +99,8 @@ void EnterCriticalSection(CRITICAL_SECTION* section);
 BOOL TryEnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 
-// Events: manual or automatic reset. Null on failure.
+// Events: manual or automatic reset. Null on failure. Names are ignored (every call makes a
+// new event). SetEvent/ResetEvent return FALSE for a handle that is not an event.
 HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState, LPCSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
@@ -85,23 +111,39 @@ LONG InterlockedExchange(volatile LONG* target, LONG value);
 LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG comparand);
 
 // ---- Process ------------------------------------------------------------------------------
-// The executable's own path in Windows form (GBK, backslashes); returns its length, 0 on failure.
+// Windows form of a POSIX path is paths::ToWindows: "/opt/zuvo/bin" -> "\opt\zuvo\bin".
+//
+// The executable's own path in Windows form (GBK, backslashes); returns its length, 0 on
+// failure. When the buffer is too small the path is cut, zero-terminated, and size is returned
+// (ERROR_INSUFFICIENT_BUFFER): a result equal to size means the path could not be read whole.
+// Only the program's own module (null or GetModuleHandleA(nullptr)) is known.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+// The program's own module for a null name; null for any named module.
 HMODULE GetModuleHandleA(LPCSTR name);
-// Current directory in Windows form with backslashes (no trailing backslash).
+// Changes the process's current directory (a Windows-form path, resolved without regard to
+// case). FALSE when it is not an existing directory.
 BOOL SetCurrentDirectoryA(LPCSTR path);
+// Current directory in Windows form with backslashes (no trailing backslash). Returns its
+// length; when the buffer is too small, the size needed including the zero (buffer untouched).
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
-// The absolute Windows-form path of a path; filePart (optional) points at its last component.
+// The absolute Windows-form path of a path, with "." and ".." folded away and without looking
+// at the disk; filePart (optional) points at its last component (null when the path ends with
+// a separator). Return values as GetCurrentDirectoryA; 0 for a null or empty path.
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart);
+// Space on the disk that holds the directory (a folder not there yet is measured on the disk
+// of its nearest existing parent); null current directory. FALSE when nothing can be measured.
 BOOL GetDiskFreeSpaceExA(LPCSTR directory, ULONGLONG* freeToCaller, ULONGLONG* total, ULONGLONG* totalFree);
-// Temporary folder in Windows form, ending with a backslash; returns its length.
+// Temporary folder ($TMPDIR or /tmp) in Windows form, ending with a backslash; returns its
+// length, or the size needed including the zero when the buffer is too small.
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
 
 constexpr int CSIDL_APPDATA = 0x1A;
 constexpr int CSIDL_LOCAL_APPDATA = 0x1C;
 constexpr int CSIDL_PERSONAL = 0x05;
 // CSIDL_APPDATA and CSIDL_LOCAL_APPDATA map to the XDG data folder ($XDG_DATA_HOME or
-// ~/.local/share); the result is a Windows-form path without a trailing backslash.
+// ~/.local/share), CSIDL_PERSONAL to the home folder; the result (path must hold MAX_PATH
+// bytes) is a Windows-form path without a trailing backslash. The folder is created when
+// missing, as these folders always exist where the program came from. FALSE for other folders.
 BOOL SHGetSpecialFolderPathA(HWND owner, LPSTR path, int folder, BOOL create);
 
 namespace kernel {
