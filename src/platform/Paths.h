@@ -17,10 +17,31 @@ namespace paths {
 void SetInstallRoot(const std::string& posixRoot);
 std::string InstallRoot();
 
-// Maps a Windows-form GBK path to the POSIX path (UTF-8) that reaches the same file.
+// Maps a Windows-form GBK path to the absolute POSIX path (UTF-8) that reaches the same file.
 // Existing components are matched case-insensitively (an exact match wins); the remainder is
-// appended as given. Never fails; an empty input gives an empty result.
+// appended as given. "." and empty components are dropped and ".." removes the previous
+// component as Windows does, without looking at the disk (trusted program paths such as
+// "..\cfg\x" climb on purpose; use CheckedJoin for components from data). A path that starts
+// with a separator is an absolute POSIX path; "C:" maps to <root>/drive_c, whose folder is
+// created on first use (a drive always exists) and above which ".." does not climb.
+// Never fails; an empty input gives an empty result.
 std::string Resolve(std::string_view windowsPath);
+// Same, and tells whether every component was found in the directory cache: when it was, and
+// the file then turns out missing, the cache was stale (a change behind the platform's back);
+// the caller forgets the path (ForgetPath) and resolves once more.
+std::string Resolve(std::string_view windowsPath, bool* everyComponentFound);
+
+// Keep the directory cache current after the platform itself created, removed or renamed an
+// entry (POSIX paths as Resolve returns them). NoteRemoved of a directory also forgets the
+// listings under it.
+void NoteCreated(const std::string& posixPath);
+void NoteRemoved(const std::string& posixPath);
+// Forgets the cached listings of every directory along a path (a stale hit was found).
+void ForgetPath(const std::string& posixPath);
+
+// The Windows form of a POSIX path: UTF-8 names become GBK and '/' becomes '\'
+// ("/opt/zuvo/bin" -> "\opt\zuvo\bin"); Resolve maps it back to the same path.
+std::string ToWindows(std::string_view posixPath);
 
 // Forgets cached directory listings (under a folder, or all with an empty argument). The file
 // calls of the platform keep the cache current themselves; tests that change files behind the
@@ -28,8 +49,11 @@ std::string Resolve(std::string_view windowsPath);
 void InvalidateCache(const std::string& posixDir = {});
 
 // Joins a component that came from a file or the network (an instrument code, a file
-// extension, a market folder name) onto a trusted base. Refuses (returns false) components
-// that are empty, contain '\\', '/', ':', a control byte, or are "." or "..". GBK is allowed.
+// extension, a market folder name) onto a trusted Windows-form base with one '\\'. Refuses
+// (returns false, out untouched) components that are empty, contain '\\', '/', ':', a
+// wildcard or other character Windows forbids in names ('*', '?', '"', '<', '>', '|'), a
+// control byte, a lead byte with no trail byte, or are "." or "..". GBK is allowed: a trail
+// byte that happens to equal '\\' is part of its character, not a separator.
 bool CheckedJoin(std::string_view base, std::string_view component, std::string& out);
 
 // True when a component from untrusted data is safe to place in a path (see CheckedJoin).

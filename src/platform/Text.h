@@ -11,6 +11,15 @@ namespace gbk {
 // True for a byte that starts a double-byte GBK character (0x81..0xFE).
 constexpr bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
+// Bytes taken by the character that starts at text[at]: 2 for a lead byte followed by a valid
+// trail byte (0x40..0xFE except 0x7F), else 1. Path splitting and name checks use this one
+// rule, the decoder's, so no byte is read one way by one and another way by the other.
+constexpr std::size_t CharLength(std::string_view text, std::size_t at) {
+  if (!IsLeadByte(static_cast<unsigned char>(text[at])) || at + 1 >= text.size()) return 1;
+  unsigned char trail = static_cast<unsigned char>(text[at + 1]);
+  return trail >= 0x40 && trail <= 0xFE && trail != 0x7F ? 2 : 1;
+}
+
 // Conversions. Invalid input bytes become U+FFFD (to Unicode) or '?' (to GBK); never fail.
 std::string ToUtf8(std::string_view gbkText);
 std::string FromUtf8(std::string_view utf8Text);

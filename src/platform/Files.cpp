@@ -1,0 +1,1072 @@
+#include "platform/Files.h"
+
+#include "platform/HandleTable.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// ---- Kernel objects ---------------------------------------------------------------------
+
+class FileObject : public handles::KernelObject {
+ public:
+  FileObject(int fd, bool canRead, bool canWrite) : fd(fd), canRead(canRead), canWrite(canWrite) {}
+  ~FileObject() override { ::close(fd); }
+  const int fd;
+  const bool canRead;
+  const bool canWrite;
+};
+
+class MappingObject : public handles::KernelObject {
+ public:
+  MappingObject(int fd, bool writable, std::uint64_t size) : fd(fd), writable(writable), size(size) {}
+  ~MappingObject() override { ::close(fd); }
+  const int fd;   // a duplicate: the mapping outlives the file handle it was made from
+  const bool writable;
+  const std::uint64_t size;
+};
+
+class FindObject : public handles::KernelObject {
+ public:
+  std::vector<WIN32_FIND_DATAA> entries;
+  std::size_t next = 0;
+  std::mutex lock;
+};
+
+std::shared_ptr<FileObject> LookupFile(HANDLE handle) {
+  auto file = handles::LookupAs<FileObject>(handle);
+  if (!file) SetLastError(ERROR_INVALID_HANDLE);
+  return file;
+}
+
+// ---- Mapped views -----------------------------------------------------------------------
+
+using FileKey = std::pair<dev_t, ino_t>;
+
+struct View {
+  void* base;
+  std::size_t length;
+  FileKey file;
+};
+
+struct ViewRegistry {
+  std::mutex lock;
+  std::map<const void*, View> byAddress;   // keyed by the address handed to the caller
+  std::map<FileKey, int> viewsPerFile;
+};
+
+ViewRegistry& Views() {
+  static ViewRegistry* registry = new ViewRegistry;
+  return *registry;
+}
+
+bool FileHasViews(const struct stat& info) {
+  ViewRegistry& views = Views();
+  std::lock_guard guard(views.lock);
+  auto found = views.viewsPerFile.find({info.st_dev, info.st_ino});
+  return found != views.viewsPerFile.end() && found->second > 0;
+}
+
+// ---- Errors and paths -------------------------------------------------------------------
+
+DWORD ErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case ENOSPC: case EDQUOT: case EFBIG: return ERROR_DISK_FULL;
+    case EMFILE: case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENAMETOOLONG: case EILSEQ: return ERROR_INVALID_NAME;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    default: return ERROR_ACCESS_DENIED;
+  }
+}
+
+std::string ParentOf(const std::string& posixPath) {
+  auto slash = posixPath.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : posixPath.substr(0, slash);
+}
+
+// Where the last component of a Windows-form path starts: after the last separator or the
+// drive colon; a trail byte equal to '\\' belongs to its character.
+std::size_t LastComponentStart(std::string_view windowsPath) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < windowsPath.size(); ++i) {
+    if (gbk::CharLength(windowsPath, i) == 2) {
+      ++i;
+      continue;
+    }
+    if (windowsPath[i] == '\\' || windowsPath[i] == '/' || (i == 1 && windowsPath[i] == ':')) start = i + 1;
+  }
+  return start;
+}
+
+bool IsDirectory(const std::string& posixPath) {
+  struct stat info;
+  return stat(posixPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Sets the error of a failed call on a path: a missing entry in a missing folder is
+// ERROR_PATH_NOT_FOUND, as Windows reports it.
+void SetPathError(int error, const std::string& resolved) {
+  if (error == ENOENT && !IsDirectory(ParentOf(resolved))) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return;
+  }
+  SetLastError(ErrorFromErrno(error));
+}
+
+// Runs an operation on the resolved path; when it fails because the entry is missing although
+// every component came from the directory cache, the cache was stale (a change made behind the
+// platform's back): forget the path and try once more. Returns the operation's result with
+// errno kept from the last attempt.
+template <class Operation>
+auto OnPath(LPCSTR windowsPath, std::string& resolved, Operation operation) {
+  bool cached = false;
+  resolved = paths::Resolve(windowsPath, &cached);
+  auto result = operation(resolved);
+  if (result < 0 && cached && (errno == ENOENT || errno == ENOTDIR)) {
+    int error = errno;
+    paths::ForgetPath(resolved);
+    std::string again = paths::Resolve(windowsPath);
+    if (again != resolved) {
+      resolved = std::move(again);
+      result = operation(resolved);
+    } else {
+      errno = error;
+    }
+  }
+  return result;
+}
+
+// ---- Time conversion --------------------------------------------------------------------
+
+constexpr std::int64_t kTicksPerSecond = 10'000'000;
+// 100-ns ticks from 1601-01-01 to 1970-01-01.
+constexpr std::int64_t kUnixEpochTicks = 116'444'736'000'000'000LL;
+constexpr std::int64_t kDaysFrom1601To1970 = 134'774;
+
+std::uint64_t TicksOf(const FILETIME& time) {
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME FileTimeOf(std::uint64_t ticks) {
+  return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+}
+
+FILETIME FileTimeFromTimespec(const timespec& time) {
+  std::int64_t ticks = static_cast<std::int64_t>(time.tv_sec) * kTicksPerSecond + time.tv_nsec / 100 + kUnixEpochTicks;
+  return FileTimeOf(ticks < 0 ? 0 : static_cast<std::uint64_t>(ticks));
+}
+
+timespec TimespecFromFileTime(const FILETIME& time) {
+  std::int64_t unixTicks = static_cast<std::int64_t>(TicksOf(time)) - kUnixEpochTicks;
+  std::int64_t seconds = unixTicks / kTicksPerSecond;
+  std::int64_t remainder = unixTicks % kTicksPerSecond;
+  if (remainder < 0) {
+    remainder += kTicksPerSecond;
+    --seconds;
+  }
+  return timespec{static_cast<time_t>(seconds), static_cast<long>(remainder * 100)};
+}
+
+// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian calendar).
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+  unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {
+  days += 719468;
+  std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
+  unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  year = static_cast<std::int64_t>(yearOfEra) + era * 400;
+  unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  unsigned monthIndex = (5 * dayOfYear + 2) / 153;
+  day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+  month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+  year += month <= 2;
+}
+
+unsigned DaysInMonth(unsigned year, unsigned month) {
+  static constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// ---- Find patterns ----------------------------------------------------------------------
+
+// The characters of a GBK text: one or two bytes each.
+std::vector<std::string_view> Characters(std::string_view text) {
+  std::vector<std::string_view> out;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t width = gbk::CharLength(text, i);
+    out.push_back(text.substr(i, width));
+    i += width;
+  }
+  return out;
+}
+
+bool SameCharacter(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.size() == 2) return a == b;
+  return gbk::EqualsNoCase(a, b);
+}
+
+// '*' matches any run of characters, '?' exactly one.
+bool MatchCharacters(const std::vector<std::string_view>& pattern, const std::vector<std::string_view>& name) {
+  std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == "*") {
+      starP = p++;
+      starN = n;
+    } else if (p < pattern.size() && (pattern[p] == "?" || SameCharacter(pattern[p], name[n]))) {
+      ++p;
+      ++n;
+    } else if (starP != std::string::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == "*") ++p;
+  return p == pattern.size();
+}
+
+bool MatchPattern(std::string_view pattern, std::string_view name) {
+  if (pattern == "*" || pattern == "*.*") return true;
+  auto nameChars = Characters(name);
+  if (MatchCharacters(Characters(pattern), nameChars)) return true;
+  // "x.*" also matches "x", as Windows matches a name without extension.
+  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*")
+    return MatchCharacters(Characters(pattern.substr(0, pattern.size() - 2)), nameChars);
+  return false;
+}
+
+void FillFindData(const struct stat& info, const std::string& gbkName, WIN32_FIND_DATAA& data) {
+  std::memset(&data, 0, sizeof data);
+  if (S_ISDIR(info.st_mode)) {
+    data.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+  } else {
+    data.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    if (!(info.st_mode & S_IWUSR)) data.dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
+    auto size = static_cast<std::uint64_t>(info.st_size);
+    data.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  }
+  data.ftLastWriteTime = FileTimeFromTimespec(info.st_mtim);
+  data.ftCreationTime = data.ftLastWriteTime;
+  data.ftLastAccessTime = data.ftLastWriteTime;
+  std::size_t length = gbk::CutLength(gbkName, MAX_PATH - 1);
+  std::memcpy(data.cFileName, gbkName.data(), length);
+}
+
+// ---- Writing through a temporary file ---------------------------------------------------
+
+std::atomic<int> atomicReplaceFault{0};
+
+// Creates a hidden temporary file in the folder of target; -1 with errno on failure.
+int CreateTempBeside(const std::string& target, std::string& tempPath) {
+  tempPath = ParentOf(target) + "/.zuvo-tmp-XXXXXX";
+  return mkostemp(tempPath.data(), O_CLOEXEC);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t bytes) {
+  while (bytes > 0) {
+    ssize_t written = ::write(fd, data, bytes);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    bytes -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+void SyncDirectory(const std::string& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+// ---- Files --------------------------------------------------------------------------------
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile) {
+  if (!path || !*path) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  bool canRead = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
+  bool canWrite = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
+  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING || (disposition == TRUNCATE_EXISTING && !canWrite)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  int accessFlags = (canRead && canWrite ? O_RDWR : canWrite ? O_WRONLY : O_RDONLY) | O_CLOEXEC;
+  bool existed = false;
+  bool created = false;
+  std::string resolved;
+  int fd = OnPath(path, resolved, [&](const std::string& target) {
+    existed = created = false;
+    switch (disposition) {
+      case CREATE_NEW:
+        created = true;
+        return ::open(target.c_str(), accessFlags | O_CREAT | O_EXCL, 0666);
+      case CREATE_ALWAYS:
+      case OPEN_ALWAYS:
+        for (int attempt = 0; attempt < 3; ++attempt) {
+          int opened = ::open(target.c_str(), accessFlags | (disposition == CREATE_ALWAYS ? O_TRUNC : 0));
+          if (opened >= 0) {
+            existed = true;
+            return opened;
+          }
+          if (errno != ENOENT) return -1;
+          opened = ::open(target.c_str(), accessFlags | O_CREAT | O_EXCL, 0666);
+          if (opened >= 0 || errno != EEXIST) {
+            created = opened >= 0;
+            return opened;
+          }
+          // Created by someone else in between: open it as existing.
+        }
+        return -1;
+      case TRUNCATE_EXISTING:
+        return ::open(target.c_str(), accessFlags | O_TRUNC);
+      default:
+        return ::open(target.c_str(), accessFlags);
+    }
+  });
+  if (fd < 0) {
+    if (disposition == CREATE_NEW && errno == EEXIST)
+      SetLastError(ERROR_FILE_EXISTS);
+    else
+      SetPathError(errno, resolved);
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (created) paths::NoteCreated(resolved);
+  HANDLE handle = handles::Register(std::make_shared<FileObject>(fd, canRead, canWrite));
+  if (!handle) return INVALID_HANDLE_VALUE;   // the object closed the descriptor
+  SetLastError(existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS
+                                                                                       : ERROR_SUCCESS);
+  return handle;
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, DWORD* read, OVERLAPPED* overlapped) {
+  if (read) *read = 0;
+  auto object = LookupFile(file);
+  if (!object) return FALSE;
+  if (!object->canRead) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!buffer && toRead > 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  DWORD done = 0;
+  while (done < toRead) {
+    ssize_t count = ::read(object->fd, static_cast<char*>(buffer) + done, toRead - done);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      int error = errno;
+      if (read) *read = done;
+      SetLastError(error == EIO ? ERROR_READ_FAULT : ErrorFromErrno(error));
+      return FALSE;
+    }
+    if (count == 0) break;
+    done += static_cast<DWORD>(count);
+  }
+  if (read) *read = done;
+  return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, DWORD* written, OVERLAPPED* overlapped) {
+  if (written) *written = 0;
+  auto object = LookupFile(file);
+  if (!object) return FALSE;
+  if (!object->canWrite) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!buffer && toWrite > 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  DWORD done = 0;
+  while (done < toWrite) {
+    ssize_t count = ::write(object->fd, static_cast<const char*>(buffer) + done, toWrite - done);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      int error = errno;
+      if (written) *written = done;
+      SetLastError(error == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(error));
+      return FALSE;
+    }
+    done += static_cast<DWORD>(count);
+  }
+  if (written) *written = done;
+  return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method) {
+  auto object = LookupFile(file);
+  if (!object) return INVALID_SET_FILE_POINTER;
+  std::int64_t move = distanceHigh
+      ? static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<DWORD>(*distanceHigh)) << 32) |
+                                  static_cast<DWORD>(distance))
+      : static_cast<std::int64_t>(distance);
+  std::int64_t base = 0;
+  if (method == FILE_CURRENT) {
+    base = lseek(object->fd, 0, SEEK_CUR);
+  } else if (method == FILE_END) {
+    struct stat info;
+    base = fstat(object->fd, &info) == 0 ? info.st_size : -1;
+  } else if (method != FILE_BEGIN) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (base < 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return INVALID_SET_FILE_POINTER;
+  }
+  std::int64_t target = base + move;
+  if (target < 0) {
+    SetLastError(ERROR_NEGATIVE_SEEK);
+    return INVALID_SET_FILE_POINTER;
+  }
+  // Without the high half the caller cannot tell 0xFFFFFFFF from failure, nor see past 4 GB.
+  if (!distanceHigh && target >= static_cast<std::int64_t>(INVALID_SET_FILE_POINTER)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (lseek(object->fd, target, SEEK_SET) < 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<std::uint64_t>(target) >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(static_cast<std::uint64_t>(target) & 0xFFFFFFFFu);
+}
+
+BOOL SetEndOfFile(HANDLE file) {
+  auto object = LookupFile(file);
+  if (!object) return FALSE;
+  if (!object->canWrite) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  off_t position = lseek(object->fd, 0, SEEK_CUR);
+  struct stat info;
+  if (position < 0 || fstat(object->fd, &info) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  // Cutting pages from under a mapped view would make touching them fatal.
+  if (position < info.st_size && FileHasViews(info)) {
+    SetLastError(ERROR_USER_MAPPED_FILE);
+    return FALSE;
+  }
+  if (ftruncate(object->fd, position) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+DWORD GetFileSize(HANDLE file, DWORD* sizeHigh) {
+  auto object = LookupFile(file);
+  struct stat info;
+  if (!object || fstat(object->fd, &info) != 0) {
+    if (object) SetLastError(ErrorFromErrno(errno));
+    if (sizeHigh) *sizeHigh = 0;
+    return INVALID_FILE_SIZE;
+  }
+  auto size = static_cast<std::uint64_t>(info.st_size);
+  if (sizeHigh) *sizeHigh = static_cast<DWORD>(size >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(size & 0xFFFFFFFFu);
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+  auto object = LookupFile(file);
+  if (!object) return FALSE;
+  if (fsync(object->fd) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CloseHandle(HANDLE handle) { return handles::Close(handle) ? TRUE : FALSE; }
+
+// ---- Entries ------------------------------------------------------------------------------
+
+DWORD GetFileAttributesA(LPCSTR path) {
+  if (!path || !*path) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  struct stat info;
+  std::string resolved;
+  if (OnPath(path, resolved, [&](const std::string& target) { return stat(target.c_str(), &info); }) != 0) {
+    SetPathError(errno, resolved);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+  if (!(info.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
+  return attributes;
+}
+
+BOOL CreateDirectoryA(LPCSTR path, SECURITY_ATTRIBUTES* security) {
+  if (!path || !*path) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  std::string resolved;
+  if (OnPath(path, resolved, [](const std::string& target) { return mkdir(target.c_str(), 0777); }) != 0) {
+    SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
+    return FALSE;
+  }
+  paths::NoteCreated(resolved);
+  return TRUE;
+}
+
+BOOL RemoveDirectoryA(LPCSTR path) {
+  if (!path || !*path) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  std::string resolved;
+  if (OnPath(path, resolved, [](const std::string& target) { return rmdir(target.c_str()); }) != 0) {
+    SetLastError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ErrorFromErrno(errno));
+    return FALSE;
+  }
+  paths::NoteRemoved(resolved);
+  return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR path) {
+  if (!path || !*path) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  std::string resolved;
+  int result = OnPath(path, resolved, [](const std::string& target) {
+    struct stat info;
+    if (lstat(target.c_str(), &info) != 0) return -1;
+    if (S_ISDIR(info.st_mode)) {
+      errno = EISDIR;
+      return -1;
+    }
+    return unlink(target.c_str());
+  });
+  if (result != 0) {
+    SetPathError(errno, resolved);
+    return FALSE;
+  }
+  paths::NoteRemoved(resolved);
+  return TRUE;
+}
+
+BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+  if (!from || !*from || !to || !*to) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  std::string source;
+  int in = OnPath(from, source, [](const std::string& target) { return ::open(target.c_str(), O_RDONLY | O_CLOEXEC); });
+  if (in < 0) {
+    SetPathError(errno, source);
+    return FALSE;
+  }
+  struct stat sourceInfo;
+  if (fstat(in, &sourceInfo) != 0 || S_ISDIR(sourceInfo.st_mode)) {
+    ::close(in);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  std::string target = paths::Resolve(to);
+  struct stat targetInfo;
+  bool targetExists = stat(target.c_str(), &targetInfo) == 0;
+  if (targetExists) {
+    // Copying a file onto itself (another spelling of the same name) would empty it.
+    if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) {
+      ::close(in);
+      SetLastError(ERROR_SHARING_VIOLATION);
+      return FALSE;
+    }
+    if (failIfExists) {
+      ::close(in);
+      SetLastError(ERROR_FILE_EXISTS);
+      return FALSE;
+    }
+    if (S_ISDIR(targetInfo.st_mode)) {
+      ::close(in);
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+  }
+  std::string temp;
+  int out = CreateTempBeside(target, temp);
+  if (out < 0) {
+    int error = errno;
+    ::close(in);
+    SetPathError(error, target);
+    return FALSE;
+  }
+  bool ok = true;
+  DWORD error = ERROR_SUCCESS;
+  char buffer[65536];
+  while (ok) {
+    ssize_t count = ::read(in, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      ok = false;
+      error = ERROR_READ_FAULT;
+    } else if (count == 0) {
+      break;
+    } else if (!WriteAll(out, buffer, static_cast<std::size_t>(count))) {
+      ok = false;
+      error = ErrorFromErrno(errno);
+    }
+  }
+  ::close(in);
+  if (ok) {
+    fchmod(out, sourceInfo.st_mode & 07777);
+    timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
+    futimens(out, times);
+    if (fsync(out) != 0) {
+      ok = false;
+      error = ErrorFromErrno(errno);
+    }
+  }
+  ::close(out);
+  if (ok) {
+    // With failIfExists a hard link refuses a target created meanwhile; else rename replaces.
+    int placed = failIfExists ? link(temp.c_str(), target.c_str()) : rename(temp.c_str(), target.c_str());
+    if (placed != 0) {
+      ok = false;
+      error = failIfExists && errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno);
+    }
+  }
+  if (!ok || failIfExists) unlink(temp.c_str());
+  if (!ok) {
+    SetLastError(error);
+    return FALSE;
+  }
+  paths::NoteCreated(target);
+  return TRUE;
+}
+
+BOOL MoveFileA(LPCSTR from, LPCSTR to) {
+  if (!from || !*from || !to || !*to) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  std::string source;
+  struct stat sourceInfo;
+  if (OnPath(from, source, [&](const std::string& target) { return lstat(target.c_str(), &sourceInfo); }) != 0) {
+    SetPathError(errno, source);
+    return FALSE;
+  }
+  std::string target = paths::Resolve(to);
+  if (target == source) {
+    // The target names the source itself under another case: rename to the spelling given.
+    std::string_view toText = to;
+    std::string name = gbk::ToUtf8(toText.substr(LastComponentStart(toText)));
+    target = ParentOf(source) + "/" + name;
+    if (name.empty() || target == source) return TRUE;
+    if (rename(source.c_str(), target.c_str()) != 0) {
+      SetLastError(ErrorFromErrno(errno));
+      return FALSE;
+    }
+  } else if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) {
+      SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
+      if (errno == ENOENT) SetPathError(errno, target);
+      return FALSE;
+    }
+    // A file system without no-replace renames: check, then rename.
+    struct stat targetInfo;
+    if (lstat(target.c_str(), &targetInfo) == 0) {
+      SetLastError(ERROR_ALREADY_EXISTS);
+      return FALSE;
+    }
+    if (rename(source.c_str(), target.c_str()) != 0) {
+      SetPathError(errno, target);
+      return FALSE;
+    }
+  }
+  paths::NoteRemoved(source);
+  paths::NoteCreated(target);
+  return TRUE;
+}
+
+// ---- Times --------------------------------------------------------------------------------
+
+BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* access, FILETIME* lastWrite) {
+  auto object = LookupFile(file);
+  if (!object) return FALSE;
+  struct stat info;
+  if (fstat(object->fd, &info) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  FILETIME written = FileTimeFromTimespec(info.st_mtim);
+  if (creation) *creation = written;
+  if (access) *access = written;
+  if (lastWrite) *lastWrite = written;
+  return TRUE;
+}
+
+BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* lastWrite) {
+  auto object = LookupFile(file);
+  if (!object) return FALSE;
+  if (!object->canWrite) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!lastWrite) return TRUE;
+  timespec times[2] = {{0, UTIME_OMIT}, TimespecFromFileTime(*lastWrite)};
+  if (futimens(object->fd, times) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime) {
+  if (!fileTime || !systemTime || (fileTime->dwHighDateTime & 0x80000000u)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::uint64_t ticks = TicksOf(*fileTime);
+  constexpr std::uint64_t kTicksPerDay = 86'400ULL * kTicksPerSecond;
+  auto days = static_cast<std::int64_t>(ticks / kTicksPerDay) - kDaysFrom1601To1970;
+  std::uint64_t dayTicks = ticks % kTicksPerDay;
+  std::int64_t year;
+  unsigned month, day;
+  CivilFromDays(days, year, month, day);
+  systemTime->wYear = static_cast<WORD>(year);
+  systemTime->wMonth = static_cast<WORD>(month);
+  systemTime->wDay = static_cast<WORD>(day);
+  systemTime->wDayOfWeek = static_cast<WORD>(((days % 7) + 7 + 4) % 7);   // 1970-01-01 was a Thursday
+  systemTime->wHour = static_cast<WORD>(dayTicks / (3600ULL * kTicksPerSecond));
+  systemTime->wMinute = static_cast<WORD>(dayTicks / (60ULL * kTicksPerSecond) % 60);
+  systemTime->wSecond = static_cast<WORD>(dayTicks / kTicksPerSecond % 60);
+  systemTime->wMilliseconds = static_cast<WORD>(dayTicks / 10'000 % 1000);
+  return TRUE;
+}
+
+BOOL SystemTimeToFileTime(const SYSTEMTIME* systemTime, FILETIME* fileTime) {
+  if (!systemTime || !fileTime) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const SYSTEMTIME& t = *systemTime;
+  if (t.wYear < 1601 || t.wYear > 30827 || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1 ||
+      t.wDay > DaysInMonth(t.wYear, t.wMonth) || t.wHour > 23 || t.wMinute > 59 || t.wSecond > 59 ||
+      t.wMilliseconds > 999) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::int64_t days = DaysFromCivil(t.wYear, t.wMonth, t.wDay) + kDaysFrom1601To1970;
+  std::uint64_t ticks = static_cast<std::uint64_t>(days) * 86'400ULL * kTicksPerSecond +
+                        (t.wHour * 3600ULL + t.wMinute * 60ULL + t.wSecond) * kTicksPerSecond +
+                        t.wMilliseconds * 10'000ULL;
+  *fileTime = FileTimeOf(ticks);
+  return TRUE;
+}
+
+// ---- Find ---------------------------------------------------------------------------------
+
+HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
+  if (!pattern || !*pattern || !data) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string_view text = pattern;
+  std::size_t nameStart = LastComponentStart(text);
+  std::string folder(text.substr(0, nameStart));
+  std::string namePattern(text.substr(nameStart));
+  if (folder.empty()) folder = ".";
+  if (namePattern.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string resolvedFolder;
+  DIR* dir = nullptr;
+  OnPath(folder.c_str(), resolvedFolder, [&](const std::string& target) {
+    dir = opendir(target.c_str());
+    return dir ? 0 : -1;
+  });
+  if (!dir) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  struct Found {
+    std::string upperName;
+    WIN32_FIND_DATAA data;
+  };
+  std::vector<Found> found;
+  while (dirent* entry = readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (resolvedFolder == "/" && (name == "." || name == "..")) continue;
+    std::string gbkName = gbk::FromUtf8(name);
+    if (!MatchPattern(namePattern, gbkName)) continue;
+    std::string full = resolvedFolder == "/" ? "/" + std::string(name) : resolvedFolder + "/" + std::string(name);
+    struct stat info;
+    if (stat(full.c_str(), &info) != 0 && lstat(full.c_str(), &info) != 0) continue;   // gone meanwhile
+    Found item;
+    item.upperName = gbk::Upper(gbkName);
+    FillFindData(info, gbkName, item.data);
+    found.push_back(std::move(item));
+  }
+  closedir(dir);
+  if (found.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.upperName < b.upperName; });
+  auto search = std::make_shared<FindObject>();
+  search->entries.reserve(found.size());
+  for (auto& item : found) search->entries.push_back(item.data);
+  *data = search->entries[0];
+  search->next = 1;
+  HANDLE handle = handles::Register(search);
+  if (!handle) return INVALID_HANDLE_VALUE;
+  SetLastError(ERROR_SUCCESS);
+  return handle;
+}
+
+BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data) {
+  auto search = handles::LookupAs<FindObject>(find);
+  if (!search || !data) {
+    SetLastError(search ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::lock_guard guard(search->lock);
+  if (search->next >= search->entries.size()) {
+    SetLastError(ERROR_NO_MORE_FILES);
+    return FALSE;
+  }
+  *data = search->entries[search->next++];
+  return TRUE;
+}
+
+BOOL FindClose(HANDLE find) {
+  if (!handles::LookupAs<FindObject>(find)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return handles::Close(find) ? TRUE : FALSE;
+}
+
+// ---- Mappings -----------------------------------------------------------------------------
+
+HANDLE CreateFileMappingA(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD protect, DWORD maxSizeHigh,
+                          DWORD maxSizeLow, LPCSTR name) {
+  DWORD protection = protect & 0xFF;
+  if (protection != PAGE_READONLY && protection != PAGE_READWRITE) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  bool writable = protection == PAGE_READWRITE;
+  std::uint64_t size = (static_cast<std::uint64_t>(maxSizeHigh) << 32) | maxSizeLow;
+  int fd = -1;
+  if (file == INVALID_HANDLE_VALUE) {
+    // Memory not backed by a named file: needs an explicit size.
+    if (size == 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    fd = memfd_create("zuvo-mapping", MFD_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
+      SetLastError(ErrorFromErrno(errno));
+      if (fd >= 0) ::close(fd);
+      return nullptr;
+    }
+  } else {
+    auto object = LookupFile(file);
+    if (!object) return nullptr;
+    if (!object->canRead || (writable && !object->canWrite)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+    struct stat info;
+    if (fstat(object->fd, &info) != 0) {
+      SetLastError(ErrorFromErrno(errno));
+      return nullptr;
+    }
+    auto fileSize = static_cast<std::uint64_t>(info.st_size);
+    if (size == 0) {
+      if (fileSize == 0) {
+        SetLastError(ERROR_FILE_INVALID);
+        return nullptr;
+      }
+      size = fileSize;
+    } else if (size > fileSize) {
+      if (!writable) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+      }
+      if (ftruncate(object->fd, static_cast<off_t>(size)) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return nullptr;
+      }
+    }
+    fd = fcntl(object->fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+      SetLastError(ErrorFromErrno(errno));
+      return nullptr;
+    }
+  }
+  return handles::Register(std::make_shared<MappingObject>(fd, writable, size));
+}
+
+LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, std::size_t bytes) {
+  auto object = handles::LookupAs<MappingObject>(mapping);
+  if (!object) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  bool write = (access & FILE_MAP_WRITE) != 0;
+  if (write && !object->writable) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  std::uint64_t offset = (static_cast<std::uint64_t>(offsetHigh) << 32) | offsetLow;
+  if (offset >= object->size || (bytes != 0 && bytes > object->size - offset)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  if (bytes == 0) bytes = static_cast<std::size_t>(object->size - offset);
+  // mmap wants a page-aligned offset; the view starts inside the first page.
+  auto pageSize = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+  std::uint64_t alignedOffset = offset - offset % pageSize;
+  std::size_t lead = static_cast<std::size_t>(offset - alignedOffset);
+  void* base = mmap(nullptr, bytes + lead, write ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, object->fd,
+                    static_cast<off_t>(alignedOffset));
+  if (base == MAP_FAILED) {
+    SetLastError(ErrorFromErrno(errno));
+    return nullptr;
+  }
+  struct stat info {};
+  fstat(object->fd, &info);
+  void* view = static_cast<char*>(base) + lead;
+  ViewRegistry& views = Views();
+  std::lock_guard guard(views.lock);
+  FileKey key{info.st_dev, info.st_ino};
+  views.byAddress[view] = View{base, bytes + lead, key};
+  ++views.viewsPerFile[key];
+  return view;
+}
+
+BOOL UnmapViewOfFile(LPCVOID view) {
+  View removed;
+  {
+    ViewRegistry& views = Views();
+    std::lock_guard guard(views.lock);
+    auto found = views.byAddress.find(view);
+    if (found == views.byAddress.end()) {
+      SetLastError(ERROR_INVALID_ADDRESS);
+      return FALSE;
+    }
+    removed = found->second;
+    views.byAddress.erase(found);
+    if (--views.viewsPerFile[removed.file] <= 0) views.viewsPerFile.erase(removed.file);
+  }
+  munmap(removed.base, removed.length);
+  return TRUE;
+}
+
+// ---- Atomic replace -----------------------------------------------------------------------
+
+namespace files {
+
+bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t bytes) {
+  int fault = atomicReplaceFault.load();
+  if (windowsPath.empty() || (!data && bytes > 0)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  std::string pathText(windowsPath);
+  std::string target, temp;
+  int fd = OnPath(pathText.c_str(), target, [&](const std::string& resolved) {
+    if (fault == 1) {
+      errno = EACCES;
+      return -1;
+    }
+    return CreateTempBeside(resolved, temp);
+  });
+  if (fd < 0) {
+    SetPathError(errno, target);
+    return false;
+  }
+  // A new file gets the usual permissions rather than the temporary file's private ones.
+  struct stat old;
+  fchmod(fd, stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+  const char* bytesIn = static_cast<const char*>(data);
+  DWORD error = ERROR_SUCCESS;
+  if (fault == 2) {
+    WriteAll(fd, bytesIn, bytes / 2);
+    error = ERROR_WRITE_FAULT;
+  } else if (!WriteAll(fd, bytesIn, bytes)) {
+    error = errno == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(errno);
+  } else if (fault == 3 || fsync(fd) != 0) {
+    error = ERROR_WRITE_FAULT;
+  }
+  ::close(fd);
+  if (error == ERROR_SUCCESS && (fault == 4 || rename(temp.c_str(), target.c_str()) != 0))
+    error = fault == 4 ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
+  if (error != ERROR_SUCCESS) {
+    unlink(temp.c_str());
+    SetLastError(error);
+    return false;
+  }
+  SyncDirectory(ParentOf(target));
+  paths::NoteCreated(target);
+  return true;
+}
+
+void SetAtomicReplaceFaultForTest(int step) { atomicReplaceFault.store(step); }
+
+}  // namespace files
