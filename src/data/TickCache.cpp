@@ -1,0 +1,287 @@
+#include "data/TickCache.h"
+
+#include "core/GuardedAlloc.h"
+#include "core/PackedTime.h"
+#include "data/CacheFiles.h"
+#include "data/IRequestClient.h"
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// One of the three caches: its file, the size of its head and of its records.
+struct TickCacheKind {
+  CacheFile file;
+  std::uint32_t headBytes;
+  std::uint32_t recordBytes;
+};
+
+constexpr TickCacheKind kTicks{CacheFile::Ticks, 0, sizeof(TradeRecord)};
+constexpr TickCacheKind kRecent{CacheFile::RecentTrades, 0, sizeof(TradeRecord)};
+constexpr TickCacheKind kDetails{CacheFile::TradeDetails, sizeof(TradeDetailsHeader),
+                                 sizeof(TodayMinuteRecord)};
+
+bool IsInTable(const TMarketData* table, int position) {
+  return table && table->names && position >= 0 && position < table->count;
+}
+
+bool PathOf(const TickCacheKind& kind, const TMarketData* table, int position, std::string& path) {
+  if (!IsInTable(table, position)) return false;
+  return CacheFilePath(kind.file, table, InstrumentCode(&table->names[position]).c_str(), path);
+}
+
+// Handle that closes itself.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (ok()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+  void Close() {
+    if (ok()) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+HANDLE OpenForReading(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The file's last-write time in the market's local time, as a PackedTime; false when the
+// time cannot be read.
+bool LastWriteInMarketTime(HANDLE file, const TMarketData* table, std::uint32_t* result) {
+  FILETIME lastWrite{};
+  SYSTEMTIME utc{};
+  if (!GetFileTime(file, nullptr, nullptr, &lastWrite) || !FileTimeToSystemTime(&lastWrite, &utc))
+    return false;
+  std::uint32_t stamp = (static_cast<std::uint32_t>(utc.wYear) << 20) |
+                        (static_cast<std::uint32_t>(utc.wMonth & 0xF) << 16) |
+                        (static_cast<std::uint32_t>(utc.wDay & 0x1F) << 11) | (utc.wMinute & 0x3Fu);
+  int hour = static_cast<int>(utc.wHour) + table->record.hourOffset;
+  while (hour >= 24) {
+    NextDay(&stamp);
+    hour -= 24;
+  }
+  while (hour < 0) {
+    PrevDay(&stamp);
+    hour += 24;
+  }
+  *result = (stamp & ~(0x1Fu << 6)) | (static_cast<std::uint32_t>(hour) << 6);
+  return true;
+}
+
+// The stale rule on an open file of the instrument at position.
+bool IsStale(HANDLE file, const TMarketData* table, int position) {
+  std::uint32_t written = 0;
+  // A file whose time cannot be read cannot be shown to be current.
+  if (!LastWriteInMarketTime(file, table, &written)) return true;
+  if (CompareDate(written, table->now) != 0) return true;
+  const int weekday = GetWeekday(table->now);
+  if (weekday == 6 || weekday == 0) return false;  // weekends keep what was written today
+  const int category = table->GetCategory(position);
+  if (category < 0 || category >= kMaxCategories) return false;
+  if (CompareDate(table->tradingDate[category], table->now) != 0) return false;
+  // The trading day changes two minutes after the day-change minute; a file written before
+  // that still holds the previous day.
+  const int writtenMinute = static_cast<int>((written >> 6) & 0x1F) * 60 + static_cast<int>(written & 0x3F);
+  return !table->IsPastClose(category, writtenMinute);
+}
+
+int DeleteStale(const TickCacheKind& kind, TMarketData* table, int position) {
+  std::string path;
+  if (!PathOf(kind, table, position, path)) return 0;
+  FileHandle file(OpenForReading(path));
+  if (!file.ok()) return 0;
+  const bool stale = IsStale(file.get(), table, position);
+  file.Close();
+  if (!stale) return 0;
+  // Another process may hold the file; the read then takes it as it is.
+  return DeleteFileA(path.c_str()) ? 1 : 0;
+}
+
+int CountRecords(const TickCacheKind& kind, TMarketData* table, int position) {
+  std::string path;
+  if (!PathOf(kind, table, position, path)) return 0;
+  DeleteStale(kind, table, position);
+  FileHandle file(OpenForReading(path));
+  if (!file.ok()) return 0;
+  const DWORD size = GetFileSize(file.get(), nullptr);
+  if (size == INVALID_FILE_SIZE || size < kind.headBytes) return 0;
+  return static_cast<int>((size - kind.headBytes) / kind.recordBytes);
+}
+
+// Reads up to *count records after the head into buffer. The head goes to head (when given)
+// and *headRead is set only when the file holds the whole head.
+int ReadRecords(const TickCacheKind& kind, TMarketData* table, int position, void* buffer,
+                int* count, void* head, bool* headRead) {
+  if (!buffer || !count) return 0;
+  std::string path;
+  if (!PathOf(kind, table, position, path)) return 0;
+  DeleteStale(kind, table, position);
+  FileHandle file(OpenForReading(path));
+  if (!file.ok()) return 0;
+  DWORD size = GetFileSize(file.get(), nullptr);
+  if (size == INVALID_FILE_SIZE) size = 0;
+  *count = std::max(*count, 0);
+  if (size < kind.headBytes) {
+    *count = 0;
+    return 1;
+  }
+  if (kind.headBytes > 0) {
+    std::uint8_t headBytes[sizeof(TradeDetailsHeader)] = {};
+    DWORD got = 0;
+    if (!ReadFile(file.get(), headBytes, kind.headBytes, &got, nullptr) || got != kind.headBytes) {
+      // The file shrank since its size was taken: nothing of it can be trusted.
+      *count = 0;
+      return 1;
+    }
+    if (head) std::memcpy(head, headBytes, kind.headBytes);
+    if (headRead) *headRead = true;
+  }
+  const std::uint32_t inFile = (size - kind.headBytes) / kind.recordBytes;
+  const std::uint32_t wanted = std::min<std::uint32_t>(inFile, static_cast<std::uint32_t>(*count));
+  DWORD got = 0;
+  if (wanted > 0 && !ReadFile(file.get(), buffer, wanted * kind.recordBytes, &got, nullptr)) got = 0;
+  // A file cut short by another writer gives only its whole records.
+  *count = static_cast<int>(got / kind.recordBytes);
+  return 1;
+}
+
+// Keeps *buffer when it holds `bytes`, else replaces it; false (buffer null) when that fails.
+template <typename Record>
+bool EnsureBuffer(Record** buffer, std::uint32_t bytes) {
+  if (*buffer && GuardedSize(*buffer) < bytes) {
+    GuardedFree(*buffer);
+    *buffer = nullptr;
+  }
+  if (!*buffer) *buffer = static_cast<Record*>(GuardedAlloc(bytes));
+  return *buffer != nullptr;
+}
+
+enum class Request { Ticks, Recent, Details };
+
+void AskServer(Request request, const STKPTR& instrument, std::uint32_t requester) {
+  if (requester == 0 || !RequestClient) return;
+  switch (request) {
+    case Request::Ticks:
+      RequestClient->RequestTicks(instrument.market, instrument.index, requester);
+      break;
+    case Request::Recent:
+      RequestClient->RequestRecentTicks(instrument.market, instrument.index,
+                                        kRecentTradesRequested, requester);
+      break;
+    case Request::Details:
+      RequestClient->RequestTradeDetails(instrument.market, instrument.index, requester);
+      break;
+  }
+}
+
+// The access steps shared by the three caches.
+template <typename Record>
+int ReadOrRequest(const TickCacheKind& kind, Request request, Record** buffer, STKPTR instrument,
+                  int* count, void* head, bool* headRead, std::uint32_t requester) {
+  if (!buffer || !count) return 0;
+  const InstrumentRecord* record = GetInstrumentRecord(instrument);
+  if (!record) return 0;
+  TMarketData* table = MarketTables[instrument.market];
+  const int position = instrument.index;
+  *count = CountRecords(kind, table, position);
+  if (*count <= 0) {
+    *count = 0;
+    AskServer(request, instrument, requester);
+    return 1;
+  }
+  const std::uint64_t bytes = static_cast<std::uint64_t>(*count) * kind.recordBytes;
+  if (bytes > 0xFFFFFFF0u || !EnsureBuffer(buffer, static_cast<std::uint32_t>(bytes))) {
+    *count = 0;
+    return 0;
+  }
+  const int result = ReadRecords(kind, table, position, *buffer, count, head, headRead);
+  AskServer(request, instrument, requester);
+  return result;
+}
+
+}  // namespace
+
+int DeleteStaleTickFile(TMarketData* table, int position) { return DeleteStale(kTicks, table, position); }
+int DeleteStaleRecentFile(TMarketData* table, int position) { return DeleteStale(kRecent, table, position); }
+int DeleteStaleTradeDetailsFile(TMarketData* table, int position) {
+  return DeleteStale(kDetails, table, position);
+}
+
+int CountTickFile(TMarketData* table, int position) { return CountRecords(kTicks, table, position); }
+int CountRecentFile(TMarketData* table, int position) { return CountRecords(kRecent, table, position); }
+int CountTradeDetailsFile(TMarketData* table, int position) {
+  return CountRecords(kDetails, table, position);
+}
+
+int ReadTickFile(TMarketData* table, int position, TradeRecord* buffer, int* count) {
+  return ReadRecords(kTicks, table, position, buffer, count, nullptr, nullptr);
+}
+
+int ReadRecentFile(TMarketData* table, int position, TradeRecord* buffer, int* count) {
+  return ReadRecords(kRecent, table, position, buffer, count, nullptr, nullptr);
+}
+
+namespace {
+
+void GiveHead(const TradeDetailsHeader& head, float* buyVolume, float* sellVolume,
+              std::uint32_t* refPrice, float* refAmount) {
+  if (buyVolume) *buyVolume = head.buyVolume;
+  if (sellVolume) *sellVolume = head.sellVolume;
+  if (refPrice) *refPrice = head.refPrice;
+  if (refAmount) *refAmount = head.refAmount;
+}
+
+}  // namespace
+
+int ReadTradeDetailsFile(TMarketData* table, int position, TodayMinuteRecord* buffer, int* count,
+                         float* buyVolume, float* sellVolume, std::uint32_t* refPrice,
+                         float* refAmount) {
+  TradeDetailsHeader head{};
+  bool headRead = false;
+  const int result = ReadRecords(kDetails, table, position, buffer, count, &head, &headRead);
+  if (headRead) GiveHead(head, buyVolume, sellVolume, refPrice, refAmount);
+  return result;
+}
+
+int CountCachedTicks(STKPTR instrument) {
+  if (!GetInstrumentRecord(instrument)) return 0;
+  return CountTickFile(MarketTables[instrument.market], instrument.index);
+}
+
+int ReadTicksOrRequest(TradeRecord** buffer, STKPTR instrument, int* count, std::uint32_t requester) {
+  return ReadOrRequest(kTicks, Request::Ticks, buffer, instrument, count,
+                       nullptr, nullptr, requester);
+}
+
+int ReadRecentTradesOrRequest(TradeRecord** buffer, STKPTR instrument, int* count,
+                              std::uint32_t requester) {
+  return ReadOrRequest(kRecent, Request::Recent, buffer, instrument, count,
+                       nullptr, nullptr, requester);
+}
+
+int ReadTradeDetailsOrRequest(TodayMinuteRecord** buffer, STKPTR instrument, int* count,
+                              float* buyVolume, float* sellVolume, std::uint32_t* refPrice,
+                              float* refAmount, std::uint32_t requester) {
+  TradeDetailsHeader head{};
+  GiveHead(head, buyVolume, sellVolume, refPrice, refAmount);
+  bool headRead = false;
+  const int result = ReadOrRequest(kDetails, Request::Details, buffer,
+                                   instrument, count, &head, &headRead, requester);
+  if (headRead) GiveHead(head, buyVolume, sellVolume, refPrice, refAmount);
+  return result;
+}

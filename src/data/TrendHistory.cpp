@@ -1,0 +1,307 @@
+#include "data/TrendHistory.h"
+
+#include "data/BarAggregation.h"
+#include "data/CacheFiles.h"
+#include "data/IRequestClient.h"
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr std::uint32_t kTimeBits = 0x7FF;       // hour and minute of a PackedTime
+constexpr std::uint32_t kHeadBytes = 4;          // minuteSlots
+constexpr std::uint32_t kDayReadPiece = 3072;    // downloaded days are read in pieces
+
+std::uint32_t DatePart(std::uint32_t time) { return time & ~kTimeBits; }
+
+// The first of count records (stride bytes apart, each starting with an unsigned 32-bit key,
+// ascending) whose key is not below key; count when every key is below it.
+int LowerBoundByKey(const void* records, int count, int stride, std::uint32_t key) {
+  const auto* bytes = static_cast<const std::uint8_t*>(records);
+  auto keyAt = [&](int i) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes + static_cast<std::size_t>(i) * stride, 4);
+    return value;
+  };
+  if (count <= 0 || keyAt(0) >= key) return 0;
+  if (keyAt(count - 1) < key) return count;
+  int low = 0;
+  int high = count - 1;   // keyAt(low) < key <= keyAt(high)
+  while (high - low > 1) {
+    const int mid = low + (high - low) / 2;
+    if (keyAt(mid) < key) {
+      low = mid;
+    } else {
+      high = mid;
+    }
+  }
+  return high;
+}
+
+bool IsInTable(const TMarketData* table, int position) {
+  return table && table->names && position >= 0 && position < table->count;
+}
+
+// minuteSlots of the instrument's category: its trading minutes per day + 1.
+std::uint32_t MinuteSlotsOf(const TMarketData* table, int position) {
+  const int category = table->GetCategory(position);
+  if (category < 0 || category >= kMaxCategories) return 1;
+  return static_cast<std::uint32_t>(table->record.categories[category].minutesPerDay) + 1;
+}
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (ok()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+bool ReadAt(HANDLE file, std::uint32_t offset, void* into, std::uint32_t bytes) {
+  if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+    return false;
+  DWORD got = 0;
+  return ReadFile(file, into, bytes, &got, nullptr) && got == bytes;
+}
+
+// Makes offset the end of the file. Reading goes on as "not found" whatever the outcome.
+int CutAt(HANDLE file, std::uint32_t offset) {
+  if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER)
+    SetEndOfFile(file);
+  return 0;
+}
+
+// The search over an open history of k blocks of N minutes.
+class HistoryReader {
+ public:
+  HistoryReader(HANDLE file, std::uint32_t slots, std::uint32_t blocks)
+      : file_(file), slots_(slots), blockBytes_(4 + 12 * slots), blocks_(blocks) {}
+
+  std::uint32_t BlockOffset(std::uint32_t block) const { return kHeadBytes + block * blockBytes_; }
+
+  // The date of a block; false when it cannot be read or is no valid date.
+  bool DateOf(std::uint32_t block, std::uint32_t* date) const {
+    std::uint32_t word = 0;
+    if (!ReadAt(file_, BlockOffset(block), &word, 4) || !IsValidPackedTime(word)) return false;
+    *date = DatePart(word);
+    return true;
+  }
+
+  // Copies a block's minutes; a short block is damage and is cut.
+  int Found(std::uint32_t block, TrendDayMinute* buffer, int* count) const {
+    if (!ReadAt(file_, BlockOffset(block) + 4, buffer, 12 * slots_)) return CutAt(file_, BlockOffset(block));
+    *count = static_cast<int>(slots_);
+    return 1;
+  }
+
+  int Search(std::uint32_t target, TrendDayMinute* buffer, int* count) const {
+    std::uint32_t first = 0;
+    if (!DateOf(0, &first)) return CutAt(file_, kHeadBytes);
+    if (target < first) return 0;
+    if (target == first) return Found(0, buffer, count);
+
+    const std::uint32_t lastBlock = blocks_ - 1;
+    std::uint32_t last = 0;
+    if (!DateOf(lastBlock, &last)) return CutAt(file_, BlockOffset(lastBlock));
+    if (target > last) return 0;
+    if (target == last) return Found(lastBlock, buffer, count);
+
+    std::int64_t low = 0;
+    std::int64_t high = lastBlock;
+    while (low <= high) {
+      const auto mid = static_cast<std::uint32_t>((low + high) / 2);
+      std::uint32_t date = 0;
+      if (!DateOf(mid, &date)) return CutAt(file_, BlockOffset(mid));
+      if (date == target) return Found(mid, buffer, count);
+      if (target < date) {
+        high = static_cast<std::int64_t>(mid) - 1;
+        if (high < low) return 0;
+        std::uint32_t highDate = 0;
+        if (!DateOf(static_cast<std::uint32_t>(high), &highDate))
+          return CutAt(file_, BlockOffset(static_cast<std::uint32_t>(high)));
+        if (highDate < target) return 0;
+        if (highDate == target) return Found(static_cast<std::uint32_t>(high), buffer, count);
+      } else {
+        low = static_cast<std::int64_t>(mid) + 1;
+        if (low > high) return 0;
+        std::uint32_t lowDate = 0;
+        if (!DateOf(static_cast<std::uint32_t>(low), &lowDate))
+          return CutAt(file_, BlockOffset(static_cast<std::uint32_t>(low)));
+        if (lowDate > target) return 0;
+        if (lowDate == target) return Found(static_cast<std::uint32_t>(low), buffer, count);
+      }
+    }
+    return 0;
+  }
+
+ private:
+  HANDLE file_;
+  std::uint32_t slots_;
+  std::uint32_t blockBytes_;
+  std::uint32_t blocks_;
+};
+
+// Reads the downloaded day (at most slots minutes, in pieces); the whole minutes read.
+std::vector<TrendDayMinute> ReadDownloadedDay(const std::string& path, std::uint32_t slots) {
+  std::vector<TrendDayMinute> minutes;
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.ok()) return minutes;
+  const DWORD size = GetFileSize(file.get(), nullptr);
+  if (size == INVALID_FILE_SIZE || size <= 11) return minutes;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(slots) * sizeof(TrendDayMinute));
+  std::uint32_t filled = 0;
+  while (filled < bytes.size()) {
+    const std::uint32_t piece = std::min<std::uint32_t>(kDayReadPiece, static_cast<std::uint32_t>(bytes.size()) - filled);
+    DWORD got = 0;
+    if (!ReadFile(file.get(), bytes.data() + filled, piece, &got, nullptr) || got == 0) break;
+    filled += got;
+  }
+  minutes.resize(filled / sizeof(TrendDayMinute));
+  if (!minutes.empty()) std::memcpy(minutes.data(), bytes.data(), minutes.size() * sizeof(TrendDayMinute));
+  return minutes;
+}
+
+// Writes the day into its block: the date, the downloaded minutes, the short tail completed
+// from the last minute and gaps (price 0) closed from the minute before.
+void FillBlock(std::uint8_t* block, std::uint32_t day, const std::vector<TrendDayMinute>& minutes,
+               std::uint32_t slots, bool stockLike) {
+  std::memcpy(block, &day, 4);
+  auto* slot = reinterpret_cast<TrendDayMinute*>(block + 4);
+  const std::size_t copied = std::min<std::size_t>(minutes.size(), slots);
+  std::memcpy(slot, minutes.data(), copied * sizeof(TrendDayMinute));
+  for (std::size_t i = copied; i < slots; ++i) {
+    slot[i].price = slot[copied - 1].price;
+    slot[i].volume = 0;
+    slot[i].amount = stockLike ? 0.0f : slot[copied - 1].amount;
+  }
+  for (std::size_t i = 1; i < slots; ++i) {
+    if (slot[i].price != 0) continue;
+    slot[i].price = slot[i - 1].price;
+    slot[i].volume = 0;
+    slot[i].amount = stockLike ? 0.0f : slot[i - 1].amount;
+  }
+}
+
+}  // namespace
+
+int ReadTrendDay(TMarketData* table, int position, std::uint32_t date, TrendDayMinute* buffer,
+                 int* count) {
+  if (!buffer || !count || !IsInTable(table, position)) return 0;
+  std::string path;
+  if (!CacheFilePath(CacheFile::TrendHistory, table, InstrumentCode(&table->names[position]).c_str(), path))
+    return 0;
+  // OPEN_EXISTING: a day never cached must not leave an empty history behind. A history that
+  // cannot be opened for writing is still searched; its damage then stays until the next merge.
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    handle = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  FileHandle file(handle);
+  if (!file.ok()) return 0;
+
+  const std::uint32_t slots = MinuteSlotsOf(table, position);
+  std::uint32_t head = 0;
+  // A history of another session plan (or an unreadable head) is of no use: empty it.
+  if (!ReadAt(file.get(), 0, &head, 4) || head != slots) return CutAt(file.get(), 0);
+  const DWORD size = GetFileSize(file.get(), nullptr);
+  if (size == INVALID_FILE_SIZE) return 0;
+  const std::uint32_t blocks = (size - kHeadBytes) / (4 + 12 * slots);
+  if (blocks == 0) return 0;
+  return HistoryReader(file.get(), slots, blocks).Search(DatePart(date), buffer, count);
+}
+
+int MergeTrendDay(TMarketData* table, int position, std::uint32_t date) {
+  if (!IsInTable(table, position)) return 0;
+  const std::string code = InstrumentCode(&table->names[position]);
+  const std::uint32_t day = DatePart(date);
+  std::string dayPath;
+  std::string historyPath;
+  if (!TrendDayFilePath(table, code.c_str(), day, dayPath) ||
+      !CacheFilePath(CacheFile::TrendHistory, table, code.c_str(), historyPath))
+    return 0;
+
+  const std::uint32_t slots = MinuteSlotsOf(table, position);
+  // The whole download is read before the history is touched, so an unusable download leaves
+  // the history as it was.
+  const std::vector<TrendDayMinute> minutes = ReadDownloadedDay(dayPath, slots);
+  if (minutes.empty()) return 0;
+
+  FileHandle file(CreateFileA(historyPath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.ok()) return 0;
+  const std::uint32_t blockBytes = 4 + 12 * slots;
+  DWORD size = GetFileSize(file.get(), nullptr);
+  if (size == INVALID_FILE_SIZE) return 0;
+  std::uint32_t head = 0;
+  const bool valid = size >= kHeadBytes && ReadAt(file.get(), 0, &head, 4) && head == slots;
+  const std::uint32_t blocks = valid ? (size - kHeadBytes) / blockBytes : 0;
+  const std::uint64_t roomBytes = kHeadBytes + static_cast<std::uint64_t>(blocks + 1) * blockBytes;
+  if (roomBytes > 0x7FFFFFFFu) return 0;
+  // An unusable history is rewritten from nothing, so none of its old bytes survive.
+  if (!valid && size > 0) CutAt(file.get(), 0);
+
+  HANDLE mapping = CreateFileMappingA(file.get(), nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(roomBytes), nullptr);
+  if (!mapping) return 0;
+  auto* view = static_cast<std::uint8_t*>(
+      MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, static_cast<std::size_t>(roomBytes)));
+  if (!view) {
+    CloseHandle(mapping);
+    return 0;
+  }
+
+  std::uint32_t place = 0;
+  std::uint32_t finalBlocks = 1;
+  if (blocks > 0) {
+    place = static_cast<std::uint32_t>(
+        LowerBoundByKey(view + kHeadBytes, static_cast<int>(blocks), static_cast<int>(blockBytes), day));
+    std::uint32_t found = 0;
+    if (place < blocks) std::memcpy(&found, view + kHeadBytes + place * blockBytes, 4);
+    if (place < blocks && DatePart(found) == day) {
+      finalBlocks = blocks;
+    } else {
+      std::uint8_t* from = view + kHeadBytes + place * blockBytes;
+      std::memmove(from + blockBytes, from, static_cast<std::size_t>(blocks - place) * blockBytes);
+      finalBlocks = blocks + 1;
+    }
+  } else {
+    // Empty or of another session plan: the history becomes this one day.
+    std::memcpy(view, &slots, 4);
+  }
+  FillBlock(view + kHeadBytes + place * blockBytes, day, minutes, slots,
+            IsStockLikeMarket(table->record.kind));
+
+  UnmapViewOfFile(view);
+  CloseHandle(mapping);
+  const std::uint32_t finalBytes = kHeadBytes + finalBlocks * blockBytes;
+  CutAt(file.get(), finalBytes);
+  return 1;
+}
+
+bool LoadTrendDay(STKPTR instrument, std::uint32_t date, TrendDayMinute* buffer, int* count,
+                  std::uint32_t requester) {
+  if (!GetInstrumentRecord(instrument)) return false;
+  if (ReadTrendDay(MarketTables[instrument.market], instrument.index, date, buffer, count)) return true;
+  if (requester != 0 && RequestClient)
+    RequestClient->RequestTrendDay(instrument.market, instrument.index, DatePart(date), requester);
+  return false;
+}
+
+int ImportTrendDay(STKPTR instrument, std::uint32_t date) {
+  if (!GetInstrumentRecord(instrument)) return 0;
+  return MergeTrendDay(MarketTables[instrument.market], instrument.index, date);
+}
