@@ -19,6 +19,15 @@ struct EBufferPoolBlock {
   bool inQueue;                 // a chunk is queued at most once
 };
 
+// The formula engine's three scratch pools (one lane each, not page-aligned): 8224-byte blocks
+// 32 to a chunk, 65560-byte blocks 2 to a chunk, and blocks of the engine's largest work size
+// 128 to a chunk (that size is the engine's own).
+constexpr std::uint32_t kFormulaSmallBlockSize = 8224;
+constexpr std::uint32_t kFormulaSmallBlocksPerChunk = 32;
+constexpr std::uint32_t kFormulaLargeBlockSize = 65560;
+constexpr std::uint32_t kFormulaLargeBlocksPerChunk = 2;
+constexpr std::uint32_t kFormulaWorkBlocksPerChunk = 128;
+
 class EBufferPool {
  public:
   static constexpr std::uint32_t kMaxLanes = 2;

@@ -34,7 +34,8 @@ TEST_F(EBufferPoolTest, ConstructionSettlesBlockSizeAndLanes) {
       {0, 4, 0, false, 4088, 2},  // any machine has at least 1 processor: 3 or more lanes become 2
       {0, 4, 1, false, 4088, 1},
       {0, 4, 5, false, 4088, 2},
-      {8224, 32, 1, false, 8224, 1},
+      {kFormulaSmallBlockSize, kFormulaSmallBlocksPerChunk, 1, false, 8224, 1},
+      {kFormulaLargeBlockSize, kFormulaLargeBlocksPerChunk, 1, false, 65560, 1},
       {0, 4, 1, true, page - 8, 1},
       {100, 4, 1, true, page - 8, 1},
       {page - 7, 4, 1, true, 2 * page - 8, 1},
@@ -154,7 +155,7 @@ TEST_F(EBufferPoolTest, NoChunkAtAllGivesAPoolWithoutLanes) {
 }
 
 TEST_F(EBufferPoolTest, BlocksHoldTheirFullSizeWithoutTouchingNeighbours) {
-  EBufferPool pool(8224, 4, 1, false);
+  EBufferPool pool(kFormulaSmallBlockSize, 4, 1, false);
   std::vector<unsigned char*> blocks;
   for (int i = 0; i < 9; ++i) {
     auto* block = static_cast<unsigned char*>(pool.Alloc());
