@@ -12,8 +12,8 @@
 #include <string>
 
 // ---- Memory -------------------------------------------------------------------------------
-// Zero-filled heap blocks whose usable size is known exactly.
-void* HeapAllocZero(std::size_t bytes);         // null on failure
+// Zero-filled heap blocks whose usable size is known exactly; blocks are 16-byte aligned.
+void* HeapAllocZero(std::size_t bytes);         // null on failure (ERROR_NOT_ENOUGH_MEMORY)
 void HeapFreeBlock(void* block);                 // null ignored
 std::size_t HeapBlockSize(const void* block);    // exactly the size asked for
 

@@ -3,6 +3,9 @@
 // and sections created on write, NULL value deletes a key and NULL key deletes a section.
 // Parsed files are cached by resolved path and re-read when their modification time or size
 // changes; writes update the cache and the file together. Thread-safe.
+// File names are Windows-form paths (a bare name is relative to the current directory, i.e.
+// the program folder). Lines starting with ';' are comments; where a section or key appears
+// twice, the first one is read and written. Copies never end inside a double-byte character.
 #pragma once
 
 #include "platform/WinBase.h"
@@ -15,18 +18,25 @@
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
                                DWORD size, LPCSTR fileName);
 // The value read as a signed decimal integer (leading blanks and sign allowed, trailing junk
-// ignored); the default when the key is missing or the value has no digits.
+// ignored, clamped to the int range); the default when the key is missing or the value has no
+// digits.
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR fileName);
 // Writes key=value in the section, replacing an existing key in place and keeping the other
 // lines, comments and order. NULL value deletes the key, NULL key deletes the section.
-// Returns FALSE when the file cannot be written.
+// The file is rewritten whole with CRLF line ends through files::AtomicReplace, so a failed
+// write leaves the old file. A value keeps only its first line (a line break would let it
+// write other keys). Returns FALSE (file untouched) when the file cannot be written, when it
+// exists but cannot be read, or for a section name that is empty or holds ']' or a line
+// break, or a key that is empty, holds '=' or a line break, or starts with '[' or ';'.
+// Deleting from a missing file creates nothing and returns TRUE.
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
 // The raw lines of a section (including lines without '='; comments and blank lines left out)
 // as a double-zero list; returns the bytes copied (size-2 when truncated).
 DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName);
 // The section names as a double-zero list; returns the bytes copied (size-2 when truncated).
 DWORD GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR fileName);
-// Replaces the whole content of a section with the given double-zero list of lines.
+// Replaces the whole content of a section with the given double-zero list of lines (created
+// at the end of the file when missing); NULL lines deletes the section. FALSE as above.
 BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName);
 
 namespace profile {
