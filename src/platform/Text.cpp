@@ -107,14 +107,13 @@ std::size_t ReplaceGbkByte(const char* in, std::size_t left, std::string& out, b
   return 1;
 }
 
-// Length of the UTF-8 sequence that starts with this byte (1 for a stray byte).
+// Bytes of the UTF-8 sequence that starts with this byte, up to its first bad byte: a
+// character GBK lacks, or a cut sequence, becomes one replacement (a stray byte alone).
 std::size_t Utf8SequenceLength(unsigned char c, const char* in, std::size_t left) {
-  std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 1;
-  if (c >= 0xF5) length = 1;
-  if (length > left) return 1;
-  for (std::size_t i = 1; i < length; ++i)
-    if ((static_cast<unsigned char>(in[i]) & 0xC0) != 0x80) return 1;
-  return length;
+  std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 1;
+  std::size_t taken = 1;
+  while (taken < length && taken < left && (static_cast<unsigned char>(in[taken]) & 0xC0) == 0x80) ++taken;
+  return taken;
 }
 
 char FoldUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -1,0 +1,575 @@
+#include "platform/Files.h"
+
+#include "platform/HandleTable.h"
+#include "platform/Paths.h"
+
+#include "support/TempInstall.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using testsupport::ReadBytes;
+using testsupport::TempInstall;
+using testsupport::WriteBytes;
+
+namespace {
+
+HANDLE Open(const char* path, DWORD access, DWORD disposition) {
+  return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+bool Write(HANDLE file, std::string_view bytes) {
+  DWORD written = 0;
+  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+}
+
+std::string ReadAll(HANDLE file) {
+  std::string out(4096, '\0');
+  DWORD read = 0;
+  if (!ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &read, nullptr)) return "<failed>";
+  out.resize(read);
+  return out;
+}
+
+std::vector<std::string> Find(const char* pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(pattern, &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do names.emplace_back(data.cFileName);
+  while (FindNextFileA(find, &data));
+  EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+  EXPECT_TRUE(FindClose(find));
+  return names;
+}
+
+std::vector<std::string> Entries(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(CreateFile, DispositionsOnExistingAndMissingFiles) {
+  struct Case {
+    const char* name;
+    DWORD disposition;
+    bool exists;
+    bool opens;
+    DWORD error;
+    const char* contentAfter;   // null: no file
+  };
+  const Case cases[] = {
+      {"CREATE_NEW missing", CREATE_NEW, false, true, ERROR_SUCCESS, ""},
+      {"CREATE_NEW existing", CREATE_NEW, true, false, ERROR_FILE_EXISTS, "old"},
+      {"CREATE_ALWAYS missing", CREATE_ALWAYS, false, true, ERROR_SUCCESS, ""},
+      {"CREATE_ALWAYS existing", CREATE_ALWAYS, true, true, ERROR_ALREADY_EXISTS, ""},
+      {"OPEN_EXISTING missing", OPEN_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+      {"OPEN_EXISTING existing", OPEN_EXISTING, true, true, ERROR_SUCCESS, "old"},
+      {"OPEN_ALWAYS missing", OPEN_ALWAYS, false, true, ERROR_SUCCESS, ""},
+      {"OPEN_ALWAYS existing", OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old"},
+      {"TRUNCATE_EXISTING missing", TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+      {"TRUNCATE_EXISTING existing", TRUNCATE_EXISTING, true, true, ERROR_SUCCESS, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempInstall install;
+    if (c.exists) WriteBytes(install.data() / "QUOTE.DAT", "old");
+    SetLastError(12345);
+    HANDLE file = Open("..\\data\\quote.dat", GENERIC_READ | GENERIC_WRITE, c.disposition);
+    EXPECT_EQ(file != INVALID_HANDLE_VALUE, c.opens);
+    EXPECT_EQ(GetLastError(), c.error);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    // A new file takes the name as given; an existing one keeps its own.
+    fs::path expected = install.data() / (c.exists ? "QUOTE.DAT" : "quote.dat");
+    if (c.contentAfter) {
+      EXPECT_TRUE(fs::exists(expected));
+      EXPECT_EQ(ReadBytes(expected), c.contentAfter);
+    } else {
+      EXPECT_TRUE(fs::is_empty(install.data()));
+    }
+  }
+}
+
+TEST(CreateFile, RefusesMissingFoldersDirectoriesAndBadArguments) {
+  TempInstall install;
+  EXPECT_EQ(Open("..\\nowhere\\x.dat", GENERIC_WRITE, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(Open("..\\data", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Open(nullptr, GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Open("x", GENERIC_READ, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(Open("x", GENERIC_READ, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);   // needs write access
+}
+
+TEST(CreateFile, HandlesAreSmallNonZeroAndClosedOnce) {
+  TempInstall install;
+  std::size_t before = handles::OpenCount();
+  HANDLE a = Open("a.dat", GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE b = Open("b.dat", GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(a, INVALID_HANDLE_VALUE);
+  ASSERT_NE(b, INVALID_HANDLE_VALUE);
+  for (HANDLE h : {a, b}) {
+    int value = handles::ToInt(h);
+    EXPECT_GT(value, 0);
+    EXPECT_LT(value, 1 << 24);
+  }
+  EXPECT_NE(a, b);
+  EXPECT_EQ(handles::OpenCount(), before + 2);
+  EXPECT_TRUE(CloseHandle(a));
+  EXPECT_FALSE(CloseHandle(a));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(Write(a, "x"));   // a closed handle reaches nothing
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(CloseHandle(nullptr));
+  EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+  EXPECT_FALSE(CloseHandle(handles::FromInt(handles::ToInt(b) + 1)));   // not a handle value
+  EXPECT_TRUE(CloseHandle(b));
+  EXPECT_EQ(handles::OpenCount(), before);
+}
+
+struct Counting : handles::KernelObject {
+  int* closes;
+  explicit Counting(int* closes) : closes(closes) {}
+  void Close() override { ++*closes; }
+};
+struct Other : handles::KernelObject {};
+
+TEST(HandleTable, ClosesAnyRegisteredObjectOnceAndKeepsItAliveForCallsInFlight) {
+  int closes = 0;
+  HANDLE handle = handles::Register(std::make_shared<Counting>(&closes));
+  ASSERT_NE(handle, nullptr);
+  auto inFlight = handles::LookupAs<Counting>(handle);
+  ASSERT_TRUE(inFlight);
+  EXPECT_FALSE(handles::LookupAs<Other>(handle));
+  EXPECT_TRUE(CloseHandle(handle));
+  EXPECT_FALSE(CloseHandle(handle));
+  EXPECT_EQ(closes, 1);
+  EXPECT_EQ(handles::Lookup(handle), nullptr);
+  EXPECT_EQ(inFlight->closes, &closes);   // still valid for the caller that looked it up
+  EXPECT_EQ(handles::Register(nullptr), nullptr);
+}
+
+TEST(FileAccess, ReadsAndWritesOnlyWhatTheHandleWasOpenedFor) {
+  TempInstall install;
+  WriteBytes(install.data() / "x.dat", "0123456789");
+  HANDLE readOnly = Open("..\\data\\x.dat", GENERIC_READ, OPEN_EXISTING);
+  HANDLE writeOnly = Open("..\\data\\x.dat", GENERIC_WRITE, OPEN_EXISTING);
+  ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);
+  ASSERT_NE(writeOnly, INVALID_HANDLE_VALUE);
+  DWORD count = 99;
+  char buffer[4];
+  EXPECT_FALSE(ReadFile(writeOnly, buffer, 4, &count, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(count, 0u);
+  EXPECT_FALSE(WriteFile(readOnly, "ab", 2, &count, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(SetEndOfFile(readOnly));
+  FILETIME time{};
+  EXPECT_FALSE(SetFileTime(readOnly, nullptr, nullptr, &time));
+  EXPECT_EQ(ReadAll(readOnly), "0123456789");
+  CloseHandle(readOnly);
+  CloseHandle(writeOnly);
+  EXPECT_EQ(ReadBytes(install.data() / "x.dat"), "0123456789");
+}
+
+TEST(FileAccess, SeeksTruncatesAndReportsSize) {
+  TempInstall install;
+  HANDLE file = Open("x.dat", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(Write(file, std::string(100, 'a')));
+  EXPECT_EQ(GetFileSize(file, nullptr), 100u);
+  EXPECT_EQ(SetFilePointer(file, 10, nullptr, FILE_BEGIN), 10u);
+  EXPECT_TRUE(SetEndOfFile(file));
+  EXPECT_EQ(GetFileSize(file, nullptr), 10u);
+  EXPECT_EQ(SetFilePointer(file, -4, nullptr, FILE_END), 6u);
+  EXPECT_EQ(SetFilePointer(file, 2, nullptr, FILE_CURRENT), 8u);
+  EXPECT_EQ(SetFilePointer(file, -9, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
+  EXPECT_EQ(GetLastError(), ERROR_NEGATIVE_SEEK);
+  EXPECT_EQ(SetFilePointer(file, 0, nullptr, FILE_CURRENT), 8u);   // a refused move leaves the position
+  EXPECT_EQ(ReadAll(file), "aa");
+  EXPECT_EQ(ReadAll(file), "");   // at the end: success with nothing read
+  LONG high = 1;   // 64-bit move to 4 GB + 5 and back: only the position moves
+  EXPECT_EQ(SetFilePointer(file, 5, &high, FILE_BEGIN), 5u);
+  EXPECT_EQ(high, 1);
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+  EXPECT_EQ(SetFilePointer(file, 0, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);   // past 4 GB without high
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(SetFilePointer(file, 0, nullptr, 7), INVALID_SET_FILE_POINTER);
+  DWORD sizeHigh = 9;
+  EXPECT_EQ(GetFileSize(file, &sizeHigh), 10u);
+  EXPECT_EQ(sizeHigh, 0u);
+  EXPECT_TRUE(FlushFileBuffers(file));
+  CloseHandle(file);
+  EXPECT_EQ(GetFileSize(file, nullptr), INVALID_FILE_SIZE);
+}
+
+TEST(FileNames, ReopensUnderAnyCaseAndKeepsGbkNamesAsUtf8) {
+  TempInstall install;
+  HANDLE file = Open("..\\data\\NAMETBL.SH", GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  Write(file, "table");
+  CloseHandle(file);
+  file = Open("..\\DATA\\nametbl.sh", GENERIC_READ, OPEN_EXISTING);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadAll(file), "table");
+  CloseHandle(file);
+  EXPECT_EQ(Entries(install.data()), std::vector<std::string>{"NAMETBL.SH"});
+
+  file = Open("..\\user\\自选股.blk", GENERIC_WRITE, CREATE_NEW);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_TRUE(fs::exists(install.user() / fs::path(u8"自选股.blk")));
+  ASSERT_TRUE(CreateDirectoryA("..\\user\\嘰", nullptr));   // trail byte 0x5C
+  file = Open("..\\user\\嘰\\x.dat", GENERIC_WRITE, CREATE_NEW);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_TRUE(fs::exists(install.user() / fs::path(u8"嘰") / "x.dat"));
+  EXPECT_EQ(Find("..\\user\\*.blk"), std::vector<std::string>{"自选股.blk"});
+}
+
+TEST(FileNames, CacheFollowsCreateDeleteAndRenameThroughThePlatform) {
+  TempInstall install;
+  EXPECT_EQ(GetFileAttributesA("..\\data\\q.dat"), INVALID_FILE_ATTRIBUTES);   // data/ listed now
+  HANDLE file = Open("..\\data\\Q.DAT", GENERIC_WRITE, CREATE_NEW);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_EQ(GetFileAttributesA("..\\data\\q.dat"), FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_TRUE(MoveFileA("..\\data\\q.dat", "..\\data\\Moved.Dat"));
+  EXPECT_EQ(GetFileAttributesA("..\\data\\q.dat"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(GetFileAttributesA("..\\data\\MOVED.DAT"), FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_TRUE(DeleteFileA("..\\data\\moved.dat"));
+  EXPECT_EQ(GetFileAttributesA("..\\data\\Moved.Dat"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(fs::is_empty(install.data()));
+}
+
+TEST(FileNames, RecoversWhenAFileWasReplacedBehindThePlatformsBack) {
+  TempInstall install;
+  WriteBytes(install.data() / "quote.dat", "old");
+  HANDLE file = Open("..\\data\\QUOTE.DAT", GENERIC_READ, OPEN_EXISTING);   // cached as quote.dat
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  fs::remove(install.data() / "quote.dat");
+  std::ofstream(install.data() / "QUOTE.DAT", std::ios::binary) << "new";   // no invalidation
+  file = Open("..\\data\\quote.dat", GENERIC_READ, OPEN_EXISTING);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadAll(file), "new");
+  CloseHandle(file);
+}
+
+TEST(Entries, AttributesDirectoriesAndDeletion) {
+  TempInstall install;
+  WriteBytes(install.data() / "sh" / "x.dat", "x");
+  EXPECT_EQ(GetFileAttributesA("..\\DATA\\SH"), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(GetFileAttributesA("..\\data\\sh\\X.DAT"), FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(GetFileAttributesA("..\\data\\none\\x.dat"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+
+  EXPECT_FALSE(CreateDirectoryA("..\\DATA\\Sh", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_FALSE(CreateDirectoryA("..\\data\\a\\b", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_TRUE(CreateDirectoryA("..\\data\\SZ", nullptr));
+  EXPECT_TRUE(fs::is_directory(install.data() / "SZ"));
+
+  EXPECT_FALSE(DeleteFileA("..\\data\\sh"));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(DeleteFileA("..\\data\\sh\\y.dat"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(RemoveDirectoryA("..\\data\\sh"));
+  EXPECT_EQ(GetLastError(), ERROR_DIR_NOT_EMPTY);
+  EXPECT_TRUE(DeleteFileA("..\\data\\sh\\X.dat"));
+  EXPECT_TRUE(RemoveDirectoryA("..\\data\\SH"));
+  EXPECT_EQ(GetFileAttributesA("..\\data\\sh"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(CopyAndMove, CopyKeepsBytesAndTimeAndRefusesToDestroyItsSource) {
+  TempInstall install;
+  WriteBytes(install.data() / "a.dat", "source");
+  WriteBytes(install.data() / "b.dat", "target");
+  fs::last_write_time(install.data() / "a.dat", fs::last_write_time(install.data() / "a.dat") - std::chrono::hours(50));
+
+  EXPECT_FALSE(CopyFileA("..\\data\\a.dat", "..\\data\\B.DAT", TRUE));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+  EXPECT_EQ(ReadBytes(install.data() / "b.dat"), "target");
+  EXPECT_TRUE(CopyFileA("..\\data\\A.DAT", "..\\data\\b.dat", FALSE));
+  EXPECT_EQ(ReadBytes(install.data() / "b.dat"), "source");
+  EXPECT_EQ(fs::last_write_time(install.data() / "b.dat"), fs::last_write_time(install.data() / "a.dat"));
+  EXPECT_TRUE(CopyFileA("..\\data\\a.dat", "..\\data\\C.dat", TRUE));
+  EXPECT_EQ(ReadBytes(install.data() / "C.dat"), "source");
+
+  // The same file under another spelling: a plain copy would have emptied it.
+  EXPECT_FALSE(CopyFileA("..\\data\\a.dat", "..\\DATA\\A.DAT", FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(ReadBytes(install.data() / "a.dat"), "source");
+  EXPECT_FALSE(CopyFileA("..\\data\\none.dat", "..\\data\\d.dat", FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Entries(install.data()), (std::vector<std::string>{"C.dat", "a.dat", "b.dat"}));   // no temporaries
+}
+
+TEST(CopyAndMove, MoveRefusesAnExistingTargetAndMayChangeCaseOnly) {
+  TempInstall install;
+  WriteBytes(install.data() / "a.dat", "a");
+  WriteBytes(install.data() / "b.dat", "b");
+  EXPECT_FALSE(MoveFileA("..\\data\\a.dat", "..\\data\\B.DAT"));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_TRUE(MoveFileA("..\\data\\a.dat", "..\\data\\A.DAT"));
+  EXPECT_EQ(Entries(install.data()), (std::vector<std::string>{"A.DAT", "b.dat"}));
+  ASSERT_TRUE(CreateDirectoryA("..\\data\\sub", nullptr));
+  EXPECT_TRUE(MoveFileA("..\\data\\b.dat", "..\\data\\SUB\\c.dat"));
+  EXPECT_EQ(ReadBytes(install.data() / "sub" / "c.dat"), "b");
+  EXPECT_FALSE(MoveFileA("..\\data\\none", "..\\data\\x"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(FileTimes, LastWriteTimeRoundTripsThroughTheFileInUtc) {
+  TempInstall install;
+  HANDLE file = Open("t.dat", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  SYSTEMTIME when{2024, 2, 0, 29, 13, 45, 30, 250};
+  FILETIME written;
+  ASSERT_TRUE(SystemTimeToFileTime(&when, &written));
+  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+  FILETIME creation, access, lastWrite;
+  ASSERT_TRUE(GetFileTime(file, &creation, &access, &lastWrite));
+  CloseHandle(file);
+  EXPECT_EQ(lastWrite.dwLowDateTime, written.dwLowDateTime);
+  EXPECT_EQ(lastWrite.dwHighDateTime, written.dwHighDateTime);
+  SYSTEMTIME back;
+  ASSERT_TRUE(FileTimeToSystemTime(&lastWrite, &back));
+  EXPECT_EQ(back.wYear, 2024);
+  EXPECT_EQ(back.wMonth, 2);
+  EXPECT_EQ(back.wDay, 29);
+  EXPECT_EQ(back.wDayOfWeek, 4);   // a Thursday
+  EXPECT_EQ(back.wHour, 13);
+  EXPECT_EQ(back.wMinute, 45);
+  EXPECT_EQ(back.wSecond, 30);
+  EXPECT_EQ(back.wMilliseconds, 250);
+  // The file system holds it as seconds since the Unix epoch, UTC.
+  auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+      fs::last_write_time(install.bin() / "t.dat").time_since_epoch() -
+      std::chrono::file_clock::now().time_since_epoch() +
+      std::chrono::system_clock::now().time_since_epoch());
+  EXPECT_NEAR(static_cast<double>(seconds.count()), 1709214330.0, 2.0);
+}
+
+TEST(FileTimes, ConversionsKnowTheCalendarAndRefuseBadFields) {
+  struct Case {
+    std::uint64_t ticks;
+    SYSTEMTIME time;
+  };
+  const Case cases[] = {
+      {0, {1601, 1, 1, 1, 0, 0, 0, 0}},                                // a Monday
+      {116444736000000000ULL, {1970, 1, 4, 1, 0, 0, 0, 0}},            // the Unix epoch, a Thursday
+      {116444736000000000ULL + 951782400ULL * 10000000ULL + 1234 * 10000ULL, {2000, 2, 2, 29, 0, 0, 1, 234}},
+  };
+  for (const auto& c : cases) {
+    FILETIME fileTime{static_cast<DWORD>(c.ticks), static_cast<DWORD>(c.ticks >> 32)};
+    SYSTEMTIME out;
+    ASSERT_TRUE(FileTimeToSystemTime(&fileTime, &out));
+    EXPECT_EQ(std::memcmp(&out, &c.time, sizeof out), 0) << out.wYear << "-" << out.wMonth << "-" << out.wDay;
+    FILETIME back;
+    ASSERT_TRUE(SystemTimeToFileTime(&c.time, &back));
+    EXPECT_EQ((std::uint64_t{back.dwHighDateTime} << 32) | back.dwLowDateTime, c.ticks);
+  }
+  const SYSTEMTIME bad[] = {
+      {1600, 12, 0, 31, 0, 0, 0, 0}, {2023, 13, 0, 1, 0, 0, 0, 0}, {2023, 2, 0, 29, 0, 0, 0, 0},
+      {2024, 1, 0, 0, 0, 0, 0, 0},   {2024, 1, 0, 1, 24, 0, 0, 0}, {2024, 1, 0, 1, 0, 0, 0, 1000},
+  };
+  for (const auto& t : bad) {
+    FILETIME out;
+    EXPECT_FALSE(SystemTimeToFileTime(&t, &out)) << t.wYear << "-" << t.wMonth << "-" << t.wDay;
+  }
+  FILETIME tooLarge{0, 0x80000000u};
+  SYSTEMTIME out;
+  EXPECT_FALSE(FileTimeToSystemTime(&tooLarge, &out));
+}
+
+TEST(FindFiles, MatchesWildcardsWithoutCaseAndListsSorted) {
+  TempInstall install;
+  for (const char* name : {"600000.DAY", "600001.day", "000001.DAY", "notes.txt", "README"})
+    WriteBytes(install.data() / name, "1234");
+  fs::create_directories(install.data() / "sub");
+  struct Case {
+    const char* pattern;
+    std::vector<std::string> names;
+  };
+  const Case cases[] = {
+      {"..\\data\\*.day", {"000001.DAY", "600000.DAY", "600001.day"}},
+      {"..\\DATA\\60000?.Day", {"600000.DAY", "600001.day"}},
+      {"..\\data\\*.*", {".", "..", "000001.DAY", "600000.DAY", "600001.day", "notes.txt", "README", "sub"}},
+      {"..\\data\\readme.*", {"README"}},
+      {"..\\data\\NOTES.TXT", {"notes.txt"}},
+      {"..\\data\\*1*", {"000001.DAY", "600001.day"}},
+      {"..\\data\\nomatch*", {}},
+      {"..\\nowhere\\*", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Find(c.pattern), c.names) << c.pattern;
+  WIN32_FIND_DATAA data;
+  EXPECT_EQ(FindFirstFileA("..\\data\\nomatch*", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(FindFirstFileA("..\\nowhere\\*", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+
+  HANDLE find = FindFirstFileA("..\\data\\s*", &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
+  FindClose(find);
+  find = FindFirstFileA("..\\data\\600000.*", &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(data.nFileSizeLow, 4u);
+  EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_FALSE(CloseHandle(handles::FromInt(-1)));
+  EXPECT_TRUE(FindClose(find));
+  EXPECT_FALSE(FindNextFileA(find, &data));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(FindFiles, QuestionMarkIsOneGbkCharacter) {
+  TempInstall install;
+  WriteBytes(install.user() / fs::path(u8"自选1.blk"), "x");
+  WriteBytes(install.user() / fs::path(u8"自选股.blk"), "x");
+  EXPECT_EQ(Find("..\\user\\自选?.blk"), (std::vector<std::string>{"自选1.blk", "自选股.blk"}));
+  EXPECT_EQ(Find("..\\user\\自??.BLK"), (std::vector<std::string>{"自选1.blk", "自选股.blk"}));
+  EXPECT_EQ(Find("..\\user\\自?.blk"), std::vector<std::string>{});
+}
+
+TEST(FileMappings, ReadWriteMappingExtendsTheFileAndWritesThrough) {
+  TempInstall install;
+  HANDLE file = Open("m.dat", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  Write(file, "head");
+  HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, 10000, nullptr);
+  ASSERT_NE(mapping, nullptr);
+  EXPECT_EQ(GetFileSize(file, nullptr), 10000u);
+  auto* view = static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(std::string(view, 4), "head");
+  EXPECT_EQ(view[9999], 0);
+  std::memcpy(view + 9990, "tail", 4);
+  // The view outlives both handles.
+  CloseHandle(mapping);
+  CloseHandle(file);
+  view[0] = 'H';
+  // An unaligned view starts at the byte asked for.
+  file = Open("m.dat", GENERIC_READ, OPEN_EXISTING);
+  HANDLE readMapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  ASSERT_NE(readMapping, nullptr);
+  auto* tail = static_cast<const char*>(MapViewOfFile(readMapping, FILE_MAP_READ, 0, 9990, 4));
+  ASSERT_NE(tail, nullptr);
+  EXPECT_EQ(std::string(tail, 4), "tail");
+  EXPECT_TRUE(UnmapViewOfFile(tail));
+  EXPECT_TRUE(UnmapViewOfFile(view));
+  EXPECT_FALSE(UnmapViewOfFile(view));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_ADDRESS);
+  CloseHandle(readMapping);
+  CloseHandle(file);
+  std::string bytes = ReadBytes(install.bin() / "m.dat");
+  ASSERT_EQ(bytes.size(), 10000u);
+  EXPECT_EQ(bytes.substr(0, 4), "Head");
+  EXPECT_EQ(bytes.substr(9990, 4), "tail");
+}
+
+TEST(FileMappings, RefusesWhatTheHandleOrMappingDoesNotAllow) {
+  TempInstall install;
+  WriteBytes(install.bin() / "r.dat", std::string(100, 'r'));
+  WriteBytes(install.bin() / "empty.dat", "");
+  HANDLE readOnly = Open("r.dat", GENERIC_READ, OPEN_EXISTING);
+  EXPECT_EQ(CreateFileMappingA(readOnly, nullptr, PAGE_READWRITE, 0, 0, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(CreateFileMappingA(readOnly, nullptr, PAGE_READONLY, 0, 200, nullptr), nullptr);   // cannot extend
+  HANDLE mapping = CreateFileMappingA(readOnly, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  ASSERT_NE(mapping, nullptr);
+  EXPECT_EQ(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(MapViewOfFile(mapping, FILE_MAP_READ, 0, 50, 51), nullptr);   // beyond the mapping
+  EXPECT_EQ(MapViewOfFile(mapping, FILE_MAP_READ, 0, 100, 0), nullptr);
+  EXPECT_EQ(MapViewOfFile(readOnly, FILE_MAP_READ, 0, 0, 0), nullptr);   // a file is not a mapping
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  CloseHandle(mapping);
+  CloseHandle(readOnly);
+  HANDLE empty = Open("empty.dat", GENERIC_READ, OPEN_EXISTING);
+  EXPECT_EQ(CreateFileMappingA(empty, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_INVALID);
+  CloseHandle(empty);
+}
+
+TEST(FileMappings, FileCannotShrinkUnderAMappedView) {
+  TempInstall install;
+  HANDLE file = Open("m.dat", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, 8192, nullptr);
+  void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+  ASSERT_NE(view, nullptr);
+  SetFilePointer(file, 10, nullptr, FILE_BEGIN);
+  EXPECT_FALSE(SetEndOfFile(file));   // touching the cut pages would kill the process
+  EXPECT_EQ(GetLastError(), ERROR_USER_MAPPED_FILE);
+  EXPECT_EQ(static_cast<char*>(view)[8191], 0);
+  SetFilePointer(file, 10000, nullptr, FILE_BEGIN);
+  EXPECT_TRUE(SetEndOfFile(file));   // growing is harmless
+  UnmapViewOfFile(view);
+  CloseHandle(mapping);
+  SetFilePointer(file, 10, nullptr, FILE_BEGIN);
+  EXPECT_TRUE(SetEndOfFile(file));
+  EXPECT_EQ(GetFileSize(file, nullptr), 10u);
+  CloseHandle(file);
+}
+
+TEST(FileMappings, AnonymousMappingIsZeroedMemory) {
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr);
+  ASSERT_NE(mapping, nullptr);
+  auto* view = static_cast<unsigned char*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view[0] | view[4095], 0);
+  view[1] = 7;
+  EXPECT_TRUE(UnmapViewOfFile(view));
+  EXPECT_TRUE(CloseHandle(mapping));
+}
+
+TEST(AtomicReplace, ReplacesWholeFilesAndCreatesMissingOnes) {
+  TempInstall install;
+  WriteBytes(install.cfg() / "PAGE.IDX", std::string(100, 'o'));
+  ASSERT_TRUE(files::AtomicReplace("..\\cfg\\page.idx", "new", 3));
+  EXPECT_EQ(ReadBytes(install.cfg() / "PAGE.IDX"), "new");   // the existing spelling is kept
+  ASSERT_TRUE(files::AtomicReplace("..\\cfg\\New.Dat", "", 0));
+  EXPECT_EQ(Entries(install.cfg()), (std::vector<std::string>{"New.Dat", "PAGE.IDX"}));
+  EXPECT_EQ(GetFileAttributesA("..\\cfg\\NEW.DAT"), FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_FALSE(files::AtomicReplace("..\\nowhere\\x.dat", "x", 1));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST(AtomicReplace, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
+  TempInstall install;
+  WriteBytes(install.cfg() / "lastpage.dat", "old contents");
+  for (int step = 1; step <= 4; ++step) {
+    SCOPED_TRACE(step);
+    files::SetAtomicReplaceFaultForTest(step);
+    EXPECT_FALSE(files::AtomicReplace("..\\cfg\\LASTPAGE.DAT", "replacement", 11));
+    EXPECT_FALSE(files::AtomicReplace("..\\cfg\\LASTPAGE.DAT", "again", 5));   // stays set
+    EXPECT_NE(GetLastError(), ERROR_SUCCESS);
+    EXPECT_EQ(ReadBytes(install.cfg() / "lastpage.dat"), "old contents");
+    EXPECT_EQ(Entries(install.cfg()), std::vector<std::string>{"lastpage.dat"});
+  }
+  files::SetAtomicReplaceFaultForTest(0);
+  EXPECT_TRUE(files::AtomicReplace("..\\cfg\\LASTPAGE.DAT", "replacement", 11));
+  EXPECT_EQ(ReadBytes(install.cfg() / "lastpage.dat"), "replacement");
+}
+
+TEST(LastError, IsKeptPerThread) {
+  SetLastError(ERROR_DISK_FULL);
+  DWORD seenByOther = 1;
+  std::thread([&] { seenByOther = GetLastError(); }).join();
+  EXPECT_EQ(seenByOther, ERROR_SUCCESS);
+  EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+#include "platform/Paths.h"
+
+#include "support/TempInstall.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using testsupport::TempInstall;
+using testsupport::WriteBytes;
+
+namespace {
+
+std::string Utf8(const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); }
+
+// Creates a file behind the platform's back, without telling the cache.
+void CreateQuietly(const fs::path& file) { std::ofstream(file, std::ios::binary) << "x"; }
+
+TEST(PathResolve, ReopensFileCreatedUpperCaseUnderMixedCase) {
+  TempInstall install;
+  WriteBytes(install.data() / "sh" / "NAMETBL.SH", "x");
+  EXPECT_EQ(paths::Resolve("..\\data\\SH\\nametbl.sh"), (install.data() / "sh" / "NAMETBL.SH").string());
+  EXPECT_EQ(paths::Resolve("..\\DATA\\Sh\\NameTbl.Sh"), (install.data() / "sh" / "NAMETBL.SH").string());
+}
+
+TEST(PathResolve, MapsWindowsFormsOntoTheInstallTree) {
+  TempInstall install;
+  WriteBytes(install.cfg() / "setting.ini", "x");
+  fs::create_directories(install.data() / "sh" / "day");
+  const std::string root = install.root().string();
+  struct Case {
+    std::string windows;
+    std::string posix;   // relative to the install root
+  };
+  const Case cases[] = {
+      {"..\\cfg\\setting.ini", "/cfg/setting.ini"},
+      {"..\\CFG\\Setting.INI", "/cfg/setting.ini"},
+      {"..\\Data\\SH\\Day\\600000.day", "/data/sh/day/600000.day"},   // missing name kept as given
+      {"..\\data\\New\\Sub\\File.Day", "/data/New/Sub/File.Day"},
+      {".\\x\\..\\Y.dat", "/bin/Y.dat"},
+      {"..\\data/sh\\\\day\\.\\a", "/data/sh/day/a"},                   // mixed and doubled separators
+      {"C:\\zuvo\\a.txt", "/drive_c/zuvo/a.txt"},
+      {"d:\\", "/drive_d"},
+      {"C:\\..\\..\\..\\etc\\passwd", "/drive_c/etc/passwd"},            // no climbing above a drive
+      {"..\\user\\自选股.blk", "/user/" + Utf8(u8"自选股.blk")},           // GBK names are UTF-8 on disk
+      {"..\\user\\嘰\\x", "/user/" + Utf8(u8"嘰") + "/x"},                // trail byte 0x5C is no separator
+      {"..\\user\\\x81/..\\x", "/user/x"},                                // a broken lead byte hides nothing
+  };
+  for (const auto& c : cases) EXPECT_EQ(paths::Resolve(c.windows), root + c.posix) << c.windows;
+  EXPECT_TRUE(fs::is_directory(install.root() / "drive_c"));   // a drive always exists
+  EXPECT_EQ(paths::Resolve(""), "");
+}
+
+TEST(PathResolve, ExactSpellingWinsWhenSeveralNamesDifferOnlyInCase) {
+  TempInstall install;
+  WriteBytes(install.cfg() / "a.txt", "lower");
+  WriteBytes(install.cfg() / "A.TXT", "upper");
+  EXPECT_EQ(paths::Resolve("..\\cfg\\a.txt"), (install.cfg() / "a.txt").string());
+  EXPECT_EQ(paths::Resolve("..\\cfg\\A.TXT"), (install.cfg() / "A.TXT").string());
+  std::string other = paths::Resolve("..\\cfg\\A.txt");
+  EXPECT_TRUE(other == (install.cfg() / "a.txt").string() || other == (install.cfg() / "A.TXT").string());
+}
+
+TEST(PathResolve, SeesNamesCreatedBehindItsBack) {
+  TempInstall install;
+  // The first lookup lists cfg/ without the file.
+  EXPECT_EQ(paths::Resolve("..\\cfg\\late.ini"), (install.cfg() / "late.ini").string());
+  CreateQuietly(install.cfg() / "LATE.INI");
+  EXPECT_EQ(paths::Resolve("..\\cfg\\late.ini"), (install.cfg() / "LATE.INI").string());
+}
+
+TEST(PathResolve, ReportsWhetherEveryComponentCameFromTheCache) {
+  TempInstall install;
+  WriteBytes(install.cfg() / "x.ini", "x");
+  bool found = false;
+  paths::Resolve("..\\cfg\\X.INI", &found);
+  EXPECT_TRUE(found);
+  paths::Resolve("..\\cfg\\missing.ini", &found);
+  EXPECT_FALSE(found);
+}
+
+TEST(PathResolve, RelativePathsFollowTheCurrentDirectory) {
+  TempInstall install;
+  WriteBytes(install.cfg() / "x.ini", "x");
+  fs::current_path(install.cfg());
+  EXPECT_EQ(paths::Resolve("X.INI"), (install.cfg() / "x.ini").string());
+  fs::current_path(install.bin());
+  EXPECT_EQ(paths::Resolve("X.INI"), (install.bin() / "X.INI").string());
+}
+
+TEST(PathResolve, WindowsFormOfAPosixPathResolvesBack) {
+  TempInstall install;
+  fs::create_directories(install.user() / fs::path(u8"自选"));
+  std::string posix = (install.user() / fs::path(u8"自选")).string();
+  std::string windows = paths::ToWindows(posix);
+  EXPECT_EQ(windows.find('/'), std::string::npos);
+  EXPECT_NE(windows.find("自选"), std::string::npos);
+  EXPECT_EQ(paths::Resolve(windows), posix);
+}
+
+TEST(PathResolve, InstallRootCanBeSetAndIsUsedForDrives) {
+  TempInstall install;
+  EXPECT_EQ(paths::InstallRoot(), install.root().string());
+  paths::SetInstallRoot(install.cfg().string() + "/");
+  EXPECT_EQ(paths::InstallRoot(), install.cfg().string());
+  EXPECT_EQ(paths::Resolve("E:\\q"), (install.cfg() / "drive_e" / "q").string());
+  paths::SetInstallRoot(install.root().string());
+}
+
+TEST(PathResolve, StaysConsistentUnderConcurrentLookupsAndInvalidation) {
+  TempInstall install;
+  for (int i = 0; i < 20; ++i) WriteBytes(install.data() / ("F" + std::to_string(i) + ".DAY"), "x");
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 400; ++i) {
+        int n = i % 20;
+        if (t == 0 && i % 50 == 0) paths::InvalidateCache();
+        if (paths::Resolve("..\\data\\f" + std::to_string(n) + ".day") !=
+            (install.data() / ("F" + std::to_string(n) + ".DAY")).string())
+          ++wrong[t];
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int count : wrong) EXPECT_EQ(count, 0);
+}
+
+TEST(CheckedJoin, RefusesComponentsThatCouldLeaveTheBase) {
+  struct Case {
+    std::string component;
+    bool safe;
+  };
+  const Case cases[] = {
+      {"600000", true},   {"600000.day", true}, {"自选股", true},  {"嘰", true},   // trail byte 0x5C
+      {"...", true},      {"", false},          {".", false},      {"..", false},
+      {"a\\b", false},    {"..\\..\\etc", false}, {"a/b", false},  {"C:", false},
+      {"a*", false},      {"a?", false},        {"a|b", false},    {"a\tb", false},
+      {std::string("a\0b", 3), false},          {"\x81", false},   {"\x81/", false},    // cut characters
+      {"\x7F", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(paths::IsSafeComponent(c.component), c.safe) << c.component;
+    std::string out = "untouched";
+    EXPECT_EQ(paths::CheckedJoin("..\\data", c.component, out), c.safe) << c.component;
+    EXPECT_EQ(out, c.safe ? "..\\data\\" + c.component : "untouched");
+  }
+}
+
+TEST(CheckedJoin, AddsOneSeparatorOnly) {
+  std::string out;
+  ASSERT_TRUE(paths::CheckedJoin("..\\data\\", "sh", out));
+  EXPECT_EQ(out, "..\\data\\sh");
+  ASSERT_TRUE(paths::CheckedJoin("..\\user\\嘰", "x", out));   // ends in a trail byte 0x5C, not a separator
+  EXPECT_EQ(out, "..\\user\\嘰\\x");
+  ASSERT_TRUE(paths::CheckedJoin("", "x", out));
+  EXPECT_EQ(out, "x");
+}
+
+}  // namespace
