@@ -1,0 +1,169 @@
+// A small market for the cache-file tests: market number 0, folder "SH", one category of
+// 09:00-11:30 and 13:00-15:00 (270 minutes, day change at 08:50), hour offset +8, and three
+// instruments. The clock is set by the test through `now` and `tradingDate`. Also writes cache
+// fixtures and sets their last-write times (UTC).
+#pragma once
+
+#include "core/PackedTime.h"
+#include "data/CacheRecords.h"
+#include "data/IRequestClient.h"
+#include "data/MarketData.h"
+#include "data/Records.h"
+#include "platform/Paths.h"
+#include "support/TempInstall.h"
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace cachetest {
+
+inline MarketRecord MakeMarketRecord(int kind, const char* code = "SH") {
+  MarketRecord record{};
+  record.kind = static_cast<std::uint8_t>(kind);
+  std::strncpy(record.name, "Test", sizeof record.name - 1);
+  std::strncpy(record.code, code, sizeof record.code - 1);
+  std::strncpy(record.fileExt, "sh", sizeof record.fileExt - 1);
+  record.hourOffset = 8;
+  record.capacity = 8;
+  record.categoryCount = 1;
+  CategoryRecord& category = record.categories[0];
+  category.sessionCount = 2;
+  category.openMinute[0] = 540;
+  category.closeMinute[0] = 690;
+  category.openMinute[1] = 780;
+  category.closeMinute[1] = 900;
+  category.dayChangeMinute = 530;
+  return record;
+}
+
+// Installs the table as market 0 and removes it again.
+class TestMarket {
+ public:
+  explicit TestMarket(int kind = 1, const char* code = "SH") {
+    table = new TMarketData(0, MakeMarketRecord(kind, code));
+    const char* codes[] = {"600000", "600001", "IF08"};
+    for (int i = 0; i < 3; ++i) {
+      InstrumentRecord& name = table->names[i];
+      std::strncpy(name.code, codes[i], sizeof name.code - 1);
+      name.category = 0;
+      name.priceDivisor = 100;
+      name.volumeDivisor = 1;
+    }
+    table->count = 3;
+    table->FinishNameTable();
+    MarketTables[0] = table;
+    MarketCount = 1;
+  }
+  ~TestMarket() {
+    MarketTables[0] = nullptr;
+    MarketCount = 0;
+    delete table;
+  }
+  TestMarket(const TestMarket&) = delete;
+  TestMarket& operator=(const TestMarket&) = delete;
+
+  // The market clock and the category's trading date.
+  void SetClock(PackedTime now, PackedTime tradingDate) {
+    table->now = now;
+    table->minuteOfDay = static_cast<std::uint16_t>(PackedHour(now) * 60 + PackedMinute(now));
+    table->tradingDate[0] = tradingDate;
+  }
+
+  TMarketData* table = nullptr;
+};
+
+// Records the cache-related requests and installs itself as the process-wide client.
+class RecordingClient : public IRequestClient {
+ public:
+  struct Call {
+    std::string kind;
+    int market;
+    int index;
+    std::int64_t value = 0;   // count, day or cycle, as the request carries it
+    int n = 0;                // bars: N and the pass-through flag
+    int older = 0;
+    std::uint32_t requester = 0;
+  };
+
+  RecordingClient() { RequestClient = this; }
+  ~RecordingClient() override { RequestClient = nullptr; }
+
+  int DownloadNameTable(int) override { return -1; }
+  void RequestHistoryBars(int market, int index, int, int cycle, int n, int older,
+                          std::uint32_t requester) override {
+    calls.push_back({"bars", market, index, cycle, n, older, requester});
+  }
+  void RequestTicks(int market, int index, std::uint32_t requester) override {
+    calls.push_back({"ticks", market, index, 0, 0, 0, requester});
+  }
+  void RequestTradeDetails(int market, int index, std::uint32_t requester) override {
+    calls.push_back({"details", market, index, 0, 0, 0, requester});
+  }
+  void RequestRecentTicks(int market, int index, int count, std::uint32_t requester) override {
+    calls.push_back({"recent", market, index, count, 0, 0, requester});
+  }
+  void RequestTrendDay(int market, int index, std::uint32_t day, std::uint32_t requester) override {
+    calls.push_back({"trend", market, index, day, 0, 0, requester});
+  }
+  void RequestWeights(int, int, std::uint32_t) override {}
+  void RequestBrokerQueue(int, int) override {}
+  void RequestNews(bool, int) override {}
+  void RequestNewsText(const NewsRecord&) override {}
+  bool RequestInfoMineIndex(int, int, int, std::uint32_t) override { return false; }
+  void RequestInfoMineText(int, int, int, const char*, std::uint32_t, std::uint32_t, std::uint32_t) override {}
+  void RequestNotesList(int) override {}
+  void RequestNote(int, const char*, int) override {}
+  void RequestNameTable(int) override {}
+
+  std::vector<Call> calls;
+};
+
+inline std::filesystem::path MarketDir(const testsupport::TempInstall& install, const char* market = "SH") {
+  return install.data() / market;
+}
+
+template <typename Record>
+std::string Bytes(const std::vector<Record>& records) {
+  return std::string(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(Record));
+}
+
+template <typename Record>
+std::string Bytes(const Record& record) {
+  return std::string(reinterpret_cast<const char*>(&record), sizeof record);
+}
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian).
+inline long long DaysFromCivil(int year, int month, int day) {
+  year -= month <= 2;
+  const long long era = (year >= 0 ? year : year - 399) / 400;
+  const long long yearOfEra = year - era * 400;
+  const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+// Sets a file's last-write time to a UTC date and time.
+inline void SetWriteTimeUtc(const std::filesystem::path& file, int year, int month, int day, int hour,
+                            int minute) {
+  const long long seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60;
+  const auto when = std::chrono::system_clock::time_point(std::chrono::seconds(seconds));
+  std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::from_sys(when));
+  paths::InvalidateCache();
+}
+
+inline ChartBar Bar(PackedTime time, std::uint32_t close, float volume = 100, float amount = 1000) {
+  ChartBar bar{};
+  bar.time = time;
+  bar.close = close;
+  bar.open = close - 1;
+  bar.high = close + 5;
+  bar.low = close - 5;
+  bar.volume = volume;
+  bar.amount = amount;
+  bar.settlement = close;
+  return bar;
+}
+
+}  // namespace cachetest
