@@ -19,8 +19,10 @@ namespace {
 
 // A directory listing is trusted until its directory's mtime changes. A listing read in the
 // same clock tick as the directory's last change may have missed a later change in that tick
-// (file system times are coarse), so such a listing is re-read whenever it misses.
-constexpr long long kUnsureNanoseconds = 2'000'000'000LL;
+// (file system times are coarse: a few milliseconds, or whole seconds where the file system
+// keeps no nanoseconds), so such a listing is re-read whenever it misses.
+constexpr long long kUnsureFineNanoseconds = 50'000'000LL;
+constexpr long long kUnsureCoarseNanoseconds = 2'000'000'000LL;
 // The cache is dropped whole when it holds this many directories.
 constexpr std::size_t kMaxCachedDirectories = 4096;
 
@@ -87,7 +89,8 @@ bool LoadListing(const std::string& dir, Listing& listing) {
   for (auto& [folded, names] : listing.byFolded)
     if (names.size() > 1) std::sort(names.begin(), names.end());
   listing.mtime = info.st_mtim;
-  listing.unsure = Nanoseconds(now) - Nanoseconds(info.st_mtim) < kUnsureNanoseconds;
+  long long window = info.st_mtim.tv_nsec == 0 ? kUnsureCoarseNanoseconds : kUnsureFineNanoseconds;
+  listing.unsure = Nanoseconds(now) - Nanoseconds(info.st_mtim) < window;
   return true;
 }
 

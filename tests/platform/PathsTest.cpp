@@ -68,10 +68,18 @@ TEST(PathResolve, ExactSpellingWinsWhenSeveralNamesDifferOnlyInCase) {
 
 TEST(PathResolve, SeesNamesCreatedBehindItsBack) {
   TempInstall install;
-  // The first lookup lists cfg/ without the file.
-  EXPECT_EQ(paths::Resolve("..\\cfg\\late.ini"), (install.cfg() / "late.ini").string());
-  CreateQuietly(install.cfg() / "LATE.INI");
-  EXPECT_EQ(paths::Resolve("..\\cfg\\late.ini"), (install.cfg() / "LATE.INI").string());
+  for (bool settled : {false, true}) {
+    SCOPED_TRACE(settled);
+    // A folder changed long ago is listed once and trusted until its mtime moves; one changed
+    // just now is re-read on a miss.
+    fs::path dir = install.cfg() / (settled ? "old" : "new");
+    fs::create_directories(dir);
+    if (settled) fs::last_write_time(dir, fs::last_write_time(dir) - std::chrono::hours(1));
+    std::string windows = std::string("..\\cfg\\") + (settled ? "old" : "new") + "\\late.ini";
+    EXPECT_EQ(paths::Resolve(windows), (dir / "late.ini").string());   // lists the folder without it
+    CreateQuietly(dir / "LATE.INI");
+    EXPECT_EQ(paths::Resolve(windows), (dir / "LATE.INI").string());
+  }
 }
 
 TEST(PathResolve, ReportsWhetherEveryComponentCameFromTheCache) {
