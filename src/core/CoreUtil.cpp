@@ -57,11 +57,22 @@ bool CreateDirectoryPath(const char* path) {
   }
   char work[kDirectoryWorkBuffer];
   std::memcpy(work, path, length + 1);
-  if (!isSeparator(work[length - 1])) {
+  // Walks the text character by character: the second byte of a double-byte character may
+  // equal '\\' and is neither a separator nor the path's last character.
+  bool endsWithSeparator = false;
+  for (std::size_t i = 0; i < length; ++i) {
+    endsWithSeparator = isSeparator(work[i]);
+    if (gbk::IsLeadByte(static_cast<unsigned char>(work[i])) && i + 1 < length) ++i;
+  }
+  if (!endsWithSeparator) {
     work[length] = '\\';
     work[length + 1] = '\0';
   }
   for (char* cursor = work; *cursor; ++cursor) {
+    if (gbk::IsLeadByte(static_cast<unsigned char>(*cursor)) && cursor[1]) {
+      ++cursor;
+      continue;
+    }
     if (!isSeparator(*cursor)) continue;
     if (cursor == work) continue;                              // the root itself
     if (cursor == work + 2 && work[1] == ':') continue;         // a drive "C:"

@@ -176,8 +176,10 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
 
   // "." and empty components go, ".." removes the one before (never climbing above the root).
   std::vector<std::string_view> components;
-  auto addComponents = [&components](std::string_view from) {
+  bool endsWithSeparator = false;
+  auto addComponents = [&components, &endsWithSeparator](std::string_view from) {
     std::size_t at = 0;
+    std::size_t lastSeparator = std::string_view::npos;
     while (at <= from.size()) {
       std::size_t end = at;
       while (end < from.size() && !isSeparator(from[end])) {
@@ -190,8 +192,10 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
       } else if (!component.empty() && component != ".") {
         components.push_back(component);
       }
+      if (end < from.size()) lastSeparator = end;
       at = end + 1;
     }
+    endsWithSeparator = !from.empty() && lastSeparator == from.size() - 1;
   };
   addComponents(base);
   addComponents(rest);
@@ -201,7 +205,6 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
     if (i) full += '\\';
     full.append(components[i]);
   }
-  const bool endsWithSeparator = !rest.empty() && isSeparator(rest.back());
   if (endsWithSeparator && !components.empty()) full += '\\';
 
   const DWORD result = copyOrNeed(full, buffer, size);

@@ -63,6 +63,15 @@ TEST(CreateDirectoryPathTest, CreatesEveryMissingLevelOfARelativePath) {
   EXPECT_FALSE(CreateDirectoryPathFailed());
 }
 
+TEST(CreateDirectoryPathTest, GbkNamesWhoseSecondByteIsABackslashStayWhole) {
+  TempInstall install;
+  // The second byte of 乗 is a backslash; it neither splits the name nor ends the path.
+  EXPECT_TRUE(CreateDirectoryPath("..\\data\\乗\\板块乗"));
+  EXPECT_FALSE(CreateDirectoryPathFailed());
+  EXPECT_TRUE(fs::is_directory(install.data() / u8"乗" / u8"板块乗"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(install.data()), fs::directory_iterator()), 1);
+}
+
 TEST(CreateDirectoryPathTest, ExistingEntryReturnsTrueWithoutBeingTouched) {
   TempInstall install;
   testsupport::WriteBytes(install.data() / "entry", "x");

@@ -1,5 +1,6 @@
 #include "core/DataFile.h"
 
+#include "platform/Paths.h"
 #include "support/TempInstall.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +98,17 @@ TEST(OpenDataFileTest, ReopensAnExistingLowerCaseFileUnderTheUpperCasedName) {
   EXPECT_EQ(ReadDataFile(handle, buffer, 1, sizeof buffer), 5u);
   EXPECT_STREQ(buffer, "table");
   CloseDataFile(handle);
+}
+
+TEST(OpenDataFileTest, AbsoluteMixedCasePathsStillReachTheirFolders) {
+  TempInstall install;
+  // The user folder is often an absolute path with lower-case parts; upper-casing it must not
+  // lose it.
+  std::string path = paths::ToWindows((install.user() / "alarm.set").string());
+  int handle = OpenDataFile(path.data(), "wb");
+  ASSERT_GT(handle, 0);
+  CloseDataFile(handle);
+  EXPECT_TRUE(fs::exists(install.user() / "ALARM.SET"));
 }
 
 TEST(OpenDataFileTest, WritingNeverTruncatesUntilTheWriterTruncates) {

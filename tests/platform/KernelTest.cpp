@@ -319,6 +319,9 @@ TEST(ProcessTest, FullPathNamesFoldDotsWithoutTouchingTheDisk) {
       {"c:/x//y/", "C:\\x\\y\\", nullptr},
       {"\\opt\\..\\..\\z", "\\z", "z"},
       {"sub\\", here + "\\sub\\", nullptr},
+      // The second byte of 乗 is a backslash that belongs to the character, not a separator.
+      {"乗\\k", here + "\\乗\\k", "k"},
+      {"k\\乗", here + "\\k\\乗", "乗"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
