@@ -55,6 +55,15 @@ std::string_view unquote(std::string_view value) {
 
 std::string fold(std::string_view name) { return gbk::Upper(trim(name)); }
 
+// Position of an ASCII byte outside double-byte characters (whose second byte may be ']').
+std::size_t findAscii(std::string_view text, char wanted) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == wanted) return i;
+    if (gbk::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ++i;
+  }
+  return std::string_view::npos;
+}
+
 struct KeyEntry {
   std::string name;    // as written in the file, trimmed
   std::string value;   // trimmed and unquoted
@@ -93,7 +102,7 @@ LineKind classify(std::string_view line, std::string_view& name, std::string_vie
   if (text.empty()) return LineKind::Blank;
   if (text.front() == ';') return LineKind::Comment;
   if (text.front() == '[') {
-    const std::size_t close = text.find(']');
+    const std::size_t close = findAscii(text, ']');
     name = trim(text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
     return LineKind::Section;
   }
@@ -305,7 +314,7 @@ bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != 
 
 // Names that could not be read back from the file they are written to are refused.
 bool validSectionName(std::string_view name) {
-  return !trim(name).empty() && !hasLineBreak(name) && name.find(']') == std::string_view::npos;
+  return !trim(name).empty() && !hasLineBreak(name) && findAscii(name, ']') == std::string_view::npos;
 }
 
 bool validKeyName(std::string_view name) {

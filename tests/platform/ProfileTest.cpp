@@ -199,6 +199,13 @@ TEST_F(ProfileTest, KeyNamesFoldOnlyAsciiLetters) {
   EXPECT_EQ(read("S", folded.c_str(), "none"), "none");
 }
 
+TEST_F(ProfileTest, SectionNamesMayHoldCharactersEndingInABracketByte) {
+  // The second byte of 癩 is ']'; it does not close the section name.
+  ASSERT_TRUE(WritePrivateProfileStringA("自选癩", "k", "v", kIni));
+  EXPECT_EQ(read("自选癩", "k"), "v");
+  EXPECT_NE(file().find("[自选癩]\r\nk=v\r\n"), std::string::npos);
+}
+
 TEST_F(ProfileTest, WriteCreatesTheFileWithCrlfAndConvertsLfOnlyFiles) {
   EXPECT_TRUE(WritePrivateProfileStringA("Update", "Result", "1", "..\\cfg\\new.ini"));
   EXPECT_EQ(ReadBytes(install.cfg() / "new.ini"), "[Update]\r\nResult=1\r\n");
