@@ -28,7 +28,8 @@ int OpenDataFile(const char* path, const char* mode);
 void CloseDataFile(int handle);
 // origin 0 start, 1 current, 2 end; the new position or 0xFFFFFFFF on failure.
 std::uint32_t SeekDataFile(int handle, std::int32_t distance, int origin);
-// Bytes read (size*count asked for); 0 when the read faults.
+// Bytes read (size*count asked for); 0 when the read faults, for a bad handle or buffer, and
+// when size*count does not fit in 32 bits (the same holds for WriteDataFile).
 std::uint32_t ReadDataFile(int handle, void* buffer, std::uint32_t size, std::uint32_t count);
 // Bytes written; 0 when the write fails, a short count on a short write.
 std::uint32_t WriteDataFile(int handle, const void* buffer, std::uint32_t size, std::uint32_t count);
