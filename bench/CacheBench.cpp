@@ -1,0 +1,187 @@
+// Cache-file readers at realistic sizes: bars of a chart cycle aggregated from 15000 day bars,
+// one downloaded day merged into a 1000-day trend history, and a full day of 50000 ticks.
+#include "core/GuardedAlloc.h"
+#include "core/PackedTime.h"
+#include "data/BarFiles.h"
+#include "data/CacheRecords.h"
+#include "data/MarketData.h"
+#include "data/TickCache.h"
+#include "data/TrendHistory.h"
+#include "data/UtilData.h"
+#include "platform/Paths.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t kSlots = 271;
+constexpr std::size_t kBlockBytes = 4 + 12 * kSlots;
+
+// A temporary install tree with one market "SH" of three instruments, current directory bin/.
+class BenchMarket {
+ public:
+  BenchMarket() {
+    std::string pattern = (fs::temp_directory_path() / "zuvo-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    root_ = pattern;
+    fs::create_directories(root_ / "bin");
+    previous_ = fs::current_path();
+    fs::current_path(root_ / "bin");
+    paths::SetInstallRoot(root_.string());
+    paths::InvalidateCache();
+    UpdateSystemNow();
+
+    MarketRecord record{};
+    record.kind = 1;
+    std::strcpy(record.code, "SH");
+    std::strcpy(record.fileExt, "sh");
+    record.hourOffset = 8;
+    record.capacity = 4;
+    record.categoryCount = 1;
+    record.categories[0].sessionCount = 2;
+    record.categories[0].openMinute[0] = 540;
+    record.categories[0].closeMinute[0] = 690;
+    record.categories[0].openMinute[1] = 780;
+    record.categories[0].closeMinute[1] = 900;
+    record.categories[0].dayChangeMinute = 530;
+    table = new TMarketData(0, record);
+    std::strcpy(table->names[0].code, "600000");
+    table->count = 1;
+    table->FinishNameTable();
+    MarketTables[0] = table;
+    MarketCount = 1;
+  }
+  ~BenchMarket() {
+    MarketTables[0] = nullptr;
+    MarketCount = 0;
+    delete table;
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+    fs::remove_all(root_, ignored);
+  }
+
+  fs::path Data(const char* relative) const { return root_ / "data" / "SH" / relative; }
+
+  static void Write(const fs::path& file, const void* bytes, std::size_t size) {
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+    out.close();
+    paths::InvalidateCache();
+  }
+
+  TMarketData* table = nullptr;
+
+ private:
+  fs::path root_;
+  fs::path previous_;
+};
+
+void BM_ReadBarsByCycle(benchmark::State& state) {
+  BenchMarket market;
+  const int cycle = static_cast<int>(state.range(0));
+  std::vector<ChartBar> bars(15000);
+  PackedTime day = MakePackedTime(1950, 1, 2);
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    bars[i].time = day;
+    bars[i].close = bars[i].open = bars[i].high = bars[i].low = 1000 + static_cast<std::uint32_t>(i % 97);
+    bars[i].volume = 100;
+    NextDay(&day);
+  }
+  BenchMarket::Write(market.Data("day/600000.day"), bars.data(), bars.size() * sizeof(ChartBar));
+  const int savedLimit = MaxDataRecords;
+  TUtilData::Shutdown();
+  MaxDataRecords = 16000;   // room for all 15000 bars after the day of minutes kept free
+  ChartBar* output = nullptr;
+  int count = 0;
+  for (auto _ : state) {
+    ReadBarsByCycle(&output, 0, "600000", &count, cycle, 0, MaxDataRecords, 0, 0, nullptr);
+    benchmark::DoNotOptimize(output);
+  }
+  state.counters["bars_out"] = count;
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 15000 * 32);
+  GuardedFree(output);
+  TUtilData::Shutdown();
+  MaxDataRecords = savedLimit;
+}
+BENCHMARK(BM_ReadBarsByCycle)->Arg(kCycleWeek)->Arg(kCycleMonth)->Arg(kCycleQuarter)->Unit(benchmark::kMicrosecond);
+
+void BM_MergeTrendDayIntoFront(benchmark::State& state) {
+  BenchMarket market;
+  // 1000 days from 2005-01-03 on; the merged day comes before all of them, so every block moves.
+  std::vector<std::uint8_t> history(4 + 1000 * kBlockBytes);
+  std::memcpy(history.data(), &kSlots, 4);
+  PackedTime day = MakePackedTime(2005, 1, 3);
+  for (int i = 0; i < 1000; ++i) {
+    std::memcpy(history.data() + 4 + i * kBlockBytes, &day, 4);
+    NextDay(&day);
+  }
+  std::vector<TrendDayMinute> download(kSlots, TrendDayMinute{1000, 5, 5000});
+  const PackedTime merged = MakePackedTime(2004, 12, 31);
+  BenchMarket::Write(market.Data(("trend/600000" + std::to_string(merged) + ".trn").c_str()), download.data(),
+                     download.size() * sizeof(TrendDayMinute));
+  const fs::path trn = market.Data("trend/600000.trn");
+  for (auto _ : state) {
+    state.PauseTiming();
+    BenchMarket::Write(trn, history.data(), history.size());
+    state.ResumeTiming();
+    if (!MergeTrendDay(market.table, 0, merged)) state.SkipWithError("merge failed");
+  }
+  // Read: the download; moved within the mapping: every block; written: the new block.
+  state.counters["bytes_read"] = static_cast<double>(kSlots * 12);
+  state.counters["bytes_moved"] = static_cast<double>(1000 * kBlockBytes);
+  state.counters["bytes_written"] = static_cast<double>(kBlockBytes);
+}
+BENCHMARK(BM_MergeTrendDayIntoFront)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadTrendDayOf1000(benchmark::State& state) {
+  BenchMarket market;
+  std::vector<std::uint8_t> history(4 + 1000 * kBlockBytes);
+  std::memcpy(history.data(), &kSlots, 4);
+  PackedTime day = MakePackedTime(2005, 1, 3);
+  std::vector<PackedTime> days;
+  for (int i = 0; i < 1000; ++i) {
+    std::memcpy(history.data() + 4 + i * kBlockBytes, &day, 4);
+    days.push_back(day);
+    NextDay(&day);
+  }
+  BenchMarket::Write(market.Data("trend/600000.trn"), history.data(), history.size());
+  std::vector<TrendDayMinute> buffer(kSlots);
+  int count = 0;
+  std::size_t next = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ReadTrendDay(market.table, 0, days[next], buffer.data(), &count));
+    next = (next + 379) % days.size();
+  }
+}
+BENCHMARK(BM_ReadTrendDayOf1000)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadTicks50000(benchmark::State& state) {
+  BenchMarket market;
+  std::vector<TradeRecord> trades(50000);
+  for (std::size_t i = 0; i < trades.size(); ++i) trades[i].price = 1000 + static_cast<std::uint32_t>(i % 50);
+  BenchMarket::Write(market.Data("tick/600000.tik"), trades.data(), trades.size() * sizeof(TradeRecord));
+  TradeRecord* buffer = nullptr;
+  int count = 0;
+  for (auto _ : state) {
+    ReadTicksOrRequest(&buffer, STKPTR(0, 0, 0), &count, 0);
+    benchmark::DoNotOptimize(buffer);
+  }
+  if (count != 50000) state.SkipWithError("the tick file was not read whole");
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 50000 * 20);
+  GuardedFree(buffer);
+}
+BENCHMARK(BM_ReadTicks50000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
