@@ -1,5 +1,6 @@
 #include "data/TrendHistory.h"
 
+#include "core/Search.h"
 #include "data/BarAggregation.h"
 #include "data/CacheFiles.h"
 #include "data/IRequestClient.h"
@@ -18,30 +19,6 @@ constexpr std::uint32_t kHeadBytes = 4;          // minuteSlots
 constexpr std::uint32_t kDayReadPiece = 3072;    // downloaded days are read in pieces
 
 std::uint32_t DatePart(std::uint32_t time) { return time & ~kTimeBits; }
-
-// The first of count records (stride bytes apart, each starting with an unsigned 32-bit key,
-// ascending) whose key is not below key; count when every key is below it.
-int LowerBoundByKey(const void* records, int count, int stride, std::uint32_t key) {
-  const auto* bytes = static_cast<const std::uint8_t*>(records);
-  auto keyAt = [&](int i) {
-    std::uint32_t value = 0;
-    std::memcpy(&value, bytes + static_cast<std::size_t>(i) * stride, 4);
-    return value;
-  };
-  if (count <= 0 || keyAt(0) >= key) return 0;
-  if (keyAt(count - 1) < key) return count;
-  int low = 0;
-  int high = count - 1;   // keyAt(low) < key <= keyAt(high)
-  while (high - low > 1) {
-    const int mid = low + (high - low) / 2;
-    if (keyAt(mid) < key) {
-      low = mid;
-    } else {
-      high = mid;
-    }
-  }
-  return high;
-}
 
 bool IsInTable(const TMarketData* table, int position) {
   return table && table->names && position >= 0 && position < table->count;
