@@ -139,7 +139,8 @@ TMarketData::TMarketData(int marketNumber, const MarketRecord& source) {
   count = 0;
   maxMinutesPerDay = 0;
   for (int c = 0; c < record.categoryCount; ++c) {
-    maxMinutesPerDay = std::max(maxMinutesPerDay, record.categories[c].minutesPerDay);
+    const std::uint16_t minutes = record.categories[c].minutesPerDay;   // packed field: copy
+    if (minutes > maxMinutesPerDay) maxMinutesPerDay = minutes;
   }
 
   UpdateClock(SystemNow);

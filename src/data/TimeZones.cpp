@@ -54,7 +54,8 @@ bool LoadTimeZoneTable(TimeZoneTable* table) {
   ReadDataFile(file, &raw, 1, std::min<std::uint32_t>(GetDataFileSize(file), sizeof raw));
   CloseDataFile(file);
 
-  table->zoneCount = std::clamp<std::int32_t>(raw.zoneCount, 0, kMaxZones);
+  const std::int32_t zoneCount = raw.zoneCount;   // packed field: copy before clamping
+  table->zoneCount = std::clamp<std::int32_t>(zoneCount, 0, kMaxZones);
   table->currentZone = raw.currentZone;
   for (int m = 0; m < kMaxMarkets; ++m) {
     table->marketZoneHour[m] = ClampOffset(raw.marketZoneHour[m]);
