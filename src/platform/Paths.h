@@ -44,8 +44,10 @@ void ForgetPath(const std::string& posixPath);
 std::string ToWindows(std::string_view posixPath);
 
 // Forgets cached directory listings (under a folder, or all with an empty argument). The file
-// calls of the platform keep the cache current themselves; tests that change files behind the
-// platform's back call this.
+// calls of the platform keep the cache current themselves, and changes made behind the
+// platform's back are noticed on their own: a lookup that misses re-reads a folder whose mtime
+// moved, and the file calls retry once when a cached name turns out gone. Code that changes
+// files through other means and needs the change seen at once (tests) calls this.
 void InvalidateCache(const std::string& posixDir = {});
 
 // Joins a component that came from a file or the network (an instrument code, a file
