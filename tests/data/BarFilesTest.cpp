@@ -151,11 +151,9 @@ TEST_F(BarFilesTest, ReadBarsByCycleAggregatesTheBaseFileAndAsksForNewerBars) {
   EXPECT_EQ(output[1].close, 2300u);
   EXPECT_TRUE(complete);
   ASSERT_EQ(client.calls.size(), 1u);
-  EXPECT_EQ(client.calls[0].kind, "bars");
-  EXPECT_EQ(client.calls[0].index, 0);
-  EXPECT_EQ(client.calls[0].value, kCycleWeek);
-  EXPECT_EQ(client.calls[0].older, 1);
-  EXPECT_EQ(client.calls[0].requester, 44u);
+  EXPECT_EQ(client.calls[0].op, "RequestHistoryBars");
+  // market, position, 0, cycle, N, pass-through flag, requester
+  EXPECT_EQ(client.calls[0].args, (std::vector<std::int64_t>{0, 0, 0, kCycleWeek, 0, 1, 44}));
 
   // A code the market does not know is never asked for (it has no position).
   ASSERT_EQ(ReadBarsByCycle(&output, 0, "999999", &count, kCycleDay, 0, 15000, 0, 44, &complete), 1);
@@ -164,7 +162,7 @@ TEST_F(BarFilesTest, ReadBarsByCycleAggregatesTheBaseFileAndAsksForNewerBars) {
   ReadBarsByCycle(&output, 0, "600000", &count, kCycleDay, 0, 15000, 0, 0, &complete);
   EXPECT_EQ(ReadBarsByCycle(&output, 0, "600000", &count, kCycleTick, 0, 15000, 0, 45, &complete), 0);
   ASSERT_EQ(client.calls.size(), 2u);
-  EXPECT_EQ(client.calls[1].value, kCycleTick);
+  EXPECT_EQ(client.calls[1].args[3], kCycleTick);
 
   EXPECT_EQ(ReadBarsByCycle(&output, 1, "600000", &count, kCycleDay, 0, 15000, 0, 0, &complete), 0);
   EXPECT_EQ(ReadBarsByCycle(nullptr, 0, "600000", &count, kCycleDay, 0, 15000, 0, 0, &complete), 0);

@@ -6,6 +6,7 @@
 
 #include "core/PackedTime.h"
 #include "data/CacheRecords.h"
+#include "data/FakeRequestClient.h"
 #include "data/IRequestClient.h"
 #include "data/MarketData.h"
 #include "data/Records.h"
@@ -74,50 +75,11 @@ class TestMarket {
   TMarketData* table = nullptr;
 };
 
-// Records the cache-related requests and installs itself as the process-wide client.
-class RecordingClient : public IRequestClient {
+// The recording request client, installed as the process-wide client for its lifetime.
+class RecordingClient : public FakeRequestClient {
  public:
-  struct Call {
-    std::string kind;
-    int market;
-    int index;
-    std::int64_t value = 0;   // count, day or cycle, as the request carries it
-    int n = 0;                // bars: N and the pass-through flag
-    int older = 0;
-    std::uint32_t requester = 0;
-  };
-
   RecordingClient() { RequestClient = this; }
   ~RecordingClient() override { RequestClient = nullptr; }
-
-  int DownloadNameTable(int) override { return -1; }
-  void RequestHistoryBars(int market, int index, int, int cycle, int n, int older,
-                          std::uint32_t requester) override {
-    calls.push_back({"bars", market, index, cycle, n, older, requester});
-  }
-  void RequestTicks(int market, int index, std::uint32_t requester) override {
-    calls.push_back({"ticks", market, index, 0, 0, 0, requester});
-  }
-  void RequestTradeDetails(int market, int index, std::uint32_t requester) override {
-    calls.push_back({"details", market, index, 0, 0, 0, requester});
-  }
-  void RequestRecentTicks(int market, int index, int count, std::uint32_t requester) override {
-    calls.push_back({"recent", market, index, count, 0, 0, requester});
-  }
-  void RequestTrendDay(int market, int index, std::uint32_t day, std::uint32_t requester) override {
-    calls.push_back({"trend", market, index, day, 0, 0, requester});
-  }
-  void RequestWeights(int, int, std::uint32_t) override {}
-  void RequestBrokerQueue(int, int) override {}
-  void RequestNews(bool, int) override {}
-  void RequestNewsText(const NewsRecord&) override {}
-  bool RequestInfoMineIndex(int, int, int, std::uint32_t) override { return false; }
-  void RequestInfoMineText(int, int, int, const char*, std::uint32_t, std::uint32_t, std::uint32_t) override {}
-  void RequestNotesList(int) override {}
-  void RequestNote(int, const char*, int) override {}
-  void RequestNameTable(int) override {}
-
-  std::vector<Call> calls;
 };
 
 inline std::filesystem::path MarketDir(const testsupport::TempInstall& install, const char* market = "SH") {

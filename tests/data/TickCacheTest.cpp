@@ -222,12 +222,10 @@ TEST_F(TickCacheTest, AccessAsksTheServerWithAndWithoutCachedData) {
   EXPECT_EQ(trades[3].price, 1003u);
 
   ASSERT_EQ(client.calls.size(), 2u);
-  EXPECT_EQ(client.calls[0].kind, "details");
-  EXPECT_EQ(client.calls[0].index, 1);
-  EXPECT_EQ(client.calls[0].requester, 77u);
-  EXPECT_EQ(client.calls[1].kind, "recent");
-  EXPECT_EQ(client.calls[1].value, 30);
-  EXPECT_EQ(client.calls[1].requester, 78u);
+  EXPECT_EQ(client.calls[0].op, "RequestTradeDetails");
+  EXPECT_EQ(client.calls[0].args, (std::vector<std::int64_t>{0, 1, 77}));
+  EXPECT_EQ(client.calls[1].op, "RequestRecentTicks");
+  EXPECT_EQ(client.calls[1].args, (std::vector<std::int64_t>{0, 0, 30, 78}));
   GuardedFree(trades);
   GuardedFree(minutes);
 }

@@ -208,9 +208,8 @@ TEST_F(TrendHistoryTest, LoadAsksTheServerOnlyForMissingDays) {
   EXPECT_FALSE(LoadTrendDay(STKPTR(0, 0, 0), MakePackedTime(2008, 6, 4, 10, 15), buffer.data(), &count, 9));
   EXPECT_FALSE(LoadTrendDay(STKPTR(0, 0, 5), June(2), buffer.data(), &count, 9));
   ASSERT_EQ(client.calls.size(), 1u);
-  EXPECT_EQ(client.calls[0].kind, "trend");
-  EXPECT_EQ(client.calls[0].value, June(4));
-  EXPECT_EQ(client.calls[0].requester, 9u);
+  EXPECT_EQ(client.calls[0].op, "RequestTrendDay");
+  EXPECT_EQ(client.calls[0].args, (std::vector<std::int64_t>{0, 0, June(4), 9}));
 
   WriteBytes(Download(June(3)), Bytes(Day(3000)));
   EXPECT_EQ(ImportTrendDay(STKPTR(0, 0, 0), June(3)), 1);
