@@ -137,6 +137,27 @@ TEST(CreateFile, HandlesAreSmallNonZeroAndClosedOnce) {
   EXPECT_EQ(handles::OpenCount(), before);
 }
 
+TEST(CreateFile, HandlesStayDistinctAcrossThreads) {
+  TempInstall install;
+  for (int t = 0; t < 4; ++t) WriteBytes(install.data() / ("T" + std::to_string(t) + ".DAT"), std::string(8, char('a' + t)));
+  std::size_t before = handles::OpenCount();
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &wrong] {
+      std::string path = "..\\data\\t" + std::to_string(t) + ".dat";
+      for (int i = 0; i < 150; ++i) {
+        HANDLE file = Open(path.c_str(), GENERIC_READ, OPEN_EXISTING);
+        if (file == INVALID_HANDLE_VALUE || ReadAll(file) != std::string(8, char('a' + t))) ++wrong[t];
+        if (!CloseHandle(file)) ++wrong[t];
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int count : wrong) EXPECT_EQ(count, 0);
+  EXPECT_EQ(handles::OpenCount(), before);
+}
+
 struct Counting : handles::KernelObject {
   int* closes;
   explicit Counting(int* closes) : closes(closes) {}
