@@ -1,0 +1,391 @@
+#include "platform/Input.h"
+
+#include "platform/Text.h"
+#include "platform/Window.h"
+
+#include <QCoreApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <array>
+
+namespace platform::input {
+namespace {
+
+constexpr int kShift = 1;
+constexpr int kControl = 2;
+constexpr int kAlt = 4;
+
+struct KeyPair {
+  int qt;
+  int vk;
+  bool extended;
+};
+
+// Qt keys and their virtual keys. The first entry of a virtual key is the one simulated.
+const KeyPair kKeys[] = {
+    {Qt::Key_Backspace, VK_BACK, false},   {Qt::Key_Tab, VK_TAB, false},
+    {Qt::Key_Backtab, VK_TAB, false},      {Qt::Key_Clear, VK_CLEAR, false},
+    {Qt::Key_Return, VK_RETURN, false},    {Qt::Key_Enter, VK_RETURN, true},
+    {Qt::Key_Shift, VK_SHIFT, false},      {Qt::Key_Control, VK_CONTROL, false},
+    {Qt::Key_Alt, VK_MENU, false},         {Qt::Key_Pause, VK_PAUSE, false},
+    {Qt::Key_CapsLock, VK_CAPITAL, false}, {Qt::Key_Escape, VK_ESCAPE, false},
+    {Qt::Key_Space, VK_SPACE, false},      {Qt::Key_PageUp, VK_PRIOR, true},
+    {Qt::Key_PageDown, VK_NEXT, true},     {Qt::Key_End, VK_END, true},
+    {Qt::Key_Home, VK_HOME, true},         {Qt::Key_Left, VK_LEFT, true},
+    {Qt::Key_Up, VK_UP, true},             {Qt::Key_Right, VK_RIGHT, true},
+    {Qt::Key_Down, VK_DOWN, true},         {Qt::Key_Select, VK_SELECT, false},
+    {Qt::Key_Print, VK_SNAPSHOT, false},   {Qt::Key_Insert, VK_INSERT, true},
+    {Qt::Key_Delete, VK_DELETE, true},     {Qt::Key_Help, VK_HELP, false},
+    {Qt::Key_Meta, VK_LWIN, true},         {Qt::Key_Super_L, VK_LWIN, true},
+    {Qt::Key_Super_R, VK_RWIN, true},      {Qt::Key_Menu, VK_APPS, true},
+    {Qt::Key_NumLock, VK_NUMLOCK, true},   {Qt::Key_ScrollLock, VK_SCROLL, false},
+    {Qt::Key_Semicolon, VK_OEM_1, false},  {Qt::Key_Colon, VK_OEM_1, false},
+    {Qt::Key_Equal, VK_OEM_PLUS, false},   {Qt::Key_Plus, VK_OEM_PLUS, false},
+    {Qt::Key_Comma, VK_OEM_COMMA, false},  {Qt::Key_Less, VK_OEM_COMMA, false},
+    {Qt::Key_Minus, VK_OEM_MINUS, false},  {Qt::Key_Underscore, VK_OEM_MINUS, false},
+    {Qt::Key_Period, VK_OEM_PERIOD, false}, {Qt::Key_Greater, VK_OEM_PERIOD, false},
+    {Qt::Key_Slash, VK_OEM_2, false},      {Qt::Key_Question, VK_OEM_2, false},
+    {Qt::Key_QuoteLeft, VK_OEM_3, false},  {Qt::Key_AsciiTilde, VK_OEM_3, false},
+    {Qt::Key_BracketLeft, VK_OEM_4, false}, {Qt::Key_BraceLeft, VK_OEM_4, false},
+    {Qt::Key_Backslash, VK_OEM_5, false},  {Qt::Key_Bar, VK_OEM_5, false},
+    {Qt::Key_BracketRight, VK_OEM_6, false}, {Qt::Key_BraceRight, VK_OEM_6, false},
+    {Qt::Key_Apostrophe, VK_OEM_7, false}, {Qt::Key_QuoteDbl, VK_OEM_7, false},
+    {Qt::Key_Exclam, '1', false},          {Qt::Key_At, '2', false},
+    {Qt::Key_NumberSign, '3', false},      {Qt::Key_Dollar, '4', false},
+    {Qt::Key_Percent, '5', false},         {Qt::Key_AsciiCircum, '6', false},
+    {Qt::Key_Ampersand, '7', false},       {Qt::Key_Asterisk, '8', false},
+    {Qt::Key_ParenLeft, '9', false},       {Qt::Key_ParenRight, '0', false},
+};
+
+const KeyPair kKeypad[] = {
+    {Qt::Key_Asterisk, VK_MULTIPLY, false}, {Qt::Key_Plus, VK_ADD, false},
+    {Qt::Key_Minus, VK_SUBTRACT, false},    {Qt::Key_Period, VK_DECIMAL, false},
+    {Qt::Key_Slash, VK_DIVIDE, true},       {Qt::Key_Enter, VK_RETURN, true},
+};
+
+// Key state of the UI thread: bit 7 down, bit 0 toggled. Num Lock is taken to start on.
+std::array<unsigned char, 256> keyState = [] {
+  std::array<unsigned char, 256> s{};
+  s[VK_NUMLOCK] = 1;
+  return s;
+}();
+
+int VirtualKey(int qtKey, bool keypad, bool* extended) {
+  *extended = false;
+  if (keypad) {
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return VK_NUMPAD0 + (qtKey - Qt::Key_0);
+    for (const KeyPair& k : kKeypad) {
+      if (k.qt == qtKey) {
+        *extended = k.extended;
+        return k.vk;
+      }
+    }
+  }
+  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) return qtKey;
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return VK_F1 + (qtKey - Qt::Key_F1);
+  for (const KeyPair& k : kKeys) {
+    if (k.qt == qtKey) {
+      *extended = k.extended;
+      return k.vk;
+    }
+  }
+  return 0;
+}
+
+int QtKey(int vk, bool* keypad) {
+  *keypad = false;
+  if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return vk;
+  if (vk >= VK_F1 && vk <= VK_F1 + 23) return Qt::Key_F1 + (vk - VK_F1);
+  if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD9) {
+    *keypad = true;
+    return Qt::Key_0 + (vk - VK_NUMPAD0);
+  }
+  for (const KeyPair& k : kKeypad) {
+    if (k.vk == vk && vk != VK_RETURN) {
+      *keypad = true;
+      return k.qt;
+    }
+  }
+  for (const KeyPair& k : kKeys) {
+    if (k.vk == vk) return k.qt;
+  }
+  return 0;
+}
+
+int ModifierBits(Qt::KeyboardModifiers modifiers) {
+  int bits = 0;
+  if (modifiers & Qt::ShiftModifier) bits |= kShift;
+  if (modifiers & Qt::ControlModifier) bits |= kControl;
+  if (modifiers & Qt::AltModifier) bits |= kAlt;
+  return bits;
+}
+
+WPARAM MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+  WPARAM keys = 0;
+  if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
+  if (buttons & Qt::RightButton) keys |= MK_RBUTTON;
+  if (buttons & Qt::MiddleButton) keys |= MK_MBUTTON;
+  if (modifiers & Qt::ShiftModifier) keys |= MK_SHIFT;
+  if (modifiers & Qt::ControlModifier) keys |= MK_CONTROL;
+  return keys;
+}
+
+HWND KeyTarget(HWND widgetWindow) {
+  HWND focus = platform::win::FocusWindow();
+  if (focus != nullptr && platform::win::RootOf(focus) == platform::win::RootOf(widgetWindow)) return focus;
+  return widgetWindow;
+}
+
+bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
+
+void PostText(HWND target, const QString& text, UINT message, LPARAM lParam, int modifiers) {
+  std::string bytes = gbk::FromUtf16(text.toStdU16String());
+  for (unsigned char byte : bytes) {
+    platform::queue::PostInput(target, message, byte, lParam, modifiers);
+  }
+}
+
+void SetDown(int vk, bool down) {
+  if (vk <= 0 || vk > 255) return;
+  if (down) {
+    keyState[vk] |= 0x80;
+  } else {
+    keyState[vk] &= 0x7F;
+  }
+}
+
+}  // namespace
+
+void KeyEvent(HWND widgetWindow, QKeyEvent* event, bool press) {
+  event->accept();
+  HWND target = KeyTarget(widgetWindow);
+  if (!Enabled(target)) return;
+  int key = event->key();
+  int modifiers = ModifierBits(event->modifiers());
+  if (key == Qt::Key_Shift) modifiers = press ? (modifiers | kShift) : (modifiers & ~kShift);
+  if (key == Qt::Key_Control) modifiers = press ? (modifiers | kControl) : (modifiers & ~kControl);
+  if (key == Qt::Key_Alt) modifiers = press ? (modifiers | kAlt) : (modifiers & ~kAlt);
+  bool extended = false;
+  int vk = VirtualKey(key, (event->modifiers() & Qt::KeypadModifier) != 0, &extended);
+  QString text = event->text();
+  if (vk == 0 && text.size() == 1) {
+    QChar c = text.at(0).toUpper();
+    if ((c >= QChar('A') && c <= QChar('Z')) || (c >= QChar('0') && c <= QChar('9'))) vk = c.unicode();
+  }
+  bool alt = (modifiers & kAlt) != 0;
+  bool control = (modifiers & kControl) != 0;
+  // Alt without Control (AltGr is both) makes system keys, as does F10.
+  bool system = (alt && !control) || vk == VK_F10;
+  LPARAM lParam = 1 | ((static_cast<LPARAM>(event->nativeScanCode()) & 0xFF) << 16);
+  if (extended) lParam |= 1L << 24;
+  if (alt) lParam |= 1L << 29;
+  if (!press) lParam |= (1L << 30) | (1L << 31);
+  else if (event->isAutoRepeat()) lParam |= 1L << 30;
+  if (vk != 0) {
+    UINT message = press ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+    platform::queue::PostInput(target, message, static_cast<WPARAM>(vk), lParam, modifiers);
+  }
+  if (!press || text.isEmpty() || vk == VK_DELETE) return;
+  // Control with a printable key gives no character; Control+letter gives its control code.
+  if (control && !alt && text.at(0).unicode() >= 0x20) return;
+  PostText(target, text, system ? WM_SYSCHAR : WM_CHAR, lParam, modifiers);
+}
+
+void MouseEvent(HWND widgetWindow, QMouseEvent* event, UINT kind) {
+  event->accept();
+  auto source = platform::win::Find(widgetWindow);
+  if (!source) return;
+  QPoint screen = platform::win::ClientOrigin(*source) + event->position().toPoint();
+  if (kind == 3 || kind == 0 || kind == 2) platform::win::MouseOver(widgetWindow);
+  HWND capture = platform::win::CaptureWindow();
+  HWND target = capture != nullptr ? capture : widgetWindow;
+  if (capture == nullptr && !Enabled(target)) return;
+  auto targetWindow = platform::win::Find(target);
+  if (!targetWindow) return;
+  QPoint client = screen - platform::win::ClientOrigin(*targetWindow);
+  LPARAM lParam = MAKELPARAM(static_cast<WORD>(static_cast<short>(client.x())),
+                             static_cast<WORD>(static_cast<short>(client.y())));
+  WPARAM keys = MouseKeys(event->buttons(), event->modifiers());
+  int modifiers = ModifierBits(event->modifiers());
+  UINT message = WM_MOUSEMOVE;
+  if (kind != 3) {
+    Qt::MouseButton button = event->button();
+    bool doubleClick = kind == 2 && (targetWindow->windowClass->info.style & CS_DBLCLKS) != 0;
+    if (button == Qt::LeftButton) {
+      message = kind == 1 ? WM_LBUTTONUP : doubleClick ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+    } else if (button == Qt::RightButton) {
+      message = kind == 1 ? WM_RBUTTONUP : doubleClick ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN;
+    } else if (button == Qt::MiddleButton) {
+      message = kind == 1 ? WM_MBUTTONUP : doubleClick ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN;
+    } else {
+      return;
+    }
+  }
+  if (kind != 1 && kind != 3) {
+    // A click activates its top-level window.
+    HWND root = platform::win::RootOf(target);
+    if (root != nullptr && GetActiveWindow() != root) SetActiveWindow(root);
+  }
+  if (capture == nullptr && (kind == 3 || kind == 0 || kind == 2)) {
+    SendMessageA(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(1, static_cast<WORD>(message)));
+  }
+  platform::queue::PostInput(target, message, keys, lParam, modifiers);
+}
+
+void WheelEvent(HWND widgetWindow, QWheelEvent* event) {
+  event->accept();
+  auto source = platform::win::Find(widgetWindow);
+  if (!source) return;
+  HWND target = KeyTarget(widgetWindow);
+  if (!Enabled(target)) return;
+  QPoint screen = platform::win::ClientOrigin(*source) + event->position().toPoint();
+  int delta = event->angleDelta().y();
+  if (delta == 0) return;
+  WPARAM keys = MouseKeys(event->buttons(), event->modifiers());
+  WPARAM wParam = MAKEWPARAM(static_cast<WORD>(keys), static_cast<WORD>(static_cast<short>(delta)));
+  LPARAM lParam = MAKELPARAM(static_cast<WORD>(static_cast<short>(screen.x())),
+                             static_cast<WORD>(static_cast<short>(screen.y())));
+  platform::queue::PostInput(target, WM_MOUSEWHEEL, wParam, lParam, ModifierBits(event->modifiers()));
+}
+
+void TextEvent(HWND window, const QString& text) {
+  HWND target = KeyTarget(window);
+  if (!Enabled(target)) return;
+  PostText(target, text, WM_CHAR, 1, -1);
+}
+
+void ApplyInput(const MSG& message, int modifiers) {
+  bool isKey = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
+  bool isMouse = message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST;
+  if (!isKey && !isMouse) return;
+  if (modifiers >= 0) {
+    SetDown(VK_SHIFT, modifiers & kShift);
+    SetDown(VK_LSHIFT, modifiers & kShift);
+    SetDown(VK_CONTROL, modifiers & kControl);
+    SetDown(VK_LCONTROL, modifiers & kControl);
+    SetDown(VK_MENU, modifiers & kAlt);
+    SetDown(VK_LMENU, modifiers & kAlt);
+  }
+  int vk = static_cast<int>(message.wParam & 0xFF);
+  switch (message.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      if ((keyState[vk] & 0x80) == 0) keyState[vk] ^= 1;   // a press, not a repeat, toggles
+      SetDown(vk, true);
+      break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      SetDown(vk, false);
+      break;
+    default:
+      if (isMouse && message.message != WM_MOUSEWHEEL) {
+        WPARAM keys = message.wParam;
+        SetDown(VK_LBUTTON, keys & MK_LBUTTON);
+        SetDown(VK_RBUTTON, keys & MK_RBUTTON);
+        SetDown(VK_MBUTTON, keys & MK_MBUTTON);
+        if (modifiers < 0) {
+          SetDown(VK_SHIFT, keys & MK_SHIFT);
+          SetDown(VK_CONTROL, keys & MK_CONTROL);
+        }
+      }
+      break;
+  }
+}
+
+}  // namespace platform::input
+
+SHORT GetKeyState(int virtualKey) {
+  if (virtualKey <= 0 || virtualKey > 255) return 0;
+  unsigned char s = platform::input::keyState[static_cast<std::size_t>(virtualKey)];
+  return static_cast<SHORT>(((s & 0x80) ? 0x8000 : 0) | (s & 1));
+}
+
+SHORT GetAsyncKeyState(int virtualKey) { return GetKeyState(virtualKey); }
+
+namespace platform {
+namespace {
+
+Qt::KeyboardModifiers QtModifiers(UINT modifiers) {
+  Qt::KeyboardModifiers result;
+  if (modifiers & MK_SHIFT) result |= Qt::ShiftModifier;
+  if (modifiers & MK_CONTROL) result |= Qt::ControlModifier;
+  if (modifiers & kSimulatedAlt) result |= Qt::AltModifier;
+  return result;
+}
+
+Qt::MouseButtons QtButtons(WPARAM keys) {
+  Qt::MouseButtons buttons;
+  if (keys & MK_LBUTTON) buttons |= Qt::LeftButton;
+  if (keys & MK_RBUTTON) buttons |= Qt::RightButton;
+  if (keys & MK_MBUTTON) buttons |= Qt::MiddleButton;
+  return buttons;
+}
+
+QWidget* WidgetOf(HWND window) {
+  auto w = win::Find(window);
+  return w ? w->widget : nullptr;
+}
+
+}  // namespace
+
+bool SimulateKey(HWND window, int virtualKey, bool down, UINT modifiers, const char* gbkText, bool autoRepeat) {
+  QWidget* widget = WidgetOf(window);
+  if (widget == nullptr) return false;
+  bool keypad = false;
+  int key = input::QtKey(virtualKey, &keypad);
+  Qt::KeyboardModifiers mods = QtModifiers(modifiers);
+  if (keypad) mods |= Qt::KeypadModifier;
+  QString text;
+  if (gbkText != nullptr) text = QString::fromStdU16String(gbk::ToUtf16(gbkText));
+  QKeyEvent event(down ? QEvent::KeyPress : QEvent::KeyRelease, key, mods, text, autoRepeat);
+  QCoreApplication::sendEvent(widget, &event);
+  return true;
+}
+
+bool SimulateMouse(HWND window, UINT message, int x, int y, WPARAM keys) {
+  QWidget* widget = WidgetOf(window);
+  if (widget == nullptr) return false;
+  QEvent::Type type = QEvent::MouseMove;
+  Qt::MouseButton button = Qt::NoButton;
+  switch (message) {
+    case WM_LBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::LeftButton; break;
+    case WM_LBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::LeftButton; break;
+    case WM_LBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::LeftButton; break;
+    case WM_RBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::RightButton; break;
+    case WM_RBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::RightButton; break;
+    case WM_RBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::RightButton; break;
+    case WM_MBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::MiddleButton; break;
+    case WM_MBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::MiddleButton; break;
+    case WM_MOUSEMOVE: break;
+    default: return false;
+  }
+  QPointF local(x, y);
+  QPointF global = widget->mapToGlobal(local);
+  QMouseEvent event(type, local, global, button, QtButtons(keys), QtModifiers(static_cast<UINT>(keys)));
+  QCoreApplication::sendEvent(widget, &event);
+  return true;
+}
+
+bool SimulateWheel(HWND window, int delta, int x, int y, WPARAM keys) {
+  QWidget* widget = WidgetOf(window);
+  if (widget == nullptr) return false;
+  QPointF local(x, y);
+  QWheelEvent event(local, widget->mapToGlobal(local), QPoint(), QPoint(0, delta), QtButtons(keys),
+                    QtModifiers(static_cast<UINT>(keys)), Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(widget, &event);
+  return true;
+}
+
+bool SimulateCommittedText(HWND window, const char* gbkText) {
+  QWidget* widget = WidgetOf(window);
+  if (widget == nullptr || gbkText == nullptr) return false;
+  QInputMethodEvent event;
+  event.setCommitString(QString::fromStdU16String(gbk::ToUtf16(gbkText)));
+  QCoreApplication::sendEvent(widget, &event);
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,501 @@
+#include "platform/Input.h"
+#include "platform/Kernel.h"
+#include "platform/Message.h"
+#include "platform/WinUser.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Logged {
+  HWND window;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+// Every message of the test windows is logged; a test may answer some of them itself.
+std::vector<Logged> messageLog;
+std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> handler;
+
+LRESULT TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  messageLog.push_back({window, message, wParam, lParam});
+  if (handler) {
+    if (auto result = handler(window, message, wParam, lParam)) return *result;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+const char* TestClass() {
+  static bool registered = [] {
+    WNDCLASSA wc{};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = TestProc;
+    wc.lpszClassName = "PlatformTestWindow";
+    return RegisterClassA(&wc) != 0;
+  }();
+  EXPECT_TRUE(registered);
+  return "PlatformTestWindow";
+}
+
+class WindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    messageLog.clear();
+    handler = nullptr;
+  }
+  void TearDown() override {
+    for (HWND w : created_) DestroyWindow(w);
+    platform::ProcessPendingMessages();
+    handler = nullptr;
+    messageLog.clear();
+  }
+  HWND Make(DWORD style = WS_POPUP | WS_VISIBLE, HWND parent = nullptr, int w = 100, int h = 50,
+            void* param = nullptr) {
+    HWND window = CreateWindowExA(0, TestClass(), "t", style, 10, 20, w, h, parent, nullptr, nullptr, param);
+    if ((style & WS_CHILD) == 0) created_.push_back(window);
+    return window;
+  }
+  // Messages of one kind received by a window, in order.
+  static std::vector<UINT> Received(HWND window, std::initializer_list<UINT> kinds) {
+    std::vector<UINT> out;
+    for (const Logged& l : messageLog) {
+      if (l.window != window) continue;
+      for (UINT k : kinds) {
+        if (l.message == k) out.push_back(k);
+      }
+    }
+    return out;
+  }
+  std::vector<HWND> created_;
+};
+
+TEST_F(WindowTest, CreationSendsMessagesInOrderWithTheCreationParameter) {
+  int tag = 42;
+  void* seenParam = nullptr;
+  handler = [&](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
+    if (m == WM_CREATE) seenParam = reinterpret_cast<CREATESTRUCTA*>(l)->lpCreateParams;
+    return std::nullopt;
+  };
+  HWND w = Make(WS_POPUP, nullptr, 300, 20, &tag);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(seenParam, &tag);
+  EXPECT_EQ(Received(w, {WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}),
+            (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
+  auto size = std::find_if(messageLog.begin(), messageLog.end(), [](const Logged& l) { return l.message == WM_SIZE; });
+  EXPECT_EQ(LOWORD(static_cast<DWORD_PTR>(size->lParam)), 300);
+  EXPECT_EQ(HIWORD(static_cast<DWORD_PTR>(size->lParam)), 20);
+  RECT client;
+  ASSERT_TRUE(GetClientRect(w, &client));
+  EXPECT_EQ(client.right, 300);
+  EXPECT_EQ(client.bottom, 20);
+}
+
+TEST_F(WindowTest, RefusedCreationReturnsNullAndLeavesNoWindow) {
+  HWND seen = nullptr;
+  handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (m == WM_CREATE) {
+      seen = h;
+      return -1;
+    }
+    return std::nullopt;
+  };
+  EXPECT_EQ(Make(), nullptr);
+  ASSERT_NE(seen, nullptr);
+  EXPECT_FALSE(IsWindow(seen));
+  EXPECT_EQ(Received(seen, {WM_DESTROY, WM_NCDESTROY}), (std::vector<UINT>{WM_DESTROY, WM_NCDESTROY}));
+  EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+  EXPECT_EQ(Make(WS_CHILD, reinterpret_cast<HWND>(0x7777)), nullptr);
+}
+
+TEST_F(WindowTest, DestroyingAParentDestroysChildrenFirstAndNcDestroyComesLast) {
+  HWND parent = Make();
+  HWND child = Make(WS_CHILD | WS_VISIBLE, parent);
+  HWND grandchild = Make(WS_CHILD | WS_VISIBLE, child);
+  HWND owned = Make(WS_POPUP, parent);
+  messageLog.clear();
+  bool parentAliveDuringNcDestroy = false;
+  handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (h == parent && m == WM_NCDESTROY) parentAliveDuringNcDestroy = IsWindow(parent) != FALSE;
+    return std::nullopt;
+  };
+  ASSERT_TRUE(DestroyWindow(parent));
+  std::vector<std::pair<HWND, UINT>> order;
+  for (const Logged& l : messageLog) {
+    if (l.message == WM_DESTROY || l.message == WM_NCDESTROY) order.emplace_back(l.window, l.message);
+  }
+  std::vector<std::pair<HWND, UINT>> expected = {
+      {owned, WM_DESTROY},       {owned, WM_NCDESTROY},     {parent, WM_DESTROY},
+      {child, WM_DESTROY},       {grandchild, WM_DESTROY},  {grandchild, WM_NCDESTROY},
+      {child, WM_NCDESTROY},     {parent, WM_NCDESTROY}};
+  EXPECT_EQ(order, expected);
+  EXPECT_TRUE(parentAliveDuringNcDestroy);
+  for (HWND h : {parent, child, grandchild, owned}) EXPECT_FALSE(IsWindow(h));
+  EXPECT_FALSE(DestroyWindow(parent));
+}
+
+TEST_F(WindowTest, CallsOnDeadOrUnknownHandlesDoNothing) {
+  HWND w = Make();
+  DestroyWindow(w);
+  HWND unknown = reinterpret_cast<HWND>(0x12345678);
+  for (HWND h : {w, unknown}) {
+    messageLog.clear();
+    EXPECT_EQ(SendMessageA(h, WM_USER, 1, 2), 0);
+    EXPECT_FALSE(PostMessageA(h, WM_USER, 1, 2));
+    RECT r;
+    EXPECT_FALSE(GetClientRect(h, &r));
+    EXPECT_FALSE(ShowWindow(h, SW_SHOW));
+    EXPECT_FALSE(InvalidateRect(h, nullptr, TRUE));
+    EXPECT_EQ(GetDC(h), nullptr);
+    EXPECT_EQ(SetTimer(h, 1, 10, nullptr), 0u);
+    EXPECT_TRUE(messageLog.empty());
+  }
+}
+
+TEST_F(WindowTest, SendIsReentrantAcrossWindows) {
+  HWND a = Make();
+  HWND b = Make();
+  std::vector<std::string> trace;
+  handler = [&](HWND h, UINT m, WPARAM w, LPARAM) -> std::optional<LRESULT> {
+    if (m != WM_USER) return std::nullopt;
+    trace.push_back((h == a ? "a" : "b") + std::to_string(w));
+    if (h == a && w == 1) return 10 + SendMessageA(b, WM_USER, 2, 0);
+    if (h == b && w == 2) return 20 + SendMessageA(a, WM_USER, 3, 0);
+    return 3;
+  };
+  EXPECT_EQ(SendMessageA(a, WM_USER, 1, 0), 33);
+  EXPECT_EQ(trace, (std::vector<std::string>{"a1", "b2", "a3"}));
+}
+
+TEST_F(WindowTest, SendFromWorkerBlocksUntilTheUiThreadHandledIt) {
+  HWND w = Make();
+  std::atomic<bool> handled{false};
+  std::atomic<bool> workerDone{false};
+  std::atomic<LRESULT> result{0};
+  std::thread::id handlerThread;
+  handler = [&](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
+    if (m != WM_USER + 5) return std::nullopt;
+    handlerThread = std::this_thread::get_id();
+    EXPECT_FALSE(workerDone.load());
+    handled = true;
+    return static_cast<LRESULT>(wp * 2);
+  };
+  std::thread worker([&] {
+    result = SendMessageA(w, WM_USER + 5, 21, 0);
+    workerDone = true;
+  });
+  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return workerDone.load(); }, 5000));
+  worker.join();
+  EXPECT_TRUE(handled);
+  EXPECT_EQ(result.load(), 42);
+  EXPECT_EQ(handlerThread, std::this_thread::get_id());
+}
+
+TEST_F(WindowTest, WorkerSendToAWindowDestroyedBeforeDeliveryReturnsZero) {
+  HWND w = Make();
+  std::atomic<bool> done{false};
+  std::atomic<LRESULT> result{-1};
+  std::thread worker([&] {
+    result = SendMessageA(w, WM_USER, 0, 0);
+    done = true;
+  });
+  // Destroy while the worker's message waits; it must wake with 0, not hang.
+  Sleep(20);
+  DestroyWindow(w);
+  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return done.load(); }, 5000));
+  worker.join();
+  EXPECT_EQ(result.load(), 0);
+}
+
+TEST_F(WindowTest, PostedMessagesComeInOrderAfterTheCurrentHandler) {
+  HWND w = Make();
+  std::vector<WPARAM> order;
+  handler = [&](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
+    if (m != WM_USER) return std::nullopt;
+    order.push_back(wp);
+    if (wp == 1) {
+      PostMessageA(w, WM_USER, 3, 0);
+      order.push_back(100);   // the post is not handled inside this handler
+    }
+    return 0;
+  };
+  PostMessageA(w, WM_USER, 1, 0);
+  PostMessageA(w, WM_USER, 2, 0);
+  platform::PumpMessagesUntil([&] { return order.size() >= 4; }, 2000);
+  EXPECT_EQ(order, (std::vector<WPARAM>{1, 100, 2, 3}));
+}
+
+TEST_F(WindowTest, PostsToAWindowDestroyedBeforeDeliveryAreDropped) {
+  HWND doomed = Make();
+  HWND other = Make();
+  PostMessageA(doomed, WM_USER, 1, 0);
+  PostMessageA(other, WM_USER, 2, 0);
+  DestroyWindow(doomed);
+  messageLog.clear();
+  platform::PumpMessagesUntil([&] { return !Received(other, {WM_USER}).empty(); }, 2000);
+  EXPECT_TRUE(Received(doomed, {WM_USER}).empty());
+  EXPECT_EQ(Received(other, {WM_USER}).size(), 1u);
+}
+
+TEST_F(WindowTest, PostsFromManyWorkersAllArrive) {
+  HWND w = Make();
+  int count = 0;
+  handler = [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (m == WM_USER) ++count;
+    return std::nullopt;
+  };
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 4; ++t) {
+    workers.emplace_back([&] {
+      for (int i = 0; i < 250; ++i) PostMessageA(w, WM_USER, 0, 0);
+    });
+  }
+  for (auto& t : workers) t.join();
+  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return count == 1000; }, 5000));
+}
+
+TEST_F(WindowTest, TimerKeepsAtMostOneMessageWaiting) {
+  HWND w = Make();
+  ASSERT_EQ(SetTimer(w, 7, 10, nullptr), 7u);
+  // Several intervals pass while the UI thread is busy: one WM_TIMER waits, not five.
+  Sleep(60);
+  MSG msg;
+  int timers = 0;
+  while (PeekMessageA(&msg, w, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+    ++timers;
+    EXPECT_EQ(msg.wParam, 7u);
+  }
+  EXPECT_EQ(timers, 1);
+  // It keeps firing while pumped, and stops after KillTimer.
+  messageLog.clear();
+  platform::PumpMessagesUntil([&] { return Received(w, {WM_TIMER}).size() >= 2; }, 2000);
+  EXPECT_GE(Received(w, {WM_TIMER}).size(), 2u);
+  EXPECT_TRUE(KillTimer(w, 7));
+  EXPECT_FALSE(KillTimer(w, 7));
+  messageLog.clear();
+  platform::PumpMessagesFor(40);
+  EXPECT_TRUE(Received(w, {WM_TIMER}).empty());
+}
+
+TEST_F(WindowTest, TimerOfADestroyedWindowStops) {
+  HWND w = Make();
+  SetTimer(w, 1, 10, nullptr);
+  Sleep(20);
+  DestroyWindow(w);
+  messageLog.clear();
+  platform::PumpMessagesFor(40);
+  EXPECT_TRUE(messageLog.empty());
+}
+
+TEST_F(WindowTest, HooksSeeQueuedMessagesBeforeDispatchAndMayConsumeThem) {
+  HWND w = Make();
+  std::vector<UINT> hooked;
+  int id = platform::AddMessageHook([&](MSG& m) {
+    if (m.hwnd != w) return false;
+    hooked.push_back(m.message);
+    return m.message == WM_USER + 1;   // consumed
+  });
+  SendMessageA(w, WM_USER + 9, 0, 0);   // sent messages bypass the hooks
+  PostMessageA(w, WM_USER + 1, 0, 0);
+  PostMessageA(w, WM_USER + 2, 0, 0);
+  platform::PumpMessagesUntil([&] { return !Received(w, {WM_USER + 2}).empty(); }, 2000);
+  platform::RemoveMessageHook(id);
+  EXPECT_EQ(std::count(hooked.begin(), hooked.end(), WM_USER + 9), 0);
+  EXPECT_EQ(std::count(hooked.begin(), hooked.end(), WM_USER + 1), 1);
+  EXPECT_TRUE(Received(w, {WM_USER + 1}).empty());
+  EXPECT_EQ(Received(w, {WM_USER + 2}).size(), 1u);
+}
+
+TEST_F(WindowTest, GetMessageEndsOnQuitAfterEarlierPosts) {
+  HWND w = Make();
+  platform::ProcessPendingMessages();
+  PostMessageA(w, WM_USER, 1, 0);
+  PostQuitMessage(3);
+  MSG msg;
+  ASSERT_TRUE(GetMessageA(&msg, nullptr, WM_USER, WM_USER));
+  EXPECT_EQ(msg.message, WM_USER);
+  EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_EQ(msg.wParam, 3u);
+}
+
+TEST_F(WindowTest, InvalidWindowGetsOnePaintWhenTheQueueIsEmpty) {
+  HWND w = Make();
+  platform::ProcessPendingMessages();
+  messageLog.clear();
+  RECT part{5, 5, 20, 10};
+  InvalidateRect(w, &part, FALSE);
+  InvalidateRect(w, &part, FALSE);
+  RECT update;
+  EXPECT_TRUE(GetUpdateRect(w, &update, FALSE));
+  platform::PumpMessagesFor(30);
+  EXPECT_EQ(Received(w, {WM_PAINT}).size(), 1u);
+  EXPECT_FALSE(GetUpdateRect(w, &update, FALSE));
+  // Hidden windows are not painted until shown.
+  ShowWindow(w, SW_HIDE);
+  InvalidateRect(w, nullptr, TRUE);
+  messageLog.clear();
+  platform::PumpMessagesFor(20);
+  EXPECT_TRUE(Received(w, {WM_PAINT}).empty());
+}
+
+TEST_F(WindowTest, RedrawWithUpdateNowPaintsAtOnceAndErases) {
+  HWND w = Make();
+  platform::ProcessPendingMessages();
+  messageLog.clear();
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  EXPECT_EQ(Received(w, {WM_PAINT, WM_ERASEBKGND}), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
+}
+
+TEST_F(WindowTest, GeometryAndCoordinates) {
+  HWND parent = Make(WS_POPUP | WS_VISIBLE, nullptr, 200, 200);
+  HWND child = Make(WS_CHILD | WS_VISIBLE, parent, 50, 40);
+  POINT p{1, 2};
+  ClientToScreen(child, &p);
+  EXPECT_EQ(p.x, 10 + 10 + 1);
+  EXPECT_EQ(p.y, 20 + 20 + 2);
+  ScreenToClient(parent, &p);
+  EXPECT_EQ(p.x, 11);
+  EXPECT_EQ(p.y, 22);
+  messageLog.clear();
+  MoveWindow(child, 5, 6, 70, 30, TRUE);
+  EXPECT_EQ(Received(child, {WM_MOVE, WM_SIZE}), (std::vector<UINT>{WM_MOVE, WM_SIZE}));
+  RECT r;
+  GetWindowRect(child, &r);
+  EXPECT_EQ(r.left, 15);
+  EXPECT_EQ(r.right - r.left, 70);
+  EXPECT_EQ(GetParent(child), parent);
+  EXPECT_TRUE(IsChild(parent, child));
+  EXPECT_EQ(GetWindow(parent, GW_CHILD), child);
+}
+
+TEST_F(WindowTest, TextFocusEnableAndCapture) {
+  HWND w = Make();
+  HWND child = Make(WS_CHILD | WS_VISIBLE, w);
+  SetWindowTextA(w, "行情");
+  char buffer[3];
+  EXPECT_EQ(GetWindowTextA(w, buffer, sizeof buffer), 2);   // truncated, zero-terminated
+  EXPECT_STREQ(buffer, "\xD0\xD0");
+  EXPECT_EQ(GetWindowTextLengthA(w), 4);
+
+  SetFocus(w);
+  messageLog.clear();
+  EXPECT_EQ(SetFocus(child), w);
+  EXPECT_EQ(GetFocus(), child);
+  EXPECT_EQ(Received(w, {WM_KILLFOCUS}).size(), 1u);
+  EXPECT_EQ(Received(child, {WM_SETFOCUS}).size(), 1u);
+  EnableWindow(child, FALSE);
+  EXPECT_EQ(GetFocus(), nullptr);
+  EXPECT_EQ(SetFocus(child), nullptr);   // a disabled window takes no focus
+
+  SetCapture(w);
+  EXPECT_EQ(GetCapture(), w);
+  messageLog.clear();
+  ReleaseCapture();
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(Received(w, {WM_CAPTURECHANGED}).size(), 1u);
+}
+
+TEST_F(WindowTest, KeysBecomeVirtualKeyMessagesWithGbkCharacters) {
+  HWND w = Make();
+  SetFocus(w);
+  platform::ProcessPendingMessages();
+  messageLog.clear();
+  SHORT ctrlInHandler = 0;
+  handler = [&](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
+    if (m == WM_KEYDOWN && wp == 'S') ctrlInHandler = GetKeyState(VK_CONTROL);
+    return std::nullopt;
+  };
+  platform::SimulateKey(w, 'A', true, 0, "a");
+  platform::SimulateKey(w, 'A', false, 0);
+  platform::SimulateKey(w, VK_F3, true, 0);
+  platform::SimulateKey(w, VK_CONTROL, true, MK_CONTROL);
+  platform::SimulateKey(w, 'S', true, MK_CONTROL, "\x13");
+  platform::SimulateKey(w, VK_CONTROL, false, 0);
+  platform::SimulateKey(w, 'X', true, platform::kSimulatedAlt, "x");
+  platform::SimulateCommittedText(w, "中");
+  platform::PumpMessagesFor(20);
+  std::vector<std::pair<UINT, WPARAM>> got;
+  for (const Logged& l : messageLog) {
+    if (l.message >= WM_KEYFIRST && l.message <= WM_KEYLAST) got.emplace_back(l.message, l.wParam);
+  }
+  std::vector<std::pair<UINT, WPARAM>> expected = {
+      {WM_KEYDOWN, 'A'},        {WM_CHAR, 'a'},          {WM_KEYUP, 'A'},
+      {WM_KEYDOWN, VK_F3},      {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, 'S'},
+      {WM_CHAR, 0x13},          {WM_KEYUP, VK_CONTROL},   {WM_SYSKEYDOWN, 'X'},
+      {WM_SYSCHAR, 'x'},        {WM_CHAR, 0xD6},          {WM_CHAR, 0xD0}};
+  EXPECT_EQ(got, expected);
+  EXPECT_LT(ctrlInHandler, 0);
+  EXPECT_GE(GetKeyState(VK_CONTROL), 0);
+}
+
+TEST_F(WindowTest, NumLockToggleBitFollowsPresses) {
+  HWND w = Make();
+  SetFocus(w);
+  SHORT before = GetKeyState(VK_NUMLOCK) & 1;
+  platform::SimulateKey(w, VK_NUMLOCK, true, 0);
+  platform::SimulateKey(w, VK_NUMLOCK, false, 0);
+  platform::PumpMessagesFor(10);
+  EXPECT_EQ(GetKeyState(VK_NUMLOCK) & 1, before ^ 1);
+}
+
+TEST_F(WindowTest, MouseMessagesGoToTheWindowUnderTheMouseOrTheCapture) {
+  HWND parent = Make(WS_POPUP | WS_VISIBLE, nullptr, 200, 200);
+  HWND child = Make(WS_CHILD | WS_VISIBLE, parent, 50, 50);
+  platform::ProcessPendingMessages();
+  messageLog.clear();
+  platform::SimulateMouse(child, WM_LBUTTONDOWN, 3, 4, MK_LBUTTON);
+  platform::SimulateMouse(child, WM_LBUTTONDBLCLK, 3, 4, MK_LBUTTON);
+  SetCapture(parent);
+  platform::SimulateMouse(child, WM_MOUSEMOVE, 5, 6, 0);
+  ReleaseCapture();
+  platform::SimulateWheel(child, -120, 1, 1);
+  platform::PumpMessagesFor(20);
+  std::vector<Logged> mouse;
+  for (const Logged& l : messageLog) {
+    if (l.message >= WM_MOUSEFIRST && l.message <= WM_MOUSELAST) mouse.push_back(l);
+  }
+  ASSERT_EQ(mouse.size(), 4u);
+  EXPECT_EQ(mouse[0].window, child);
+  EXPECT_EQ(mouse[0].message, WM_LBUTTONDOWN);
+  EXPECT_EQ(GET_X_LPARAM(mouse[0].lParam), 3);
+  EXPECT_EQ(mouse[0].wParam & MK_LBUTTON, MK_LBUTTON);
+  EXPECT_EQ(mouse[1].message, WM_LBUTTONDBLCLK);   // the class asked for double clicks
+  EXPECT_EQ(mouse[2].window, parent);               // captured: parent coordinates
+  EXPECT_EQ(GET_X_LPARAM(mouse[2].lParam), 15);
+  EXPECT_EQ(GET_Y_LPARAM(mouse[2].lParam), 26);
+  EXPECT_EQ(mouse[3].message, WM_MOUSEWHEEL);
+  EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(mouse[3].wParam), -120);
+}
+
+TEST_F(WindowTest, TrackMouseEventReportsLeavingOnce) {
+  HWND a = Make(WS_POPUP | WS_VISIBLE, nullptr, 100, 100);
+  HWND b = Make(WS_POPUP | WS_VISIBLE, nullptr, 100, 100);
+  platform::SimulateMouse(a, WM_MOUSEMOVE, 1, 1, 0);
+  TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, a, 0};
+  ASSERT_TRUE(_TrackMouseEvent(&track));
+  platform::SimulateMouse(b, WM_MOUSEMOVE, 1, 1, 0);
+  platform::SimulateMouse(a, WM_MOUSEMOVE, 1, 1, 0);
+  platform::SimulateMouse(b, WM_MOUSEMOVE, 1, 1, 0);
+  platform::PumpMessagesFor(20);
+  EXPECT_EQ(Received(a, {WM_MOUSELEAVE}).size(), 1u);
+}
+
+TEST_F(WindowTest, DisabledWindowGetsNoInput) {
+  HWND w = Make();
+  EnableWindow(w, FALSE);
+  platform::ProcessPendingMessages();
+  messageLog.clear();
+  platform::SimulateMouse(w, WM_LBUTTONDOWN, 1, 1, MK_LBUTTON);
+  platform::SimulateKey(w, 'A', true, 0, "a");
+  platform::PumpMessagesFor(10);
+  EXPECT_TRUE(Received(w, {WM_LBUTTONDOWN, WM_KEYDOWN, WM_CHAR}).empty());
+}
+
+}  // namespace
