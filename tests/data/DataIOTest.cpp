@@ -9,6 +9,9 @@
 #include "data/UtilData.h"
 #include "platform/Files.h"
 #include "platform/Kernel.h"
+#include "platform/Message.h"
+#include "platform/MessageBox.h"
+#include "platform/WinUser.h"
 #include "support/TempInstall.h"
 
 #include <gtest/gtest.h>
@@ -303,6 +306,77 @@ TEST_F(DataIOTest, TheLoginWorkerLoadsAndReportsProgressFromItsThread) {
   EXPECT_EQ(MarketCount, 2);
   ASSERT_EQ(notifier.messages.size(), 3u);
   for (const auto& message : notifier.messages) EXPECT_NE(message.thread, GetCurrentThreadId());
+}
+
+// A login window that records the loader's messages and the thread that handled them.
+struct WindowRecord {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD thread;
+};
+std::vector<WindowRecord> windowLog;
+
+LRESULT RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message >= MsgLoginError && message <= MsgLoginNextServer) {
+    windowLog.push_back({message, wParam, lParam, GetCurrentThreadId()});
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+struct WorkerLoad {
+  HWND window;
+  std::atomic<bool> done{false};
+  int result = -1;
+};
+
+unsigned LoadToWindow(void* argument) {
+  auto* load = static_cast<WorkerLoad*>(argument);
+  load->result = LoadMarkets(true, load->window);   // the platform's send and message box
+  load->done = true;
+  return 0;
+}
+
+TEST_F(DataIOTest, ProgressAndErrorsReachTheLoginWindowOnTheUserInterfaceThread) {
+  WriteConfig({MakeRecord("SH"), MakeRecord("SZ")});
+  WriteNames("SH", {MakeInstrument("A")});   // the second market has no names: offline error
+  platform::ScopedScriptedMessageBoxes boxes;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = &RecordingWindowProc;
+  windowClass.lpszClassName = "MarketLoadTestWindow";
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, "MarketLoadTestWindow", "", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  windowLog.clear();
+
+  WorkerLoad load;
+  load.window = window;
+  unsigned threadId = 0;
+  const UINT_PTR thread = _beginthreadex(nullptr, 0, &LoadToWindow, &load, 0, &threadId);
+  ASSERT_NE(thread, 0u);
+  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return load.done.load(); }, 10000));
+  HANDLE handle = reinterpret_cast<HANDLE>(thread);
+  ASSERT_EQ(WaitForSingleObject(handle, 10000), WAIT_OBJECT_0);
+  CloseHandle(handle);
+  DestroyWindow(window);
+
+  EXPECT_EQ(load.result, 0);
+  ASSERT_EQ(windowLog.size(), 3u);
+  EXPECT_EQ(windowLog[0].message, MsgLoginSyncMarket);
+  EXPECT_EQ(windowLog[0].wParam, 2u);
+  EXPECT_EQ(windowLog[1].lParam, 1);
+  EXPECT_EQ(windowLog[2].message, MsgLoginError);
+  for (const WindowRecord& record : windowLog) EXPECT_EQ(record.thread, GetCurrentThreadId());
+  ASSERT_EQ(boxes->Count(), 1u);
+  const platform::MessageBoxRequest shown = boxes->Shown()[0];
+  EXPECT_EQ(shown.text, kNoMarketFilesText);
+  EXPECT_EQ(shown.caption, kErrorText);
+  EXPECT_EQ(shown.icon, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_TRUE(shown.topMost);
+  EXPECT_EQ(shown.owner, nullptr);
+  EXPECT_EQ(MarketCount, 1);
 }
 
 }  // namespace
