@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/Kernel.h"
 #include "platform/Message.h"
+#include "platform/Paths.h"
 #include "platform/MessageBox.h"
 #include "platform/WinUser.h"
 #include "support/TempInstall.h"
@@ -93,11 +94,19 @@ class DataIOTest : public ::testing::Test {
 
 const char kErrorText[] = "错误";
 
+// The generator program: under ZUVO_TOOLS_DIR, else in the build tree beside tests/.
+std::string SampleMarketTool() {
+  if (const char* tools = std::getenv("ZUVO_TOOLS_DIR"); tools != nullptr && tools[0] != '\0') {
+    return std::string(tools) + "/sample-market/sample-market";
+  }
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, sizeof program);
+  const std::filesystem::path self = paths::Resolve(program);
+  return (self.parent_path().parent_path() / "tools" / "sample-market" / "sample-market").string();
+}
+
 TEST_F(DataIOTest, LoadsTheSampleMarketOffline) {
-  const char* tools = std::getenv("ZUVO_TOOLS_DIR");
-  ASSERT_NE(tools, nullptr) << "ZUVO_TOOLS_DIR names the built tools folder";
-  const std::string command = std::string("\"") + tools + "/sample-market/sample-market\" \"" +
-                              install.root().string() + "\"";
+  const std::string command = "\"" + SampleMarketTool() + "\" \"" + install.root().string() + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   const std::string realSh = ReadBytes(install.data() / "SH" / "real.sh");
 
