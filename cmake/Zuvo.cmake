@@ -29,6 +29,6 @@ function(zuvo_tests folder)
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} zuvo_testsupport GTest::gtest GTest::gmock)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZUVO_TOOLS_DIR=${PROJECT_BINARY_DIR}/tools"
+    PROPERTIES ENVIRONMENT "ZUVO_TOOLS_DIR=${PROJECT_BINARY_DIR}/tools"
                TIMEOUT 120)
 endfunction()
