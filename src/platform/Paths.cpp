@@ -26,9 +26,48 @@ constexpr long long kUnsureCoarseNanoseconds = 2'000'000'000LL;
 // The cache is dropped whole when it holds this many directories.
 constexpr std::size_t kMaxCachedDirectories = 4096;
 
+// The names on disk that fold to one key. Nearly always one, kept inline so that listing a
+// folder of thousands of bar files costs one map node per file.
+struct Names {
+  std::string first;                 // the smallest name
+  std::vector<std::string> others;   // more names differing only in case, sorted
+
+  bool Has(const std::string& name) const {
+    return name == first || std::find(others.begin(), others.end(), name) != others.end();
+  }
+  void Add(const std::string& name) {
+    if (first.empty()) {
+      first = name;
+      return;
+    }
+    if (Has(name)) return;
+    others.push_back(name);
+    Sort();
+  }
+  // True when no name is left.
+  bool Remove(const std::string& name) {
+    if (name == first) {
+      if (others.empty()) return true;
+      first = others.front();
+      others.erase(others.begin());
+    } else {
+      others.erase(std::remove(others.begin(), others.end(), name), others.end());
+    }
+    return false;
+  }
+
+ private:
+  void Sort() {
+    others.push_back(std::move(first));
+    std::sort(others.begin(), others.end());
+    first = std::move(others.front());
+    others.erase(others.begin());
+  }
+};
+
 struct Listing {
-  // ASCII-folded UTF-8 name -> names on disk with that folding (sorted; usually one).
-  std::unordered_map<std::string, std::vector<std::string>> byFolded;
+  // ASCII-folded UTF-8 name -> the names on disk with that folding.
+  std::unordered_map<std::string, Names> byFolded;
   timespec mtime{};
   bool unsure = false;
 };
@@ -54,10 +93,14 @@ std::string FoldName(std::string_view utf8Name) {
 
 long long Nanoseconds(const timespec& t) { return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec; }
 
+void Append(std::string& path, std::string_view name) {
+  if (path.empty() || path.back() != '/') path.push_back('/');
+  path.append(name);
+}
+
 std::string Join(const std::string& dir, std::string_view name) {
   std::string out = dir;
-  if (out.empty() || out.back() != '/') out.push_back('/');
-  out.append(name);
+  Append(out, name);
   return out;
 }
 
@@ -80,14 +123,13 @@ bool LoadListing(const std::string& dir, Listing& listing) {
   DIR* handle = opendir(dir.c_str());
   if (!handle) return false;
   listing.byFolded.clear();
+  listing.byFolded.reserve(64);
   while (dirent* entry = readdir(handle)) {
     std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
-    listing.byFolded[FoldName(name)].emplace_back(name);
+    listing.byFolded[FoldName(name)].Add(std::string(name));
   }
   closedir(handle);
-  for (auto& [folded, names] : listing.byFolded)
-    if (names.size() > 1) std::sort(names.begin(), names.end());
   listing.mtime = info.st_mtim;
   long long window = info.st_mtim.tv_nsec == 0 ? kUnsureCoarseNanoseconds : kUnsureFineNanoseconds;
   listing.unsure = Nanoseconds(now) - Nanoseconds(info.st_mtim) < window;
@@ -117,9 +159,7 @@ bool LookUp(Cache& cache, const std::string& dir, const std::string& utf8Name, s
   for (int attempt = 0; attempt < 2; ++attempt) {
     auto names = found->second.byFolded.find(folded);
     if (names != found->second.byFolded.end()) {
-      const auto& candidates = names->second;
-      actual = std::find(candidates.begin(), candidates.end(), utf8Name) != candidates.end() ? utf8Name
-                                                                                             : candidates.front();
+      actual = names->second.Has(utf8Name) ? utf8Name : names->second.first;
       return true;
     }
     // A miss may be a name created behind our back since the listing was read.
@@ -236,12 +276,12 @@ std::string Resolve(std::string_view windowsPath, bool* everyComponentFound) {
     if (existing) {
       std::string actual;
       if (LookUp(cache, result, utf8, actual)) {
-        result = Join(result, actual);
+        Append(result, actual);
         continue;
       }
       existing = false;
     }
-    result = Join(result, utf8);
+    Append(result, utf8);
   }
   if (everyComponentFound) *everyComponentFound = existing;
   return result;
@@ -279,11 +319,7 @@ void NoteCreated(const std::string& posixPath) {
   std::lock_guard guard(cache.lock);
   auto found = cache.listings.find(dir);
   if (found == cache.listings.end()) return;
-  auto& names = found->second.byFolded[FoldName(name)];
-  if (std::find(names.begin(), names.end(), name) == names.end()) {
-    names.push_back(name);
-    std::sort(names.begin(), names.end());
-  }
+  found->second.byFolded[FoldName(name)].Add(name);
   // Our own change moved the directory's mtime; take it so the next miss does not re-read.
   struct stat info;
   if (stat(dir.c_str(), &info) == 0) found->second.mtime = info.st_mtim;
@@ -299,9 +335,7 @@ void NoteRemoved(const std::string& posixPath) {
   if (found == cache.listings.end()) return;
   auto names = found->second.byFolded.find(FoldName(name));
   if (names != found->second.byFolded.end()) {
-    auto& list = names->second;
-    list.erase(std::remove(list.begin(), list.end(), name), list.end());
-    if (list.empty()) found->second.byFolded.erase(names);
+    if (names->second.Remove(name)) found->second.byFolded.erase(names);
   }
   struct stat info;
   if (stat(dir.c_str(), &info) == 0) found->second.mtime = info.st_mtim;

@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include "platform/Files.h"
+
 #include "support/TempInstall.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +66,11 @@ TEST(PathResolve, ExactSpellingWinsWhenSeveralNamesDifferOnlyInCase) {
   EXPECT_EQ(paths::Resolve("..\\cfg\\A.TXT"), (install.cfg() / "A.TXT").string());
   std::string other = paths::Resolve("..\\cfg\\A.txt");
   EXPECT_TRUE(other == (install.cfg() / "a.txt").string() || other == (install.cfg() / "A.TXT").string());
+  // Removing one spelling through the platform leaves the other reachable under both.
+  ASSERT_TRUE(DeleteFileA("..\\cfg\\A.TXT"));
+  EXPECT_EQ(paths::Resolve("..\\cfg\\A.TXT"), (install.cfg() / "a.txt").string());
+  ASSERT_TRUE(DeleteFileA("..\\cfg\\a.txt"));
+  EXPECT_EQ(paths::Resolve("..\\cfg\\A.TXT"), (install.cfg() / "A.TXT").string());
 }
 
 TEST(PathResolve, SeesNamesCreatedBehindItsBack) {
