@@ -10,6 +10,9 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace platform {
 namespace {
 
@@ -40,7 +43,9 @@ bool EnsureApplication() {
 }
 
 bool IsUiThread() {
-  if (!uiThreadKnown.load(std::memory_order_acquire)) return true;
+  // Before the application exists the process's main thread is taken as the UI thread, so that
+  // a worker started early still marshals its calls.
+  if (!uiThreadKnown.load(std::memory_order_acquire)) return syscall(SYS_gettid) == getpid();
   return std::this_thread::get_id() == uiThreadId;
 }
 

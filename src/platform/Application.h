@@ -8,8 +8,8 @@ namespace platform {
 // Creates the application when there is none (idempotent). Returns false when it could not be
 // created (no display and no offscreen platform).
 bool EnsureApplication();
-// True on the thread that created the application (or, before it exists, on the thread that
-// first called EnsureApplication).
+// True on the thread that created the application; before it exists, on the process's main
+// thread.
 bool IsUiThread();
 // Runs the message loop until PostQuitMessage; returns its exit code.
 int RunMessageLoop();
