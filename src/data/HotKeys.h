@@ -14,15 +14,15 @@ constexpr int kHotKeyTypedSize = 16;    // at most 15 typed characters and the t
 constexpr int kHotKeyNameSize = 16;
 constexpr int kHotKeyTextSize = 64;     // room for any text FormatHotKey writes
 
-#pragma pack(push, 1)
+// Held in memory only (HotKey.ini stores texts), so the record keeps its natural alignment and
+// its fields can be bound to references.
 struct HotKeyRecord {
   std::uint8_t commandId;               // 0 ends the table
   std::uint32_t keyMask;                // kKey* bits
   char typedKeys[kHotKeyTypedSize];     // upper-case, zero-terminated
   char name[kHotKeyNameSize];           // command name, GBK, zero-terminated
 };
-#pragma pack(pop)
-static_assert(sizeof(HotKeyRecord) == 37);
+static_assert(sizeof(HotKeyRecord) == 40);
 
 // Key-mask bits.
 constexpr std::uint32_t kKeyCtrl = 0x1;

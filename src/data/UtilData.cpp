@@ -309,8 +309,8 @@ void ParseCycleOrderText(const char* text, CycleOrderRecord* out) {
       }
     }
     if (cycle < 0) {
-      // An unknown token is skipped two characters at a time; never past the end of the text.
-      pos += 2;
+      // An unknown token is dropped whole, so that it cannot swallow the token after it.
+      pos += 1 + codeLength + 1;
       continue;
     }
     if (!held[cycle]) {
