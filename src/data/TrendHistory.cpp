@@ -205,6 +205,9 @@ int MergeTrendDay(TMarketData* table, int position, std::uint32_t date) {
   if (!IsInTable(table, position)) return 0;
   const std::string code = InstrumentCode(&table->names[position]);
   const std::uint32_t day = DatePart(date);
+  // The date comes with a server reply: a block of an invalid date would sort first and make
+  // the next read cut the whole history away.
+  if (!IsValidPackedTime(day)) return 0;
   std::string dayPath;
   std::string historyPath;
   if (!TrendDayFilePath(table, code.c_str(), day, dayPath) ||

@@ -28,9 +28,9 @@ int ReadTrendDay(TMarketData* table, int position, std::uint32_t date, TrendDayM
 // last minute (same price, volume 0, amount 0 in stock-like markets or the last open interest
 // elsewhere), and later minutes of price 0 take the previous price in the same way.
 // The downloaded file is not deleted here. Returns 1 on success; 0 for a null table or a
-// position outside it, when the downloaded file is missing, holds 11 bytes or less or reads
-// short, or the history cannot be opened, extended or mapped (the history keeps its former
-// contents whenever the download is unusable).
+// position outside it, a date that is no valid calendar day, when the downloaded file is
+// missing, holds 11 bytes or less or reads short, or the history cannot be opened, extended
+// or mapped (the history keeps its former contents whenever the download is unusable).
 int MergeTrendDay(TMarketData* table, int position, std::uint32_t date);
 
 // ReadTrendDay of the instrument; when the day is not found, requester is not 0 and the request

@@ -200,6 +200,20 @@ TEST_F(TrendHistoryTest, UnusableDownloadLeavesTheHistoryAsItWas) {
   EXPECT_EQ(ReadBytes(Trn()), before);
 }
 
+TEST_F(TrendHistoryTest, ADayWithAnInvalidDateIsNeverMerged) {
+  // Such a block would sort first and make the next read cut the whole history away.
+  const std::string before = History({2, 3});
+  WriteBytes(Trn(), before);
+  for (PackedTime bad : {PackedTime{0}, MakePackedTime(2008, 0, 4), MakePackedTime(2008, 6, 31),
+                         MakePackedTime(2008, 13, 1)}) {
+    SCOPED_TRACE(bad);
+    WriteBytes(Download(bad), Bytes(Day(4000)));
+    EXPECT_EQ(MergeTrendDay(market.table, 0, bad), 0);
+    EXPECT_EQ(ReadBytes(Trn()), before);
+  }
+  EXPECT_EQ(Read(June(3)), 1);
+}
+
 TEST_F(TrendHistoryTest, LoadAsksTheServerOnlyForMissingDays) {
   RecordingClient client;
   WriteBytes(Trn(), History({2}));
