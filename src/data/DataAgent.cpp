@@ -1,0 +1,418 @@
+// The series registry, subscriptions and the notification paths.
+//
+// Every message to a subscriber may re-enter: the receiver may subscribe (the registry grows and
+// moves), unsubscribe (the lists shrink, a series may be freed and its slot reused). So each
+// path copies the lists it walks, fetches the entry by index after every send, stops when the
+// slot no longer holds the same series (its requestTag changed), and skips targets that left
+// the list meanwhile.
+#include "data/DataAgent.h"
+
+#include "core/GuardedAlloc.h"
+#include "data/AgentLoad.h"
+#include "data/IRequestClient.h"
+#include "data/Messages.h"
+#include "data/UtilData.h"
+#include "platform/WinUser.h"
+
+#include <cstring>
+
+namespace {
+
+// Taken by every new series; never reset, so a tag names one series for the program's life.
+std::uint32_t nextRequestTag = 1;
+
+bool SameInstrument(const STKPTR& a, const STKPTR& b) {
+  return a.market == b.market && a.index == b.index;
+}
+
+CDataAgent* AgentInUse(int index) {
+  CDataAgent* agent = GetAgent(index);
+  return agent != nullptr && agent->InUse() ? agent : nullptr;
+}
+
+// The entry at index when it still holds the series of that tag.
+CDataAgent* SameSeries(int index, std::uint32_t tag) {
+  CDataAgent* agent = AgentInUse(index);
+  return agent != nullptr && agent->requestTag == tag ? agent : nullptr;
+}
+
+bool HasWindow(const CDataAgent& agent, HWND window) {
+  for (std::uint32_t i = 0; i < agent.windowCount; ++i)
+    if (agent.windows[i] == window) return true;
+  return false;
+}
+
+bool HasDependent(const CDataAgent& agent, int dependent) {
+  for (std::uint32_t i = 0; i < agent.dependentCount; ++i)
+    if (agent.dependents[i] == dependent) return true;
+  return false;
+}
+
+bool KeyMatches(const CDataAgent& agent, const STKPTR& instrument, int kind, std::uint32_t period) {
+  if (!agent.InUse() || agent.kind != kind || !SameInstrument(agent.instrument, instrument)) return false;
+  return kind == kAgentTicks || kind == kAgentRecentTrades || agent.period == period;
+}
+
+void ClearEntry(CDataAgent* agent) {
+  GuardedFree(agent->records);
+  GuardedFree(agent->todayBars);
+  *agent = CDataAgent{};
+}
+
+// Sends the percent to every window the series had when this started and still has.
+void SendToWindows(int index, int percent) {
+  CDataAgent* agent = AgentInUse(index);
+  if (agent == nullptr || agent->windowCount == 0) return;
+  const std::uint32_t tag = agent->requestTag;
+  HWND windows[kMaxAgentWindows];
+  const std::uint32_t count = agent->windowCount;
+  std::memcpy(windows, agent->windows, sizeof(HWND) * count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    agent = SameSeries(index, tag);
+    if (agent == nullptr) return;
+    if (!HasWindow(*agent, windows[i])) continue;
+    SendMessageA(windows[i], MsgAgentData, static_cast<WPARAM>(percent), static_cast<LPARAM>(index));
+  }
+}
+
+// RefreshDependent on every dependent the series had when this started and that still hangs on it.
+void RefreshDependents(int index, int percent) {
+  CDataAgent* agent = AgentInUse(index);
+  if (agent == nullptr || agent->dependentCount == 0) return;
+  const std::uint32_t tag = agent->requestTag;
+  std::int32_t dependents[kMaxAgentDependents];
+  const std::uint32_t count = agent->dependentCount;
+  std::memcpy(dependents, agent->dependents, sizeof(std::int32_t) * count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    agent = SameSeries(index, tag);
+    if (agent == nullptr) return;
+    if (!HasDependent(*agent, dependents[i])) continue;
+    const CDataAgent* dependent = AgentInUse(dependents[i]);
+    if (dependent == nullptr || dependent->baseIndex != index) continue;
+    CDataAgent::RefreshDependent(dependents[i], percent);
+  }
+}
+
+// Loads a series of kind 1, 2 or 3 from the cache, or a bar series re-reading its history.
+void LoadByKind(int index, bool downloads) {
+  const CDataAgent* agent = AgentInUse(index);
+  if (agent == nullptr) return;
+  switch (agent->kind) {
+    case kAgentTicks:
+      CDataAgent::LoadTicks(index, downloads);
+      break;
+    case kAgentRecentTrades:
+      CDataAgent::LoadRecentTrades(index, downloads);
+      break;
+    case kAgentMinutes:
+      CDataAgent::LoadMinutes(index, downloads);
+      break;
+    default:
+      if (IsBarAgentKind(agent->kind)) CDataAgent::LoadBars(index, true, 0);
+      break;
+  }
+}
+
+// Which bar file feeds a minute-bar series of this period: 60, 5 or 1 minutes.
+std::uint32_t FileServingMinutes(std::uint32_t period) {
+  if (period % 60 == 0) return 60;
+  if (period % 5 == 0) return 5;
+  return 1;
+}
+
+}  // namespace
+
+EArray<CDataAgent>& GetAgentRegistry() {
+  static EArray<CDataAgent> registry(kAgentRegistryStep);
+  return registry;
+}
+
+CDataAgent* GetAgent(int index) {
+  EArray<CDataAgent>& registry = GetAgentRegistry();
+  if (index < 0 || index >= registry.GetSize()) return nullptr;
+  return registry.GetData() + index;
+}
+
+int CDataAgent::GetRecords(int series, void** records, int* count) {
+  const CDataAgent* agent = AgentInUse(series);
+  const int n = agent != nullptr && agent->records != nullptr ? agent->recordCount : 0;
+  if (records) *records = agent != nullptr && n > 0 ? agent->records : nullptr;
+  if (count) *count = n;
+  return n;
+}
+
+int SubscribeAgent(STKPTR instrument, int kind, std::uint32_t period, std::uintptr_t target, int mode) {
+  if (mode != kSubscribeWindow && mode != kSubscribeDependent) return -1;
+  EArray<CDataAgent>& registry = GetAgentRegistry();
+  const HWND window = reinterpret_cast<HWND>(target);
+  const auto dependent = static_cast<std::int32_t>(target);
+
+  // A target already on a matching series stays there once.
+  for (int i = 0; i < registry.GetSize(); ++i) {
+    const CDataAgent& agent = registry[i];
+    if (!KeyMatches(agent, instrument, kind, period)) continue;
+    if (mode == kSubscribeWindow ? HasWindow(agent, window) : HasDependent(agent, dependent)) return i;
+  }
+  for (int i = 0; i < registry.GetSize(); ++i) {
+    CDataAgent& agent = registry[i];
+    if (!KeyMatches(agent, instrument, kind, period)) continue;
+    if (mode == kSubscribeWindow && agent.windowCount < kMaxAgentWindows) {
+      agent.windows[agent.windowCount++] = window;
+      return i;
+    }
+    if (mode == kSubscribeDependent && agent.dependentCount < kMaxAgentDependents) {
+      agent.dependents[agent.dependentCount++] = dependent;
+      return i;
+    }
+  }
+
+  int index = -1;
+  for (int i = 0; i < registry.GetSize(); ++i) {
+    if (!registry[i].InUse()) {
+      index = i;
+      break;
+    }
+  }
+  if (index < 0) {
+    index = registry.Add(CDataAgent{});
+    if (index < 0) return -1;
+  } else {
+    ClearEntry(&registry[index]);
+  }
+
+  CDataAgent& agent = registry[index];
+  agent.instrument = instrument;
+  agent.kind = static_cast<std::uint8_t>(kind);
+  agent.period = period;
+  agent.requestTag = nextRequestTag++;
+  if (mode == kSubscribeWindow) {
+    agent.windows[0] = window;
+    agent.windowCount = 1;
+  } else {
+    agent.dependents[0] = dependent;
+    agent.dependentCount = 1;
+  }
+
+  switch (kind) {
+    case kAgentTicks:
+    case kAgentRecentTrades:
+      agent.recordSize = sizeof(TradeRecord);
+      agent.period = 0;
+      if (kind == kAgentTicks)
+        CDataAgent::LoadTicks(index, true);
+      else
+        CDataAgent::LoadRecentTrades(index, true);
+      break;
+    case kAgentMinutes:
+      agent.recordSize = sizeof(TodayMinuteRecord);
+      CDataAgent::LoadMinutes(index, true);
+      break;
+    default:
+      if (IsBarAgentKind(kind)) {
+        agent.recordSize = sizeof(ChartBar);
+        // The nested subscription may move the registry: address the entry by index afterwards.
+        const int base = SubscribeAgent(instrument, kAgentMinutes, 0, static_cast<std::uintptr_t>(index),
+                                        kSubscribeDependent);
+        GetAgent(index)->baseIndex = base;
+        CDataAgent::LoadBars(index, true, 0);
+      }
+      break;
+  }
+  return index;
+}
+
+void UnsubscribeAgent(int series, std::uintptr_t target, int mode) {
+  if (mode != kSubscribeWindow && mode != kSubscribeDependent) return;
+  CDataAgent* agent = AgentInUse(series);
+  if (agent == nullptr) return;
+  bool removed = false;
+  if (mode == kSubscribeWindow) {
+    const HWND window = reinterpret_cast<HWND>(target);
+    std::uint32_t kept = 0;
+    for (std::uint32_t i = 0; i < agent->windowCount; ++i) {
+      if (agent->windows[i] == window) {
+        removed = true;
+        continue;
+      }
+      agent->windows[kept++] = agent->windows[i];
+    }
+    for (std::uint32_t i = kept; i < agent->windowCount; ++i) agent->windows[i] = nullptr;
+    agent->windowCount = kept;
+  } else {
+    const auto dependent = static_cast<std::int32_t>(target);
+    std::uint32_t kept = 0;
+    for (std::uint32_t i = 0; i < agent->dependentCount; ++i) {
+      if (agent->dependents[i] == dependent) {
+        removed = true;
+        continue;
+      }
+      agent->dependents[kept++] = agent->dependents[i];
+    }
+    for (std::uint32_t i = kept; i < agent->dependentCount; ++i) agent->dependents[i] = 0;
+    agent->dependentCount = kept;
+  }
+  if (!removed || agent->InUse()) return;
+
+  const int base = agent->baseIndex;
+  agent->baseIndex = -1;
+  if (base >= 0) UnsubscribeAgent(base, static_cast<std::uintptr_t>(series), kSubscribeDependent);
+  // Unsubscribing creates no series, so the registry has not moved; fetch again all the same.
+  ClearEntry(GetAgent(series));
+}
+
+void CycleToAgentKind(int cycle, int n, int* kind, int* period) {
+  int k = kAgentMinuteBars;
+  int p = 1;
+  switch (cycle) {
+    case 1: p = 1; break;
+    case 2: p = 3; break;
+    case 3: p = n; break;
+    case 4: p = 5; break;
+    case 5: p = 15; break;
+    case 6: p = 30; break;
+    case 7: p = 60; break;
+    case 13: p = 120; break;
+    case 14: p = 240; break;
+    case 9: k = kAgentWeekBars; break;
+    case 10: k = kAgentMonthBars; break;
+    case 11: k = kAgentQuarterBars; break;
+    case 12: k = kAgentDayBars; p = n; break;
+    default: k = kAgentDayBars; break;
+  }
+  if (kind) *kind = k;
+  if (period) *period = p;
+}
+
+void CDataAgent::RequestBars(int series) {
+  const CDataAgent* agent = AgentInUse(series);
+  if (agent == nullptr || agent->recordCount >= MaxDataRecords) return;
+  int cycle = 0;
+  int multiplier = 1;
+  switch (agent->kind) {
+    case kAgentMinuteBars:
+      if (agent->period % 60 == 0) {
+        cycle = 7;
+        multiplier = static_cast<int>(agent->period / 60);
+      } else if (agent->period % 5 == 0) {
+        cycle = 4;
+        multiplier = static_cast<int>(agent->period / 5);
+      } else {
+        cycle = 1;
+        multiplier = static_cast<int>(agent->period);
+      }
+      break;
+    case kAgentDayBars:
+      cycle = 8;
+      multiplier = static_cast<int>(agent->period);
+      break;
+    case kAgentWeekBars: cycle = 9; break;
+    case kAgentMonthBars: cycle = 10; break;
+    case kAgentQuarterBars: cycle = 11; break;
+    default: return;
+  }
+  if (RequestClient)
+    RequestClient->RequestHistoryBars(agent->instrument.market, agent->instrument.index, 0, cycle,
+                                      multiplier, 1, agent->requestTag);
+}
+
+void CDataAgent::Reload(int series) {
+  const CDataAgent* agent = AgentInUse(series);
+  if (agent == nullptr) return;
+  const std::uint32_t tag = agent->requestTag;
+  if (IsBarAgentKind(agent->kind)) {
+    // The base notifies its own windows and rebuilds its dependents, this one among them.
+    if (agent->baseIndex >= 0) Reload(agent->baseIndex);
+    if (SameSeries(series, tag) == nullptr) return;   // given up by a window meanwhile
+    LoadBars(series, true, 0);
+  } else {
+    LoadByKind(series, true);
+  }
+  SendToWindows(series, kAgentComplete);
+  if (SameSeries(series, tag) == nullptr) return;
+  RefreshDependents(series, kAgentComplete);
+}
+
+void CDataAgent::Refresh(int series, int percent) {
+  const CDataAgent* agent = AgentInUse(series);
+  if (agent == nullptr) return;
+  const std::uint32_t tag = agent->requestTag;
+  if (percent == kAgentComplete) LoadByKind(series, false);
+  SendToWindows(series, percent);
+  if (SameSeries(series, tag) == nullptr) return;
+  RefreshDependents(series, percent);
+}
+
+void CDataAgent::RefreshDependent(int series, int percent) {
+  const CDataAgent* agent = AgentInUse(series);
+  if (agent == nullptr) return;
+  if ((percent == kAgentLiveUpdate || percent == kAgentComplete) && IsBarAgentKind(agent->kind))
+    LoadBars(series, false, 0);
+  SendToWindows(series, percent);
+}
+
+void UpdateAgentsFromQuote(STKPTR instrument, const QuoteRecord* quote, std::uint32_t flags) {
+  if (quote == nullptr) return;
+  // The quote may live in the market table, which a handler could change: work on a copy.
+  const QuoteRecord pushed = *quote;
+  // Series created by a handler during this walk were loaded just now and need no quote.
+  const int size = GetAgentRegistry().GetSize();
+  for (int i = 0; i < size; ++i) {
+    const CDataAgent* agent = AgentInUse(i);
+    if (agent == nullptr || !SameInstrument(agent->instrument, instrument)) continue;
+    const int kind = agent->kind;
+    if (IsBarAgentKind(kind)) continue;   // bar series follow through their base
+    const std::uint32_t tag = agent->requestTag;
+    if (kind == kAgentTicks)
+      CDataAgent::AppendTick(i, pushed, flags);
+    else if (kind == kAgentRecentTrades)
+      CDataAgent::AppendRecentTrade(i, pushed, flags);
+    else if (kind == kAgentMinutes)
+      CDataAgent::UpdateMinute(i, pushed, flags);
+    SendToWindows(i, kAgentLiveUpdate);
+    if (SameSeries(i, tag) == nullptr) continue;
+    RefreshDependents(i, kAgentLiveUpdate);
+  }
+}
+
+void NotifyAgentsDataArrived(STKPTR instrument, int kind, std::uint32_t period, int percent) {
+  const int size = GetAgentRegistry().GetSize();
+  for (int i = 0; i < size; ++i) {
+    const CDataAgent* agent = AgentInUse(i);
+    if (agent == nullptr || !SameInstrument(agent->instrument, instrument)) continue;
+    bool refresh = false;
+    if (kind == kAgentMinuteBars) {
+      refresh = agent->kind == kAgentMinuteBars && FileServingMinutes(agent->period) == period;
+    } else if (kind == kAgentDayBars) {
+      refresh = agent->kind >= kAgentDayBars && agent->kind <= kAgentUnusedBars11;
+    } else {
+      refresh = agent->kind == kind &&
+                (kind == kAgentTicks || kind == kAgentRecentTrades || agent->period == period);
+    }
+    if (refresh) CDataAgent::Refresh(i, percent);
+  }
+}
+
+void ReloadInstrumentAgents(STKPTR instrument) {
+  const int size = GetAgentRegistry().GetSize();
+  for (int i = 0; i < size; ++i) {
+    const CDataAgent* agent = AgentInUse(i);
+    if (agent != nullptr && SameInstrument(agent->instrument, instrument)) CDataAgent::Reload(i);
+  }
+}
+
+void ReloadMarketAgents(int market, int category) {
+  const int size = GetAgentRegistry().GetSize();
+  for (int i = 0; i < size; ++i) {
+    const CDataAgent* agent = AgentInUse(i);
+    if (agent == nullptr) continue;
+    if (market != 255 && agent->instrument.market != market) continue;
+    if (category != 255 && agent->instrument.category != category) continue;
+    CDataAgent::Reload(i);
+  }
+}
+
+void FreeAllAgents() {
+  EArray<CDataAgent>& registry = GetAgentRegistry();
+  for (int i = 0; i < registry.GetSize(); ++i) ClearEntry(&registry[i]);
+  registry.RemoveAll();
+}
