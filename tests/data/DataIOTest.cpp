@@ -225,6 +225,38 @@ TEST_F(DataIOTest, OfflineWithoutTheSecondNameTableStopsAfterTheFirst) {
   EXPECT_EQ(ReadBytes(install.data() / "SZ" / "real.tst"), previousQuotes);
 }
 
+TEST_F(DataIOTest, AMarketWhoseArraysCannotBeAllocatedStopsTheLoad) {
+  // The second market is too large for the memory left: its table carries the out-of-memory
+  // status and must not be loaded into null arrays.
+  WriteConfig({MakeRecord("SH", 1, 8), MakeRecord("SZ", 1, 4000), MakeRecord("QH", 1, 8)});
+  WriteNames("SH", {MakeInstrument("A")});
+  WriteNames("SZ", {MakeInstrument("B")});
+  WriteNames("QH", {MakeInstrument("C")});
+  const std::string previousQuotes(sizeof(QuoteRecord), 'p');
+  WriteBytes(install.data() / "SZ" / "real.tst", previousQuotes);
+  struct LimitScope {
+    LimitScope() { SetMarketArrayLimitForTest(100000); }
+    ~LimitScope() { SetMarketArrayLimitForTest(0); }
+  } limit;
+
+  TMarketData direct(1, MakeRecord("SZ", 1, 4000));
+  EXPECT_EQ(direct.status, kStatusOutOfMemory);
+  EXPECT_EQ(direct.names, nullptr);
+  EXPECT_EQ(direct.quotes, nullptr);
+  EXPECT_EQ(direct.count, 0);
+  EXPECT_EQ(FindInstrumentInTable("B", &direct), nullptr);
+
+  EXPECT_EQ(LoadMarkets(true, TestWindow(), &notifier), 0);
+  EXPECT_EQ(notifier.MessageIds(), (std::vector<UINT>{MsgLoginSyncMarket, MsgLoginError}));
+  ASSERT_EQ(notifier.errors.size(), 1u);
+  EXPECT_EQ(notifier.errors[0], std::string("内存不足，初始化失败。  ") + "|" + kErrorText);
+  EXPECT_EQ(MarketCount, 1);
+  EXPECT_NE(MarketTables[0], nullptr);
+  EXPECT_EQ(MarketTables[1], nullptr);
+  EXPECT_EQ(MarketTables[2], nullptr);
+  EXPECT_EQ(ReadBytes(install.data() / "SZ" / "real.tst"), previousQuotes);
+}
+
 TEST_F(DataIOTest, AMarketCodeThatEscapesTheDataFolderIsNotRead) {
   MarketRecord evil = MakeRecord("..");
   WriteConfig({evil});
