@@ -8,6 +8,7 @@
 #include "platform/Profile.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -51,11 +52,17 @@ bool LoadTimeZoneTable(TimeZoneTable* table) {
   if (file <= 0) return false;
   // A short file is read as far as it goes; the rest stays zero (no zones, offsets 0).
   SysTimeFile raw{};
-  ReadDataFile(file, &raw, 1, std::min<std::uint32_t>(GetDataFileSize(file), sizeof raw));
+  const std::uint32_t bytesRead =
+      ReadDataFile(file, &raw, 1, std::min<std::uint32_t>(GetDataFileSize(file), sizeof raw));
   CloseDataFile(file);
 
+  // Only zones the file really holds are offered: a zone cut off would read as offset 0 and
+  // shift every market by its own zone hour.
+  const std::uint32_t zonesAt = offsetof(SysTimeFile, zones);
+  const std::int32_t zonesInFile =
+      bytesRead > zonesAt ? static_cast<std::int32_t>((bytesRead - zonesAt) / sizeof(ZoneEntry)) : 0;
   const std::int32_t zoneCount = raw.zoneCount;   // packed field: copy before clamping
-  table->zoneCount = std::clamp<std::int32_t>(zoneCount, 0, kMaxZones);
+  table->zoneCount = std::clamp<std::int32_t>(zoneCount, 0, std::min<std::int32_t>(kMaxZones, zonesInFile));
   table->currentZone = raw.currentZone;
   for (int m = 0; m < kMaxMarkets; ++m) {
     table->marketZoneHour[m] = ClampOffset(raw.marketZoneHour[m]);

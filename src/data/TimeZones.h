@@ -28,7 +28,7 @@ struct TimeZoneTable {
 extern TimeZoneTable TimeZones;
 
 // Reads systime.dat into the table (a short file is read as far as it goes, the rest zero),
-// clamps zoneCount to 32 and every offset to +/-23, forces the name terminators, then applies
+// clamps zoneCount to 32 and to the zones the file really holds, every offset to +/-23, forces the name terminators, then applies
 // the saved [Parameter] TimeZone (0 when it is negative or not below zoneCount) and writes it
 // back. A file with no zones applies nothing: every effective offset is 0. Returns false, leaving the table as it was, when the file does not open.
 bool LoadTimeZoneTable(TimeZoneTable* table);

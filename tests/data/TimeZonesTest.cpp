@@ -189,9 +189,22 @@ TEST_F(TimeZonesTest, MissingOrShortFilesLeaveOffsetsAtZero) {
   file.bytes.resize(100);   // the zones are cut off
   Write(file);
   ASSERT_TRUE(LoadTimeZoneTable(&table));
-  EXPECT_EQ(table.zoneCount, 5);
+  EXPECT_EQ(table.zoneCount, 0);
   EXPECT_EQ(table.zones[3].offset, 0);
   EXPECT_EQ(ZoneOffset(&table, 2, 1), 0);
+
+  // A file cut inside zone 3 offers zones 0 to 2 only: zone 3, read as offset 0, would move
+  // every market of zone hour +8 by eight hours.
+  file = Standard();
+  file.bytes.resize(56 + 48 * 15 * 33 + 3 * 33 + 20);
+  Write(file);
+  SaveZone("3");
+  TimeZoneTable cut;
+  ASSERT_TRUE(LoadTimeZoneTable(&cut));
+  EXPECT_EQ(cut.zoneCount, 3);
+  EXPECT_EQ(cut.currentZone, 0);
+  EXPECT_FALSE(ApplyTimeZone(&cut, 3));
+  EXPECT_EQ(ZoneOffset(&cut, 2, 1), -2);
 }
 
 }  // namespace
