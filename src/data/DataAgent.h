@@ -79,7 +79,8 @@ struct CDataAgent {
 
   // The records and their count as they stand (TradeRecord for kinds 1, 2, TodayMinuteRecord
   // for 3, ChartBar in time order for bar kinds). The buffer belongs to the series and may be
-  // replaced by its next load: read it, never write it, never keep it. An index that names no
+  // replaced by its next load: never free it nor keep it past the next message (a view may
+  // patch a record in place, as the flash chart fills missing open interest). An index that names no
   // series in use gives null and 0.
   static int GetRecords(int series, void** records, int* count);
   template <typename Record>

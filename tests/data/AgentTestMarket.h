@@ -84,6 +84,7 @@ class AgentTest : public ::testing::Test {
     install = std::make_unique<testsupport::TempInstall>();
     market = std::make_unique<cachetest::TestMarket>(marketKind);
     client = std::make_unique<cachetest::RecordingClient>();
+    std::memcpy(savedUserDir, UserDir, sizeof UserDir);
     const std::string user = paths::ToWindows(install->user().string()) + "\\";
     std::strncpy(UserDir, user.c_str(), sizeof UserDir - 1);
     SetClock(10, 0);
@@ -99,6 +100,7 @@ class AgentTest : public ::testing::Test {
     client.reset();
     market.reset();
     install.reset();
+    std::memcpy(UserDir, savedUserDir, sizeof UserDir);
   }
   // Switches to a market of another kind (2 futures, 6 ...).
   void Reopen(int marketKind) {
@@ -152,6 +154,7 @@ class AgentTest : public ::testing::Test {
   std::unique_ptr<cachetest::TestMarket> market;
   std::unique_ptr<cachetest::RecordingClient> client;
   std::vector<HWND> windows;
+  char savedUserDir[kUserDirSize] = {};
 };
 
 inline TradeRecord Trade(PackedTime time, std::uint32_t price, float cumVolume,
