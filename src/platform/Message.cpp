@@ -3,6 +3,7 @@
 #include "platform/Application.h"
 #include "platform/Kernel.h"
 #include "platform/Window.h"
+#include "platform/WindowPaint.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -55,6 +56,7 @@ constexpr QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 883
 
 std::mutex queueMutex;
 std::condition_variable sentDone;
+std::condition_variable sentArrived;   // a UI thread waiting in WaitHandlingSentMessages
 std::deque<Posted> posted;
 std::deque<std::shared_ptr<Sent>> sent;
 std::atomic<bool> wakePending{false};
@@ -106,6 +108,24 @@ Pump* GetPump() {
     pumpObject.store(pump, std::memory_order_release);
   }
   return pump;
+}
+
+// Queues a send or a marshalled call for the UI thread and wakes it.
+void QueueSent(const std::shared_ptr<Sent>& item) {
+  {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    sent.push_back(item);
+  }
+  sentArrived.notify_all();
+  Wake();
+}
+
+// Queues a send or call and blocks until the UI thread has handled it (or the target window
+// died, see ReleaseSendsTo).
+void QueueSentAndWait(const std::shared_ptr<Sent>& item) {
+  QueueSent(item);
+  std::unique_lock<std::mutex> lock(queueMutex);
+  sentDone.wait(lock, [&] { return item->done; });
 }
 
 void ClearTimerPending(HWND window, UINT_PTR id) {
@@ -288,6 +308,35 @@ void KillWindowTimers(HWND window) {
                posted.end());
 }
 
+void ReleaseSendsTo(HWND window) {
+  bool released = false;
+  {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    for (auto it = sent.begin(); it != sent.end();) {
+      Sent& item = **it;
+      if (!item.function && item.window == window) {
+        item.result = 0;
+        item.done = true;
+        it = sent.erase(it);
+        released = true;
+      } else {
+        ++it;
+      }
+    }
+  }
+  if (released) sentDone.notify_all();
+}
+
+void PostToUiThread(std::function<void()> function) {
+  if (platform::IsUiThread()) {
+    function();
+    return;
+  }
+  auto item = std::make_shared<Sent>();
+  item->function = std::move(function);
+  QueueSent(item);
+}
+
 ModalScope::ModalScope() : saved_(retrievalDepth) { retrievalDepth = 0; }
 ModalScope::~ModalScope() { retrievalDepth = saved_; }
 
@@ -348,13 +397,30 @@ void RunOnUiThread(const std::function<void()>& function) {
   }
   auto item = std::make_shared<Sent>();
   item->function = function;
-  {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    sent.push_back(item);
+  QueueSentAndWait(item);
+}
+
+DWORD WaitHandlingSentMessages(HANDLE object, DWORD milliseconds) {
+  if (!IsUiThread()) return WaitForSingleObject(object, milliseconds);
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    DWORD state = WaitForSingleObject(object, 0);
+    if (state != WAIT_TIMEOUT) return state;
+    ProcessSent();
+    state = WaitForSingleObject(object, 0);
+    if (state != WAIT_TIMEOUT) return state;
+    // Sleeps until a send arrives or a short slice passes; kernel objects have no way to wake
+    // this thread, so they are looked at again after each slice.
+    auto slice = std::chrono::milliseconds(2);
+    if (milliseconds != INFINITE) {
+      auto left = std::chrono::milliseconds(milliseconds) -
+                  std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+      if (left <= std::chrono::milliseconds(0)) return WAIT_TIMEOUT;
+      slice = std::min(slice, left);
+    }
+    std::unique_lock<std::mutex> lock(queueMutex);
+    sentArrived.wait_for(lock, slice, [] { return !sent.empty(); });
   }
-  Wake();
-  std::unique_lock<std::mutex> lock(queueMutex);
-  sentDone.wait(lock, [&] { return item->done; });
 }
 
 int QueuedMessageCount() {
@@ -388,13 +454,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   item->message = message;
   item->wParam = wParam;
   item->lParam = lParam;
-  {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    sent.push_back(item);
-  }
-  Wake();
-  std::unique_lock<std::mutex> lock(queueMutex);
-  sentDone.wait(lock, [&] { return item->done; });
+  QueueSentAndWait(item);
   return item->result;
 }
 
@@ -414,7 +474,8 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-  platform::RunOnUiThread([&] {
+  // A post: a worker does not wait for the UI thread.
+  PostToUiThread([exitCode] {
     quitPending = true;
     quitCode = exitCode;
   });
@@ -463,7 +524,12 @@ bool Retrieve(MSG* message, HWND window, UINT first, UINT last, bool remove, boo
 }  // namespace
 
 BOOL GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
-  if (message == nullptr || !platform::EnsureApplication()) return FALSE;
+  // Only the UI thread has a queue: a worker would touch its state unguarded.
+  if (message == nullptr || !platform::IsUiThread()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  if (!platform::EnsureApplication()) return FALSE;
   for (;;) {
     bool quit = false;
     if (Retrieve(message, window, filterMin, filterMax, true, &quit)) return quit ? FALSE : TRUE;
@@ -474,7 +540,7 @@ BOOL GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
 }
 
 BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
-  if (message == nullptr || !platform::EnsureApplication()) return FALSE;
+  if (message == nullptr || !platform::IsUiThread() || !platform::EnsureApplication()) return FALSE;
   ++retrievalDepth;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   --retrievalDepth;
@@ -507,7 +573,7 @@ LRESULT DispatchMessageA(const MSG* message) {
 }
 
 BOOL WaitMessage() {
-  if (!platform::EnsureApplication()) return FALSE;
+  if (!platform::IsUiThread() || !platform::EnsureApplication()) return FALSE;
   while (QueueEmpty() && !quitPending && !platform::win::AnyInvalidWindow(nullptr)) {
     {
       std::lock_guard<std::mutex> lock(queueMutex);

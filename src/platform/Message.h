@@ -5,6 +5,7 @@
 // with SendMessageA do not.
 #pragma once
 
+#include "platform/Kernel.h"
 #include "platform/WinUser.h"
 
 #include <functional>
@@ -32,6 +33,15 @@ void PumpMessagesFor(DWORD milliseconds);
 // posted messages while the caller waits for it to finish. A function queued while the UI
 // thread never pumps again is never run; the caller then waits for ever, as with SendMessageA.
 void RunOnUiThread(const std::function<void()>& function);
+
+// Waits for a kernel object (thread, event: see WaitForSingleObject) while still handling, on
+// the UI thread, the messages other threads send and the calls they marshal (their message
+// boxes), but no posted messages, input or timers. Returns as WaitForSingleObject.
+// A plain WaitForSingleObject or Sleep on the UI thread handles nothing, as on Windows: a worker
+// that sends to a window (or shows a message box) while the UI thread waits for it that way
+// stays blocked until the wait times out. Wait for such a worker with this call, with a
+// timeout, or in a message loop. On another thread this is WaitForSingleObject.
+DWORD WaitHandlingSentMessages(HANDLE object, DWORD milliseconds);
 
 // Messages waiting in the queue (posted, input, timers), not counting WM_PAINT.
 int QueuedMessageCount();

@@ -3,11 +3,16 @@
 // call given a destroyed or unknown handle does nothing and returns 0 / FALSE / null.
 // All windows belong to the user-interface thread (the thread that created the application);
 // SendMessageA, PostMessageA, MessageBoxA and the window calls below may be made from any
-// thread: from a worker they are marshalled to the UI thread and the worker waits.
+// thread: from a worker they are marshalled to the UI thread and the worker waits, except
+// PostMessageA, PostQuitMessage and InvalidateRect, which never wait. The UI thread handles
+// what workers send only while it is in a message wait (GetMessageA, PeekMessageA, WaitMessage,
+// a modal loop or message box, the pumps of platform/Message.h, WaitHandlingSentMessages), as
+// on Windows; GetMessageA, PeekMessageA and WaitMessage fail on any other thread.
 #pragma once
 
 #include "platform/WinBase.h"
 #include "platform/Gdi.h"
+#include "platform/Rect.h"
 
 using SHORT = std::int16_t;
 using ULONG_PTR = std::uintptr_t;
@@ -427,7 +432,8 @@ int ShowCursor(BOOL show);
 // Synchronous. On the UI thread the window procedure is called directly (re-entrant); from
 // another thread the message is queued to the UI thread ahead of posted messages and the
 // caller blocks until it has been handled, then gets its result. 0 for a dead handle (also when
-// the window dies before the UI thread reaches the message).
+// the window is destroyed before the UI thread reaches the message: the caller is released at
+// once, even if the UI thread does not pump again).
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 inline LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return SendMessageA(window, message, wParam, lParam);
@@ -585,7 +591,8 @@ int ReleaseDC(HWND window, HDC dc);   // 1 when released
 HWND WindowFromDC(HDC dc);
 
 // Adds a rectangle (null = the whole client area) to the invalid region; WM_PAINT follows when
-// the queue is empty.
+// the queue is empty. From a worker the damage is recorded by the UI thread later (TRUE when
+// the window is alive now).
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL ValidateRect(HWND window, const RECT* rect);
 BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase);   // FALSE when nothing is invalid
@@ -607,20 +614,6 @@ constexpr UINT RDW_NOFRAME = 0x0800;
 // RDW_ALLCHILDREN includes the children, RDW_UPDATENOW paints at once. RDW_FRAME is accepted
 // (there is no frame to paint).
 BOOL RedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags);
-
-// ---- Rectangles and points -------------------------------------------------------------------
-// Rectangles exclude right and bottom; an empty one has right <= left or bottom <= top.
-BOOL SetRect(RECT* rect, int left, int top, int right, int bottom);
-BOOL SetRectEmpty(RECT* rect);
-BOOL CopyRect(RECT* dest, const RECT* source);
-BOOL OffsetRect(RECT* rect, int dx, int dy);
-BOOL InflateRect(RECT* rect, int dx, int dy);
-BOOL IsRectEmpty(const RECT* rect);
-BOOL EqualRect(const RECT* a, const RECT* b);
-BOOL PtInRect(const RECT* rect, POINT point);
-// The common part; FALSE (and an empty result) when they do not meet.
-BOOL IntersectRect(RECT* dest, const RECT* a, const RECT* b);
-BOOL UnionRect(RECT* dest, const RECT* a, const RECT* b);
 
 // ---- Message boxes ----------------------------------------------------------------------------
 constexpr UINT MB_OK = 0x00000000;

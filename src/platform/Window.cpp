@@ -1,4 +1,5 @@
 #include "platform/Window.h"
+#include "platform/WindowPaint.h"
 
 #include "platform/Application.h"
 #include "platform/Kernel.h"
@@ -59,24 +60,6 @@ std::shared_ptr<WindowClass> FindClass(LPCSTR name) {
   return nullptr;
 }
 
-// Runs the call on the UI thread when made from another thread.
-template <typename F>
-auto OnUi(F&& f) -> decltype(f()) {
-  if (platform::IsUiThread()) return f();
-  decltype(f()) result{};
-  platform::RunOnUiThread([&] { result = f(); });
-  return result;
-}
-
-bool IsVisibleChain(const Window& w) {
-  if ((w.style & WS_VISIBLE) == 0) return false;
-  if ((w.style & WS_CHILD) != 0 && w.parent != nullptr) {
-    WindowPtr p = Find(w.parent);
-    return p && IsVisibleChain(*p);
-  }
-  return true;
-}
-
 bool IsInSubtree(HWND candidate, HWND root) {
   for (HWND h = candidate; h != nullptr;) {
     if (h == root) return true;
@@ -105,13 +88,6 @@ void SyncWidgetGeometry(Window& w) {
   w.widget->syncing = true;
   w.widget->setGeometry(w.rect.left, w.rect.top, std::max(0, w.width()), std::max(0, w.height()));
   w.widget->syncing = false;
-}
-
-void InvalidateAll(Window& w, bool erase) {
-  w.invalid = QRect(0, 0, std::max(0, w.width()), std::max(0, w.height()));
-  if (w.invalid.isEmpty()) w.invalid = QRect();
-  w.eraseRequested = w.eraseRequested || erase;
-  if (!w.invalid.isEmpty()) platform::queue::Wake();
 }
 
 Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned) {
@@ -191,6 +167,9 @@ void SendNcDestroyTree(HWND h) {
     std::lock_guard<std::mutex> lock(registryMutex);
     registry.erase(Id(h));
   }
+  // A worker still waiting on a send to this window would otherwise wait until the UI thread
+  // next pumps, which it may not do while it waits for that worker.
+  platform::queue::ReleaseSendsTo(h);
   FreeWidget(*w);
   w->image = QImage();
 }
@@ -335,6 +314,15 @@ HWND RootOf(HWND window) {
   return nullptr;
 }
 
+bool IsVisibleChain(const Window& w) {
+  if ((w.style & WS_VISIBLE) == 0) return false;
+  if ((w.style & WS_CHILD) != 0 && w.parent != nullptr) {
+    WindowPtr p = Find(w.parent);
+    return p && IsVisibleChain(*p);
+  }
+  return true;
+}
+
 QPoint ClientOrigin(const Window& window) {
   QPoint origin(window.rect.left, window.rect.top);
   if ((window.style & WS_CHILD) != 0 && window.parent != nullptr) {
@@ -352,16 +340,6 @@ void ImageChanged(HWND window) {
   WindowPtr w = Find(window);
   if (w && w->widget != nullptr && platform::IsUiThread()) w->widget->update();
 }
-
-HWND NextWindowToPaint(HWND filter) {
-  for (const WindowPtr& w : AllWindows()) {
-    if (filter != nullptr && w->handle != filter) continue;
-    if (!w->invalid.isEmpty() && !w->destroying && IsVisibleChain(*w)) return w->handle;
-  }
-  return nullptr;
-}
-
-bool AnyInvalidWindow(HWND filter) { return NextWindowToPaint(filter) != nullptr; }
 
 HWND FocusWindow() { return focusWindow; }
 HWND ActiveWindow() { return activeWindow; }
@@ -896,7 +874,7 @@ BOOL ShowWindow(HWND window, int command) {
       CallProc(window, WM_SHOWWINDOW, TRUE, 0);
       if (!Find(window)) return FALSE;
       w->style |= WS_VISIBLE;
-      InvalidateAll(*w, true);
+      InvalidateWhole(*w, true);
     }
     if (topLevel && (command == SW_SHOWMAXIMIZED || command == SW_MINIMIZE ||
                      command == SW_SHOWMINIMIZED || command == SW_RESTORE)) {
@@ -983,7 +961,7 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
     if (moved || sized) {
       CallProc(window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
       w = Find(window);
-      if (w && sized && (flags & SWP_NOREDRAW) == 0) InvalidateAll(*w, true);
+      if (w && sized && (flags & SWP_NOREDRAW) == 0) InvalidateWhole(*w, true);
     }
     return TRUE;
   });
@@ -1221,211 +1199,4 @@ int ShowCursor(BOOL show) {
   static int counter = 0;
   counter += show ? 1 : -1;
   return counter;
-}
-
-// ---- Painting -----------------------------------------------------------------------------
-
-HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
-  WindowPtr w = Find(window);
-  if (!w || paint == nullptr) return nullptr;
-  std::memset(paint, 0, sizeof *paint);
-  QRect client(0, 0, w->width(), w->height());
-  QRect area = w->invalid.intersected(client);
-  bool erase = w->eraseRequested;
-  w->invalid = QRect();
-  w->eraseRequested = false;
-  paint->rcPaint = RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
-  // An empty update area clips everything away, as on Windows.
-  HDC dc = platform::gdi::CreateWindowDc(window, &area);
-  paint->hdc = dc;
-  paint->fErase = FALSE;
-  if (erase && dc != nullptr) {
-    paint->fErase = CallProc(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0 ? TRUE : FALSE;
-  }
-  return dc;
-}
-
-BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
-  if (paint != nullptr && paint->hdc != nullptr) platform::gdi::DeleteWindowDc(paint->hdc);
-  ImageChanged(window);
-  return TRUE;
-}
-
-HDC GetDC(HWND window) {
-  if (window == nullptr) {
-    platform::EnsureApplication();
-    return platform::gdi::CreateWindowDc(nullptr, nullptr);
-  }
-  if (!Find(window)) return nullptr;
-  return platform::gdi::CreateWindowDc(window, nullptr);
-}
-
-HDC GetWindowDC(HWND window) { return GetDC(window); }
-
-int ReleaseDC(HWND window, HDC dc) {
-  if (dc == nullptr) return 0;
-  HWND owner = WindowFromDC(dc);
-  platform::gdi::DeleteWindowDc(dc);
-  if (owner != nullptr) ImageChanged(owner);
-  return 1;
-}
-
-BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
-  return OnUi([&]() -> BOOL {
-    WindowPtr w = Find(window);
-    if (!w) return FALSE;
-    QRect client(0, 0, w->width(), w->height());
-    QRect area = rect == nullptr ? client
-                                 : QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1))
-                                       .intersected(client);
-    if (area.isEmpty()) return TRUE;
-    w->invalid = w->invalid.isEmpty() ? area : w->invalid.united(area);
-    if (erase) w->eraseRequested = true;
-    platform::queue::Wake();
-    return TRUE;
-  });
-}
-
-BOOL ValidateRect(HWND window, const RECT* rect) {
-  WindowPtr w = Find(window);
-  if (!w) return FALSE;
-  if (rect == nullptr) {
-    w->invalid = QRect();
-    w->eraseRequested = false;
-    return TRUE;
-  }
-  // The invalid part is kept as one rectangle: only a cover of it validates it.
-  QRect area(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1));
-  if (area.contains(w->invalid)) {
-    w->invalid = QRect();
-    w->eraseRequested = false;
-  }
-  return TRUE;
-}
-
-BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase) {
-  WindowPtr w = Find(window);
-  if (!w) return FALSE;
-  QRect area = w->invalid;
-  if (rect != nullptr) {
-    *rect = area.isEmpty() ? RECT{0, 0, 0, 0}
-                           : RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
-  }
-  return area.isEmpty() ? FALSE : TRUE;
-}
-
-BOOL UpdateWindow(HWND window) {
-  return OnUi([&]() -> BOOL {
-    WindowPtr w = Find(window);
-    if (!w) return FALSE;
-    if (!w->invalid.isEmpty() && IsVisibleChain(*w)) {
-      CallProc(window, WM_PAINT, 0, 0);
-      if (WindowPtr again = Find(window)) again->invalid = QRect();
-    }
-    return TRUE;
-  });
-}
-
-namespace {
-void RedrawOne(HWND window, const RECT* rect, UINT flags, bool top) {
-  WindowPtr w = Find(window);
-  if (!w) return;
-  if (flags & RDW_INVALIDATE) InvalidateRect(window, top ? rect : nullptr, (flags & RDW_ERASE) ? TRUE : FALSE);
-  if (flags & RDW_VALIDATE) ValidateRect(window, top ? rect : nullptr);
-  if (flags & RDW_ALLCHILDREN) {
-    std::vector<HWND> kids = w->children;
-    for (HWND child : kids) RedrawOne(child, nullptr, flags, false);
-  }
-  if (flags & RDW_UPDATENOW) UpdateWindow(window);
-}
-}  // namespace
-
-BOOL RedrawWindow(HWND window, const RECT* rect, HRGN, UINT flags) {
-  return OnUi([&]() -> BOOL {
-    if (!Find(window)) return FALSE;
-    RedrawOne(window, rect, flags, true);
-    return TRUE;
-  });
-}
-
-namespace platform::win {
-int PaintInvalidWindows() {
-  int painted = 0;
-  // Each window at most once per call, so a handler that keeps invalidating cannot loop.
-  for (const WindowPtr& w : AllWindows()) {
-    if (w->invalid.isEmpty() || w->destroying || !IsVisibleChain(*w) || !Find(w->handle)) continue;
-    MSG msg{w->handle, WM_PAINT, 0, 0, GetTickCount(), POINT{0, 0}};
-    QRect before = w->invalid;
-    if (!platform::queue::RunHooks(msg)) DispatchMessageA(&msg);
-    // A handler that does not validate gets no second WM_PAINT for the same damage; damage
-    // added while painting is kept for the next round.
-    if (WindowPtr again = Find(w->handle); again && again->invalid == before) again->invalid = QRect();
-    ++painted;
-  }
-  return painted;
-}
-}  // namespace platform::win
-
-// ---- Rectangles ---------------------------------------------------------------------------
-
-BOOL SetRect(RECT* rect, int left, int top, int right, int bottom) {
-  if (rect == nullptr) return FALSE;
-  *rect = RECT{left, top, right, bottom};
-  return TRUE;
-}
-BOOL SetRectEmpty(RECT* rect) { return SetRect(rect, 0, 0, 0, 0); }
-BOOL CopyRect(RECT* dest, const RECT* source) {
-  if (dest == nullptr || source == nullptr) return FALSE;
-  *dest = *source;
-  return TRUE;
-}
-BOOL OffsetRect(RECT* rect, int dx, int dy) {
-  if (rect == nullptr) return FALSE;
-  rect->left += dx;
-  rect->right += dx;
-  rect->top += dy;
-  rect->bottom += dy;
-  return TRUE;
-}
-BOOL InflateRect(RECT* rect, int dx, int dy) {
-  if (rect == nullptr) return FALSE;
-  rect->left -= dx;
-  rect->right += dx;
-  rect->top -= dy;
-  rect->bottom += dy;
-  return TRUE;
-}
-BOOL IsRectEmpty(const RECT* rect) {
-  return rect == nullptr || rect->right <= rect->left || rect->bottom <= rect->top;
-}
-BOOL EqualRect(const RECT* a, const RECT* b) {
-  return a != nullptr && b != nullptr && a->left == b->left && a->top == b->top &&
-         a->right == b->right && a->bottom == b->bottom;
-}
-BOOL PtInRect(const RECT* rect, POINT point) {
-  return rect != nullptr && point.x >= rect->left && point.x < rect->right && point.y >= rect->top &&
-         point.y < rect->bottom;
-}
-BOOL IntersectRect(RECT* dest, const RECT* a, const RECT* b) {
-  if (dest == nullptr || a == nullptr || b == nullptr) return FALSE;
-  RECT r{std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
-         std::min(a->bottom, b->bottom)};
-  if (IsRectEmpty(&r)) {
-    *dest = RECT{0, 0, 0, 0};
-    return FALSE;
-  }
-  *dest = r;
-  return TRUE;
-}
-BOOL UnionRect(RECT* dest, const RECT* a, const RECT* b) {
-  if (dest == nullptr || a == nullptr || b == nullptr) return FALSE;
-  if (IsRectEmpty(a)) {
-    *dest = *b;
-  } else if (IsRectEmpty(b)) {
-    *dest = *a;
-  } else {
-    *dest = RECT{std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
-                 std::max(a->bottom, b->bottom)};
-  }
-  return IsRectEmpty(dest) ? FALSE : TRUE;
 }

@@ -4,12 +4,15 @@
 // only; the registry itself may be searched from any thread.
 #pragma once
 
+#include "platform/Application.h"
+#include "platform/Message.h"
 #include "platform/WinUser.h"
 
 #include <QImage>
 #include <QRect>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +55,8 @@ using WindowPtr = std::shared_ptr<Window>;
 
 // The record of a live window, or null. Any thread.
 WindowPtr Find(HWND window);
+// Visible and every parent up to the top-level window visible too.
+bool IsVisibleChain(const Window& window);
 // Live windows in creation order (parents before their children). UI thread.
 std::vector<WindowPtr> AllWindows();
 
@@ -65,11 +70,6 @@ QPoint ClientOrigin(const Window& window);
 QImage* BackingImage(HWND window);
 // Schedules the window's widget to show its image again after drawing.
 void ImageChanged(HWND window);
-// Paints every visible invalid window (WM_PAINT through the hooks). Returns how many.
-int PaintInvalidWindows();
-bool AnyInvalidWindow(HWND filter);
-// Takes the first invalid visible window (matching the filter) for WM_PAINT; null when none.
-HWND NextWindowToPaint(HWND filter);
 
 // The Qt widget that shows a window and turns Qt's events into messages.
 class HostWidget : public QWidget {
@@ -102,6 +102,15 @@ class HostWidget : public QWidget {
   int busy_ = 0;
 };
 
+// Runs the call on the UI thread when made from another thread; the caller waits for it.
+template <typename F>
+auto OnUi(F&& f) -> decltype(f()) {
+  if (platform::IsUiThread()) return f();
+  decltype(f()) result{};
+  platform::RunOnUiThread([&] { result = f(); });
+  return result;
+}
+
 // Focus, activation and capture state (UI thread).
 HWND FocusWindow();
 HWND ActiveWindow();
@@ -132,6 +141,12 @@ void Wake();
 bool RunHooks(MSG& message);
 // Drops the window's waiting WM_TIMER and kills its timers.
 void KillWindowTimers(HWND window);
+// Completes every message a worker sent to the window and still waits on, with result 0 (the
+// window has been destroyed: nothing will ever handle them).
+void ReleaseSendsTo(HWND window);
+// Runs the function on the UI thread: at once there, otherwise queued ahead of posted messages
+// without waiting (for calls that do not block on Windows either).
+void PostToUiThread(std::function<void()> function);
 // Makes a nested modal loop handle messages even while a GetMessageA waits below it.
 class ModalScope {
  public:

@@ -1,6 +1,8 @@
+#include "platform/Files.h"
 #include "platform/Input.h"
 #include "platform/Kernel.h"
 #include "platform/Message.h"
+#include "platform/MessageBox.h"
 #include "platform/WinUser.h"
 
 #include <gtest/gtest.h>
@@ -211,6 +213,99 @@ TEST_F(WindowTest, WorkerSendToAWindowDestroyedBeforeDeliveryReturnsZero) {
   EXPECT_TRUE(platform::PumpMessagesUntil([&] { return done.load(); }, 5000));
   worker.join();
   EXPECT_EQ(result.load(), 0);
+}
+
+// A worker started through the kernel layer, so that the UI thread can wait for it with the
+// kernel's waits. Its body runs the given function.
+struct Worker {
+  explicit Worker(std::function<void()> body) : body_(std::move(body)) {
+    handle_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &Worker::Run, this, 0, nullptr));
+  }
+  ~Worker() {
+    // Handles what the worker still sends, so that a failing test cannot hang here.
+    platform::WaitHandlingSentMessages(handle_, INFINITE);
+    CloseHandle(handle_);
+  }
+  HANDLE handle() const { return handle_; }
+  static unsigned Run(void* self) {
+    static_cast<Worker*>(self)->body_();
+    return 0;
+  }
+  std::function<void()> body_;
+  HANDLE handle_ = nullptr;
+};
+
+TEST_F(WindowTest, DestroyingTheTargetReleasesAWaitingSenderWithoutPumping) {
+  // The login dialog pattern: the UI thread destroys the dialog, then waits (without pumping)
+  // for the worker that is blocked sending progress to it.
+  HWND w = Make();
+  std::atomic<bool> sending{false};
+  std::atomic<LRESULT> result{-1};
+  Worker worker([&] {
+    sending = true;
+    result = SendMessageA(w, WM_USER, 0, 0);
+  });
+  while (!sending) Sleep(1);
+  Sleep(20);   // the send is queued by now
+  DestroyWindow(w);
+  EXPECT_EQ(WaitForSingleObject(worker.handle(), 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(result.load(), 0);
+  EXPECT_TRUE(Received(w, {WM_USER}).empty());
+}
+
+TEST_F(WindowTest, UiThreadWaitingForAWorkerHandlesItsSendsOnlyInAMessageWait) {
+  HWND w = Make();
+  platform::ScopedScriptedMessageBoxes boxes;
+  boxes->Answer(IDYES);
+  std::atomic<LRESULT> sendResult{0};
+  std::atomic<int> boxAnswer{0};
+  std::atomic<bool> sent{false};
+  handler = [&](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
+    if (m == WM_USER + 7) return static_cast<LRESULT>(wp + 1);
+    return std::nullopt;
+  };
+  PostMessageA(w, WM_USER + 8, 0, 0);
+  {
+    Worker worker([&] {
+      sendResult = SendMessageA(w, WM_USER + 7, 41, 0);
+      sent = true;
+      boxAnswer = MessageBoxA(w, "x", "y", MB_YESNO);
+    });
+    // A plain wait handles nothing, as on Windows: it can only time out.
+    EXPECT_EQ(WaitForSingleObject(worker.handle(), 50), WAIT_TIMEOUT);
+    EXPECT_FALSE(sent);
+    // A wait that handles sent messages lets the worker's send and box through, and nothing else.
+    EXPECT_EQ(platform::WaitHandlingSentMessages(worker.handle(), 5000), WAIT_OBJECT_0);
+  }
+  EXPECT_EQ(sendResult.load(), 42);
+  EXPECT_EQ(boxAnswer.load(), IDYES);
+  EXPECT_EQ(boxes->Count(), 1u);
+  EXPECT_TRUE(Received(w, {WM_USER + 8}).empty());   // the posted message still waits
+  platform::ProcessPendingMessages();
+  EXPECT_EQ(Received(w, {WM_USER + 8}).size(), 1u);
+}
+
+TEST_F(WindowTest, WorkerPostsQuitAndInvalidatesWithoutWaitingForTheUiThread) {
+  HWND w = Make();
+  platform::ProcessPendingMessages();
+  messageLog.clear();
+  {
+    Worker worker([&] {
+      EXPECT_TRUE(InvalidateRect(w, nullptr, FALSE));
+      PostQuitMessage(5);
+      MSG msg;
+      EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), -1);   // a worker has no queue
+      EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    });
+    // The UI thread does not pump while it waits.
+    ASSERT_EQ(WaitForSingleObject(worker.handle(), 5000), WAIT_OBJECT_0);
+  }
+  // Both take effect once the UI thread looks at its queue (the quit before painting).
+  MSG msg;
+  EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.wParam, 5u);
+  RECT update;
+  EXPECT_TRUE(GetUpdateRect(w, &update, FALSE));
 }
 
 TEST_F(WindowTest, PostedMessagesComeInOrderAfterTheCurrentHandler) {

@@ -1,0 +1,184 @@
+#include "platform/WindowPaint.h"
+
+#include "platform/Application.h"
+#include "platform/Kernel.h"
+#include "platform/Message.h"
+
+#include <QRect>
+
+#include <cstring>
+#include <optional>
+#include <vector>
+
+using namespace platform::win;
+
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
+  WindowPtr w = Find(window);
+  if (!w || paint == nullptr) return nullptr;
+  std::memset(paint, 0, sizeof *paint);
+  QRect client(0, 0, w->width(), w->height());
+  QRect area = w->invalid.intersected(client);
+  bool erase = w->eraseRequested;
+  w->invalid = QRect();
+  w->eraseRequested = false;
+  paint->rcPaint = RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+  // An empty update area clips everything away, as on Windows.
+  HDC dc = platform::gdi::CreateWindowDc(window, &area);
+  paint->hdc = dc;
+  paint->fErase = FALSE;
+  if (erase && dc != nullptr) {
+    paint->fErase = CallProc(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0 ? TRUE : FALSE;
+  }
+  return dc;
+}
+
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
+  if (paint != nullptr && paint->hdc != nullptr) platform::gdi::DeleteWindowDc(paint->hdc);
+  ImageChanged(window);
+  return TRUE;
+}
+
+HDC GetDC(HWND window) {
+  if (window == nullptr) {
+    platform::EnsureApplication();
+    return platform::gdi::CreateWindowDc(nullptr, nullptr);
+  }
+  if (!Find(window)) return nullptr;
+  return platform::gdi::CreateWindowDc(window, nullptr);
+}
+
+HDC GetWindowDC(HWND window) { return GetDC(window); }
+
+int ReleaseDC(HWND window, HDC dc) {
+  if (dc == nullptr) return 0;
+  HWND owner = WindowFromDC(dc);
+  platform::gdi::DeleteWindowDc(dc);
+  if (owner != nullptr) ImageChanged(owner);
+  return 1;
+}
+
+namespace {
+void InvalidateOnUi(HWND window, const RECT* rect, BOOL erase) {
+  WindowPtr w = Find(window);
+  if (!w) return;
+  QRect client(0, 0, w->width(), w->height());
+  QRect area = rect == nullptr ? client
+                               : QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1))
+                                     .intersected(client);
+  if (area.isEmpty()) return;
+  w->invalid = w->invalid.isEmpty() ? area : w->invalid.united(area);
+  if (erase) w->eraseRequested = true;
+  platform::queue::Wake();
+}
+}  // namespace
+
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
+  if (!Find(window)) return FALSE;
+  if (platform::IsUiThread()) {
+    InvalidateOnUi(window, rect, erase);
+    return TRUE;
+  }
+  // From a worker this only records damage, as on Windows: it never waits for the UI thread.
+  std::optional<RECT> area;
+  if (rect != nullptr) area = *rect;
+  platform::queue::PostToUiThread([window, area, erase] { InvalidateOnUi(window, area ? &*area : nullptr, erase); });
+  return TRUE;
+}
+
+BOOL ValidateRect(HWND window, const RECT* rect) {
+  WindowPtr w = Find(window);
+  if (!w) return FALSE;
+  if (rect == nullptr) {
+    w->invalid = QRect();
+    w->eraseRequested = false;
+    return TRUE;
+  }
+  // The invalid part is kept as one rectangle: only a cover of it validates it.
+  QRect area(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1));
+  if (area.contains(w->invalid)) {
+    w->invalid = QRect();
+    w->eraseRequested = false;
+  }
+  return TRUE;
+}
+
+BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase) {
+  WindowPtr w = Find(window);
+  if (!w) return FALSE;
+  QRect area = w->invalid;
+  if (rect != nullptr) {
+    *rect = area.isEmpty() ? RECT{0, 0, 0, 0}
+                           : RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+  }
+  return area.isEmpty() ? FALSE : TRUE;
+}
+
+BOOL UpdateWindow(HWND window) {
+  return OnUi([&]() -> BOOL {
+    WindowPtr w = Find(window);
+    if (!w) return FALSE;
+    if (!w->invalid.isEmpty() && IsVisibleChain(*w)) {
+      CallProc(window, WM_PAINT, 0, 0);
+      if (WindowPtr again = Find(window)) again->invalid = QRect();
+    }
+    return TRUE;
+  });
+}
+
+namespace {
+void RedrawOne(HWND window, const RECT* rect, UINT flags, bool top) {
+  WindowPtr w = Find(window);
+  if (!w) return;
+  if (flags & RDW_INVALIDATE) InvalidateRect(window, top ? rect : nullptr, (flags & RDW_ERASE) ? TRUE : FALSE);
+  if (flags & RDW_VALIDATE) ValidateRect(window, top ? rect : nullptr);
+  if (flags & RDW_ALLCHILDREN) {
+    std::vector<HWND> kids = w->children;
+    for (HWND child : kids) RedrawOne(child, nullptr, flags, false);
+  }
+  if (flags & RDW_UPDATENOW) UpdateWindow(window);
+}
+}  // namespace
+
+BOOL RedrawWindow(HWND window, const RECT* rect, HRGN, UINT flags) {
+  return OnUi([&]() -> BOOL {
+    if (!Find(window)) return FALSE;
+    RedrawOne(window, rect, flags, true);
+    return TRUE;
+  });
+}
+
+namespace platform::win {
+
+void InvalidateWhole(Window& w, bool erase) {
+  w.invalid = QRect(0, 0, std::max(0, w.width()), std::max(0, w.height()));
+  if (w.invalid.isEmpty()) w.invalid = QRect();
+  w.eraseRequested = w.eraseRequested || erase;
+  if (!w.invalid.isEmpty()) platform::queue::Wake();
+}
+
+HWND NextWindowToPaint(HWND filter) {
+  for (const WindowPtr& w : AllWindows()) {
+    if (filter != nullptr && w->handle != filter) continue;
+    if (!w->invalid.isEmpty() && !w->destroying && IsVisibleChain(*w)) return w->handle;
+  }
+  return nullptr;
+}
+
+bool AnyInvalidWindow(HWND filter) { return NextWindowToPaint(filter) != nullptr; }
+
+int PaintInvalidWindows() {
+  int painted = 0;
+  // Each window at most once per call, so a handler that keeps invalidating cannot loop.
+  for (const WindowPtr& w : AllWindows()) {
+    if (w->invalid.isEmpty() || w->destroying || !IsVisibleChain(*w) || !Find(w->handle)) continue;
+    MSG msg{w->handle, WM_PAINT, 0, 0, GetTickCount(), POINT{0, 0}};
+    QRect before = w->invalid;
+    if (!platform::queue::RunHooks(msg)) DispatchMessageA(&msg);
+    // A handler that does not validate gets no second WM_PAINT for the same damage; damage
+    // added while painting is kept for the next round.
+    if (WindowPtr again = Find(w->handle); again && again->invalid == before) again->invalid = QRect();
+    ++painted;
+  }
+  return painted;
+}
+}  // namespace platform::win
