@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 HotKeyRecord HotKeyTable[kHotKeyTableSize];
 
@@ -242,8 +243,14 @@ void ParseHotKey(HotKeyRecord* record, const char* text) {
   if (text == nullptr) return;
 
   std::string keys;
-  for (const char* p = text; *p != 0 && p - text < kMaxKeyText; ++p) {
-    char c = *p;
+  const std::string_view source = std::string_view(text).substr(0, kMaxKeyText);
+  for (std::size_t at = 0; at < source.size();) {
+    const std::size_t length = gbk::CharLength(source, at);
+    char c = source[at];
+    at += length;
+    // A double-byte character is no key, and neither is its trail byte, which may look like
+    // a letter or a bracket.
+    if (length != 1) continue;
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     if (IsKeptCharacter(c)) keys += c;
   }

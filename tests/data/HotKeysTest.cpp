@@ -71,6 +71,8 @@ TEST(HotKeyParse, TextsGiveMaskAndTypedKeys) {
       {"-", 0, "-"},
       {"++ENTER", kKeyEnter, "+"},
       {"中文F5", KeyF(5), ""},          // GBK bytes are not keys
+      {"丗5", 0, "5"},                  // nor is a trail byte that looks like a letter ('F')
+      {"CTRL+係", 0, ""},               // ('S')
       {"1234567890ABCDEFGH+ENTER", kKeyEnter, "1234567890ABCDE"},   // 15 typed keys at most
   };
   for (const Case& c : cases) {
