@@ -91,7 +91,9 @@ void SetUserDir(const std::string& dir) {
 
 // Settles UserDir from [Path] UserPath; see TUtilData::Startup.
 UserDirStatus SettleUserDir() {
-  char configured[kUserDirSize] = {};
+  // Read more than a user directory may hold: a longer path must be refused, not cut to a
+  // shorter one that may name another (parent) folder.
+  char configured[4 * kUserDirSize] = {};
   GetPrivateProfileStringA("Path", "UserPath", "", configured, sizeof configured, kUserPathIni);
   std::string path = configured;
 
@@ -367,9 +369,9 @@ void UpdateSystemNow() {
               static_cast<std::uint32_t>(now.wMinute & 0x3F);
 }
 
-int PriceColorIndex(std::uint32_t reference, std::uint32_t value) {
-  if (reference == 0 || reference == value) return 19;
-  return value < reference ? 20 : 18;
+int PriceColorIndex(std::uint32_t value, std::uint32_t reference) {
+  if (value == 0 || value == reference) return 19;
+  return value > reference ? 20 : 18;
 }
 
 void* GetBarScratch() {

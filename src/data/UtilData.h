@@ -112,9 +112,10 @@ bool WriteCycleOrder();
 // Sets SystemNow from the system clock (UTC): year, month, day, hour, minute.
 void UpdateSystemNow();
 
-// Colour-table index for a price against its reference: 19 when reference is 0 or equals
-// value, 20 when value is below reference, 18 when above (unsigned comparison).
-int PriceColorIndex(std::uint32_t reference, std::uint32_t value);
+// Colour-table index of a price against its reference, the value first as every caller passes
+// it ("PriceColorIndex(last, previousClose)"): 19 (COLOR20, level) when the value is 0 or equals
+// the reference, 20 (COLOR21, up) when it is above, 18 (COLOR19, down) when below; unsigned.
+int PriceColorIndex(std::uint32_t value, std::uint32_t reference);
 
 // The shared bar scratch buffer of MaxDataRecords * 32 + 100 bytes, made on first use; null
 // when it cannot be allocated (the bar reader then reads nothing). It is replaced when

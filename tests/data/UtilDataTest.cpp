@@ -144,15 +144,29 @@ TEST_F(UtilDataTest, UnwritableUserPathIsReplacedAndWrittenBack) {
 }
 
 TEST_F(UtilDataTest, OverlongUserPathFallsBackWithinBounds) {
-  // 259 characters without the backslash that would make it 260.
-  const std::string configured = "..\\user\\" + std::string(259 - 8, 'a');
-  ASSERT_EQ(configured.size(), 259u);
-  WriteUserPath(configured);
-
-  EXPECT_EQ(TUtilData::Startup("."), UserDirStatus::Replaced);
-  EXPECT_LT(std::strlen(UserDir), static_cast<std::size_t>(kUserDirSize));
-  EXPECT_EQ(UserDir[std::strlen(UserDir) - 1], '\\');
-  EXPECT_TRUE(fs::exists(paths::Resolve(UserFilePath("blocks.ini"))));
+  struct Case {
+    std::string configured;
+    std::string component;   // expected folder under <appdata>\zuvo ("" for none)
+  };
+  const std::string longName(250, 'a');
+  const Case cases[] = {
+      // 259 characters without the backslash that would make it 260.
+      {"..\\user\\" + std::string(259 - 8, 'a'), ""},
+      // 262 characters whose first 259 end in a backslash: read cut short, they would name
+      // the parent folder, which is writable.
+      {"..\\user\\" + longName + "\\Bob", "Bob"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.configured.size());
+    WriteUserPath(c.configured);
+    EXPECT_EQ(TUtilData::Startup("."), UserDirStatus::Replaced);
+    EXPECT_LT(std::strlen(UserDir), static_cast<std::size_t>(kUserDirSize));
+    EXPECT_EQ(UserDir[std::strlen(UserDir) - 1], '\\');
+    EXPECT_TRUE(UserDirIs(c.component.empty() ? appData / "zuvo" : appData / "zuvo" / c.component))
+        << UserDir;
+    EXPECT_TRUE(fs::exists(paths::Resolve(UserFilePath("blocks.ini"))));
+    EXPECT_FALSE(fs::exists(install.user() / longName));
+  }
 }
 
 TEST_F(UtilDataTest, NothingWritableIsReported) {
@@ -316,16 +330,23 @@ TEST_F(UtilDataTest, ClockWordHoldsUtcWhateverTheLocalZone) {
   EXPECT_EQ(SystemNow, (2024u << 20) | (3u << 16) | (5u << 11) | (23u << 6) | 30u);
 }
 
-TEST(PriceColor, IndexAgainstReference) {
+TEST(PriceColor, ValueFirstThenReference) {
   struct Case {
-    std::uint32_t reference;
     std::uint32_t value;
+    std::uint32_t reference;
     int index;
   };
-  const Case cases[] = {{0, 500, 19},   {500, 500, 19}, {500, 499, 20},
-                        {500, 501, 18}, {500, 0, 20},   {1, 0xFFFFFFFFu, 18}};
+  const Case cases[] = {
+      {0, 500, 19},              // no price yet: level
+      {500, 500, 19},
+      {501, 500, 20},            // up: COLOR21
+      {499, 500, 18},            // down: COLOR19
+      {500, 0, 20},              // no reference: anything is above it
+      {0xFFFFFFFFu, 1, 20},      // unsigned: the top value is above, not below
+      {1000000 + 5, 1000000, 20},
+  };
   for (const Case& c : cases) {
-    EXPECT_EQ(PriceColorIndex(c.reference, c.value), c.index) << c.reference << " " << c.value;
+    EXPECT_EQ(PriceColorIndex(c.value, c.reference), c.index) << c.value << " " << c.reference;
   }
 }
 
