@@ -300,6 +300,10 @@ void ParseCycleOrderText(const char* text, CycleOrderRecord* out) {
   const std::size_t length = text ? std::strlen(text) : 0;
   std::size_t pos = 0;
   while (pos < length && count < kCycleCount) {
+    if (text[pos] == ',') {   // an empty token: nothing to read, and no visibility to take
+      ++pos;
+      continue;
+    }
     const char visibility = text[pos];
     const char* code = text + pos + 1;
     std::size_t codeLength = std::strcspn(code, ",");
@@ -311,7 +315,8 @@ void ParseCycleOrderText(const char* text, CycleOrderRecord* out) {
       }
     }
     if (cycle < 0) {
-      // An unknown token is dropped whole, so that it cannot swallow the token after it.
+      // An unknown token is dropped whole. Stepping two characters into it instead would read
+      // its tail as a token of its own: "1QQQ,015" would show 5 minutes instead of hiding 15.
       pos += 1 + codeLength + 1;
       continue;
     }

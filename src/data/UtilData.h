@@ -98,8 +98,9 @@ int LoadMaxDataRecords();
 
 // CycleOrder text <-> table. The text is comma-separated tokens: a visibility character ('0'
 // hidden, anything else shown) and a cycle code T 1 3 Y 5 15 30 60 D W M S X 120 240 (cycles 0
-// to 14). Unknown tokens and repeats are skipped; missing cycles are appended hidden in numeric
-// order, so the result always holds each cycle exactly once.
+// to 14). Unknown tokens are dropped whole (up to their comma), empty tokens and repeats are
+// skipped; missing cycles are appended hidden in numeric order, so the result always holds each
+// cycle exactly once.
 void ParseCycleOrderText(const char* text, CycleOrderRecord* out);
 // Writes "1D,0T,01,..." (no trailing comma) into out (size bytes, always terminated); returns
 // the length written. 128 bytes always suffice.

@@ -143,6 +143,33 @@ TEST_F(UtilDataTest, UnwritableUserPathIsReplacedAndWrittenBack) {
   }
 }
 
+TEST_F(UtilDataTest, UnwritableApplicationDataFallsBackToTheInstallTree) {
+  // The application-data folder exists, but its "zuvo" cannot be a folder: the fall-back must
+  // be proven writable too, not taken on trust.
+  Blocker(appData / "zuvo");
+  Blocker(install.root() / "readonly");
+  struct Case {
+    std::string configured;
+    UserDirStatus status;
+    fs::path expected;
+  };
+  const Case cases[] = {
+      {"..\\readonly\\Alice", UserDirStatus::Replaced, install.cfg() / "user" / "Alice"},
+      {"", UserDirStatus::Default, install.cfg() / "user"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.configured);
+    WriteUserPath(c.configured);
+    EXPECT_EQ(TUtilData::Startup("."), c.status);
+    EXPECT_TRUE(UserDirIs(c.expected)) << UserDir;
+    EXPECT_TRUE(fs::exists(c.expected / "blocks.ini"));
+    profile::ClearCache();
+    char stored[MAX_PATH] = {};
+    GetPrivateProfileStringA("Path", "UserPath", "", stored, sizeof stored, "..\\CFG\\UserPath.INI");
+    EXPECT_STREQ(stored, c.configured.empty() ? "" : UserDir);
+  }
+}
+
 TEST_F(UtilDataTest, OverlongUserPathFallsBackWithinBounds) {
   struct Case {
     std::string configured;
@@ -254,6 +281,10 @@ TEST(CycleOrder, ParseAndWriteBack) {
       {"1Q,9W,1D7,x240", {9, 14, 0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13},
        {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
        "1W,1240,0T,01,03,0Y,05,015,030,060,0D,0M,0S,0X,0120"},
+      // The tail of an unknown token is not a token; an empty token hides nothing after it.
+      {"1QQQ,015,,1W,", {5, 9, 0, 1, 2, 3, 4, 6, 7, 8, 10, 11, 12, 13, 14},
+       {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       "015,1W,0T,01,03,0Y,05,030,060,0D,0M,0S,0X,0120,0240"},
   };
   for (const CycleCase& c : cases) {
     SCOPED_TRACE(c.text);
