@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -361,40 +362,61 @@ std::vector<int> Pattern(UINT style) {
 
 // One-pixel line from a to b (device), b excluded, through the ROP2 mode. Styled pens fill
 // their gaps with the background colour when the mode is OPAQUE.
+// The pixels are those of the classic Bresenham walk (error starting at half the major length),
+// computed per step so that only the steps inside the clip are visited: a line running far off
+// the image (a ray of a drawing tool, coordinates near the int limits) costs no more than one
+// across it, and nothing overflows.
 void ThinLine(const Surface& s, QPoint a, QPoint b) {
   const State& st = s.dc->state;
   std::uint32_t color = Rgb24(st.pen->pen.lopnColor);
   std::uint32_t gap = Rgb24(st.bkColor);
   std::vector<int> pattern = Pattern(st.pen->pen.lopnStyle);
-  int dx = std::abs(b.x() - a.x()), dy = std::abs(b.y() - a.y());
-  int sx = a.x() < b.x() ? 1 : -1, sy = a.y() < b.y() ? 1 : -1;
-  int steps = std::max(dx, dy);
-  int x = a.x(), y = a.y();
-  int err = (dx > dy ? dx : -dy) / 2;
-  std::size_t segment = 0;
-  int left = pattern.empty() ? 0 : pattern[0];
-  for (int i = 0; i < steps; ++i) {
+  const long long dx = std::llabs(static_cast<long long>(b.x()) - a.x());
+  const long long dy = std::llabs(static_cast<long long>(b.y()) - a.y());
+  const bool xMajor = dx > dy;
+  const long long major = xMajor ? dx : dy;   // number of pixels (the end point is left out)
+  const long long minor = xMajor ? dy : dx;
+  if (major == 0 || s.clip.isEmpty()) return;
+  const long long majorStart = xMajor ? a.x() : a.y();
+  const long long minorStart = xMajor ? a.y() : a.x();
+  const int majorStep = (xMajor ? a.x() < b.x() : a.y() < b.y()) ? 1 : -1;
+  const int minorStep = (xMajor ? a.y() < b.y() : a.x() < b.x()) ? 1 : -1;
+  // Steps whose major coordinate lies inside the clip.
+  const long long clipLow = xMajor ? s.clip.left() : s.clip.top();
+  const long long clipHigh = xMajor ? s.clip.right() : s.clip.bottom();
+  long long first = 0, last = major - 1;
+  if (majorStep > 0) {
+    first = std::max(first, clipLow - majorStart);
+    last = std::min(last, clipHigh - majorStart);
+  } else {
+    first = std::max(first, majorStart - clipHigh);
+    last = std::min(last, majorStart - clipLow);
+  }
+  long long period = 0;
+  for (int length : pattern) period += length;
+  const long long error0 = major / 2;
+  for (long long i = first; i <= last; ++i) {
+    // After i steps the error is (error0 - i*minor) mod major, and the minor coordinate has
+    // moved once for every major it wrapped.
+    const __int128 travelled = static_cast<__int128>(i) * minor;
+    const long long error = static_cast<long long>(((error0 - travelled) % major + major) % major);
+    const long long moves = static_cast<long long>((error - error0 + travelled) / major);
     bool on = true;
-    if (!pattern.empty()) {
+    if (period > 0) {
+      long long position = i % period;
+      std::size_t segment = 0;
+      while (position >= pattern[segment]) position -= pattern[segment++];
       on = segment % 2 == 0;
-      if (--left == 0) {
-        segment = (segment + 1) % pattern.size();
-        left = pattern[segment];
-      }
     }
+    const long long majorAt = majorStart + majorStep * i;
+    const long long minorAt = minorStart + minorStep * moves;
+    const long long x = xMajor ? majorAt : minorAt;
+    const long long y = xMajor ? minorAt : majorAt;
+    if (y < s.clip.top() || y > s.clip.bottom() || x < s.clip.left() || x > s.clip.right()) continue;
     if (on) {
-      PutPixel(s, x, y, st.rop2, color);
+      PutPixel(s, static_cast<int>(x), static_cast<int>(y), st.rop2, color);
     } else if (st.bkMode == OPAQUE) {
-      PutPixel(s, x, y, st.rop2, gap);
-    }
-    int e2 = err;
-    if (e2 > -dx) {
-      err -= dy;
-      x += sx;
-    }
-    if (e2 < dy) {
-      err += dx;
-      y += sy;
+      PutPixel(s, static_cast<int>(x), static_cast<int>(y), st.rop2, gap);
     }
   }
 }
@@ -939,24 +961,43 @@ BOOL PolylineTo(HDC dc, const POINT* points, int count) {
   return TRUE;
 }
 
+namespace {
+// Fills the device pixels [left, right) x [top, bottom) that lie inside the clip through the
+// ROP2 mode. Works on the clipped part only, so a rectangle far larger than the image costs
+// what the image does.
+void FillThroughRop(const Surface& s, long long left, long long top, long long right, long long bottom,
+                    std::uint32_t color, int rop) {
+  const long long x0 = std::max<long long>(left, s.clip.left());
+  const long long x1 = std::min<long long>(right - 1, s.clip.right());
+  const long long y0 = std::max<long long>(top, s.clip.top());
+  const long long y1 = std::min<long long>(bottom - 1, s.clip.bottom());
+  for (long long y = y0; y <= y1; ++y) {
+    for (long long x = x0; x <= x1; ++x) PutPixel(s, static_cast<int>(x), static_cast<int>(y), rop, color);
+  }
+}
+}  // namespace
+
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   Surface s = SurfaceOf(dc);
   if (!s.ok()) return FALSE;
   const State& st = s.dc->state;
   int l = std::min(left, right), r = std::max(left, right);
   int t = std::min(top, bottom), b = std::max(top, bottom);
+  // Sizes in 64 bits: the corners may be anywhere in the int range.
+  const long long width = static_cast<long long>(r) - l;
+  const long long height = static_cast<long long>(b) - t;
+  const QPoint origin = s.Device(0, 0);
+  const long long dl = static_cast<long long>(l) + origin.x(), dt = static_cast<long long>(t) + origin.y();
   bool pen = PenVisible(st);
   if (pen && PenWidth(st) <= 1) {
-    if (BrushVisible(st) && r - l > 2 && b - t > 2) {
-      QImage fill(r - l - 2, b - t - 2, QImage::Format_ARGB32);
-      fill.fill(Qt::black);
-      ApplyMask(s, fill, s.Device(l + 1, t + 1), Rgb24(st.brush->brush.lbColor), st.rop2);
+    if (BrushVisible(st) && width > 2 && height > 2) {
+      FillThroughRop(s, dl + 1, dt + 1, dl + width - 1, dt + height - 1, Rgb24(st.brush->brush.lbColor), st.rop2);
     }
-    if (r - l >= 1 && b - t >= 1) {
+    if (width >= 1 && height >= 1) {
       // The outline as a closed path with each corner drawn once.
       QPoint p[5] = {s.Device(l, t), s.Device(r - 1, t), s.Device(r - 1, b - 1), s.Device(l, b - 1), s.Device(l, t)};
-      if (r - l == 1 || b - t == 1) {
-        ThinLine(s, p[0], p[2] + QPoint(r - l == 1 ? 0 : 1, b - t == 1 ? 0 : 1));
+      if (width == 1 || height == 1) {
+        ThinLine(s, p[0], p[2] + QPoint(width == 1 ? 0 : 1, height == 1 ? 0 : 1));
       } else {
         for (int i = 0; i < 4; ++i) ThinLine(s, p[i], p[i + 1]);
       }
@@ -966,10 +1007,8 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   }
   if (!pen) {
     // Without a pen the filled area is one pixel smaller in each direction.
-    if (BrushVisible(st) && r - l > 1 && b - t > 1) {
-      QImage fill(r - l - 1, b - t - 1, QImage::Format_ARGB32);
-      fill.fill(Qt::black);
-      ApplyMask(s, fill, s.Device(l, t), Rgb24(st.brush->brush.lbColor), st.rop2);
+    if (BrushVisible(st) && width > 1 && height > 1) {
+      FillThroughRop(s, dl, dt, dl + width - 1, dt + height - 1, Rgb24(st.brush->brush.lbColor), st.rop2);
       Changed(s);
     }
     return TRUE;
@@ -1367,16 +1406,17 @@ BOOL Blit(HDC dest, int x, int y, int width, int height, HDC source, int sx, int
   std::uint32_t pattern = 0;
   if (d.dc->state.brush) pattern = Rgb24(d.dc->state.brush->brush.lbColor);
   QPoint to = d.Device(x, y);
-  QImage::Format format = src.format();
-  (void)format;
-  for (int row = 0; row < height; ++row) {
+  // Only the rows and columns that land inside the clip are visited.
+  const int firstRow = static_cast<int>(std::max<long long>(0, static_cast<long long>(d.clip.top()) - to.y()));
+  const int lastRow = static_cast<int>(std::min<long long>(height - 1, static_cast<long long>(d.clip.bottom()) - to.y()));
+  const int firstCol = static_cast<int>(std::max<long long>(0, static_cast<long long>(d.clip.left()) - to.x()));
+  const int lastCol = static_cast<int>(std::min<long long>(width - 1, static_cast<long long>(d.clip.right()) - to.x()));
+  for (int row = firstRow; row <= lastRow; ++row) {
     int dy = to.y() + row;
-    if (dy < d.clip.top() || dy > d.clip.bottom()) continue;
     auto* line = reinterpret_cast<QRgb*>(d.image->scanLine(dy));
     const QRgb* srcLine = src.isNull() ? nullptr : reinterpret_cast<const QRgb*>(src.constScanLine(row));
-    for (int col = 0; col < width; ++col) {
+    for (int col = firstCol; col <= lastCol; ++col) {
       int dx = to.x() + col;
-      if (dx < d.clip.left() || dx > d.clip.right()) continue;
       std::uint32_t result;
       std::uint32_t s = srcLine ? (srcLine[col] & 0xFFFFFF) : 0;
       Combine(rop, s, line[dx] & 0xFFFFFF, pattern, &result);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,40 @@ TEST(GdiTest, LinesExcludeTheirEndPoint) {
     GetCurrentPositionEx(canvas.dc(), &at);
     EXPECT_EQ(at.x, c.to.x);
   }
+}
+
+TEST(GdiTest, ShapesReachingFarOffTheImageDrawTheirVisiblePartAtOnce) {
+  // Rays of drawing tools and bars of extreme prices reach coordinates near the int limits;
+  // only their visible part is drawn, with the pixels the short line would have.
+  Canvas canvas(6, 5);
+  HPEN pen = CreatePen(PS_SOLID, 1, kRed);
+  HGDIOBJ oldPen = SelectObject(canvas.dc(), pen);
+  MoveToEx(canvas.dc(), -2000000000, 1, nullptr);
+  LineTo(canvas.dc(), 2000000000, 1);
+  MoveToEx(canvas.dc(), -1000000, -1000000, nullptr);   // the diagonal through (0,0)
+  LineTo(canvas.dc(), 3, 3);
+  EXPECT_EQ(canvas.Rows(), (std::vector<std::string>{"#.....", "######", "..#...", "......", "......"}));
+  // A dotted pen keeps its rhythm counted from the far start point.
+  Canvas dotted(12, 1);
+  HPEN dots = CreatePen(PS_DOT, 1, kRed);
+  HGDIOBJ oldDots = SelectObject(dotted.dc(), dots);
+  SetBkMode(dotted.dc(), TRANSPARENT);
+  MoveToEx(dotted.dc(), -600000, 0, nullptr);   // a multiple of the 6-pixel period
+  LineTo(dotted.dc(), 12, 0);
+  EXPECT_EQ(dotted.Rows(), (std::vector<std::string>{"###...###..."}));
+  SelectObject(dotted.dc(), oldDots);
+  DeleteObject(dots);
+  // A rectangle larger than the int range of widths: filled inside, outline out of sight.
+  HBRUSH brush = CreateSolidBrush(kBlue);
+  HGDIOBJ oldBrush = SelectObject(canvas.dc(), brush);
+  Rectangle(canvas.dc(), -2000000000, -2000000000, 2000000000, 2000000000);
+  for (COLORREF c : canvas.All()) EXPECT_EQ(c, kBlue);
+  SelectObject(canvas.dc(), GetStockObject(NULL_PEN));
+  Rectangle(canvas.dc(), INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+  SelectObject(canvas.dc(), oldBrush);
+  SelectObject(canvas.dc(), oldPen);
+  DeleteObject(brush);
+  DeleteObject(pen);
 }
 
 TEST(GdiTest, PolylineDrawsEachCornerOnceAndLeavesTheLastPoint) {
