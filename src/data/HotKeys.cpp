@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 HotKeyRecord HotKeyTable[kHotKeyTableSize];
 
@@ -118,6 +119,30 @@ std::string Modifiers(std::uint32_t mask) {
   return text;
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+// The lines of [HotKey] as they stand in the file (none when it or the section is missing).
+std::vector<std::string> ReadSectionLines(const char* ini) {
+  std::vector<char> buffer(16 * 1024);
+  DWORD length = 0;
+  for (;;) {
+    length = GetPrivateProfileSectionA("HotKey", buffer.data(), static_cast<DWORD>(buffer.size()), ini);
+    if (length + 2 < buffer.size() || buffer.size() >= (1u << 24)) break;
+    buffer.resize(buffer.size() * 4);   // cut short: read again with room for all of it
+  }
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < length && buffer[at] != 0;) {
+    std::string line(buffer.data() + at);
+    at += line.size() + 1;
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
 std::function<KeyboardState()>& KeyboardSource() {
   static std::function<KeyboardState()> source;
   return source;
@@ -224,16 +249,31 @@ void LoadHotKeys() {
 }
 
 bool SaveHotKeys() {
+  const std::string ini = UserFilePath("HotKey.ini");
   // The whole section is written at once: one rewrite of the file instead of 81.
   std::string lines;
+  std::vector<std::string> written;
   for (int i = 0; i < kHotKeyTableSize && HotKeyTable[i].commandId != 0; ++i) {
     char text[kHotKeyTextSize];
     FormatHotKey(HotKeyTable[i], text, sizeof text);
-    lines += "h" + std::to_string(HotKeyTable[i].commandId) + "=" + text;
+    written.push_back("h" + std::to_string(HotKeyTable[i].commandId));
+    lines += written.back() + "=" + text;
     lines += '\0';
   }
+  // Other lines of the section (keys this program does not write) are kept after ours, as
+  // key-by-key writes would keep them.
+  for (const std::string& line : ReadSectionLines(ini.c_str())) {
+    const std::string_view key = TrimBlanks(std::string_view(line).substr(0, line.find('=')));
+    const bool replaced = std::any_of(written.begin(), written.end(), [&](const std::string& name) {
+      return gbk::EqualsNoCase(key, name);
+    });
+    if (!replaced) {
+      lines += line;
+      lines += '\0';
+    }
+  }
   lines += '\0';
-  return WritePrivateProfileSectionA("HotKey", lines.c_str(), UserFilePath("HotKey.ini").c_str()) != FALSE;
+  return WritePrivateProfileSectionA("HotKey", lines.c_str(), ini.c_str()) != FALSE;
 }
 
 void ParseHotKey(HotKeyRecord* record, const char* text) {

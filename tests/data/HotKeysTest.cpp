@@ -1,6 +1,7 @@
 #include "data/HotKeys.h"
 
 #include "data/UtilData.h"
+#include "platform/Profile.h"
 #include "platform/WinUser.h"
 #include "support/TempInstall.h"
 
@@ -219,6 +220,29 @@ TEST_F(HotKeyFileTest, SavedKeysLoadBackUnchanged) {
     EXPECT_STREQ(HotKeyTable[i].typedKeys, saved[i].typedKeys);
     EXPECT_STREQ(HotKeyTable[i].name, saved[i].name);
   }
+}
+
+TEST_F(HotKeyFileTest, SavingKeepsWhatItDoesNotWrite) {
+  WriteBytes(install.user() / "HotKey.ini",
+             CrlfLines({"[Other]", "x=1", "[HotKey]", "H1 = ESC", "h99=F3", "note=keep me",
+                        "[Last]", "y=2"}));
+  LoadHotKeys();
+  ParseHotKey(&HotKeyTable[0], "F5");
+  ASSERT_TRUE(SaveHotKeys());
+
+  auto read = [](const char* section, const char* key) {
+    char value[64] = {};
+    GetPrivateProfileStringA(section, key, "(none)", value, sizeof value, "..\\user\\HotKey.ini");
+    return std::string(value);
+  };
+  EXPECT_EQ(read("HotKey", "h1"), "F5");      // written once, over the old "H1"
+  EXPECT_EQ(read("HotKey", "h81"), "");
+  EXPECT_EQ(read("HotKey", "h99"), "F3");
+  EXPECT_EQ(read("HotKey", "note"), "keep me");
+  EXPECT_EQ(read("Other", "x"), "1");
+  EXPECT_EQ(read("Last", "y"), "2");
+  const std::string file = testsupport::ReadBytes(install.user() / "HotKey.ini");
+  EXPECT_EQ(file.find("H1"), std::string::npos) << file;
 }
 
 class HotKeyMatchTest : public HotKeyFileTest {
