@@ -104,6 +104,14 @@ void CopyText(char* out, int size, const std::string& text) {
   out[length] = 0;
 }
 
+// The typed keys of a record, never read past their field.
+std::string_view TypedKeys(const HotKeyRecord& record) {
+  const void* end = std::memchr(record.typedKeys, 0, kHotKeyTypedSize);
+  return {record.typedKeys,
+          end ? static_cast<std::size_t>(static_cast<const char*>(end) - record.typedKeys)
+              : static_cast<std::size_t>(kHotKeyTypedSize)};
+}
+
 const char* FirstNamedKey(std::uint32_t mask) {
   for (const NamedKey& key : kFormattedKeys) {
     if (mask & key.bit) return key.text;
@@ -360,7 +368,7 @@ int FormatHotKey(const HotKeyRecord& record, char* out, int size) {
       if (const char* named = FirstNamedKey(mask)) {
         text += named;
       } else {
-        text += record.typedKeys;
+        text += TypedKeys(record);
         if (mask & kKeyEnter) text += text.empty() ? "ENTER" : "+ENTER";
       }
     }
@@ -380,7 +388,7 @@ int FormatHotKeyCaption(const HotKeyRecord& record, char* out, int size) {
     if (const char* named = FirstNamedKey(mask)) {
       text += named;
     } else {
-      text += record.typedKeys;
+      text += TypedKeys(record);
       if (text.empty() && (mask & kKeyEnter)) text = "ENTER";
     }
   }
@@ -395,9 +403,7 @@ int MatchHotKey(unsigned virtualKey, const KeyboardState& state) {
                              (state.alt ? kKeyAlt : 0);
   for (int i = 0; i < kHotKeyTableSize && HotKeyTable[i].commandId != 0; ++i) {
     const HotKeyRecord& record = HotKeyTable[i];
-    const void* end = std::memchr(record.typedKeys, 0, kHotKeyTypedSize);
-    const std::size_t typedLength =
-        end ? static_cast<const char*>(end) - record.typedKeys : kHotKeyTypedSize;
+    const std::size_t typedLength = TypedKeys(record).size();
     // Typed sequences and typed keys with ENTER belong to the keyboard wizard.
     if (typedLength > 1 || (typedLength == 1 && (record.keyMask & kKeyEnter))) continue;
     const bool matches = key.bit != 0 ? (record.keyMask & key.bit) != 0

@@ -73,7 +73,10 @@ void ParseHotKey(HotKeyRecord* record, const char* text);
 // Writes at most size-1 bytes and a terminator; returns the length written.
 int FormatHotKey(const HotKeyRecord& record, char* out, int size = kHotKeyTextSize);
 // The key as menu text: like FormatHotKey, but ENTER after modifiers or typed keys is left out
-// ("CTRL+ENTER" shows as "CTRL", "61+ENTER" as "61").
+// ("CTRL+ENTER" shows as "CTRL", "61+ENTER" as "61"). A single typed key without modifiers
+// (key mask 0, such as the default "-") shows as itself, as it fires its command; only a record
+// without any key gives "".
+// Both formatters read at most the 16 bytes of typedKeys, terminated or not.
 int FormatHotKeyCaption(const HotKeyRecord& record, char* out, int size = kHotKeyTextSize);
 
 // States of the modifier keys and NUM LOCK at the moment of a key press.

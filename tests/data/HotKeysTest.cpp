@@ -134,6 +134,14 @@ TEST(HotKeyFormat, BoundsTheOutput) {
   EXPECT_STREQ(small, "CTRL+");
   EXPECT_EQ(FormatHotKeyCaption(record, small, 1), 0);
   EXPECT_STREQ(small, "");
+
+  // Typed keys that fill their field without a terminator stop at the field's end.
+  HotKeyRecord full{};
+  full.keyMask = kKeyEnter;
+  std::memset(full.typedKeys, '7', sizeof full.typedKeys);
+  std::strcpy(full.name, "NAME");
+  EXPECT_EQ(Format(full), std::string(16, '7') + "+ENTER");
+  EXPECT_EQ(Caption(full), std::string(16, '7'));
 }
 
 void ExpectRoundTrip(const std::string& text) {
