@@ -66,8 +66,10 @@ struct Dc {
 std::mutex registryMutex;
 std::map<std::uintptr_t, ObjectPtr> objects;
 std::map<std::uintptr_t, std::shared_ptr<Dc>> contexts;
-std::uintptr_t nextObject = 0x100000;
-std::uintptr_t nextDc = 0x400000;
+// Objects and contexts draw their handles from one counter and no handle is ever reused, so a
+// context's handle can never also name an object (a program that makes a few pens per paint
+// would otherwise reach the contexts' range within hours).
+std::uintptr_t nextHandleValue = 0x100000;
 std::map<int, ObjectPtr> stockObjects;
 QImage screenImage(1, 1, QImage::Format_RGB32);
 
@@ -87,8 +89,8 @@ HGDIOBJ HandleOf(const ObjectPtr& object) {
 
 HGDIOBJ Register(ObjectPtr object) {
   std::lock_guard<std::mutex> lock(registryMutex);
-  std::uintptr_t id = nextObject;
-  nextObject += 4;
+  std::uintptr_t id = nextHandleValue;
+  nextHandleValue += 4;
   object->id = id;
   objects[id] = std::move(object);
   return reinterpret_cast<HGDIOBJ>(id);
@@ -102,8 +104,8 @@ std::shared_ptr<Dc> FindDc(HDC dc) {
 
 HDC RegisterDc(std::shared_ptr<Dc> dc) {
   std::lock_guard<std::mutex> lock(registryMutex);
-  std::uintptr_t id = nextDc;
-  nextDc += 4;
+  std::uintptr_t id = nextHandleValue;
+  nextHandleValue += 4;
   contexts[id] = std::move(dc);
   return reinterpret_cast<HDC>(id);
 }
@@ -707,7 +709,11 @@ int GetObjectA(HGDIOBJ object, int size, void* buffer) {
 
 DWORD GetObjectType(HGDIOBJ object) {
   ObjectPtr o = FindObject(object);
-  if (!o) return 0;
+  if (!o) {
+    auto context = FindDc(reinterpret_cast<HDC>(object));
+    if (!context) return 0;
+    return context->memory ? OBJ_MEMDC : OBJ_DC;
+  }
   switch (o->kind) {
     case Kind::Pen: return OBJ_PEN;
     case Kind::Brush: return OBJ_BRUSH;

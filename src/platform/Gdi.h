@@ -162,6 +162,7 @@ constexpr UINT OBJ_DC = 3;
 constexpr UINT OBJ_FONT = 6;
 constexpr UINT OBJ_BITMAP = 7;
 constexpr UINT OBJ_MEMDC = 10;
+// OBJ_PEN... for objects, OBJ_DC or OBJ_MEMDC for contexts, 0 for a dead or unknown handle.
 DWORD GetObjectType(HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 

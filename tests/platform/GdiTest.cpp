@@ -356,6 +356,13 @@ TEST(GdiTest, WindowDrawingLandsInItsBackingImage) {
 TEST(GdiTest, DeletedHandlesAndStockObjects) {
   HPEN pen = CreatePen(PS_SOLID, 1, kRed);
   HDC dc = CreateCompatibleDC(nullptr);
+  // Contexts and objects never share a handle value, so the kind of a handle is unambiguous.
+  EXPECT_EQ(GetObjectType(pen), OBJ_PEN);
+  EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(dc)), OBJ_MEMDC);
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(screen)), OBJ_DC);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(screen)), 0u);
   HGDIOBJ old = SelectObject(dc, pen);
   EXPECT_TRUE(DeleteObject(pen));   // still drawn with while selected
   EXPECT_EQ(SelectObject(dc, pen), nullptr);
