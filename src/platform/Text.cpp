@@ -9,11 +9,25 @@
 namespace gbk {
 namespace {
 
+// The GBK side is converted as GB18030, the superset the compiler writes our literals in: it
+// gives every double-byte code its own character (glibc's GBK refuses about two thousand, the
+// user-defined areas among them, so two such names would fold to one file on disk). Plain GBK
+// serves where a system lacks it.
+constexpr const char* kGbkNames[] = {"GB18030", "GBK"};
+
+iconv_t OpenConverter(const char* unicodeName, bool toGbk) {
+  for (const char* gbkName : kGbkNames) {
+    iconv_t cd = toGbk ? iconv_open(gbkName, unicodeName) : iconv_open(unicodeName, gbkName);
+    if (cd != reinterpret_cast<iconv_t>(-1)) return cd;
+  }
+  return reinterpret_cast<iconv_t>(-1);
+}
+
 // One converter per direction and thread: iconv_open is far dearer than a conversion, and an
 // iconv_t must not be shared between threads.
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  Converter(const char* unicodeName, bool toGbk) : cd_(OpenConverter(unicodeName, toGbk)) {}
   ~Converter() {
     if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
   }
@@ -62,20 +76,41 @@ class Converter {
 const char* Utf16Name() { return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE"; }
 
 Converter& GbkToUtf8() {
-  thread_local Converter converter("UTF-8", "GBK");
+  thread_local Converter converter("UTF-8", false);
   return converter;
 }
 Converter& Utf8ToGbk() {
-  thread_local Converter converter("GBK", "UTF-8");
+  thread_local Converter converter("UTF-8", true);
   return converter;
 }
 Converter& GbkToUtf16() {
-  thread_local Converter converter(Utf16Name(), "GBK");
+  thread_local Converter converter(Utf16Name(), false);
   return converter;
 }
 Converter& Utf16ToGbk() {
-  thread_local Converter converter("GBK", Utf16Name());
+  thread_local Converter converter(Utf16Name(), true);
   return converter;
+}
+
+// The encoder writes characters outside the double-byte set as four-byte sequences (lead
+// byte, digit, lead byte, digit), which the rest of the program would read as broken
+// characters: each becomes one '?', as a character GBK lacks.
+std::string DropFourByteSequences(std::string text) {
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (IsLeadByte(c) && next >= 0x30 && next <= 0x39 && i + 3 < text.size()) {
+      text[out++] = '?';
+      i += 4;
+      continue;
+    }
+    std::size_t width = IsLeadByte(c) && i + 1 < text.size() ? 2 : 1;
+    for (std::size_t k = 0; k < width; ++k) text[out++] = text[i + k];
+    i += width;
+  }
+  text.resize(out);
+  return text;
 }
 
 bool IsAscii(std::string_view text) {
@@ -156,7 +191,7 @@ std::string ToUtf8(std::string_view gbkText) {
 
 std::string FromUtf8(std::string_view utf8Text) {
   if (IsAscii(utf8Text)) return std::string(utf8Text);
-  return Utf8ToGbk().Run(utf8Text, [](const char* in, std::size_t left, std::string& out) {
+  return DropFourByteSequences(Utf8ToGbk().Run(utf8Text, [](const char* in, std::size_t left, std::string& out) {
     unsigned char c = static_cast<unsigned char>(*in);
     if (c < 0x80) {
       out.push_back(static_cast<char>(c));
@@ -165,7 +200,7 @@ std::string FromUtf8(std::string_view utf8Text) {
     // A character GBK lacks, or a broken sequence: one '?' for the whole sequence.
     out.push_back('?');
     return Utf8SequenceLength(c, in, left);
-  });
+  }));
 }
 
 std::u16string ToUtf16(std::string_view gbkText) {
@@ -193,7 +228,7 @@ std::string FromUtf16(std::u16string_view utf16Text) {
     return out;
   }
   std::string_view raw(reinterpret_cast<const char*>(utf16Text.data()), utf16Text.size() * 2);
-  return Utf16ToGbk().Run(raw, [](const char* in, std::size_t left, std::string& out) {
+  return DropFourByteSequences(Utf16ToGbk().Run(raw, [](const char* in, std::size_t left, std::string& out) {
     char16_t unit;
     std::memcpy(&unit, in, left >= 2 ? 2 : 0);
     if (left < 2) {
@@ -212,7 +247,7 @@ std::string FromUtf16(std::u16string_view utf16Text) {
       if (next >= 0xDC00 && next < 0xE000) return std::size_t{4};
     }
     return std::size_t{2};
-  });
+  }));
 }
 
 void UpperInPlace(char* text) { FoldInPlace<FoldUpper>(text); }

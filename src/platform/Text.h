@@ -20,7 +20,10 @@ constexpr std::size_t CharLength(std::string_view text, std::size_t at) {
   return trail >= 0x40 && trail <= 0xFE && trail != 0x7F ? 2 : 1;
 }
 
-// Conversions. Invalid input bytes become U+FFFD (to Unicode) or '?' (to GBK); never fail.
+// Conversions. GBK is read as GB18030, its superset: every double-byte code, the user-defined
+// areas included, is its own character, so any double-byte name converts to Unicode and back
+// unchanged. Invalid input bytes become U+FFFD (to Unicode); a character without a double-byte
+// code becomes '?' (to GBK). Never fail.
 std::string ToUtf8(std::string_view gbkText);
 std::string FromUtf8(std::string_view utf8Text);
 std::u16string ToUtf16(std::string_view gbkText);

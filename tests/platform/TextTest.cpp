@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +39,25 @@ TEST(GbkCodec, ConvertsBothWaysWithoutLoss) {
   }
 }
 
+TEST(GbkCodec, EveryDoubleByteCodeRoundTripsToItsOwnCharacter) {
+  // A name is stored on disk as UTF-8: two codes that decoded alike would share one file, and
+  // a code that did not come back would be unreachable by the name the program knows.
+  std::set<std::string> seen;
+  int lost = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const std::string code{static_cast<char>(lead), static_cast<char>(trail)};
+      const std::string utf8 = gbk::ToUtf8(code);
+      if (gbk::FromUtf8(utf8) != code || gbk::FromUtf16(gbk::ToUtf16(code)) != code || !seen.insert(utf8).second) {
+        if (++lost <= 5) ADD_FAILURE() << std::hex << lead << trail;
+      }
+    }
+  }
+  EXPECT_EQ(lost, 0);
+  EXPECT_EQ(gbk::FromUtf8(gbk::ToUtf8("\xAA\xA1.blk")), "\xAA\xA1.blk");   // user-defined area
+}
+
 TEST(GbkCodec, ReplacesInvalidInputAndKeepsTheRest) {
   const std::string replacement = "\xEF\xBF\xBD";
   EXPECT_EQ(gbk::ToUtf8("A\x81"), "A" + replacement);          // lead byte cut at the end
@@ -48,6 +68,7 @@ TEST(GbkCodec, ReplacesInvalidInputAndKeepsTheRest) {
   EXPECT_EQ(gbk::FromUtf8("a\xF0\x9F\x98\x80" "b"), "a?b");  // an emoji is not in GBK: one '?' for it
   EXPECT_EQ(gbk::FromUtf8("a\xC3"), "a?");                      // broken sequence
   EXPECT_EQ(gbk::FromUtf8("\xE8\xBF" "x"), "?x");
+  EXPECT_EQ(gbk::FromUtf8(Utf8(u8"a\u00C0\U0001F600b")), "a??b");   // no double-byte code: one '?' each
   EXPECT_EQ(gbk::FromUtf16(std::u16string{u'a', char16_t(0xD83D), char16_t(0xDE00), u'b'}), "a?b");   // one pair, one '?'
   EXPECT_EQ(gbk::FromUtf16(std::u16string(u"a") + char16_t(0xD800) + u"b"), "a?b");
 }
