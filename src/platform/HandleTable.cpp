@@ -12,11 +12,16 @@ namespace {
 // (a count or an index passed by mistake) never names an object.
 constexpr std::intptr_t kStep = 4;
 constexpr std::size_t kMaxHandles = 1u << 20;
+// A freed handle value is handed out again only once this many handles have been freed after
+// it: a stale copy of a closed handle (a second close, a late read on another thread) then
+// reaches nothing instead of a file some other code opened since. The table grows by at most
+// this many slots for it.
+constexpr std::size_t kReuseDelay = 1024;
 
 struct Table {
   std::mutex lock;
   std::vector<std::shared_ptr<KernelObject>> slots;
-  std::deque<std::size_t> freeSlots;   // oldest freed first, so a stale handle is reused late
+  std::deque<std::size_t> freeSlots;   // oldest freed first
   std::size_t open = 0;
 };
 
@@ -42,11 +47,12 @@ HANDLE Register(std::shared_ptr<KernelObject> object) {
   Table& table = TheTable();
   std::lock_guard guard(table.lock);
   std::size_t slot;
-  if (!table.freeSlots.empty()) {
+  bool tableFull = table.slots.size() >= kMaxHandles;
+  if (table.freeSlots.size() > kReuseDelay || (tableFull && !table.freeSlots.empty())) {
     slot = table.freeSlots.front();
     table.freeSlots.pop_front();
   } else {
-    if (table.slots.size() >= kMaxHandles) {
+    if (tableFull) {
       SetLastError(ERROR_TOO_MANY_OPEN_FILES);
       return nullptr;
     }

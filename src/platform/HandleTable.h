@@ -23,7 +23,9 @@ class KernelObject {
 };
 
 // Registers an object and returns its new handle; null (ERROR_TOO_MANY_OPEN_FILES) when the
-// table is full or the object is null. Freed handle values are reused last-freed-last.
+// table is full, ERROR_INVALID_PARAMETER when the object is null. A freed handle value is
+// handed out again only after 1024 more handles have been freed, so a stale copy of a closed
+// handle finds nothing rather than an object registered since.
 HANDLE Register(std::shared_ptr<KernelObject> object);
 
 // The object behind a handle, or null when the handle is not open.

@@ -158,6 +158,32 @@ TEST(CreateFile, HandlesStayDistinctAcrossThreads) {
   EXPECT_EQ(handles::OpenCount(), before);
 }
 
+TEST(HandleTable, StaleCopyOfAClosedHandleReachesNothingOpenedSince) {
+  TempInstall install;
+  WriteBytes(install.bin() / "own.dat", "own");
+  WriteBytes(install.bin() / "other.dat", "other");
+  HANDLE stale = Open("own.dat", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+  ASSERT_NE(stale, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(CloseHandle(stale));
+  // Other code opens and closes files meanwhile, as the bar loader does per quote; the stale
+  // copy must never name one of them, and the values must stay small.
+  int largest = 0;
+  for (int i = 0; i < 600; ++i) {
+    HANDLE other = Open("other.dat", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    ASSERT_NE(other, stale) << "reused after " << i << " opens";
+    largest = std::max(largest, handles::ToInt(other));
+    if (i == 599) {
+      EXPECT_FALSE(Write(stale, "oops"));
+      EXPECT_FALSE(CloseHandle(stale));
+      EXPECT_EQ(ReadAll(other), "other");
+    }
+    CloseHandle(other);
+  }
+  EXPECT_LT(largest, 1 << 16);
+  EXPECT_EQ(ReadBytes(install.bin() / "other.dat"), "other");
+}
+
 struct Counting : handles::KernelObject {
   int* closes;
   explicit Counting(int* closes) : closes(closes) {}
