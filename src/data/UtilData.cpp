@@ -49,6 +49,26 @@ std::string UserSettingIni() { return UserFilePath("SETTING.INI"); }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// Offset of the last separator of a GBK path, or npos. The trail byte of a double-byte
+// character may equal '\\' ("淺" is 9C 5C) and is no separator.
+std::size_t LastSeparator(std::string_view path) {
+  std::size_t last = std::string_view::npos;
+  for (std::size_t at = 0; at < path.size();) {
+    const std::size_t length = gbk::CharLength(path, at);
+    if (length == 1 && IsSeparator(path[at])) last = at;
+    at += length;
+  }
+  return last;
+}
+
+bool EndsWithSeparator(std::string_view path) {
+  return !path.empty() && LastSeparator(path) == path.size() - 1;
+}
+
+void StripTrailingSeparators(std::string& path) {
+  while (EndsWithSeparator(path)) path.pop_back();
+}
+
 // Creates the folder (and its parents) and proves it writable by creating and deleting a file.
 bool PrepareWritableDir(const std::string& dir) {
   CreateDirectoryPath(dir.c_str());
@@ -68,7 +88,7 @@ std::vector<std::string> FallbackBases() {
   char appData[MAX_PATH] = {};
   if (SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, TRUE) && appData[0] != 0) {
     std::string base = appData;
-    while (!base.empty() && IsSeparator(base.back())) base.pop_back();
+    StripTrailingSeparators(base);
     base += "\\zuvo";
     if (static_cast<int>(base.size()) < kMaxUserDirLength) bases.push_back(base);
   }
@@ -79,8 +99,8 @@ std::vector<std::string> FallbackBases() {
 // The last component of a configured path (the whole text when it has no separator), or ""
 // when that component is not a plain folder name ("D:", "..").
 std::string LastComponent(std::string path) {
-  while (!path.empty() && IsSeparator(path.back())) path.pop_back();
-  std::size_t cut = path.find_last_of("\\/");
+  StripTrailingSeparators(path);
+  const std::size_t cut = LastSeparator(path);
   std::string component = cut == std::string::npos ? path : path.substr(cut + 1);
   return paths::IsSafeComponent(component) ? component : std::string();
 }
@@ -99,7 +119,7 @@ UserDirStatus SettleUserDir() {
 
   std::string component;
   if (!path.empty()) {
-    if (!IsSeparator(path.back())) path += '\\';
+    if (!EndsWithSeparator(path)) path += '\\';
     // A path that has no room for its backslash is as unusable as an unwritable one.
     if (static_cast<int>(path.size()) <= kMaxUserDirLength && PrepareWritableDir(path)) {
       SetUserDir(path);

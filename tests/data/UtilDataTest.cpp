@@ -143,6 +143,30 @@ TEST_F(UtilDataTest, UnwritableUserPathIsReplacedAndWrittenBack) {
   }
 }
 
+TEST_F(UtilDataTest, DoubleByteFolderNameEndingInBackslashByteStaysWhole) {
+  // "淺" is 9C 5C in GBK: its trail byte is no separator, so a backslash is still appended
+  // and the folder name is taken whole.
+  Blocker(install.root() / "readonly");
+  struct Case {
+    const char* configured;
+    UserDirStatus status;
+    fs::path expected;
+  };
+  const Case cases[] = {
+      {"..\\user\\淺", UserDirStatus::Configured, install.user() / fs::path(u8"淺")},
+      {"..\\readonly\\淺\\", UserDirStatus::Replaced, appData / "zuvo" / fs::path(u8"淺")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.configured);
+    WriteUserPath(c.configured);
+    EXPECT_EQ(TUtilData::Startup("."), c.status);
+    EXPECT_TRUE(UserDirIs(c.expected)) << UserDir;
+    EXPECT_TRUE(fs::exists(c.expected / "blocks.ini"));
+    EXPECT_EQ(UserDir[std::strlen(UserDir) - 1], '\\');
+    EXPECT_EQ(UserDir[std::strlen(UserDir) - 2], '\\');   // the trail byte, then the separator
+  }
+}
+
 TEST_F(UtilDataTest, UnwritableApplicationDataFallsBackToTheInstallTree) {
   // The application-data folder exists, but its "zuvo" cannot be a folder: the fall-back must
   // be proven writable too, not taken on trust.
