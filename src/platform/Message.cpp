@@ -454,7 +454,12 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   item->message = message;
   item->wParam = wParam;
   item->lParam = lParam;
-  QueueSentAndWait(item);
+  QueueSent(item);
+  // Destroyed between the check above and the queueing: the destruction's release may have
+  // missed this message, so release it here (the registry forgets a window before its release).
+  if (!platform::win::Find(window)) ReleaseSendsTo(window);
+  std::unique_lock<std::mutex> lock(queueMutex);
+  sentDone.wait(lock, [&] { return item->done; });
   return item->result;
 }
 

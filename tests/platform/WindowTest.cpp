@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -251,6 +252,31 @@ TEST_F(WindowTest, DestroyingTheTargetReleasesAWaitingSenderWithoutPumping) {
   EXPECT_EQ(WaitForSingleObject(worker.handle(), 5000), WAIT_OBJECT_0);
   EXPECT_EQ(result.load(), 0);
   EXPECT_TRUE(Received(w, {WM_USER}).empty());
+}
+
+TEST_F(WindowTest, SendersRacingTheDestructionOfTheirWindowAllReturn) {
+  // Workers keep sending while the UI thread handles some of it and then destroys the window at
+  // an arbitrary moment; afterwards it waits without pumping. Every sender must come back.
+  for (int round = 0; round < 5; ++round) {
+    HWND w = Make();
+    std::atomic<int> handled{0};
+    handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+      if (h == w && m == WM_USER) ++handled;
+      return std::nullopt;
+    };
+    std::vector<std::unique_ptr<Worker>> workers;
+    for (int t = 0; t < 3; ++t) {
+      workers.push_back(std::make_unique<Worker>([w] {
+        while (IsWindow(w)) SendMessageA(w, WM_USER, 0, 0);
+        SendMessageA(w, WM_USER, 0, 0);
+      }));
+    }
+    platform::PumpMessagesUntil([&] { return handled.load() >= 20 * (round + 1); }, 5000);
+    DestroyWindow(w);
+    for (auto& worker : workers) EXPECT_EQ(WaitForSingleObject(worker->handle(), 5000), WAIT_OBJECT_0);
+    workers.clear();
+    handler = nullptr;
+  }
 }
 
 TEST_F(WindowTest, UiThreadWaitingForAWorkerHandlesItsSendsOnlyInAMessageWait) {
