@@ -5,7 +5,12 @@
 // Messages before WM_CREATE (WM_NCCREATE, WM_NCCALCSIZE) find no object and get default
 // processing. `width` and `height` are updated from WM_SIZE before the subclass sees it.
 // An object with `autoDelete` set lives exactly as long as its window: the procedure deletes it
-// after WM_NCDESTROY, and its owner must not delete it while the window exists.
+// after WM_NCDESTROY, and its owner must not delete it while the window exists. Such an object
+// that destroys its own window from inside WindowProc is gone when DestroyWindow returns: it
+// must not touch its members afterwards.
+// Deleting an object destroys its window from ~EWnd, when the subclass part is already gone:
+// the window's last messages reach EWnd::WindowProc only. A subclass that must see its own
+// WM_DESTROY calls Destroy() in its destructor.
 #pragma once
 
 #include "core/EMap.h"
