@@ -2,9 +2,11 @@
 // Growth doubles the capacity (grow step g gives capacities g, 2g, 4g ...); a growth that cannot
 // be allocated is reported by a return value and leaves the array as it was. No locking.
 //
-// Elements are plain records: the storage is moved with block copies and elements are never
-// destroyed. Adding, inserting, writing and reading copy an element through its copy
-// constructor, so a record holding a STKPTR re-derives that reference's category on every copy.
+// Elements are plain records: growth, insertion and removal relocate them with block copies and
+// elements are never destroyed, so an element type must be trivially destructible and must not
+// point into itself (a record holding a STKPTR qualifies). Adding, inserting, writing and reading
+// copy an element through its copy constructor, so a record holding a STKPTR re-derives that
+// reference's category on every copy; a relocation is not a copy and keeps it as stored.
 #pragma once
 
 #include "core/GuardedAlloc.h"
@@ -12,9 +14,16 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 template <typename T>
 class EArray {
+  // Storage is freed without running destructors and moved with memcpy/memmove.
+  static_assert(std::is_trivially_destructible_v<T>, "EArray elements are never destroyed");
+  static_assert(std::is_copy_constructible_v<T>, "EArray copies elements in");
+  // GuardedAlloc hands out 16-byte aligned blocks.
+  static_assert(alignof(T) <= 16, "EArray storage is 16-byte aligned");
+
  public:
   // Room for growStep elements at once (128 when growStep <= 0). When that first allocation
   // fails the capacity stays 0 and the first Add tries again.
@@ -67,11 +76,14 @@ class EArray {
     if (index < 0 || index > size) return -1;
     if (size < capacity) {
       if (index < size) {
-        // The element may live in the range being moved up: copy it first.
-        alignas(T) unsigned char saved[sizeof(T)];
-        std::memcpy(saved, static_cast<const void*>(&element), sizeof(T));
+        // The element may live in the range being moved up: then it is found one slot higher.
+        const T* source = &element;
+        const auto at = reinterpret_cast<std::uintptr_t>(source);
+        if (at >= reinterpret_cast<std::uintptr_t>(items + index) &&
+            at < reinterpret_cast<std::uintptr_t>(items + size))
+          ++source;
         MoveElements(index + 1, index, size - index);
-        new (static_cast<void*>(items + index)) T(*reinterpret_cast<const T*>(saved));
+        new (static_cast<void*>(items + index)) T(*source);
       } else {
         new (static_cast<void*>(items + index)) T(element);
       }

@@ -23,6 +23,12 @@ class EMap {
     V value;
   };
 
+  // Nodes live in zeroed block-chain memory and are never constructed or destroyed; a block's
+  // nodes start one pointer-sized link into a 16-byte aligned allocation.
+  static_assert(std::is_trivially_copyable_v<K> && std::is_trivially_copyable_v<V>,
+                "EMap keys and values are plain values");
+  static_assert(alignof(Node) <= sizeof(BlockChain), "EMap nodes must fit the block chain's alignment");
+
   static constexpr int kDefaultBucketCount = 17;
 
   // An empty map without buckets; node blocks hold nodesPerBlock nodes (10 when <= 0).
