@@ -75,6 +75,7 @@ EBufferPoolBlock* EBufferPool::NewChunk() {
   chunk->freeList = nullptr;
   chunk->queueLink = nullptr;
   chunk->base = base;
+  chunk->owner = this;
   chunk->inQueue = false;
   // Each slot is pushed at the head, so the last slot is handed out first.
   unsigned char* slot = base + headerArea;
@@ -149,6 +150,11 @@ void EBufferPool::Free(void* block) {
   const std::uintptr_t prefix = PrefixOf(slot);
   if (prefix & kFreeTag) return;  // already free
   auto* chunk = reinterpret_cast<EBufferPoolBlock*>(prefix);
+  // Queued here, another pool's chunk would hand out blocks of the wrong size.
+  if (chunk->owner != this) {
+    chunk->owner->Free(block);
+    return;
+  }
   NextFreeOf(slot) = chunk->freeList;
   chunk->freeList = slot;
   PrefixOf(slot) = prefix | kFreeTag;

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+class EBufferPool;
+
 // Header of one chunk, placed directly before its first block slot.
 struct EBufferPoolBlock {
   std::uint32_t total;          // block slots in the chunk
@@ -16,6 +18,7 @@ struct EBufferPoolBlock {
   unsigned char* freeList;      // first free slot, or null
   EBufferPoolBlock* queueLink;  // next chunk in the pool's queue
   void* base;                   // start of the chunk's reservation
+  EBufferPool* owner;           // the pool whose queue and lanes the chunk belongs to
   bool inQueue;                 // a chunk is queued at most once
 };
 
@@ -48,8 +51,9 @@ class EBufferPool {
   // and no new chunk can be made. Lanes are tried round-robin; a lane whose chunk ran empty takes
   // the oldest chunk that has free blocks again, else a new chunk.
   void* Alloc();
-  // Returns a block of this pool to its chunk. Null is ignored, and so is a block that is
-  // already free (returning a block twice does not hand it out twice).
+  // Returns a block to its chunk. Null is ignored, and so is a block that is already free
+  // (returning a block twice does not hand it out twice). A block of another pool goes back to
+  // the pool it came from, never into this pool's queue.
   void Free(void* block);
   // Releases every chunk to the system; blocks still taken become invalid. The pool stays
   // usable: the next Alloc makes a new chunk.

@@ -133,6 +133,24 @@ TEST_F(EBufferPoolTest, AnEmptyChunkKeptByItsLaneIsNeverQueuedTwice) {
   EXPECT_EQ(pool.GetChunkCount(), 3);
 }
 
+TEST_F(EBufferPoolTest, ABlockFreedThroughAnotherPoolGoesBackToItsOwn) {
+  EBufferPool small(64, 2, 1, false);
+  EBufferPool large(4096, 2, 1, false);
+  void* s1 = small.Alloc();
+  void* s2 = small.Alloc();  // the small pool's first chunk runs empty and leaves its lane
+  large.Free(s2);            // the wrong pool: must not queue a 64-byte chunk in the 4096 one
+  EXPECT_TRUE(EBufferPool::ChunkOf(s2)->inQueue);
+  large.Alloc();
+  large.Alloc();  // the large lane runs empty and takes a replacement of its own
+  EXPECT_EQ(large.GetChunkCount(), 2);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(EBufferPool::ChunkOf(large.Alloc()), large.GetChunk(1));
+  small.Alloc();
+  small.Alloc();                  // the small lane's second chunk runs empty: the queued one follows
+  EXPECT_EQ(small.Alloc(), s2);
+  EXPECT_EQ(small.GetChunkCount(), 3);
+  small.Free(s1);
+}
+
 TEST_F(EBufferPoolTest, TwoLanesAlternateBetweenTheirChunks) {
   EBufferPool pool(32, 8, 2, false);
   ASSERT_EQ(pool.GetLaneCount(), 2u);
