@@ -8,10 +8,13 @@
 #include "platform/Profile.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 BlockGroupRecord BlockGroupTable[kMaxBlockGroups];
@@ -32,8 +35,6 @@ constexpr const char* kDefaultSysBlocks = "上海期货 大连商品 郑州商�
 constexpr std::size_t kCategoryNameBytes = 8;
 constexpr std::size_t kLegacyCodeOffset = 4;     // old lines: market number, two blanks, code
 constexpr std::size_t kProfileBufferStart = 4096;
-// Member keys run up to a full block plus as many kept lines; higher numbers are not read.
-constexpr std::size_t kMaxMemberKey = 2 * kMaxBlockMembers;
 constexpr std::size_t kProfileBufferLimit = 64u << 20;
 
 // A member line of the file that does not name a loaded instrument now. It is written back
@@ -51,6 +52,17 @@ struct SpilledSection {
 
 std::vector<KeptLine> keptLines[kMaxBlocks];
 std::vector<SpilledSection> spilledSections[kMaxBlockGroups];
+// The "<market code> <instrument code>" text of every member of a file block, by market and
+// instrument index, as it was read or last written: a member whose instrument has left the
+// market table since is written back with it instead of being dropped.
+std::unordered_map<std::uint32_t, std::string> memberTexts[kMaxBlocks];
+// Groups whose file exists but could not be read: writing would replace the user's blocks with
+// what little this session holds, so the file is left alone.
+bool groupUnreadable[kMaxBlockGroups];
+
+std::uint32_t MemberKey(int market, int index) {
+  return (static_cast<std::uint32_t>(market) << 16) | static_cast<std::uint16_t>(index);
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -113,36 +125,60 @@ std::vector<std::string> SectionLines(const char* path, const std::string& secti
 
 bool FileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
-// The values of keys I1, I2 ... of a section in key order, up to the first missing or empty
-// one. Keys compare without regard to case; the first of two equal keys counts.
+// The number of a member key "I<digits>" as its digits without leading zeros (compared by
+// length, then text, so no number overflows); false for any other key.
+bool MemberKeyNumber(std::string_view key, std::string& number) {
+  key = Trim(key);
+  if (key.size() < 2 || (key[0] != 'I' && key[0] != 'i')) return false;
+  key.remove_prefix(1);
+  for (char c : key) {
+    if (c < '0' || c > '9') return false;
+  }
+  while (key.size() > 1 && key.front() == '0') key.remove_prefix(1);
+  number.assign(key);
+  return true;
+}
+
+// The values of every member key I<n> of a section, in key-number order. A missing number or
+// an empty value ends nothing: hand-edited files have gaps, and every member present is kept.
+// Keys compare without regard to case; of two equal keys the first counts.
 std::vector<std::string> MemberValues(const std::vector<std::string>& lines) {
-  std::vector<std::string_view> byNumber;
+  struct Entry {
+    std::string number;
+    std::string_view value;
+  };
+  std::vector<Entry> entries;
+  std::unordered_set<std::string> seenKeys;
   for (const std::string& line : lines) {
     const std::size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
     const std::string_view key = Trim(std::string_view(line).substr(0, equals));
-    if (key.size() < 2 || (key[0] != 'I' && key[0] != 'i')) continue;
-    std::size_t number = 0;
-    bool digits = true;
-    for (char c : key.substr(1)) {
-      if (c < '0' || c > '9' || number > kMaxMemberKey) {
-        digits = false;
-        break;
-      }
-      number = number * 10 + static_cast<std::size_t>(c - '0');
-    }
-    if (!digits || number == 0 || number > kMaxMemberKey) continue;
+    std::string number;
+    if (!MemberKeyNumber(key, number) || !seenKeys.insert(gbk::Upper(key)).second) continue;
     std::string_view value = Trim(std::string_view(line).substr(equals + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-    if (byNumber.size() < number) byNumber.resize(number);
-    if (byNumber[number - 1].data() == nullptr) byNumber[number - 1] = value.empty() ? std::string_view("", 0) : value;
+    if (!value.empty()) entries.push_back(Entry{std::move(number), value});
   }
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.number.size() != b.number.size() ? a.number.size() < b.number.size() : a.number < b.number;
+  });
   std::vector<std::string> values;
-  for (std::string_view value : byNumber) {
-    if (value.data() == nullptr || value.empty()) break;
-    values.emplace_back(value);
-  }
+  values.reserve(entries.size());
+  for (const Entry& entry : entries) values.emplace_back(entry.value);
   return values;
+}
+
+// A legacy section's lines with the key of an "I<n>=" line taken off: a current-format file
+// that lost its [FileInfo] is read as legacy, and its members must still resolve.
+std::vector<std::string> LegacyLines(std::vector<std::string> lines) {
+  for (std::string& line : lines) {
+    const std::size_t equals = line.find('=');
+    std::string number;
+    if (equals != std::string::npos && MemberKeyNumber(std::string_view(line).substr(0, equals), number)) {
+      line.erase(0, equals + 1);
+    }
+  }
+  return lines;
 }
 
 const InstrumentRecord* InstrumentOf(int market, int index) {
@@ -181,6 +217,14 @@ bool LooksLikeMemberLine(std::string_view line) {
   return !NextWord(rest).empty() && !NextWord(rest).empty();
 }
 
+// "<market code> <instrument code>": how a member is written.
+std::string MemberText(const TMarketData& table, const InstrumentRecord& instrument) {
+  std::string text(table.record.code, strnlen(table.record.code, sizeof table.record.code));
+  text += ' ';
+  text.append(instrument.code, strnlen(instrument.code, sizeof instrument.code));
+  return text;
+}
+
 void AppendMember(BlockRecord* block, const InstrumentRecord& instrument, std::uint16_t position) {
   BlockMember& member = block->members[block->memberCount];
   member = BlockMember{};
@@ -200,7 +244,11 @@ void FillFromLines(BlockRecord* block, const std::vector<std::string>& lines) {
     const InstrumentRecord* instrument = ResolveLine(line);
     if (instrument && block->memberCount < kMaxBlockMembers) {
       AppendMember(block, *instrument, block->memberCount);
-    } else if (LooksLikeMemberLine(line) && keptLines[block->id].size() < static_cast<std::size_t>(kMaxBlockMembers)) {
+      if (const TMarketData* table = GetMarketTable(instrument->market)) {
+        memberTexts[block->id][MemberKey(instrument->market, instrument->index)] = MemberText(*table, *instrument);
+      }
+    } else if (LooksLikeMemberLine(line)) {
+      // Kept without limit: the profile functions bound the file, and every line is the user's.
       keptLines[block->id].push_back(KeptLine{std::string(line), block->memberCount});
     }
   }
@@ -215,6 +263,7 @@ BlockGroupRecord* NewGroup(std::uint32_t kind, const char* name, const char* pat
   group->kind = kind;
   group->id = static_cast<std::uint16_t>(BlockGroupCount);
   spilledSections[BlockGroupCount].clear();
+  groupUnreadable[BlockGroupCount] = false;
   return group;
 }
 
@@ -256,7 +305,69 @@ void AppendMemberLine(std::string& text, int& number, std::string_view value) {
   char key[16];
   std::snprintf(key, sizeof key, "I%d=", ++number);
   text.append(key);
-  AppendLine(text, value);
+  // A code from a damaged name table must not break the line and start a section of its own.
+  std::string line(value);
+  std::replace_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }, ' ');
+  AppendLine(text, line);
+}
+
+bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// Why a text cannot stand as a block's section name and come back the same on reading, or 0:
+// the profile reader ends a name at the first ']' outside a double-byte character, trims blanks
+// at its ends and cannot hold a line break; [FileInfo] is not a block.
+int NameFault(std::string_view name) {
+  if (name.empty()) return kBlockNameEmpty;
+  if (name.size() >= static_cast<std::size_t>(kBlockNameSize)) return kBlockNameTooLong;
+  if (IsProfileBlank(name.front()) || IsProfileBlank(name.back())) return kBlockNameInvalid;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c == ']' || c == '\r' || c == '\n' || c == '\0') return kBlockNameInvalid;
+    if (gbk::IsLeadByte(c)) {
+      // A lead byte at the end would take the closing bracket as its second byte.
+      if (i + 1 >= name.size() || name[i + 1] == '\r' || name[i + 1] == '\n' || name[i + 1] == '\0') return kBlockNameInvalid;
+      ++i;
+    }
+  }
+  if (gbk::EqualsNoCase(name, kInfoSection)) return kBlockNameInvalid;
+  return 0;
+}
+
+// The name a block's section is written under: its own when it reads back the same and no
+// earlier section of the file has it (ignoring case, as the reader matches sections); else the
+// nearest such name, so that no block is merged into another or into [FileInfo] on reading.
+std::string SectionNameFor(std::string_view name, std::uint16_t id, std::unordered_set<std::string>& taken) {
+  std::string base;
+  if (name.size() >= static_cast<std::size_t>(kBlockNameSize)) name = name.substr(0, gbk::CutLength(name, kBlockNameSize - 1));
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (c == ']' || c == '\r' || c == '\n' || c == '\0') {
+      base += '_';
+    } else if (gbk::IsLeadByte(static_cast<unsigned char>(c))) {
+      if (i + 1 >= name.size() || name[i + 1] == '\r' || name[i + 1] == '\n' || name[i + 1] == '\0') continue;
+      base.append(name.substr(i, 2));
+      ++i;
+    } else {
+      base += c;
+    }
+  }
+  while (!base.empty() && IsProfileBlank(base.back())) base.pop_back();
+  while (!base.empty() && IsProfileBlank(base.front())) base.erase(0, 1);
+  if (base.empty()) {
+    char fallback[32];
+    std::snprintf(fallback, sizeof fallback, "板块%02d", id);
+    base = fallback;
+  }
+  std::string candidate = base;
+  for (int suffix = 2; NameFault(candidate) != 0 || taken.count(gbk::Upper(candidate)) != 0; ++suffix) {
+    const std::string digits = std::to_string(suffix);
+    const std::string_view stem(base);
+    candidate = std::string(stem.substr(0, gbk::CutLength(stem, kBlockNameSize - 1 - digits.size())));
+    while (!candidate.empty() && IsProfileBlank(candidate.back())) candidate.pop_back();
+    candidate += digits;
+  }
+  taken.insert(gbk::Upper(candidate));
+  return candidate;
 }
 
 }  // namespace
@@ -272,10 +383,12 @@ void ClearBlocks() {
     GuardedFree(BlockTable[i].members);
     std::memset(&BlockTable[i], 0, sizeof BlockTable[i]);
     keptLines[i].clear();
+    memberTexts[i].clear();
   }
   for (int i = 0; i < kMaxBlockGroups; ++i) {
     std::memset(&BlockGroupTable[i], 0, sizeof BlockGroupTable[i]);
     spilledSections[i].clear();
+    groupUnreadable[i] = false;
   }
   BlockSlotCount = 0;
   BlockGroupCount = 0;
@@ -343,6 +456,13 @@ void LoadBlocks() {
 void ReadBlockFile(BlockGroupRecord* group, std::uint8_t blockKind) {
   if (!group || group->iniPath[0] == '\0' || !FileExists(group->iniPath)) return;
   const char* path = group->iniPath;
+  // The profile functions read an unreadable file as empty; saving over it would lose it.
+  const HANDLE probe = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) {
+    if (group->id < kMaxBlockGroups) groupUnreadable[group->id] = true;
+    return;
+  }
+  CloseHandle(probe);
   if (GetPrivateProfileIntA(kInfoSection, "Version", 0, path) == 0) {
     ReadOldBlockFile(group, blockKind);
     WriteBlockFile(group);   // on failure the legacy file stays and is read again next time
@@ -356,45 +476,52 @@ void ReadBlockFile(BlockGroupRecord* group, std::uint8_t blockKind) {
 void ReadOldBlockFile(BlockGroupRecord* group, std::uint8_t blockKind) {
   if (!group || group->iniPath[0] == '\0') return;
   const char* path = group->iniPath;
-  ReadSections(group, blockKind, [path](const std::string& section) { return SectionLines(path, section); });
+  ReadSections(group, blockKind, [path](const std::string& section) { return LegacyLines(SectionLines(path, section)); });
 }
 
 bool WriteBlockFile(BlockGroupRecord* group) {
-  if (!group || group->iniPath[0] == '\0') return false;
+  if (!group || group->iniPath[0] == '\0' || group->id >= kMaxBlockGroups || groupUnreadable[group->id]) return false;
   std::string text;
   AppendLine(text, "[FileInfo]");
   AppendLine(text, "Version=1");
+  std::unordered_set<std::string> taken{gbk::Upper(kInfoSection)};
 
   for (int b = 0; b < group->blockCount; ++b) {
     const std::uint16_t id = group->blockIds[b];
     if (id >= BlockSlotCount) continue;
-    const BlockRecord& block = BlockTable[id];
+    BlockRecord& block = BlockTable[id];
     if (!block.used || block.group != group->id) continue;
 
+    const std::string_view name(block.name, strnlen(block.name, sizeof block.name));
+    const std::string section = SectionNameFor(name, block.id, taken);
+    if (section != name) CopyName(block.name, sizeof block.name, section);   // memory matches the file
     text.append("\r\n[");
-    text.append(block.name, strnlen(block.name, sizeof block.name));
+    text.append(section);
     AppendLine(text, "]");
 
     const std::vector<KeptLine>& kept = keptLines[id];
+    std::unordered_map<std::uint32_t, std::string>& texts = memberTexts[id];
     std::size_t nextKept = 0;
     int number = 0;
     for (int i = 0; i < block.memberCount && block.members; ++i) {
       while (nextKept < kept.size() && kept[nextKept].anchor <= i) AppendMemberLine(text, number, kept[nextKept++].text);
       const BlockMember& member = block.members[i];
-      const InstrumentRecord* instrument = InstrumentOf(member.market, member.index);
-      if (!instrument) continue;   // gone from the market table: numbering closes the gap
-      const TMarketData* table = GetMarketTable(member.market);
-      std::string value(table->record.code, strnlen(table->record.code, sizeof table->record.code));
-      value += ' ';
-      value.append(instrument->code, strnlen(instrument->code, sizeof instrument->code));
-      AppendMemberLine(text, number, value);
+      const std::uint32_t key = MemberKey(member.market, member.index);
+      if (const InstrumentRecord* instrument = InstrumentOf(member.market, member.index)) {
+        std::string& value = texts[key];
+        value = MemberText(*GetMarketTable(member.market), *instrument);
+        AppendMemberLine(text, number, value);
+      } else if (const auto known = texts.find(key); known != texts.end()) {
+        // Gone from the market table since it was read or saved: the watch list keeps it.
+        AppendMemberLine(text, number, known->second);
+      }
     }
     while (nextKept < kept.size()) AppendMemberLine(text, number, kept[nextKept++].text);
   }
 
   for (const SpilledSection& section : spilledSections[group->id]) {
     text.append("\r\n[");
-    text.append(section.name);
+    text.append(SectionNameFor(section.name, 0, taken));
     AppendLine(text, "]");
     int number = 0;
     for (const std::string& value : section.values) {
@@ -404,8 +531,11 @@ bool WriteBlockFile(BlockGroupRecord* group) {
   }
 
   if (!files::AtomicReplace(group->iniPath, text.data(), text.size())) return false;
-  // The file changed behind the profile functions' cache.
-  profile::ClearCache();
+  // The profile cache tells this file from the one it replaced by its inode (a new file was
+  // renamed in), so no other file's cache needs clearing. Reading it once now puts this version
+  // in the cache: the next replace may reuse the replaced file's inode, and with an equal size
+  // and a coarse file clock it would otherwise pass for that older cached version.
+  GetPrivateProfileIntA(kInfoSection, "Version", 0, group->iniPath);
   return true;
 }
 
@@ -437,6 +567,7 @@ BlockRecord* NewBlock() {
   block->kind = kBlockUser;
   block->memberCount = 0;
   keptLines[block->id].clear();
+  memberTexts[block->id].clear();
   char name[32];
   std::snprintf(name, sizeof name, "板块%02d", block->id);
   CopyName(block->name, sizeof block->name, name);
@@ -545,4 +676,25 @@ int ListChooserGroups(BlockRecord** out, int maxBlocks) {
     }
   }
   return written;
+}
+
+int CheckBlockName(const char* name, const BlockRecord* except) {
+  if (!name) return kBlockNameEmpty;
+  const std::string_view text(name);
+  if (const int fault = NameFault(text)) return fault;
+  // Blocks of one kind share one file, whose reader matches section names ignoring case.
+  const std::uint8_t kind = except ? except->kind : kBlockUser;
+  for (int i = 0; i < BlockSlotCount; ++i) {
+    const BlockRecord& other = BlockTable[i];
+    if (&other == except || !other.used || other.kind != kind) continue;
+    if (gbk::EqualsNoCase(std::string_view(other.name, strnlen(other.name, sizeof other.name)), text)) return kBlockNameTaken;
+  }
+  return 0;
+}
+
+int RenameBlock(BlockRecord* block, const char* name) {
+  if (!block || !block->used) return kBlockNameNoBlock;
+  if (const int fault = CheckBlockName(name, block)) return fault;
+  CopyName(block->name, sizeof block->name, name);
+  return 0;
 }

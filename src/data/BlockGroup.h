@@ -98,21 +98,29 @@ void BuildCategoryBlocks();
 // "用户板块" from "<UserDir>blocks.ini" (block kind 3), while fewer than 32 groups exist.
 void LoadBlocks();
 // Reads the group's file into new blocks of the given kind. A file without [FileInfo] Version
-// (or Version 0) is read by ReadOldBlockFile and then rewritten in the current format. Member
-// lines end at the first missing or empty key I<n>; two-word lines that do not resolve now (or
-// find the block full) are kept for writing back, and so are sections for which no block slot
-// is free. Section names longer than 15 bytes are cut on a GBK character boundary. A missing
-// file gives no blocks and is not created.
+// (or Version 0) is read by ReadOldBlockFile and then rewritten in the current format. Every
+// member key I<n> present is read, in key-number order: a missing number or an empty value
+// does not end the block (hand-edited files have gaps). Two-word lines that do not resolve now
+// (or find the block full) are kept for writing back, and so are sections for which no block
+// slot is free. Section names longer than 15 bytes are cut on a GBK character boundary. A
+// missing file gives no blocks and is not created; a file that exists but cannot be read gives
+// no blocks and is never written over (WriteBlockFile refuses it).
 void ReadBlockFile(BlockGroupRecord* group, std::uint8_t blockKind);
 // Reads a legacy file: one section per block, each line "<market code> <instrument code>" or,
 // in older files, a two-digit market number and the code from the line's fifth character.
 // Lines too short to hold a code are skipped; two-word lines that do not resolve now are kept.
+// A line "I<n>=<value>" (a current file that lost its [FileInfo]) is read as its value.
 void ReadOldBlockFile(BlockGroupRecord* group, std::uint8_t blockKind);
 // Replaces the group's file with [FileInfo] Version=1 and one section per used block in group
-// order, keys I1, I2 ... "<market code> <instrument code>" without gaps: members whose
-// instrument no longer exists are left out, kept unresolved lines are written after the
-// members they followed. The file is written whole to a temporary file and renamed into place.
-// False (old file untouched) when the group has no path or the file cannot be written.
+// order, keys I1, I2 ... "<market code> <instrument code>" without gaps. A member whose
+// instrument has left the market table since the block was read or last saved is written with
+// the text it had then (a watch list never shrinks behind the user's back); kept unresolved
+// lines are written after the members they followed. A block whose name would not read back
+// as its own section (see CheckBlockName; also a name an earlier block of the file has, in any
+// case) is renamed, in memory too, to the nearest free name: a digit suffix, ']' and line
+// breaks as '_', "板块%02d" with its id when nothing is left. The file is written whole to a
+// temporary file and renamed into place. False (old file untouched) when the group has no
+// path, its file could not be read, or the file cannot be written.
 bool WriteBlockFile(BlockGroupRecord* group);
 
 // A block slot for a new user block: the first unused taken slot, else the next slot while
@@ -132,6 +140,21 @@ bool SaveUserBlocks();
 
 // How many member lines of the block were kept because they do not resolve now.
 int UnresolvedMemberCount(const BlockRecord* block);
+
+// Block names. A block is stored as a section named after it, so a name must read back the
+// same and must not merge with another section: results of CheckBlockName and RenameBlock.
+constexpr int kBlockNameEmpty = -1;     // null or empty
+constexpr int kBlockNameTooLong = -2;   // more than 15 bytes
+constexpr int kBlockNameInvalid = -3;   // holds ']' or a line break, blanks at an end, an
+                                        // unfinished double-byte character, or is "FileInfo"
+constexpr int kBlockNameTaken = -4;     // another used block of the same kind has it (any case)
+constexpr int kBlockNameNoBlock = -5;   // RenameBlock: no block or an unused slot
+// 0 when the text can name a block of the kind of `except` (a user block when null), the
+// block itself not counted; else one of the codes above. Editors check names with it before
+// creating or renaming a block.
+int CheckBlockName(const char* name, const BlockRecord* except);
+// Gives the block the name after CheckBlockName; 0 on success, else its code (name unchanged).
+int RenameBlock(BlockRecord* block, const char* name);
 
 // ---- Helpers of the views and dialogs --------------------------------------------------------
 

@@ -160,7 +160,8 @@ TEST_F(Blocks, ReadsCurrentFormatUserFile) {
   AddTwoMarkets();
   WriteBytes(UserBlocks(), CrlfLines({
       "[FileInfo]", "Version=1", "",
-      "[自选一]", "I1=SH 600000", "I3=SZ 000002", "",          // stops at the missing I2
+      "[自选一]", "I3=SZ 000002", "I1=SH 600000", "I2=",       // gaps and empty values end nothing;
+      "I20000=SH 600001", "i01=SH 600001", "",                   // key numbers give the order
       "[自选二]", "I1=XX 000001", "i2 = sz 000001", "",        // unknown market, then a member
       "[空]", "",
       "[ABCDEFGHIJKLMN中文]", "I1=SH 600001",                  // 16 bytes: cut before the GBK pair
@@ -174,7 +175,8 @@ TEST_F(Blocks, ReadsCurrentFormatUserFile) {
   const std::vector<BlockRecord*> blocks = GroupBlocks(user);
   ASSERT_EQ(blocks.size(), 4u);
   const char* names[] = {"自选一", "自选二", "空", "ABCDEFGHIJKLMN"};
-  const std::vector<std::vector<std::string>> members = {{"SH 600000"}, {"SZ 000001"}, {}, {"SH 600001"}};
+  const std::vector<std::vector<std::string>> members = {
+      {"SH 600000", "SH 600001", "SZ 000002", "SH 600001"}, {"SZ 000001"}, {}, {"SH 600001"}};
   for (int i = 0; i < 4; ++i) {
     ASSERT_NE(blocks[i], nullptr);
     EXPECT_STREQ(blocks[i]->name, names[i]);
@@ -190,7 +192,7 @@ TEST_F(Blocks, ReadsCurrentFormatUserFile) {
   ASSERT_TRUE(SaveUserBlocks());
   EXPECT_EQ(UserBlocksText(), CrlfLines({
       "[FileInfo]", "Version=1", "",
-      "[自选一]", "I1=SH 600000", "",
+      "[自选一]", "I1=SH 600000", "I2=SH 600001", "I3=SZ 000002", "I4=SH 600001", "",
       "[自选二]", "I1=XX 000001", "I2=SZ 000001", "",
       "[空]", "",
       "[ABCDEFGHIJKLMN]", "I1=SH 600001",
@@ -331,17 +333,30 @@ TEST_F(Blocks, FailedWriteLeavesTheOldFileIntact) {
   EXPECT_EQ(FindBlockByName("旧")->memberCount, 1);
 }
 
-TEST_F(Blocks, WritingSkipsMembersGoneFromTheMarketTableWithoutGaps) {
+TEST_F(Blocks, MembersGoneFromTheMarketTableAreWrittenBackInTheirPlaces) {
   AddMarket(0, "SH", "上海", {"A股"}, {{"A0", 0}, {"A1", 0}, {"A2", 0}, {"A3", 0}, {"A4", 0}});
   WriteBytes(UserBlocks(), CrlfLines({"[FileInfo]", "Version=1", "", "[一]", "I1=SH A0", "", "[二]",
                                       "I1=SH A4", "I2=SH A0", "I3=SH A3", "I4=SH A1"}));
   RebuildBlocks();
-  ASSERT_EQ(FindBlockByName("二")->memberCount, 4);
+  BlockRecord* second = FindBlockByName("二");
+  ASSERT_EQ(second->memberCount, 4);
+  // An editor puts A2 straight into the array; it was never saved, so no text of it is known.
+  second->members[second->memberCount++] = BlockMember{0, 0, 2, 4, 0, 0};
 
-  MarketTables[0]->count = 3;   // A3 and A4 are gone
+  MarketTables[0]->count = 2;   // A2, A3 and A4 leave the market table (a new name table)
   ASSERT_TRUE(SaveUserBlocks());
-  EXPECT_EQ(UserBlocksText(), CrlfLines({"[FileInfo]", "Version=1", "", "[一]", "I1=SH A0", "", "[二]",
-                                         "I1=SH A0", "I2=SH A1"}));
+  const std::string saved = CrlfLines({"[FileInfo]", "Version=1", "", "[一]", "I1=SH A0", "", "[二]",
+                                       "I1=SH A4", "I2=SH A0", "I3=SH A3", "I4=SH A1"});
+  EXPECT_EQ(UserBlocksText(), saved);
+  ASSERT_TRUE(SaveUserBlocks()) << "a second save still knows them";
+  EXPECT_EQ(UserBlocksText(), saved);
+
+  // A member saved once is remembered from that save on.
+  MarketTables[0]->count = 5;
+  ASSERT_TRUE(SaveUserBlocks());
+  MarketTables[0]->count = 2;
+  ASSERT_TRUE(SaveUserBlocks());
+  EXPECT_NE(UserBlocksText().find("I5=SH A2\r\n"), std::string::npos);
 }
 
 TEST_F(Blocks, NewBlockReusesFreedSlotsAndRefusesWhenAllAreUsed) {
@@ -442,4 +457,137 @@ TEST_F(Blocks, FirstSystemBlockNameComesFromTheSystemSettings) {
   EXPECT_EQ(FindFirstSysBlock(), FindBlockByKey(kBlockPerMarket, 1));
   EXPECT_EQ(FirstSysBlockName(name, 4), 2) << "cut on a character boundary";
   EXPECT_STREQ(name, "深");
+}
+
+TEST_F(Blocks, EveryBlockSurvivesARereadWhateverItsName) {
+  AddTwoMarkets();
+  WriteBytes(UserBlocks(), CrlfLines({"[FileInfo]", "Version=1", "",
+                                      "[ABCDEFGHIJKLMNO1]", "I1=SH 600000", "",   // both cut to the
+                                      "[ABCDEFGHIJKLMNO2]", "I1=SH 600001", "",   // same 15 bytes
+                                      "[Watch]", "I1=SZ 000001"}));
+  RebuildBlocks();
+  BlockGroupRecord* user = FindUserBlockGroup();
+  ASSERT_EQ(user->blockCount, 3);
+
+  // Names an editor may have stored without asking: each would merge into another section.
+  struct Named { const char* name; STKPTR member; };
+  const Named added[] = {
+      {"FileInfo", STKPTR(1, 0, 1)}, {"a]b", STKPTR(0, 0, 2)}, {"WATCH", STKPTR(0, 0, 0)},
+      {"板块12", STKPTR(1, 0, 0)},   // the name NewBlock gives the next slot, id 12
+  };
+  for (const Named& n : added) {
+    BlockRecord* block = NewBlock();
+    ASSERT_NE(block, nullptr);
+    std::snprintf(block->name, sizeof block->name, "%s", n.name);
+    block->group = user->id;
+    block->key = user->blockCount;
+    user->blockIds[user->blockCount++] = block->id;
+    ASSERT_EQ(AppendBlockMember(block, n.member), 1);
+  }
+  BlockRecord* next = NewBlock();
+  ASSERT_STREQ(next->name, "板块12");
+  next->group = user->id;
+  user->blockIds[user->blockCount++] = next->id;
+
+  std::vector<std::vector<std::string>> before;
+  for (BlockRecord* block : GroupBlocks(user)) before.push_back(Codes(block));
+  ASSERT_TRUE(SaveUserBlocks());
+  std::vector<std::string> namesAfterSave;
+  for (BlockRecord* block : GroupBlocks(user)) namesAfterSave.push_back(block->name);
+
+  RebuildBlocks();
+  const std::vector<BlockRecord*> reread = GroupBlocks(FindUserBlockGroup());
+  ASSERT_EQ(reread.size(), before.size());
+  for (std::size_t i = 0; i < reread.size(); ++i) {
+    EXPECT_EQ(Codes(reread[i]), before[i]) << i;
+    EXPECT_EQ(reread[i]->name, namesAfterSave[i]) << "memory named the block as the file does";
+    for (std::size_t j = 0; j < i; ++j) EXPECT_STRCASENE(reread[i]->name, reread[j]->name);
+  }
+  EXPECT_STREQ(reread[0]->name, "ABCDEFGHIJKLMNO");
+  EXPECT_STREQ(reread[1]->name, "ABCDEFGHIJKLMN2");
+  EXPECT_STREQ(reread[3]->name, "FileInfo2");
+  EXPECT_STREQ(reread[4]->name, "a_b");
+  EXPECT_STREQ(reread[5]->name, "WATCH2");
+  EXPECT_STREQ(reread[6]->name, "板块12");
+  EXPECT_STREQ(reread[7]->name, "板块122");
+}
+
+TEST_F(Blocks, NamesThatCannotBeStoredAreRefused) {
+  AddTwoMarkets();
+  WriteBytes(UserBlocks(), CrlfLines({"[FileInfo]", "Version=1", "", "[Watch]", "", "[自选]"}));
+  RebuildBlocks();
+  BlockRecord* watch = FindBlockByName("Watch");
+  ASSERT_NE(watch, nullptr);
+
+  struct Case { const char* name; int result; };
+  const Case cases[] = {
+      {"长线", 0}, {"Watch", 0} /* its own name */, {"上海", 0} /* a market block is another kind */,
+      {nullptr, kBlockNameEmpty}, {"", kBlockNameEmpty},
+      {"ABCDEFGHIJKLMNOP", kBlockNameTooLong},
+      {"fileinfo", kBlockNameInvalid}, {"a]b", kBlockNameInvalid}, {"a\r\nb", kBlockNameInvalid},
+      {" lead", kBlockNameInvalid}, {"trail\t", kBlockNameInvalid}, {"half\xB0", kBlockNameInvalid},
+      {"自选", kBlockNameTaken},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CheckBlockName(c.name, watch), c.result) << (c.name ? c.name : "(null)");
+  // A double-byte character whose second byte is ']' is not a bracket.
+  EXPECT_EQ(CheckBlockName("\xB0\x5D", watch), 0);
+
+  EXPECT_EQ(CheckBlockName("WATCH", nullptr), kBlockNameTaken) << "a new user block";
+  EXPECT_EQ(RenameBlock(FindBlockByName("自选"), "wATCH"), kBlockNameTaken);
+  EXPECT_EQ(RenameBlock(watch, "a]b"), kBlockNameInvalid);
+  EXPECT_STREQ(watch->name, "Watch");
+  EXPECT_EQ(RenameBlock(watch, "长线"), 0);
+  EXPECT_STREQ(watch->name, "长线");
+  EXPECT_EQ(RenameBlock(nullptr, "x"), kBlockNameNoBlock);
+}
+
+TEST_F(Blocks, AFileThatCannotBeReadIsNeverWrittenOver) {
+  AddTwoMarkets();
+  const std::string file = CrlfLines({"[FileInfo]", "Version=1", "", "[自选]", "I1=SH 600000"});
+  WriteBytes(UserBlocks(), file);
+  std::filesystem::permissions(UserBlocks(), std::filesystem::perms::none);
+  if (std::FILE* probe = std::fopen(UserBlocks().c_str(), "rb")) {   // running as root
+    std::fclose(probe);
+    std::filesystem::permissions(UserBlocks(), std::filesystem::perms::owner_all);
+    GTEST_SKIP() << "file permissions are not enforced here";
+  }
+  RebuildBlocks();
+  BlockGroupRecord* user = FindUserBlockGroup();
+  ASSERT_NE(user, nullptr);
+  EXPECT_EQ(user->blockCount, 0);
+  EXPECT_FALSE(SaveUserBlocks());
+  std::filesystem::permissions(UserBlocks(), std::filesystem::perms::owner_all);
+  EXPECT_EQ(UserBlocksText(), file);
+}
+
+TEST_F(Blocks, ALegacyFileWithKeyedLinesKeepsItsMembers) {
+  AddTwoMarkets();
+  WriteBytes(UserBlocks(), CrlfLines({"[FileInfo]", "Version=0", "", "[自选]", "I1=SH 600000", "I2=SZ 000002"}));
+  RebuildBlocks();
+  EXPECT_EQ(Codes(FindBlockByName("自选")), (std::vector<std::string>{"SH 600000", "SZ 000002"}));
+  EXPECT_EQ(UserBlocksText(), CrlfLines({"[FileInfo]", "Version=1", "", "[自选]", "I1=SH 600000", "I2=SZ 000002"}));
+}
+
+TEST_F(Blocks, TheProfileFunctionsReadEachSavedFile) {
+  AddTwoMarkets();
+  WriteBytes(UserBlocks(), CrlfLines({"[FileInfo]", "Version=1", "", "[自选]", "I1=SH 600000"}));
+  RebuildBlocks();
+  const std::string path = UserFilePath("blocks.ini");
+  BlockRecord* block = FindBlockByName("自选");
+  char value[64];
+  // Files of one size replaced in quick succession: a cached older version must never pass for
+  // the newest one (the cache tells versions apart by time, size and inode).
+  for (int round = 0; round < 4; ++round) {
+    GetPrivateProfileStringA("自选", "I1", "", value, sizeof value, path.c_str());
+    for (const std::uint16_t index : {2, 1}) {
+      block->members[0].index = index;
+      ASSERT_TRUE(SaveUserBlocks());
+    }
+    GetPrivateProfileStringA("自选", "I1", "", value, sizeof value, path.c_str());
+    EXPECT_STREQ(value, "SH 000001") << round;
+    block->members[0].index = 0;
+    ASSERT_TRUE(SaveUserBlocks());
+    GetPrivateProfileStringA("自选", "I1", "", value, sizeof value, path.c_str());
+    EXPECT_STREQ(value, "SH 600000") << round;
+  }
 }
