@@ -281,6 +281,39 @@ TEST_F(UtilDataTest, ThemeFontsAndColoursFromUserSettings) {
   EXPECT_EQ(ColorTable[0], 0u);   // a theme without a section: all zero
 }
 
+TEST_F(UtilDataTest, ShippedDefaultsStartOutOfTheBox) {
+  // The files the install tree is assembled from, as shipped.
+  const fs::path shipped = fs::path(__FILE__).parent_path().parent_path().parent_path() / "dist" / "cfg";
+  ASSERT_TRUE(fs::is_directory(shipped)) << shipped;
+  for (const char* name : {"SETTING.INI", "UserPath.INI", "blocks.ini"}) {
+    fs::copy_file(shipped / name, install.cfg() / name, fs::copy_options::overwrite_existing);
+  }
+
+  EXPECT_EQ(TUtilData::Startup("."), UserDirStatus::Configured);
+  EXPECT_STREQ(UserDir, "..\\user\\");
+  EXPECT_EQ(UserSetting("AppTitle", "Title"), "柯苏之星");
+  EXPECT_EQ(MaxDataRecords, kDefaultMaxDataRecords);
+  EXPECT_EQ(LastTheme, 0);
+  CycleOrderRecord shippedOrder{};
+  ParseCycleOrderText("0T,11,13,15,115,130,160,1120,1240,0Y,1D,1W,1M,1S,0X", &shippedOrder);
+  EXPECT_EQ(std::memcmp(&CycleOrderTable, &shippedOrder, sizeof shippedOrder), 0);
+  EXPECT_EQ(ReadBytes(install.user() / "blocks.ini").size(), 37u);
+  for (int theme = 0; theme < 4; ++theme) {
+    SCOPED_TRACE(theme);
+    LoadThemeColors(theme);
+    // Rise, level and fall differ from each other and from the background.
+    EXPECT_NE(ColorTable[18], ColorTable[19]);
+    EXPECT_NE(ColorTable[19], ColorTable[20]);
+    EXPECT_NE(ColorTable[18], ColorTable[20]);
+    EXPECT_NE(ColorTable[0], ColorTable[19]);
+    EXPECT_NE(ColorTable[0], ColorTable[12]);
+    LoadThemeFonts(theme);
+    EXPECT_STREQ(FontTable[0].face, "黑体");
+    EXPECT_EQ(FontTable[10].height, 32);
+    EXPECT_EQ(FontTable[12].style, 1);
+  }
+}
+
 struct CycleCase {
   const char* text;
   std::vector<int> cycles;
