@@ -388,4 +388,11 @@ bool SimulateCommittedText(HWND window, const char* gbkText) {
   return true;
 }
 
+bool SimulateCloseRequest(HWND window) {
+  QWidget* widget = WidgetOf(window);
+  if (widget == nullptr || !widget->isWindow()) return false;
+  widget->close();
+  return true;
+}
+
 }  // namespace platform

@@ -22,5 +22,8 @@ bool SimulateMouse(HWND window, UINT message, int x, int y, WPARAM keys);
 bool SimulateWheel(HWND window, int delta, int x, int y, WPARAM keys = 0);
 // Text committed by an input method (Chinese input).
 bool SimulateCommittedText(HWND window, const char* gbkText);
+// The user closing a top-level window with its close box: the window gets WM_CLOSE from inside
+// the widget's close event. False for a child or dead window.
+bool SimulateCloseRequest(HWND window);
 
 }  // namespace platform

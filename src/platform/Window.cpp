@@ -387,6 +387,15 @@ HostWidget::HostWidget(HWND window, QWidget* parent, Qt::WindowFlags flags)
 }
 
 bool HostWidget::event(QEvent* event) {
+  if (event->type() == QEvent::DeferredDelete) {
+    // Still inside one of its own events (a handler destroyed the window and then ran a nested
+    // loop): deleting now would pull the widget from under that event. Ask again later.
+    if (busy_ > 0) {
+      deleteLater();
+      return true;
+    }
+    return QWidget::event(event);   // deletes this: nothing may touch a member afterwards
+  }
   ++busy_;
   // A nested modal loop started from a handler must keep the queue moving.
   platform::queue::ModalScope scope;

@@ -143,6 +143,30 @@ TEST_F(WindowTest, DestroyingAParentDestroysChildrenFirstAndNcDestroyComesLast) 
   EXPECT_FALSE(DestroyWindow(parent));
 }
 
+TEST_F(WindowTest, ClosingWithTheCloseBoxDestroysTheWindowSafely) {
+  // The close box sends WM_CLOSE from inside the window's own widget event, so the window is
+  // destroyed under it: by default processing, or by a handler that then runs a nested loop
+  // (as one showing a message box would) while that event is still on the stack.
+  for (bool pumpInsideTheHandler : {false, true}) {
+    HWND w = Make();
+    platform::ProcessPendingMessages();
+    handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+      if (m != WM_CLOSE || !pumpInsideTheHandler) return std::nullopt;
+      DestroyWindow(h);
+      platform::ProcessPendingMessages();
+      return 0;
+    };
+    messageLog.clear();
+    ASSERT_TRUE(platform::SimulateCloseRequest(w));
+    platform::ProcessPendingMessages();
+    platform::ProcessPendingMessages();
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_EQ(Received(w, {WM_CLOSE, WM_DESTROY, WM_NCDESTROY}),
+              (std::vector<UINT>{WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
+    handler = nullptr;
+  }
+}
+
 TEST_F(WindowTest, CallsOnDeadOrUnknownHandlesDoNothing) {
   HWND w = Make();
   DestroyWindow(w);
