@@ -486,11 +486,16 @@ bool WriteBlockFile(BlockGroupRecord* group) {
   AppendLine(text, "Version=1");
   std::unordered_set<std::string> taken{gbk::Upper(kInfoSection)};
 
-  for (int b = 0; b < group->blockCount; ++b) {
+  // The editors keep the id list; a count past the table or an id listed twice must neither
+  // read past the list nor write a block twice.
+  const int listed = group->blockCount < kMaxBlocks ? group->blockCount : kMaxBlocks;
+  bool written[kMaxBlocks] = {};
+  for (int b = 0; b < listed; ++b) {
     const std::uint16_t id = group->blockIds[b];
-    if (id >= BlockSlotCount) continue;
+    if (id >= BlockSlotCount || written[id]) continue;
     BlockRecord& block = BlockTable[id];
     if (!block.used || block.group != group->id) continue;
+    written[id] = true;
 
     const std::string_view name(block.name, strnlen(block.name, sizeof block.name));
     const std::string section = SectionNameFor(name, block.id, taken);

@@ -395,6 +395,14 @@ TEST_F(Blocks, SectionsWithoutAFreeSlotAreKeptInTheFile) {
   EXPECT_EQ(FindUserBlockGroup()->blockCount, kMaxBlocks);
   ASSERT_TRUE(SaveUserBlocks());
   EXPECT_EQ(UserBlocksText(), file);
+
+  // An id list an editor left with a block twice and a count past the table.
+  BlockGroupRecord* user = FindUserBlockGroup();
+  user->blockIds[1] = user->blockIds[0];
+  user->blockCount = 0xFFFF;
+  ASSERT_TRUE(SaveUserBlocks());
+  EXPECT_EQ(UserBlocksText().find("[B1]"), std::string::npos);
+  EXPECT_EQ(UserBlocksText().find("[B02]"), std::string::npos) << "no block is written twice";
 }
 
 TEST_F(Blocks, FindByNameIsExactAndByKeyOrIdIgnoresUnusedSlots) {
