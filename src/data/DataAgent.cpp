@@ -53,6 +53,19 @@ bool KeyMatches(const CDataAgent& agent, const STKPTR& instrument, int kind, std
   return kind == kAgentTicks || kind == kAgentRecentTrades || agent.period == period;
 }
 
+// Removes the first occurrence of target from list[0..*count), closing the gap; the slot freed
+// at the end is cleared so no stale entry stays behind the count. False when it is not there.
+template <typename T>
+bool RemoveFirst(T* list, std::uint32_t* count, T target, T cleared) {
+  for (std::uint32_t i = 0; i < *count; ++i) {
+    if (list[i] != target) continue;
+    for (std::uint32_t k = i + 1; k < *count; ++k) list[k - 1] = list[k];
+    list[--*count] = cleared;
+    return true;
+  }
+  return false;
+}
+
 void ClearEntry(CDataAgent* agent) {
   GuardedFree(agent->records);
   GuardedFree(agent->todayBars);
@@ -147,12 +160,9 @@ int SubscribeAgent(STKPTR instrument, int kind, std::uint32_t period, std::uintp
   const HWND window = reinterpret_cast<HWND>(target);
   const auto dependent = static_cast<std::int32_t>(target);
 
-  // A target already on a matching series stays there once.
-  for (int i = 0; i < registry.GetSize(); ++i) {
-    const CDataAgent& agent = registry[i];
-    if (!KeyMatches(agent, instrument, kind, period)) continue;
-    if (mode == kSubscribeWindow ? HasWindow(agent, window) : HasDependent(agent, dependent)) return i;
-  }
+  // A target may hold several subscriptions to one series (a chart and its formula's reference
+  // to the same instrument, a rebinding that subscribes before it releases): each is one entry,
+  // and each UnsubscribeAgent gives back one.
   for (int i = 0; i < registry.GetSize(); ++i) {
     CDataAgent& agent = registry[i];
     if (!KeyMatches(agent, instrument, kind, period)) continue;
@@ -225,32 +235,10 @@ void UnsubscribeAgent(int series, std::uintptr_t target, int mode) {
   if (mode != kSubscribeWindow && mode != kSubscribeDependent) return;
   CDataAgent* agent = AgentInUse(series);
   if (agent == nullptr) return;
-  bool removed = false;
-  if (mode == kSubscribeWindow) {
-    const HWND window = reinterpret_cast<HWND>(target);
-    std::uint32_t kept = 0;
-    for (std::uint32_t i = 0; i < agent->windowCount; ++i) {
-      if (agent->windows[i] == window) {
-        removed = true;
-        continue;
-      }
-      agent->windows[kept++] = agent->windows[i];
-    }
-    for (std::uint32_t i = kept; i < agent->windowCount; ++i) agent->windows[i] = nullptr;
-    agent->windowCount = kept;
-  } else {
-    const auto dependent = static_cast<std::int32_t>(target);
-    std::uint32_t kept = 0;
-    for (std::uint32_t i = 0; i < agent->dependentCount; ++i) {
-      if (agent->dependents[i] == dependent) {
-        removed = true;
-        continue;
-      }
-      agent->dependents[kept++] = agent->dependents[i];
-    }
-    for (std::uint32_t i = kept; i < agent->dependentCount; ++i) agent->dependents[i] = 0;
-    agent->dependentCount = kept;
-  }
+  const bool removed =
+      mode == kSubscribeWindow
+          ? RemoveFirst(agent->windows, &agent->windowCount, reinterpret_cast<HWND>(target), HWND{})
+          : RemoveFirst(agent->dependents, &agent->dependentCount, static_cast<std::int32_t>(target), 0);
   if (!removed || agent->InUse()) return;
 
   const int base = agent->baseIndex;

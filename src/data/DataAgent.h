@@ -10,6 +10,7 @@
 #include "platform/WinBase.h"
 
 #include <cstdint>
+#include <type_traits>
 
 // What a series holds. Kinds 0 and 4 are accepted and hold nothing; 5 and 11 are bar kinds that
 // no chart cycle maps to and hold no bars.
@@ -131,22 +132,35 @@ CDataAgent* GetAgent(int index);
 // 2, 3 with downloads; bar kinds subscribe their kind-3 base series and read the bar files).
 // Mode 0: target is a window (at most 64 per series; a 65th gets a second series of the same
 // key). Mode 1: target is the index of a dependent series (at most 32).
-// A target already subscribed to a matching series is not added again: that index is returned,
-// so one UnsubscribeAgent always takes the target off. Nothing is sent on subscribing.
+// A target subscribed again is added again: every subscription is one entry and is given back
+// by one UnsubscribeAgent (a chart whose formula also refers to its own instrument, a binding
+// that subscribes its new series before releasing the old, keep the series alive meanwhile).
+// Such a window receives each message once per entry. Nothing is sent on subscribing.
 // Returns -1 when the registry cannot grow, or for a mode other than 0 and 1.
+// The target may be given as a window handle or as an integer (a dependent's index, or 0).
 int SubscribeAgent(STKPTR instrument, int kind, std::uint32_t period, std::uintptr_t target,
                    int mode);
 inline int SubscribeAgent(STKPTR instrument, int kind, std::uint32_t period, HWND window,
                           int mode = kSubscribeWindow) {
   return SubscribeAgent(instrument, kind, period, reinterpret_cast<std::uintptr_t>(window), mode);
 }
-// Takes the target off the series (every occurrence). A series left without windows and
+template <typename Integer>
+  requires std::is_integral_v<Integer>
+inline int SubscribeAgent(STKPTR instrument, int kind, std::uint32_t period, Integer target, int mode) {
+  return SubscribeAgent(instrument, kind, period, static_cast<std::uintptr_t>(target), mode);
+}
+// Takes one entry of the target off the series (the first). A series left without windows and
 // dependents gives up its base series (which may free it in turn), frees its buffers and
 // clears its entry. An index not in use, a target not subscribed, or a mode other than 0 and 1
 // does nothing.
 void UnsubscribeAgent(int series, std::uintptr_t target, int mode);
 inline void UnsubscribeAgent(int series, HWND window, int mode = kSubscribeWindow) {
   UnsubscribeAgent(series, reinterpret_cast<std::uintptr_t>(window), mode);
+}
+template <typename Integer>
+  requires std::is_integral_v<Integer>
+inline void UnsubscribeAgent(int series, Integer target, int mode) {
+  UnsubscribeAgent(series, static_cast<std::uintptr_t>(target), mode);
 }
 
 // The series a chart of a cycle uses: cycles 1, 2, 4, 5, 6, 7, 13, 14 give kind 6 with 1, 3, 5,

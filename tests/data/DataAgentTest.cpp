@@ -29,25 +29,44 @@ TEST_F(AgentTest, ViewsOfOneKeyShareASeriesUntilItHoldsSixtyFourWindows) {
   EXPECT_NE(SubscribeAgent(Stock(), kAgentTicks, 0, FakeWindow(0)), first);
   STKPTR otherCategory = Stock();
   otherCategory.category = 7;
-  EXPECT_EQ(SubscribeAgent(otherCategory, kAgentMinutes, 0, FakeWindow(1)), first);
+  EXPECT_EQ(SubscribeAgent(otherCategory, kAgentMinutes, 0, FakeWindow(65)), second);
 }
 
-TEST_F(AgentTest, AWindowSubscribedTwiceIsTakenOffByOneUnsubscribe) {
+TEST_F(AgentTest, EverySubscriptionOfAWindowIsGivenBackByOneUnsubscribe) {
   HWND window = FakeWindow(1);
   const int index = SubscribeAgent(Stock(), kAgentTicks, 0, window);
+  // A chart whose formula refers to its own instrument holds the series twice: dropping the
+  // formula must leave the chart's series alive and its index naming the same series.
   EXPECT_EQ(SubscribeAgent(Stock(), kAgentTicks, 0, window), index);
+  EXPECT_EQ(Agent(index).windowCount, 2u);
+  const std::uint32_t tag = Agent(index).requestTag;
+  UnsubscribeAgent(index, window);
+  ASSERT_TRUE(Agent(index).InUse());
+  EXPECT_EQ(Agent(index).requestTag, tag);
   EXPECT_EQ(Agent(index).windowCount, 1u);
+  EXPECT_EQ(Agent(index).windows[1], nullptr);   // nothing stale behind the count
+  EXPECT_NE(Agent(index).records, nullptr);
+
+  // A rebinding subscribes its new series before it releases the old one: the same series
+  // stays alive throughout.
+  EXPECT_EQ(SubscribeAgent(Stock(), kAgentTicks, 0, window), index);
+  UnsubscribeAgent(index, window);
+  EXPECT_TRUE(Agent(index).InUse());
+  EXPECT_EQ(Agent(index).requestTag, tag);
+
   UnsubscribeAgent(index, window);
   EXPECT_FALSE(Agent(index).InUse());
   EXPECT_EQ(Agent(index).records, nullptr);
 
-  // Unknown targets, indexes and modes do nothing.
+  // Unknown targets, indexes and modes do nothing; an integer target (a literal 0 too) is
+  // taken as it is.
   const int again = SubscribeAgent(Stock(), kAgentTicks, 0, window);
   UnsubscribeAgent(again, FakeWindow(2));
   UnsubscribeAgent(again, reinterpret_cast<std::uintptr_t>(window), 2);
+  UnsubscribeAgent(again, 0, kSubscribeDependent);
   UnsubscribeAgent(999, window);
   EXPECT_EQ(Agent(again).windowCount, 1u);
-  EXPECT_EQ(SubscribeAgent(Stock(), kAgentTicks, 0, reinterpret_cast<std::uintptr_t>(window), 3), -1);
+  EXPECT_EQ(SubscribeAgent(Stock(), kAgentTicks, 0, 0, 3), -1);
 }
 
 TEST_F(AgentTest, ABarChartHangsOnTheMinuteSeriesAndFreesItWhenItGoes) {
