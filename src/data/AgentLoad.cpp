@@ -599,6 +599,14 @@ bool CDataAgent::LoadBars(int series, bool readHistory, int requestFlag) {
       }
       std::memcpy(static_cast<void*>(bars + history), agent->todayBars, sizeof(ChartBar) * built);
       added = built;
+      // Today's minutes count in the quote's units; the history was brought to the divided ones.
+      if (in.volumeDivisor != 1) {
+        const float divisor = static_cast<float>(in.volumeDivisor);
+        for (int i = history; i < history + built; ++i) {
+          bars[i].volume /= divisor;
+          if (IsFuturesKind(marketKind)) bars[i].amount /= divisor;
+        }
+      }
     } else if (in.quote->last != 0) {
       QuoteRecord quote = *in.quote;
       if (quote.open == 0) quote.open = quote.last;

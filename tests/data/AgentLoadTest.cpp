@@ -266,6 +266,28 @@ TEST_F(AgentBarTest, APushedQuoteReachesTheOneFiveFifteenSixtyMinuteAndDayCharts
   EXPECT_EQ(Records<ChartBar>(indexes[4]).size(), 4u);
 }
 
+TEST_F(AgentBarTest, TodaysBarsCountVolumeInTheSameUnitsAsTheHistory) {
+  market->table->names[0].volumeDivisor = 100;
+  SubscribeAgent(Stock(), kAgentMinutes, 0, FakeWindow(1));
+  struct Chart {
+    int kind, period;
+    float historyVolume;
+  } charts[] = {{6, 1, 0.1f}, {6, 5, 0.5f}, {6, 15, 1.5f}, {7, 1, 10}};
+  std::vector<int> indexes;
+  for (const Chart& c : charts) indexes.push_back(SubscribeAgent(Stock(), c.kind, c.period, FakeWindow(2)));
+  Push(Stock(), QuoteOf(), Pushed(1050, 500, 500, 52500));
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    const auto bars = Records<ChartBar>(indexes[i]);
+    const int history = Agent(indexes[i]).historyCount;
+    ASSERT_GT(history, 0);
+    ASSERT_GT(static_cast<int>(bars.size()), history);
+    EXPECT_FLOAT_EQ(bars[history - 1].volume, charts[i].historyVolume) << charts[i].kind << "/" << charts[i].period;
+    float today = 0;
+    for (std::size_t k = static_cast<std::size_t>(history); k < bars.size(); ++k) today += bars[k].volume;
+    EXPECT_FLOAT_EQ(today, 5) << charts[i].kind << "/" << charts[i].period;   // 500 shares in lots of 100
+  }
+}
+
 TEST_F(AgentBarTest, TodayMinOnlyDropsTheHistoryOfShortIntradayChartsOnly) {
   testsupport::WriteBytes(install->user() / "defui.ini", testsupport::CrlfLines({"[UI]", "TodayMinOnly=1"}));
   SubscribeAgent(Stock(), kAgentMinutes, 0, FakeWindow(1));
