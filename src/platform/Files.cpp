@@ -33,15 +33,6 @@ class FileObject : public handles::KernelObject {
   const bool canWrite;
 };
 
-class MappingObject : public handles::KernelObject {
- public:
-  MappingObject(int fd, bool writable, std::uint64_t size) : fd(fd), writable(writable), size(size) {}
-  ~MappingObject() override { ::close(fd); }
-  const int fd;   // a duplicate: the mapping outlives the file handle it was made from
-  const bool writable;
-  const std::uint64_t size;
-};
-
 class FindObject : public handles::KernelObject {
  public:
   std::vector<WIN32_FIND_DATAA> entries;
@@ -65,10 +56,12 @@ struct View {
   FileKey file;
 };
 
+// Open mappings and views per file. While a file has either, no call of ours cuts it short:
+// touching a mapped page beyond the end of the file kills the process.
 struct ViewRegistry {
   std::mutex lock;
   std::map<const void*, View> byAddress;   // keyed by the address handed to the caller
-  std::map<FileKey, int> viewsPerFile;
+  std::map<FileKey, int> usesPerFile;      // mappings plus views
 };
 
 ViewRegistry& Views() {
@@ -76,12 +69,50 @@ ViewRegistry& Views() {
   return *registry;
 }
 
-bool FileHasViews(const struct stat& info) {
+// Called with the registry locked.
+void AddUse(ViewRegistry& views, const FileKey& file) { ++views.usesPerFile[file]; }
+void DropUse(ViewRegistry& views, const FileKey& file) {
+  auto found = views.usesPerFile.find(file);
+  if (found != views.usesPerFile.end() && --found->second <= 0) views.usesPerFile.erase(found);
+}
+
+// Sets the length of an open file unless that would cut a mapped file short; false with errno
+// (EBUSY for a mapped file). The check and the cut are one step for the other threads.
+bool TruncateUnlessMapped(int fd, off_t length) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return false;
   ViewRegistry& views = Views();
   std::lock_guard guard(views.lock);
-  auto found = views.viewsPerFile.find({info.st_dev, info.st_ino});
-  return found != views.viewsPerFile.end() && found->second > 0;
+  if (length < info.st_size && views.usesPerFile.count({info.st_dev, info.st_ino})) {
+    errno = EBUSY;
+    return false;
+  }
+  return ftruncate(fd, length) == 0;
 }
+
+class MappingObject : public handles::KernelObject {
+ public:
+  // A file mapping counts as a use of its file from construction on (anonymous ones do not).
+  MappingObject(bool writable, const struct stat* file) : writable(writable), fileBacked(file != nullptr) {
+    if (!file) return;
+    key = {file->st_dev, file->st_ino};
+    ViewRegistry& views = Views();
+    std::lock_guard guard(views.lock);
+    AddUse(views, key);
+  }
+  ~MappingObject() override {
+    if (fd >= 0) ::close(fd);
+    if (!fileBacked) return;
+    ViewRegistry& views = Views();
+    std::lock_guard guard(views.lock);
+    DropUse(views, key);
+  }
+  int fd = -1;   // a duplicate: the mapping outlives the file handle it was made from
+  const bool writable;
+  const bool fileBacked;
+  FileKey key{};
+  std::uint64_t size = 0;
+};
 
 // ---- Errors and paths -------------------------------------------------------------------
 
@@ -347,7 +378,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* 
       case CREATE_ALWAYS:
       case OPEN_ALWAYS:
         for (int attempt = 0; attempt < 3; ++attempt) {
-          int opened = ::open(target.c_str(), accessFlags | (disposition == CREATE_ALWAYS ? O_TRUNC : 0));
+          int opened = ::open(target.c_str(), accessFlags);
           if (opened >= 0) {
             existed = true;
             return opened;
@@ -362,7 +393,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* 
         }
         return -1;
       case TRUNCATE_EXISTING:
-        return ::open(target.c_str(), accessFlags | O_TRUNC);
+        existed = true;
+        return ::open(target.c_str(), accessFlags);
       default:
         return ::open(target.c_str(), accessFlags);
     }
@@ -379,6 +411,19 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* 
     ::close(fd);
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
+  }
+  // Emptying an existing file is refused while it is mapped (a reader's view would lose its
+  // pages), so it happens here rather than through O_TRUNC.
+  if (existed && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) && info.st_size > 0) {
+    int writable = canWrite ? fd : ::open(resolved.c_str(), O_WRONLY | O_CLOEXEC);
+    bool emptied = writable >= 0 && TruncateUnlessMapped(writable, 0);
+    int error = errno;
+    if (writable >= 0 && writable != fd) ::close(writable);
+    if (!emptied) {
+      ::close(fd);
+      SetLastError(error == EBUSY ? ERROR_USER_MAPPED_FILE : ErrorFromErrno(error));
+      return INVALID_HANDLE_VALUE;
+    }
   }
   if (created) paths::NoteCreated(resolved);
   HANDLE handle = handles::Register(std::make_shared<FileObject>(fd, canRead, canWrite));
@@ -493,18 +538,8 @@ BOOL SetEndOfFile(HANDLE file) {
     return FALSE;
   }
   off_t position = lseek(object->fd, 0, SEEK_CUR);
-  struct stat info;
-  if (position < 0 || fstat(object->fd, &info) != 0) {
-    SetLastError(ErrorFromErrno(errno));
-    return FALSE;
-  }
-  // Cutting pages from under a mapped view would make touching them fatal.
-  if (position < info.st_size && FileHasViews(info)) {
-    SetLastError(ERROR_USER_MAPPED_FILE);
-    return FALSE;
-  }
-  if (ftruncate(object->fd, position) != 0) {
-    SetLastError(ErrorFromErrno(errno));
+  if (position < 0 || !TruncateUnlessMapped(object->fd, position)) {
+    SetLastError(errno == EBUSY ? ERROR_USER_MAPPED_FILE : ErrorFromErrno(errno));
     return FALSE;
   }
   return TRUE;
@@ -911,17 +946,17 @@ HANDLE CreateFileMappingA(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD prot
   }
   bool writable = protection == PAGE_READWRITE;
   std::uint64_t size = (static_cast<std::uint64_t>(maxSizeHigh) << 32) | maxSizeLow;
-  int fd = -1;
+  std::shared_ptr<MappingObject> mapping;
   if (file == INVALID_HANDLE_VALUE) {
     // Memory not backed by a named file: needs an explicit size.
     if (size == 0) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return nullptr;
     }
-    fd = memfd_create("zuvo-mapping", MFD_CLOEXEC);
-    if (fd < 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
+    mapping = std::make_shared<MappingObject>(writable, nullptr);
+    mapping->fd = memfd_create("zuvo-mapping", MFD_CLOEXEC);
+    if (mapping->fd < 0 || ftruncate(mapping->fd, static_cast<off_t>(size)) != 0) {
       SetLastError(ErrorFromErrno(errno));
-      if (fd >= 0) ::close(fd);
       return nullptr;
     }
   } else {
@@ -932,6 +967,12 @@ HANDLE CreateFileMappingA(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD prot
       return nullptr;
     }
     struct stat info;
+    if (fstat(object->fd, &info) != 0) {
+      SetLastError(ErrorFromErrno(errno));
+      return nullptr;
+    }
+    // Counted as a use before its size is read, so no call of ours cuts the file meanwhile.
+    mapping = std::make_shared<MappingObject>(writable, &info);
     if (fstat(object->fd, &info) != 0) {
       SetLastError(ErrorFromErrno(errno));
       return nullptr;
@@ -953,13 +994,14 @@ HANDLE CreateFileMappingA(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD prot
         return nullptr;
       }
     }
-    fd = fcntl(object->fd, F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) {
+    mapping->fd = fcntl(object->fd, F_DUPFD_CLOEXEC, 0);
+    if (mapping->fd < 0) {
       SetLastError(ErrorFromErrno(errno));
       return nullptr;
     }
   }
-  return handles::Register(std::make_shared<MappingObject>(fd, writable, size));
+  mapping->size = size;
+  return handles::Register(std::move(mapping));
 }
 
 LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, std::size_t bytes) {
@@ -979,6 +1021,13 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
     return nullptr;
   }
   if (bytes == 0) bytes = static_cast<std::size_t>(object->size - offset);
+  // The file may have been cut from outside since the mapping was made: a page beyond its end
+  // would kill the process when touched.
+  struct stat info {};
+  if (fstat(object->fd, &info) != 0 || offset + bytes > static_cast<std::uint64_t>(info.st_size)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
   // mmap wants a page-aligned offset; the view starts inside the first page.
   auto pageSize = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
   std::uint64_t alignedOffset = offset - offset % pageSize;
@@ -989,14 +1038,12 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
     SetLastError(ErrorFromErrno(errno));
     return nullptr;
   }
-  struct stat info {};
-  fstat(object->fd, &info);
   void* view = static_cast<char*>(base) + lead;
   ViewRegistry& views = Views();
   std::lock_guard guard(views.lock);
   FileKey key{info.st_dev, info.st_ino};
   views.byAddress[view] = View{base, bytes + lead, key};
-  ++views.viewsPerFile[key];
+  AddUse(views, key);
   return view;
 }
 
@@ -1012,7 +1059,7 @@ BOOL UnmapViewOfFile(LPCVOID view) {
     }
     removed = found->second;
     views.byAddress.erase(found);
-    if (--views.viewsPerFile[removed.file] <= 0) views.viewsPerFile.erase(removed.file);
+    DropUse(views, removed.file);
   }
   munmap(removed.base, removed.length);
   return TRUE;

@@ -52,7 +52,8 @@ struct OVERLAPPED;
 // existing file; OPEN_EXISTING fails with ERROR_FILE_NOT_FOUND (ERROR_PATH_NOT_FOUND when the
 // folder is missing); OPEN_ALWAYS creates a missing file; TRUNCATE_EXISTING needs
 // GENERIC_WRITE. CREATE_ALWAYS and OPEN_ALWAYS leave ERROR_ALREADY_EXISTS in GetLastError when
-// the file was there, else 0. A directory cannot be opened (ERROR_ACCESS_DENIED).
+// the file was there, else 0. A directory cannot be opened (ERROR_ACCESS_DENIED). Emptying a
+// file that is mapped (CREATE_ALWAYS, TRUNCATE_EXISTING) fails with ERROR_USER_MAPPED_FILE.
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 // Reads up to toRead bytes; TRUE with *read == 0 at the end of the file. FALSE with
@@ -66,7 +67,8 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, DWORD* written, OVERL
 // distanceHigh). With distanceHigh the distance is 64-bit and GetLastError is 0 on success.
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 // Makes the position the end of the file. FALSE with ERROR_ACCESS_DENIED on a read-only
-// handle, ERROR_USER_MAPPED_FILE when a mapped view would lose its pages.
+// handle, ERROR_USER_MAPPED_FILE when the file would shrink while a mapping or view of it is
+// open (growing is allowed).
 BOOL SetEndOfFile(HANDLE file);
 // INVALID_FILE_SIZE (ERROR_INVALID_HANDLE) for a bad handle.
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
@@ -131,14 +133,14 @@ constexpr DWORD FILE_MAP_ALL_ACCESS = 0xF001F;
 // A maximum size of 0 maps the file's current size (ERROR_FILE_INVALID for an empty file); a
 // larger size extends the file with zeros (PAGE_READWRITE only). PAGE_READWRITE needs a handle
 // opened for reading and writing. INVALID_HANDLE_VALUE as file gives an anonymous zeroed
-// mapping of the given size. The mapping keeps the file open after its handle is closed.
-// Returns null on failure.
+// mapping of the given size. The mapping keeps the file open after its handle is closed, and
+// while it or a view of it is open no call cuts the file short. Returns null on failure.
 HANDLE CreateFileMappingA(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD protect,
                           DWORD maxSizeHigh, DWORD maxSizeLow, LPCSTR name);
 // Maps bytes (0 = to the end of the mapping) from the offset; FILE_MAP_WRITE needs a
 // PAGE_READWRITE mapping. The view stays valid after the mapping handle is closed. Null on
-// failure (ERROR_ACCESS_DENIED for a range beyond the mapping or a write view of a read-only
-// mapping).
+// failure (ERROR_ACCESS_DENIED for a range beyond the mapping or beyond the end of a file cut
+// from outside, or a write view of a read-only mapping).
 LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, std::size_t bytes);
 // FALSE with ERROR_INVALID_ADDRESS for a pointer that is not the start of a view.
 BOOL UnmapViewOfFile(LPCVOID view);

@@ -551,6 +551,40 @@ TEST(FileMappings, RefusesWhatTheHandleOrMappingDoesNotAllow) {
   CloseHandle(empty);
 }
 
+TEST(FileMappings, NoCallEmptiesAFileWhileItIsMapped) {
+  // A reader maps a bar file; another handle (the writer's) tries to start it afresh. Had the
+  // file been cut, touching the reader's view would kill the process.
+  TempInstall install;
+  WriteBytes(install.data() / "600000.DAY", std::string(8192, 'b'));
+  HANDLE reader = Open("..\\data\\600000.day", GENERIC_READ, OPEN_EXISTING);
+  HANDLE mapping = CreateFileMappingA(reader, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  ASSERT_NE(mapping, nullptr);
+  HANDLE writer = Open("..\\data\\600000.day", GENERIC_WRITE, OPEN_EXISTING);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  SetFilePointer(writer, 0, nullptr, FILE_BEGIN);
+  EXPECT_FALSE(SetEndOfFile(writer));   // a mapping without a view yet holds the file too
+  EXPECT_EQ(GetLastError(), ERROR_USER_MAPPED_FILE);
+  const char* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+  ASSERT_NE(view, nullptr);
+  CloseHandle(mapping);   // the view alone still holds it
+  for (DWORD disposition : {CREATE_ALWAYS, TRUNCATE_EXISTING}) {
+    SCOPED_TRACE(disposition);
+    EXPECT_EQ(Open("..\\data\\600000.day", GENERIC_WRITE, disposition), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_USER_MAPPED_FILE);
+  }
+  ASSERT_EQ(GetFileSize(reader, nullptr), 8192u);
+  EXPECT_EQ(view[8191], 'b');
+  EXPECT_TRUE(UnmapViewOfFile(view));
+  HANDLE fresh = Open("..\\data\\600000.day", GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(fresh, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileSize(fresh, nullptr), 0u);
+  ASSERT_TRUE(Write(fresh, "abc"));
+  HANDLE readOnly = Open("..\\data\\600000.day", GENERIC_READ, CREATE_ALWAYS);   // empties it as well
+  ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileSize(readOnly, nullptr), 0u);
+  for (HANDLE h : {readOnly, fresh, writer, reader}) CloseHandle(h);
+}
+
 TEST(FileMappings, FileCannotShrinkUnderAMappedView) {
   TempInstall install;
   HANDLE file = Open("m.dat", GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
