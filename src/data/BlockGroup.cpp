@@ -210,9 +210,13 @@ const InstrumentRecord* ResolveLine(std::string_view line) {
   return FindInstrumentInTable(oldCode.c_str(), table);
 }
 
-// Two words: a market and a code that may resolve once the market is loaded again. Anything
+// Two words (a market and a code), or the old form of a two-digit market number and a code
+// from the fifth character: lines that may resolve once their market is loaded again. Anything
 // else cannot ever name an instrument and is not kept.
 bool LooksLikeMemberLine(std::string_view line) {
+  if (line.size() > kLegacyCodeOffset && line[0] >= '0' && line[0] <= '9' && line[1] >= '0' && line[1] <= '9') {
+    return true;
+  }
   std::string_view rest = line;
   return !NextWord(rest).empty() && !NextWord(rest).empty();
 }

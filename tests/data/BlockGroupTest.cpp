@@ -232,7 +232,7 @@ TEST_F(Blocks, PresetFileFormsThePresetGroup) {
 TEST_F(Blocks, LegacyFileIsReadAndRewrittenInTheCurrentFormat) {
   AddTwoMarkets();
   WriteBytes(UserBlocks(), CrlfLines({
-      "[自选股]", "SH 600000", "01  000002", "01", "ZZ 123456", "",
+      "[自选股]", "SH 600000", "01  000002", "01", "ZZ 123456", "07--600000", "",
       "[老板块]", "00  600001", "sz 000001",
   }));
   RebuildBlocks();
@@ -244,10 +244,10 @@ TEST_F(Blocks, LegacyFileIsReadAndRewrittenInTheCurrentFormat) {
   EXPECT_EQ(Codes(blocks[1]), (std::vector<std::string>{"SH 600001", "SZ 000001"}));
   EXPECT_EQ(blocks[1]->key, 1);
 
-  // The short line "01" is dropped; the line of an unknown market is kept.
+  // The short line "01" is dropped; lines of a market not loaded, in either form, are kept.
   EXPECT_EQ(UserBlocksText(), CrlfLines({
       "[FileInfo]", "Version=1", "",
-      "[自选股]", "I1=SH 600000", "I2=SZ 000002", "I3=ZZ 123456", "",
+      "[自选股]", "I1=SH 600000", "I2=SZ 000002", "I3=ZZ 123456", "I4=07--600000", "",
       "[老板块]", "I1=SH 600001", "I2=SZ 000001",
   }));
 }
