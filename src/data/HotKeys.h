@@ -66,7 +66,7 @@ bool SaveHotKeys();
 
 // Parses a key text into the record's key mask and typed keys (command id and name untouched).
 // Case and blanks do not matter ("ctrl + s" is "CTRL+S"); characters outside A-Z 0-9 and
-// ' * + , - . / ; = [ \ ] ` are dropped. Unknown or empty text gives an empty key (mask 0).
+// ' * + , - . / ; = [ \ ] ` are dropped, double-byte characters with both their bytes. Unknown or empty text gives an empty key (mask 0).
 // Every text FormatHotKey writes parses back to the same mask and typed keys.
 void ParseHotKey(HotKeyRecord* record, const char* text);
 // The key as stored text ("SHIFT+CTRL+S" is written "CTRL+SHIFT+S"); an empty key gives "".

@@ -67,7 +67,9 @@ class TUtilData {
  public:
   // The start-up sequence: makes programDir the current directory (null: the program file's
   // folder; "." keeps the current one, as tests do inside a temporary install tree), settles
-  // UserDir, creates "<UserDir>stoporder", seeds SETTING.INI, the theme colours and fonts and
+  // UserDir (a configured path that is not writable, or longer than 259 characters with its
+  // final backslash, is replaced by a writable fall-back, which is written back to
+  // UserPath.INI), creates "<UserDir>stoporder", seeds SETTING.INI, the theme colours and fonts and
   // blocks.ini in the user directory, then UpdateSystemNow and LoadUserSettings. Returns how
   // the user directory was settled; on NotWritable the tables still hold the readable settings
   // (or defaults) and the caller must tell the user (UserDirNotWritableText).
