@@ -217,6 +217,52 @@ TEST_F(AgentTest, AMarketOpenAllDayKeepsItsMinutesWithoutReloading) {
   EXPECT_FLOAT_EQ(records[m - 1].cumVolume, 90);
 }
 
+TEST_F(AgentTest, LiveMinutesKeepTheDaysTurnoverInShownPrices) {
+  Reopen(2);
+  TodayMinuteRecord first = Minute(3000, 100, 520);
+  first.cumTurnover = 30.0f * 100;   // the cache sums shown prices
+  WriteDetails({Minute(3000, 0, 500), first});
+  SetClock(9, 3);
+  QuoteOf() = Pushed(3000, 100, 100, 520);
+  const int index = SubscribeAgent(Stock(), kAgentMinutes, 0, FakeWindow(1));
+  EXPECT_FLOAT_EQ(Agent(index).turnoverSum, 3000);
+
+  Push(Stock(), QuoteOf(), Pushed(3010, 150, 50, 540), kQuoteNewTrade | kQuoteBuyerInitiated);
+  Push(Stock(), QuoteOf(), Pushed(3020, 170, 20, 545), kQuoteNewTrade);
+  const auto records = Records<TodayMinuteRecord>(index);
+  ASSERT_EQ(records.size(), 5u);   // the opening, 09:00, two quiet minutes, 09:03
+  EXPECT_FLOAT_EQ(records[2].cumTurnover, 3000);
+  EXPECT_FLOAT_EQ(records[3].cumAmount, 520);
+  // The minute's turnover runs on from the minutes before it, and the day's sums stay in the
+  // same units as the loaded ones: their quotient is the average price as shown.
+  EXPECT_FLOAT_EQ(records[4].cumTurnover, 3000 + 30.1f * 50 + 30.2f * 20);
+  EXPECT_FLOAT_EQ(Agent(index).turnoverSum, records[4].cumTurnover);
+  EXPECT_FLOAT_EQ(Agent(index).volumeSum, 170);
+  EXPECT_FLOAT_EQ(Agent(index).buyVolume, 50 + 10);
+  EXPECT_FLOAT_EQ(Agent(index).sellVolume, 10);
+
+  // Open interest moving by more than the trade: trades were missed, the minutes are asked again.
+  client->calls.clear();
+  Push(Stock(), QuoteOf(), Pushed(3020, 180, 10, 900), kQuoteNewTrade);
+  EXPECT_EQ(client->CountCalls("RequestTradeDetails"), 1);
+}
+
+TEST_F(AgentTest, QuietMinutesFilledLiveCarryTheDaysAmount) {
+  WriteDetails({Minute(1000, 0, 0), Minute(1000, 100, 100000)});
+  SetClock(9, 5);
+  const int chart = SubscribeAgent(Stock(), kAgentMinuteBars, 1, FakeWindow(1));
+  Push(Stock(), QuoteOf(), Pushed(1010, 150, 50, 150500));
+  const auto bars = Records<ChartBar>(chart);
+  ASSERT_EQ(bars.size(), 6u);
+  float amount = 0;
+  for (const ChartBar& bar : bars) {
+    EXPECT_GE(bar.amount, 0);
+    amount += bar.amount;
+  }
+  EXPECT_FLOAT_EQ(bars[5].amount, 50500);
+  EXPECT_FLOAT_EQ(amount, 150500);
+}
+
 class AgentBarTest : public AgentTest {
  protected:
   void SetUp() override {
