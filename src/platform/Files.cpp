@@ -900,7 +900,11 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.upperName < b.upperName; });
+  // Names that differ only in case come in byte order, whatever order the folder lists them in.
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    if (a.upperName != b.upperName) return a.upperName < b.upperName;
+    return std::strcmp(a.data.cFileName, b.data.cFileName) < 0;
+  });
   auto search = std::make_shared<FindObject>();
   search->entries.reserve(found.size());
   for (auto& item : found) search->entries.push_back(item.data);

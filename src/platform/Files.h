@@ -119,7 +119,7 @@ struct WIN32_FIND_DATAA {
 // Pattern: a Windows-form path whose last component may hold '*' and '?' (matched without
 // regard to case; '?' is one character, GBK or ASCII; "*.*" matches every name, "x.*" also
 // matches "x"). Entries, "." and ".." included as Windows lists them, come sorted by name
-// without regard to case. Returns INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND when nothing
+// without regard to case (names differing only in case in byte order, upper case first). Returns INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND when nothing
 // matches, ERROR_PATH_NOT_FOUND when the folder is missing. FindNextFileA returns FALSE with
 // ERROR_NO_MORE_FILES at the end; close the search with FindClose.
 HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data);

@@ -18,7 +18,9 @@ void SetInstallRoot(const std::string& posixRoot);
 std::string InstallRoot();
 
 // Maps a Windows-form GBK path to the absolute POSIX path (UTF-8) that reaches the same file.
-// Existing components are matched case-insensitively (an exact match wins); the remainder is
+// Existing components are matched case-insensitively; where a folder holds several names that
+// differ only in case, the exact spelling wins, else the name first in byte order (upper case
+// first), whatever order the folder lists them in. The remainder is
 // appended as given. "." and empty components are dropped and ".." removes the previous
 // component as Windows does, without looking at the disk (trusted program paths such as
 // "..\cfg\x" climb on purpose; use CheckedJoin for components from data). A path that starts

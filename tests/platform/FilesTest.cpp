@@ -482,6 +482,22 @@ TEST(FindFiles, MatchesWildcardsWithoutCaseAndListsSorted) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
+TEST(FindFiles, NamesDifferingOnlyInCaseComeInOneOrder) {
+  TempInstall install;
+  // Pairs created in both orders, so the folder's own listing order cannot decide.
+  std::vector<std::string> expected;
+  for (char c = 'a'; c < 'i'; ++c) {
+    std::string lower = std::string(1, c) + ".txt";
+    std::string upper = std::string(1, static_cast<char>(c - 'a' + 'A')) + ".TXT";
+    bool upperFirst = (c - 'a') % 2 == 0;
+    WriteBytes(install.user() / (upperFirst ? upper : lower), "x");
+    WriteBytes(install.user() / (upperFirst ? lower : upper), "x");
+    expected.push_back(upper);
+    expected.push_back(lower);
+  }
+  EXPECT_EQ(Find("..\\user\\*.txt"), expected);
+}
+
 TEST(FindFiles, QuestionMarkIsOneGbkCharacter) {
   TempInstall install;
   WriteBytes(install.user() / fs::path(u8"自选1.blk"), "x");
