@@ -124,7 +124,9 @@ TEST_F(UtilDataTest, UnwritableUserPathIsReplacedAndWrittenBack) {
   };
   Blocker(install.root() / "readonly");
   Blocker(install.bin() / "Bob");
+  Blocker(install.root() / "drive_d" / "Quotes");   // a drive that cannot take the folder
   const Case cases[] = {
+      {"D:\\Quotes\\Alice", "Alice"},
       {"..\\readonly\\Alice", "Alice"},
       {"..\\readonly\\Alice\\\\", "Alice"},
       {"Bob", "Bob"},                           // no backslash: the whole text is the folder
