@@ -125,6 +125,53 @@ std::vector<std::string> SectionLines(const char* path, const std::string& secti
 
 bool FileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string_view ProfileTrim(std::string_view text) {
+  while (!text.empty() && IsProfileBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsProfileBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The lines of the occurrence-th (0 = first) section of that name, ignoring case, read straight
+// from the file as the profile functions read lines: those functions reach only the first of
+// two sections with one name, and a hand-edited file may hold both.
+std::vector<std::string> RawSectionLines(const char* path, std::string_view section, int occurrence) {
+  std::vector<std::string> lines;
+  const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return lines;
+  std::string bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (bytes.size() < kProfileBufferLimit && ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+    bytes.append(chunk, got);
+  }
+  CloseHandle(file);
+
+  int seen = -1;
+  bool inside = false;
+  std::string_view rest(bytes);
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    const std::string_view text = ProfileTrim(rest.substr(0, end));
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    if (text.empty() || text.front() == ';') continue;
+    if (text.front() == '[') {
+      // The name ends at the first ']' that is not the second byte of a double-byte character.
+      std::size_t close = 1;
+      while (close < text.size() && text[close] != ']') {
+        close += gbk::IsLeadByte(static_cast<unsigned char>(text[close])) && close + 1 < text.size() ? 2 : 1;
+      }
+      const bool match = gbk::EqualsNoCase(ProfileTrim(text.substr(1, close - 1)), ProfileTrim(section));
+      if (match) ++seen;
+      inside = match && seen == occurrence;
+      continue;
+    }
+    if (inside) lines.emplace_back(text);
+  }
+  return lines;
+}
+
 // The number of a member key "I<digits>" as its digits without leading zeros (compared by
 // length, then text, so no number overflows); false for any other key.
 bool MemberKeyNumber(std::string_view key, std::string& number) {
@@ -286,9 +333,13 @@ BlockRecord* NewGroupBlock(BlockGroupRecord* group, std::uint8_t kind, std::stri
 // free slot are kept whole for writing back.
 template <typename LinesOf>
 void ReadSections(BlockGroupRecord* group, std::uint8_t blockKind, LinesOf linesOf) {
+  std::unordered_map<std::string, int> occurrences;   // by folded name
   for (const std::string& section : SectionNames(group->iniPath)) {
     if (gbk::EqualsNoCase(section, kInfoSection)) continue;
-    std::vector<std::string> lines = linesOf(section);
+    const int occurrence = occurrences[gbk::Upper(section)]++;
+    std::vector<std::string> lines =
+        occurrence == 0 ? SectionLines(group->iniPath, section) : RawSectionLines(group->iniPath, section, occurrence);
+    lines = linesOf(std::move(lines));
     const std::uint16_t key = group->blockCount;
     BlockRecord* block = NewGroupBlock(group, blockKind, section);
     if (!block) {
@@ -314,8 +365,6 @@ void AppendMemberLine(std::string& text, int& number, std::string_view value) {
   std::replace_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }, ' ');
   AppendLine(text, line);
 }
-
-bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 // Why a text cannot stand as a block's section name and come back the same on reading, or 0:
 // the profile reader ends a name at the first ']' outside a double-byte character, trims blanks
@@ -472,15 +521,12 @@ void ReadBlockFile(BlockGroupRecord* group, std::uint8_t blockKind) {
     WriteBlockFile(group);   // on failure the legacy file stays and is read again next time
     return;
   }
-  ReadSections(group, blockKind, [path](const std::string& section) {
-    return MemberValues(SectionLines(path, section));
-  });
+  ReadSections(group, blockKind, [](std::vector<std::string> lines) { return MemberValues(lines); });
 }
 
 void ReadOldBlockFile(BlockGroupRecord* group, std::uint8_t blockKind) {
   if (!group || group->iniPath[0] == '\0') return;
-  const char* path = group->iniPath;
-  ReadSections(group, blockKind, [path](const std::string& section) { return LegacyLines(SectionLines(path, section)); });
+  ReadSections(group, blockKind, [](std::vector<std::string> lines) { return LegacyLines(std::move(lines)); });
 }
 
 bool WriteBlockFile(BlockGroupRecord* group) {

@@ -599,3 +599,29 @@ TEST_F(Blocks, TheProfileFunctionsReadEachSavedFile) {
     EXPECT_STREQ(value, "SH 600000") << round;
   }
 }
+
+TEST_F(Blocks, SectionsOfOneNameEachKeepTheirOwnMembers) {
+  AddTwoMarkets();
+  WriteBytes(UserBlocks(), CrlfLines({"[FileInfo]", "Version=1", "", "[自选]", "I1=SH 600000", "",
+                                      "[Other]", "I1=SZ 000002", "", "[ 自选 ]", "; note", "I1=SZ 000001", "",
+                                      "[OTHER]", "I1=SH 600001"}));
+  WriteBytes(install.cfg() / "blocks.ini", CrlfLines({"[预设]", "SH 600000", "[预设]", "SZ 000001"}));
+  RebuildBlocks();
+
+  const std::vector<BlockRecord*> blocks = GroupBlocks(FindUserBlockGroup());
+  ASSERT_EQ(blocks.size(), 4u);
+  const std::vector<std::vector<std::string>> members = {{"SH 600000"}, {"SZ 000002"}, {"SZ 000001"}, {"SH 600001"}};
+  for (std::size_t i = 0; i < blocks.size(); ++i) EXPECT_EQ(Codes(blocks[i]), members[i]) << i;
+  const std::vector<BlockRecord*> preset = GroupBlocks(&BlockGroupTable[1]);
+  ASSERT_EQ(preset.size(), 2u);
+  EXPECT_EQ(Codes(preset[1]), std::vector<std::string>{"SZ 000001"}) << "legacy files too";
+
+  // Saved under names of their own, they read back the same.
+  ASSERT_TRUE(SaveUserBlocks());
+  RebuildBlocks();
+  const std::vector<BlockRecord*> reread = GroupBlocks(FindUserBlockGroup());
+  ASSERT_EQ(reread.size(), 4u);
+  for (std::size_t i = 0; i < reread.size(); ++i) EXPECT_EQ(Codes(reread[i]), members[i]) << i;
+  EXPECT_STREQ(reread[2]->name, "自选2");
+  EXPECT_STREQ(reread[3]->name, "OTHER2");
+}
