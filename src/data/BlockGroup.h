@@ -100,15 +100,17 @@ void LoadBlocks();
 // Reads the group's file into new blocks of the given kind. A file without [FileInfo] Version
 // (or Version 0) is read by ReadOldBlockFile and then rewritten in the current format. Every
 // member key I<n> present is read, in key-number order: a missing number or an empty value
-// does not end the block (hand-edited files have gaps). Two-word lines that do not resolve now
-// (or find the block full) are kept for writing back, and so are sections for which no block
-// slot is free. Section names longer than 15 bytes are cut on a GBK character boundary. A
+// does not end the block (hand-edited files have gaps). Lines that name no loaded instrument
+// now but may later (two words, or the old numbered form) and lines past a full block are kept
+// for writing back, and so are sections for which no block slot is free. Several sections of
+// one name (any case) each give a block with their own lines. Section names longer than 15
+// bytes are cut on a GBK character boundary. A
 // missing file gives no blocks and is not created; a file that exists but cannot be read gives
 // no blocks and is never written over (WriteBlockFile refuses it).
 void ReadBlockFile(BlockGroupRecord* group, std::uint8_t blockKind);
 // Reads a legacy file: one section per block, each line "<market code> <instrument code>" or,
 // in older files, a two-digit market number and the code from the line's fifth character.
-// Lines too short to hold a code are skipped; two-word lines that do not resolve now are kept.
+// Lines too short to hold a code are skipped; lines that do not resolve now are kept as above.
 // A line "I<n>=<value>" (a current file that lost its [FileInfo]) is read as its value.
 void ReadOldBlockFile(BlockGroupRecord* group, std::uint8_t blockKind);
 // Replaces the group's file with [FileInfo] Version=1 and one section per used block in group
