@@ -169,6 +169,15 @@ TEST(EArrayTest, ElementsAreCopiedThroughTheirCopyOperations) {
   array.InsertAt(0, original);
   EXPECT_EQ(array[0].copies, 1);
   EXPECT_EQ(array[1].value, 5);
+
+  // With room left, an element of the array itself inserted before its own place is copied
+  // once from where the move left it.
+  ASSERT_EQ(array.GetCapacity(), 4);
+  array.SetAt(2, MarkedRecord(9));
+  ASSERT_EQ(array.InsertAt(1, array[2]), 1);
+  EXPECT_EQ(array[1].value, 9);
+  EXPECT_EQ(array[1].copies, array[3].copies + 1);
+  EXPECT_EQ(array[3].value, 9);
 }
 
 }  // namespace
