@@ -673,7 +673,8 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
       SetLastError(ERROR_FILE_EXISTS);
       return FALSE;
     }
-    if (S_ISDIR(targetInfo.st_mode)) {
+    // A read-only file is not replaced, as Windows refuses to.
+    if (S_ISDIR(targetInfo.st_mode) || !(targetInfo.st_mode & S_IWUSR)) {
       ::close(in);
       SetLastError(ERROR_ACCESS_DENIED);
       return FALSE;
@@ -1083,6 +1084,12 @@ bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t b
   std::string target, temp;
   int fd = OnPath(pathText.c_str(), target, [&](const std::string& resolved) {
     if (fault == 1) {
+      errno = EACCES;
+      return -1;
+    }
+    // A read-only file is not replaced, as Windows refuses to.
+    struct stat existing;
+    if (stat(resolved.c_str(), &existing) == 0 && !S_ISDIR(existing.st_mode) && !(existing.st_mode & S_IWUSR)) {
       errno = EACCES;
       return -1;
     }

@@ -89,7 +89,7 @@ BOOL RemoveDirectoryA(LPCSTR path);
 BOOL DeleteFileA(LPCSTR path);
 // Copies bytes, permissions and last-write time through a temporary file, so a failed copy
 // leaves the target as it was. With failIfExists, FALSE and ERROR_FILE_EXISTS when the target
-// exists. Copying a file onto itself fails (ERROR_SHARING_VIOLATION) and keeps it intact.
+// exists; a read-only target (FILE_ATTRIBUTE_READONLY) is kept (ERROR_ACCESS_DENIED). Copying a file onto itself fails (ERROR_SHARING_VIOLATION) and keeps it intact.
 BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
 // Renames a file or folder; FALSE with ERROR_ALREADY_EXISTS when the target exists. A rename
 // that changes only the case of the name is done.
@@ -149,7 +149,8 @@ namespace files {
 
 // Replaces a whole file safely: writes the bytes to a temporary file beside it, flushes it to
 // disk and renames it over the target, so a crash or a failed write leaves the old file intact.
-// Returns false (target untouched) when any step fails.
+// Returns false (target untouched) when any step fails, with ERROR_ACCESS_DENIED for a
+// read-only target (FILE_ATTRIBUTE_READONLY), which Windows refuses to replace.
 bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t bytes);
 
 // Test seam: while set (until set back to 0), AtomicReplace fails at the given step

@@ -644,6 +644,21 @@ TEST(AtomicReplace, ReplacesWholeFilesAndCreatesMissingOnes) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
+TEST(AtomicReplace, ReadOnlyFilesAreNeitherReplacedNorCopiedOver) {
+  TempInstall install;
+  WriteBytes(install.cfg() / "setting.ini", "kept");
+  WriteBytes(install.cfg() / "source.ini", "other");
+  fs::permissions(install.cfg() / "setting.ini", fs::perms::owner_read | fs::perms::group_read);
+  ASSERT_EQ(GetFileAttributesA("..\\cfg\\setting.ini"), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(files::AtomicReplace("..\\cfg\\SETTING.INI", "lost", 4));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(CopyFileA("..\\cfg\\source.ini", "..\\cfg\\setting.ini", FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  fs::permissions(install.cfg() / "setting.ini", fs::perms::owner_all);
+  EXPECT_EQ(ReadBytes(install.cfg() / "setting.ini"), "kept");
+  EXPECT_EQ(Entries(install.cfg()), (std::vector<std::string>{"setting.ini", "source.ini"}));
+}
+
 TEST(AtomicReplace, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
   TempInstall install;
   WriteBytes(install.cfg() / "lastpage.dat", "old contents");
