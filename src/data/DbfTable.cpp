@@ -156,6 +156,7 @@ bool TDbfTable::Open(bool keepFileOpen) {
     TDbfField* field = fields[fieldCount];
     const int room = offset < recordLength ? recordLength - offset : 0;
     field->length = declaredLength < room ? declaredLength : room;
+    if (field->offset > recordLength) field->offset = recordLength;   // empty, at the record's end
     ++fieldCount;
     offset += declaredLength;
   }

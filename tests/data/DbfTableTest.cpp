@@ -236,17 +236,27 @@ TEST(DbfTable, OpenTwiceKeepsTheFirstReadAndReopenAfterCloseReadsAgain) {
 TEST(DbfTable, FieldsRunningPastTheRecordAreCutAtItsEnd) {
   TempInstall install;
   DbfSpec spec = ThreeBrokers();
+  spec.fields.push_back({"CITY", 'C', 255});
+  spec.fields.push_back({"MEMO", 'C', 200});
   spec.recordLength = 10;   // IDS fits, BROKERNAME has only 5 of its 20 bytes inside a record
   WriteBytes(install.cfg() / "Brokerlist.dbf", BuildDbf(spec));
 
   TDbfTable table(kBrokerList);
   ASSERT_TRUE(table.Open(false));
-  ASSERT_EQ(table.fieldCount, 2);
+  ASSERT_EQ(table.fieldCount, 4);
   EXPECT_EQ(table.fields[1]->offset, 5);
   EXPECT_EQ(table.fields[1]->length, 5);
   ASSERT_TRUE(table.GoTo(0));
   ASSERT_NE(table.GetFieldByName("BROKERNAME"), nullptr);
   EXPECT_EQ(std::string(table.textBuffer).size(), 5u);
+  // Fields wholly past the record (the last starts beyond its buffer) are empty at its end.
+  for (const char* name : {"CITY", "MEMO"}) {
+    const TDbfField* field = table.fields[table.FindField(name)];
+    EXPECT_EQ(field->offset, 10) << name;
+    EXPECT_EQ(field->length, 0) << name;
+    ASSERT_NE(table.GetFieldByName(name), nullptr) << name;
+    EXPECT_STREQ(table.textBuffer, "") << name;
+  }
 }
 
 TEST(DbfTable, KeepsAtMost256Fields) {
