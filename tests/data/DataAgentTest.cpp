@@ -289,6 +289,22 @@ TEST_F(AgentTest, ADestroyedSubscriberIsSkipped) {
   CDataAgent::Refresh(index, 100);
   EXPECT_TRUE(PercentsOf(gone).empty());
   EXPECT_EQ(PercentsOf(alive), std::vector<int>{100});
+
+  // A handler that closes another subscriber's window (which never unsubscribes) and its own.
+  HWND victim = Window();
+  HWND last = Window();
+  SubscribeAgent(Stock(), kAgentMinutes, 0, victim);
+  SubscribeAgent(Stock(), kAgentMinutes, 0, last);
+  agenttest::Actions()[alive] = [&](int) {
+    DestroyWindow(victim);
+    DestroyWindow(alive);
+  };
+  Log().clear();
+  QuoteOf() = agenttest::Pushed(1010, 100, 100);
+  UpdateAgentsFromQuote(Stock(), &QuoteOf(), kQuoteNewTrade);
+  EXPECT_EQ(PercentsOf(alive), std::vector<int>{0});
+  EXPECT_TRUE(PercentsOf(victim).empty());
+  EXPECT_EQ(PercentsOf(last), std::vector<int>{0});
 }
 
 }  // namespace
