@@ -539,6 +539,11 @@ bool CDataAgent::LoadBars(int series, bool readHistory, int requestFlag) {
   const int marketKind = in.marketKind;
   const bool dayBased = IsDayBasedCycle(cycle);
 
+  PackedTime today = PackedDate(in.table->now);
+  const int weekday = GetWeekday(in.table->now);
+  if (weekday == 0 || weekday == 6 || today != PackedDate(in.table->tradingDate[in.category]))
+    PrevWeekday(&today);
+
   const bool todayOnlyApplies = cycle == kCycle1Min || cycle == kCycle3Min || cycle == kCycle5Min ||
                                 cycle == kCycle15Min || cycle == kCycle30Min ||
                                 (cycle == kCycleNMin && multiplier < 60);
@@ -567,13 +572,12 @@ bool CDataAgent::LoadBars(int series, bool readHistory, int requestFlag) {
     agent->historyLastVolume = count > 0 ? bars[count - 1].volume : 0;
     agent->historyLastAmount = count > 0 ? bars[count - 1].amount : 0;
     agent->historyCount = count;
+    // A day file written after the close already holds today's bar: the week, month or N-day
+    // bar built on it counts today, and merging the quote again would count it twice.
+    agent->historyHoldsToday = dayBased && count > 0 && PackedDate(bars[count - 1].time) >= today ? 1 : 0;
   }
+  if (!dayBased || (todayOnlyApplies && agent->todayMinOnly)) agent->historyHoldsToday = 0;
   int history = std::clamp(agent->historyCount, 0, capacity);
-
-  PackedTime today = PackedDate(in.table->now);
-  const int weekday = GetWeekday(in.table->now);
-  if (weekday == 0 || weekday == 6 || today != PackedDate(in.table->tradingDate[in.category]))
-    PrevWeekday(&today);
 
   const CDataAgent* base = agent->baseIndex >= 0 ? GetAgent(agent->baseIndex) : nullptr;
   const int baseCount = base != nullptr && base->InUse() && base->kind == kAgentMinutes &&
@@ -581,7 +585,7 @@ bool CDataAgent::LoadBars(int series, bool readHistory, int requestFlag) {
                             ? base->recordCount
                             : 0;
   int added = 0;
-  if (baseCount > 0 && IsTradingDayToday(in.table, in.category) &&
+  if (baseCount > 0 && IsTradingDayToday(in.table, in.category) && agent->historyHoldsToday == 0 &&
       (history == 0 || today >= bars[history - 1].time)) {
     if (!dayBased) {
       const int minutes = BuildTodayMinuteBars(agent->instrument,

@@ -75,6 +75,7 @@ struct CDataAgent {
   float lastCumVolume = 0;             // kinds 1, 2: the last cumulative day volume seen
   std::int32_t barLimit = 0;           // bar kinds: MaxDataRecords the bar buffer was sized for
   std::uint8_t todayMinOnly = 0;       // bar kinds: TodayMinOnly as read at the last full load
+  std::uint8_t historyHoldsToday = 0;  // day-based bar kinds: the files already hold today
 
   bool InUse() const { return windowCount != 0 || dependentCount != 0; }
 

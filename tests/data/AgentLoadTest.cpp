@@ -377,6 +377,25 @@ TEST_F(AgentBarTest, ADayFileThatHoldsTodayKeepsItsOwnBar) {
   EXPECT_EQ(Agent(day).historyCount, 3);
 }
 
+TEST_F(AgentBarTest, AWeekBuiltOnADayFileThatHoldsTodayCountsTodayOnce) {
+  WriteBars("day", "day", {cachetest::Bar(kMonday, 810, 1000, 1e5), cachetest::Bar(kTuesday, 820, 1000, 1e5),
+                           cachetest::Bar(agenttest::kWednesday, 830, 1000, 1e5)});
+  SubscribeAgent(Stock(), kAgentMinutes, 0, FakeWindow(1));
+  Push(Stock(), QuoteOf(), Pushed(1050, 1000, 1000, 1e5));
+  const int week = SubscribeAgent(Stock(), kAgentWeekBars, 1, FakeWindow(2));
+  const int day = SubscribeAgent(Stock(), kAgentDayBars, 1, FakeWindow(2));
+  Push(Stock(), QuoteOf(), Pushed(1060, 1200, 200, 1.2e5));
+  for (int index : {week, day}) {
+    const auto bars = Records<ChartBar>(index);
+    ASSERT_FALSE(bars.empty());
+    EXPECT_EQ(bars.back().time, agenttest::kWednesday);
+    EXPECT_EQ(bars.back().close, 830u);   // the file's bar stands
+  }
+  EXPECT_FLOAT_EQ(Records<ChartBar>(week).back().volume, 3000);
+  EXPECT_FLOAT_EQ(Records<ChartBar>(week).back().amount, 3e5f);
+  EXPECT_EQ(Records<ChartBar>(day).size(), 3u);
+}
+
 TEST_F(AgentBarTest, ABarSeriesFollowsAChangedBarLimit) {
   const int day = SubscribeAgent(Stock(), kAgentDayBars, 1, FakeWindow(2));
   EXPECT_EQ(GuardedSize(Agent(day).records) / sizeof(ChartBar), static_cast<std::uint32_t>(MaxDataRecords));
