@@ -90,6 +90,21 @@ void BM_LoadBlockFile(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadBlockFile)->Arg(100)->Arg(1000)->Arg(kMaxBlockMembers)->Unit(benchmark::kMillisecond);
 
+// Saving the user's blocks (one block of N members): text, temporary file, rename, and the
+// one re-read that brings the profile cache up to date.
+void BM_SaveBlockFile(benchmark::State& state) {
+  BenchInstall install;
+  const int members = static_cast<int>(state.range(0));
+  install.WriteUserBlocks(members);
+  ClearBlocks();
+  LoadBlocks();
+  for (auto _ : state) {
+    if (!SaveUserBlocks()) state.SkipWithError("save failed");
+  }
+  state.counters["members"] = members;
+}
+BENCHMARK(BM_SaveBlockFile)->Arg(100)->Arg(kMaxBlockMembers)->Unit(benchmark::kMillisecond);
+
 // Inserting 5000 headlines into an empty index, ids ascending or shuffled. Every insert also
 // deletes the id's cached text file (absent here): that cost is counted in.
 void InsertNews(benchmark::State& state, bool shuffled) {
