@@ -17,7 +17,9 @@
 //   65 records (at least 1441 + 65). False when memory is short.
 // LoadBars (series, readHistory, requestFlag) -> bool: history bars of the series' cycle (read
 //   again only with readHistory, or when MaxDataRecords changed since the buffer was made), then
-//   today's bars from the base minute series behind them. TodayMinOnly of [UI] in the user's
+//   today's bars from the base minute series behind them (in the history's units: divided by
+//   the volume divisor), or today's quote for day-based cycles unless the day file already
+//   holds today (its bar stands, today is not merged in twice). TodayMinOnly of [UI] in the user's
 //   defui.ini (read at each history read, kept for the rebuilds in between) leaves the intraday
 //   cycles under 60 minutes without history. False for kinds 5 and 11, an unknown index, or
 //   when memory is short (both buffers freed).
