@@ -135,8 +135,21 @@ std::uint32_t FileServingMinutes(std::uint32_t period) {
 
 }  // namespace
 
+namespace {
+
+// The registry frees the series' buffers when it goes at exit, not only its own storage.
+class AgentRegistry : public EArray<CDataAgent> {
+ public:
+  AgentRegistry() : EArray<CDataAgent>(kAgentRegistryStep) {}
+  ~AgentRegistry() override {
+    for (int i = 0; i < GetSize(); ++i) ClearEntry(&(*this)[i]);
+  }
+};
+
+}  // namespace
+
 EArray<CDataAgent>& GetAgentRegistry() {
-  static EArray<CDataAgent> registry(kAgentRegistryStep);
+  static AgentRegistry registry;
   return registry;
 }
 
