@@ -280,6 +280,36 @@ TEST_F(AgentTest, ASeriesFreedByItsOnlyWindowIsNotRefreshedFurther) {
   EXPECT_EQ(PercentsOf(chart), std::vector<int>{100});
 }
 
+TEST_F(AgentTest, SeriesOfInstrumentsTheTablesDoNotHoldStayEmptyAndQuiet) {
+  const STKPTR strangers[] = {STKPTR(0, 0, kNoInstrument), STKPTR(0, 0, 500), STKPTR(5, 0, 0), STKPTR()};
+  for (const STKPTR& stk : strangers) {
+    HWND window = Window();
+    std::vector<int> indexes;
+    for (const auto& [kind, period] : {std::pair{1, 0}, {2, 0}, {3, 0}, {6, 5}, {7, 1}, {9, 1}}) {
+      indexes.push_back(SubscribeAgent(stk, kind, static_cast<std::uint32_t>(period), window));
+      ASSERT_GE(indexes.back(), 0);
+      EXPECT_EQ(CDataAgent::GetRecords(indexes.back(), static_cast<void**>(nullptr), nullptr), 0);
+    }
+    Log().clear();
+    QuoteRecord quote = agenttest::Pushed(1010, 100, 100);
+    UpdateAgentsFromQuote(stk, &quote, kQuoteNewTrade | kQuoteBuyerInitiated);
+    // The trade and minute series notify, and so do the bar series through their base.
+    EXPECT_EQ(PercentsOf(window).size(), 6u) << int{stk.market} << "/" << stk.index;
+    NotifyAgentsDataArrived(stk, kAgentDayBars, 1, 100);
+    ReloadInstrumentAgents(stk);
+    for (int index : indexes) {
+      EXPECT_EQ(CDataAgent::GetRecords(index, static_cast<void**>(nullptr), nullptr), 0);
+      CDataAgent::RequestBars(index);
+    }
+    ChartBar bars[kTodayBarCapacity];
+    const TodayMinuteRecord minute = agenttest::Minute(1000, 10);
+    EXPECT_EQ(BuildTodayMinuteBars(stk, &minute, 1, bars), 0);
+    for (int index : indexes) UnsubscribeAgent(index, window);
+  }
+  ReloadMarketAgents(255, 255);
+  for (int i = 0; i < GetAgentRegistry().GetSize(); ++i) EXPECT_FALSE(Agent(i).InUse());
+}
+
 TEST_F(AgentTest, ADestroyedSubscriberIsSkipped) {
   HWND gone = Window();
   HWND alive = Window();
