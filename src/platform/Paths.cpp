@@ -25,6 +25,8 @@ constexpr long long kUnsureFineNanoseconds = 50'000'000LL;
 constexpr long long kUnsureCoarseNanoseconds = 2'000'000'000LL;
 // The cache is dropped whole when it holds this many directories.
 constexpr std::size_t kMaxCachedDirectories = 4096;
+// Whole resolved paths kept, per kind; dropped whole when full.
+constexpr std::size_t kMaxResolvedPaths = 8192;
 
 // The names on disk that fold to one key. Nearly always one, kept inline so that listing a
 // folder of thousands of bar files costs one map node per file.
@@ -35,14 +37,16 @@ struct Names {
   bool Has(const std::string& name) const {
     return name == first || std::find(others.begin(), others.end(), name) != others.end();
   }
-  void Add(const std::string& name) {
+  // True when the name was not there yet.
+  bool Add(const std::string& name) {
     if (first.empty()) {
       first = name;
-      return;
+      return true;
     }
-    if (Has(name)) return;
+    if (Has(name)) return false;
     others.push_back(name);
     Sort();
+    return true;
   }
   // True when no name is left.
   bool Remove(const std::string& name) {
@@ -72,12 +76,30 @@ struct Listing {
   bool unsure = false;
 };
 
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+using ResolvedPaths = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
+
 struct Cache {
   std::mutex lock;
   std::string installRoot;
   std::unordered_map<std::string, Listing> listings;
   std::unordered_set<std::string> drivesMade;
+  // Windows paths whose every component was found, with their result: a repeated path (the
+  // bar loader's per quote, a profile read) costs one lookup instead of one per component.
+  // They hold only while the listings they came from are unchanged, so every change to a
+  // listing drops them all (ForgetResolved). Relative paths hold for relativeBase only.
+  ResolvedPaths rootedPaths;
+  ResolvedPaths relativePaths;
+  std::string relativeBase;
 };
+
+void ForgetResolved(Cache& cache) {
+  cache.rootedPaths.clear();
+  cache.relativePaths.clear();
+}
 
 Cache& TheCache() {
   static Cache* cache = new Cache;   // never destroyed: files may be closed during exit
@@ -152,7 +174,10 @@ bool LookUp(Cache& cache, const std::string& dir, const std::string& utf8Name, s
   if (found == cache.listings.end()) {
     Listing listing;
     if (!LoadListing(dir, listing)) return false;
-    if (cache.listings.size() >= kMaxCachedDirectories) cache.listings.clear();
+    if (cache.listings.size() >= kMaxCachedDirectories) {
+      cache.listings.clear();
+      ForgetResolved(cache);
+    }
     found = cache.listings.emplace(dir, std::move(listing)).first;
     fresh = true;
   }
@@ -164,6 +189,7 @@ bool LookUp(Cache& cache, const std::string& dir, const std::string& utf8Name, s
     }
     // A miss may be a name created behind our back since the listing was read.
     if (fresh || !DirectoryChanged(dir, found->second)) return false;
+    ForgetResolved(cache);   // paths through this folder may resolve otherwise now
     if (!LoadListing(dir, found->second)) {
       cache.listings.erase(found);
       return false;
@@ -224,6 +250,7 @@ void PopComponent(std::string& path, std::size_t floor) {
 void SetInstallRoot(const std::string& posixRoot) {
   Cache& cache = TheCache();
   std::lock_guard guard(cache.lock);
+  ForgetResolved(cache);
   cache.installRoot = posixRoot;
   while (cache.installRoot.size() > 1 && cache.installRoot.back() == '/') cache.installRoot.pop_back();
 }
@@ -239,19 +266,39 @@ std::string Resolve(std::string_view windowsPath) { return Resolve(windowsPath, 
 std::string Resolve(std::string_view windowsPath, bool* everyComponentFound) {
   if (everyComponentFound) *everyComponentFound = false;
   if (windowsPath.empty()) return {};
+  unsigned char first = static_cast<unsigned char>(windowsPath[0]);
+  bool drive = windowsPath.size() >= 2 && windowsPath[1] == ':' && (first | 0x20) >= 'a' && (first | 0x20) <= 'z';
+  bool relative = !drive && !IsSeparator(windowsPath[0]);
+  std::string base = relative ? CurrentDirectory() : std::string();
   Cache& cache = TheCache();
   std::lock_guard guard(cache.lock);
+
+  // Without an install root set, drive folders follow the current directory: not kept.
+  ResolvedPaths* known = relative ? &cache.relativePaths
+                         : drive && cache.installRoot.empty() ? nullptr
+                                                              : &cache.rootedPaths;
+  if (relative && base != cache.relativeBase) {
+    cache.relativePaths.clear();
+    cache.relativeBase = base;
+  }
+  if (known) {
+    auto hit = known->find(windowsPath);
+    if (hit != known->end()) {
+      if (everyComponentFound) *everyComponentFound = true;
+      return hit->second;
+    }
+  }
 
   std::string result;
   std::size_t floor = 1;   // ".." never climbs above this many leading bytes
   std::string_view rest = windowsPath;
-  unsigned char first = static_cast<unsigned char>(windowsPath[0]);
-  if (windowsPath.size() >= 2 && windowsPath[1] == ':' && ((first | 0x20) >= 'a' && (first | 0x20) <= 'z')) {
+  if (drive) {
     result = Join(RootLocked(cache), std::string("drive_") + static_cast<char>(first | 0x20));
     if (!cache.drivesMade.count(result)) {
       if (mkdir(result.c_str(), 0777) == 0) {
         std::string dir, name;
         if (SplitLast(result, dir, name)) cache.listings.erase(dir);
+        ForgetResolved(cache);
         cache.drivesMade.insert(result);
       } else if (errno == EEXIST) {
         cache.drivesMade.insert(result);
@@ -259,10 +306,10 @@ std::string Resolve(std::string_view windowsPath, bool* everyComponentFound) {
     }
     floor = result.size();
     rest = windowsPath.substr(2);
-  } else if (IsSeparator(windowsPath[0])) {
+  } else if (!relative) {
     result = "/";
   } else {
-    result = CurrentDirectory();
+    result = std::move(base);
   }
 
   bool existing = true;   // every component so far was found on disk
@@ -284,12 +331,18 @@ std::string Resolve(std::string_view windowsPath, bool* everyComponentFound) {
     Append(result, utf8);
   }
   if (everyComponentFound) *everyComponentFound = existing;
+  // A path with a missing component is not kept: its miss must look at the folder again.
+  if (existing && known) {
+    if (known->size() >= kMaxResolvedPaths) known->clear();
+    known->emplace(std::string(windowsPath), result);
+  }
   return result;
 }
 
 void InvalidateCache(const std::string& posixDir) {
   Cache& cache = TheCache();
   std::lock_guard guard(cache.lock);
+  ForgetResolved(cache);
   if (posixDir.empty()) {
     cache.listings.clear();
     cache.drivesMade.clear();
@@ -319,7 +372,11 @@ void NoteCreated(const std::string& posixPath) {
   std::lock_guard guard(cache.lock);
   auto found = cache.listings.find(dir);
   if (found == cache.listings.end()) return;
-  found->second.byFolded[FoldName(name)].Add(name);
+  // Only a new spelling beside an existing one changes a path already resolved (to the
+  // exact spelling); a name new to the folder was a miss, and misses are not kept.
+  Names& names = found->second.byFolded[FoldName(name)];
+  bool caseTwin = !names.first.empty();
+  if (names.Add(name) && caseTwin) ForgetResolved(cache);
   // Our own change moved the directory's mtime; take it so the next miss does not re-read.
   struct stat info;
   if (stat(dir.c_str(), &info) == 0) found->second.mtime = info.st_mtim;
@@ -331,6 +388,7 @@ void NoteRemoved(const std::string& posixPath) {
   InvalidateCache(Join(dir, name));
   Cache& cache = TheCache();
   std::lock_guard guard(cache.lock);
+  ForgetResolved(cache);
   auto found = cache.listings.find(dir);
   if (found == cache.listings.end()) return;
   auto names = found->second.byFolded.find(FoldName(name));
@@ -344,6 +402,7 @@ void NoteRemoved(const std::string& posixPath) {
 void ForgetPath(const std::string& posixPath) {
   Cache& cache = TheCache();
   std::lock_guard guard(cache.lock);
+  ForgetResolved(cache);
   std::string path = posixPath;
   while (true) {
     cache.listings.erase(path);

@@ -3,7 +3,8 @@
 // file created as NAMETBL.SH opens as nametbl.sh), missing components keep the spelling given,
 // GBK names are stored on disk as UTF-8, and a drive letter maps to a folder per drive under
 // the install root. Relative paths resolve against the process's current directory.
-// Thread-safe: the directory cache is guarded.
+// Thread-safe: the directory cache is guarded. A path resolved before is answered from a table
+// of whole paths, which holds exactly as long as the folder listings it came from.
 #pragma once
 
 #include <string>

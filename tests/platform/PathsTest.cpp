@@ -98,6 +98,36 @@ TEST(PathResolve, ReportsWhetherEveryComponentCameFromTheCache) {
   EXPECT_FALSE(found);
 }
 
+TEST(PathResolve, RepeatedPathsFollowEveryChangeMadeThroughThePlatform) {
+  // Each path is resolved once before the change (so it is known) and once after.
+  TempInstall install;
+  const fs::path cfg = install.cfg();
+  WriteBytes(cfg / "A.TXT", "x");
+  WriteBytes(cfg / "X.INI", "x");
+  WriteBytes(cfg / "OLD" / "f.dat", "x");
+  EXPECT_EQ(paths::Resolve("..\\cfg\\a.txt"), (cfg / "A.TXT").string());
+  CreateQuietly(cfg / "a.txt");   // a case twin, told to the cache as the file calls do
+  paths::NoteCreated((cfg / "a.txt").string());
+  EXPECT_EQ(paths::Resolve("..\\cfg\\a.txt"), (cfg / "a.txt").string());
+
+  EXPECT_EQ(paths::Resolve("..\\cfg\\x.ini"), (cfg / "X.INI").string());
+  ASSERT_TRUE(DeleteFileA("..\\cfg\\x.ini"));
+  HANDLE file = CreateFileA("..\\cfg\\x.Ini", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_EQ(paths::Resolve("..\\cfg\\x.ini"), (cfg / "x.Ini").string());
+
+  EXPECT_EQ(paths::Resolve("..\\cfg\\old\\F.DAT"), (cfg / "OLD" / "f.dat").string());
+  ASSERT_TRUE(MoveFileA("..\\cfg\\old", "..\\cfg\\New"));
+  EXPECT_EQ(paths::Resolve("..\\cfg\\old\\F.DAT"), (cfg / "old" / "F.DAT").string());
+  EXPECT_EQ(paths::Resolve("..\\cfg\\new\\F.DAT"), (cfg / "New" / "f.dat").string());
+
+  EXPECT_EQ(paths::Resolve("C:\\"), (install.root() / "drive_c").string());
+  paths::SetInstallRoot(cfg.string());
+  EXPECT_EQ(paths::Resolve("C:\\"), (cfg / "drive_c").string());
+  paths::SetInstallRoot(install.root().string());
+}
+
 TEST(PathResolve, RelativePathsFollowTheCurrentDirectory) {
   TempInstall install;
   WriteBytes(install.cfg() / "x.ini", "x");
