@@ -96,6 +96,28 @@ TEST_F(AgentTest, ABarChartHangsOnTheMinuteSeriesAndFreesItWhenItGoes) {
   EXPECT_EQ(GetAgentRegistry().GetSize(), size);
 }
 
+TEST_F(AgentTest, AMinuteSeriesCarriesThirtyTwoChartsAndASecondOneTheRest) {
+  HWND chart = Window();
+  std::vector<int> charts;
+  for (std::uint32_t period = 1; period <= kMaxAgentDependents + 1; ++period)
+    charts.push_back(SubscribeAgent(Stock(), kAgentMinuteBars, period, chart));
+  const int base = Agent(charts[0]).baseIndex;
+  for (int i = 0; i < kMaxAgentDependents; ++i) EXPECT_EQ(Agent(charts[i]).baseIndex, base);
+  const int second = Agent(charts.back()).baseIndex;
+  ASSERT_GE(second, 0);
+  EXPECT_NE(second, base);
+  EXPECT_EQ(Agent(second).dependentCount, 1u);
+
+  // A quote reaches every chart through one base or the other.
+  QuoteOf() = agenttest::Pushed(1050, 500, 500);
+  UpdateAgentsFromQuote(Stock(), &QuoteOf(), kQuoteNewTrade);
+  EXPECT_EQ(PercentsOf(chart).size(), charts.size());
+  EXPECT_EQ(Records<ChartBar>(charts.back()).back().close, 1050u);
+  for (int index : charts) UnsubscribeAgent(index, chart);
+  EXPECT_FALSE(Agent(base).InUse());
+  EXPECT_FALSE(Agent(second).InUse());
+}
+
 TEST_F(AgentTest, CycleToAgentKindMapsEveryChartCycle) {
   struct Case {
     int cycle, n, kind, period;
