@@ -115,6 +115,7 @@ TEST_F(AgentTest, ARepeatedQuoteAddsNoSecondTrade) {
 TEST_F(AgentTest, AFuturesTradeThatMovesOpenInterestMoreThanItsVolumeAsksForTheTicks) {
   Reopen(2);
   const int index = SubscribeAgent(Stock(2), kAgentTicks, 0, FakeWindow(1));
+  const int recent = SubscribeAgent(Stock(2), kAgentRecentTrades, 0, FakeWindow(1));
   Push(Stock(2), QuoteOf(2), Pushed(3000, 100, 100, 1000), kQuoteNewTrade | kQuoteBuyerInitiated);
   client->calls.clear();
   Push(Stock(2), QuoteOf(2), Pushed(3010, 300, 200, 1500), kQuoteNewTrade | kQuoteSellerInitiated);
@@ -126,6 +127,16 @@ TEST_F(AgentTest, AFuturesTradeThatMovesOpenInterestMoreThanItsVolumeAsksForTheT
   EXPECT_FLOAT_EQ(trades[2].volume, 100);
   EXPECT_EQ(trades[2].direction, kTradeUndetermined);
   EXPECT_EQ(client->CountCalls("RequestTicks"), 1);
+  // The newest trades take the same trade and ask for the newest 30 again; they keep no totals.
+  const auto newest = Records<TradeRecord>(recent);
+  ASSERT_EQ(newest.size(), 3u);
+  EXPECT_FLOAT_EQ(newest[1].volume, 500);
+  EXPECT_EQ(newest[1].direction, kTradeSell);
+  const auto* again = client->LastCall("RequestRecentTicks");
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->args, (std::vector<std::int64_t>{0, 2, 30, Agent(recent).requestTag}));
+  EXPECT_EQ(client->CountCalls("RequestRecentTicks"), 1);
+  EXPECT_FLOAT_EQ(Agent(recent).volumeSum + Agent(recent).buyVolume + Agent(recent).sellVolume, 0);
   // The first live trade is not counted; later ones by direction, and the average price sums.
   EXPECT_FLOAT_EQ(Agent(index).sellVolume, 550);
   EXPECT_FLOAT_EQ(Agent(index).buyVolume, 50);
