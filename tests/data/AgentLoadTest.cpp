@@ -185,6 +185,12 @@ TEST_F(AgentTest, AMinuteWithoutTradesCarriesTheMinuteBeforeIt) {
   EXPECT_FLOAT_EQ(bars[2].amount, 5000);
   EXPECT_FLOAT_EQ(bars[3].volume, 0);    // minutes after the last record repeat its close
   EXPECT_EQ(bars[10].close, 1020u);
+
+  // A cumulative volume that steps back in the cache gives a minute without volume, not a
+  // negative one.
+  const TodayMinuteRecord stepBack[] = {Minute(1000, 100), Minute(1010, 150), Minute(1020, 140)};
+  ASSERT_EQ(BuildTodayMinuteBars(Stock(), stepBack, 3, bars), 11);
+  EXPECT_FLOAT_EQ(bars[1].volume, 0);
 }
 
 TEST_F(AgentTest, TodaysBarsAreStampedWithTheEndOfTheirMinuteAcrossTheBreak) {
