@@ -413,6 +413,26 @@ TEST_F(AgentBarTest, AWeekBuiltOnADayFileThatHoldsTodayCountsTodayOnce) {
   EXPECT_EQ(Records<ChartBar>(day).size(), 3u);
 }
 
+TEST_F(AgentBarTest, TodaysBarsPushTheOldestHistoryOutOfAFullBuffer) {
+  std::vector<ChartBar> one;
+  for (int i = 1; i <= 120; ++i) one.push_back(cachetest::Bar(At(kTuesday, 9 + i / 60, i % 60), 900, 10, 100));
+  WriteBars("min1", "m1", one);
+  market->table->maxMinutesPerDay = 0;   // the reader leaves no room for today
+  const int savedLimit = MaxDataRecords;
+  MaxDataRecords = kMinMaxDataRecords;
+  SubscribeAgent(Stock(), kAgentMinutes, 0, FakeWindow(1));
+  const int chart = SubscribeAgent(Stock(), kAgentMinuteBars, 1, FakeWindow(2));
+  EXPECT_GT(Agent(chart).historyCount, kMinMaxDataRecords - 61);
+  Push(Stock(), QuoteOf(), Pushed(1050, 500, 500));
+  const auto bars = Records<ChartBar>(chart);
+  MaxDataRecords = savedLimit;
+  ASSERT_EQ(static_cast<int>(bars.size()), kMinMaxDataRecords);
+  EXPECT_EQ(Agent(chart).historyCount, kMinMaxDataRecords - 61);
+  EXPECT_EQ(bars.front().time, one[one.size() - (kMinMaxDataRecords - 61)].time);   // the newest history stays
+  EXPECT_EQ(bars.back().time, At(agenttest::kWednesday, 10, 1));
+  for (std::size_t k = 1; k < bars.size(); ++k) ASSERT_GT(bars[k].time, bars[k - 1].time);
+}
+
 TEST_F(AgentBarTest, ABarSeriesFollowsAChangedBarLimit) {
   const int day = SubscribeAgent(Stock(), kAgentDayBars, 1, FakeWindow(2));
   EXPECT_EQ(GuardedSize(Agent(day).records) / sizeof(ChartBar), static_cast<std::uint32_t>(MaxDataRecords));
