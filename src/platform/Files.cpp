@@ -631,6 +631,11 @@ BOOL DeleteFileA(LPCSTR path) {
       errno = EISDIR;
       return -1;
     }
+    // A read-only file is kept, as Windows keeps it.
+    if (!S_ISLNK(info.st_mode) && !(info.st_mode & S_IWUSR)) {
+      errno = EACCES;
+      return -1;
+    }
     return unlink(target.c_str());
   });
   if (result != 0) {

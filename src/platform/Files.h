@@ -85,7 +85,8 @@ DWORD GetFileAttributesA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, SECURITY_ATTRIBUTES* security);
 // FALSE with ERROR_DIR_NOT_EMPTY when the folder holds entries.
 BOOL RemoveDirectoryA(LPCSTR path);
-// FALSE with ERROR_FILE_NOT_FOUND when missing, ERROR_ACCESS_DENIED for a folder.
+// FALSE with ERROR_FILE_NOT_FOUND when missing, ERROR_ACCESS_DENIED for a folder or a
+// read-only file (FILE_ATTRIBUTE_READONLY), which Windows does not delete.
 BOOL DeleteFileA(LPCSTR path);
 // Copies bytes, permissions and last-write time through a temporary file, so a failed copy
 // leaves the target as it was. With failIfExists, FALSE and ERROR_FILE_EXISTS when the target

@@ -644,7 +644,7 @@ TEST(AtomicReplace, ReplacesWholeFilesAndCreatesMissingOnes) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
-TEST(AtomicReplace, ReadOnlyFilesAreNeitherReplacedNorCopiedOver) {
+TEST(AtomicReplace, ReadOnlyFilesAreNotReplacedCopiedOverOrDeleted) {
   TempInstall install;
   WriteBytes(install.cfg() / "setting.ini", "kept");
   WriteBytes(install.cfg() / "source.ini", "other");
@@ -653,6 +653,8 @@ TEST(AtomicReplace, ReadOnlyFilesAreNeitherReplacedNorCopiedOver) {
   EXPECT_FALSE(files::AtomicReplace("..\\cfg\\SETTING.INI", "lost", 4));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(CopyFileA("..\\cfg\\source.ini", "..\\cfg\\setting.ini", FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(DeleteFileA("..\\cfg\\setting.ini"));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   fs::permissions(install.cfg() / "setting.ini", fs::perms::owner_all);
   EXPECT_EQ(ReadBytes(install.cfg() / "setting.ini"), "kept");
