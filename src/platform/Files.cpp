@@ -160,13 +160,12 @@ bool IsDirectory(const std::string& posixPath) {
 
 // Sets the error of a failed call on a path: a missing entry in a missing folder is
 // ERROR_PATH_NOT_FOUND, as Windows reports it.
-void SetPathError(int error, const std::string& resolved) {
-  if (error == ENOENT && !IsDirectory(ParentOf(resolved))) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return;
-  }
-  SetLastError(ErrorFromErrno(error));
+DWORD PathError(int error, const std::string& resolved) {
+  if (error == ENOENT && !IsDirectory(ParentOf(resolved))) return ERROR_PATH_NOT_FOUND;
+  return ErrorFromErrno(error);
 }
+
+void SetPathError(int error, const std::string& resolved) { SetLastError(PathError(error, resolved)); }
 
 // Runs an operation on the resolved path; when it fails because the entry is missing although
 // every component came from the directory cache, the cache was stale (a change made behind the
@@ -347,6 +346,42 @@ void SyncDirectory(const std::string& dir) {
   if (fd < 0) return;
   fsync(fd);
   ::close(fd);
+}
+
+// Copies an open file's bytes, permissions and last-write time to target (a POSIX path)
+// through a temporary file beside it; with noReplace an existing target is kept
+// (ERROR_FILE_EXISTS). Returns ERROR_SUCCESS or the error; target is untouched on failure.
+DWORD CopyInto(int in, const struct stat& sourceInfo, const std::string& target, bool noReplace) {
+  std::string temp;
+  int out = CreateTempBeside(target, temp);
+  if (out < 0) return PathError(errno, target);
+  DWORD error = ERROR_SUCCESS;
+  char buffer[65536];
+  while (error == ERROR_SUCCESS) {
+    ssize_t count = ::read(in, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      error = ERROR_READ_FAULT;
+    } else if (count == 0) {
+      break;
+    } else if (!WriteAll(out, buffer, static_cast<std::size_t>(count))) {
+      error = ErrorFromErrno(errno);
+    }
+  }
+  if (error == ERROR_SUCCESS) {
+    fchmod(out, sourceInfo.st_mode & 07777);
+    timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
+    futimens(out, times);
+    if (fsync(out) != 0) error = ErrorFromErrno(errno);
+  }
+  ::close(out);
+  if (error == ERROR_SUCCESS) {
+    // A hard link refuses a target created meanwhile; rename replaces.
+    int placed = noReplace ? link(temp.c_str(), target.c_str()) : rename(temp.c_str(), target.c_str());
+    if (placed != 0) error = noReplace && errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno);
+  }
+  if (error != ERROR_SUCCESS || noReplace) unlink(temp.c_str());
+  return error;
 }
 
 }  // namespace
@@ -685,57 +720,46 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
       return FALSE;
     }
   }
-  std::string temp;
-  int out = CreateTempBeside(target, temp);
-  if (out < 0) {
-    int error = errno;
-    ::close(in);
-    SetPathError(error, target);
-    return FALSE;
-  }
-  bool ok = true;
-  DWORD error = ERROR_SUCCESS;
-  char buffer[65536];
-  while (ok) {
-    ssize_t count = ::read(in, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      ok = false;
-      error = ERROR_READ_FAULT;
-    } else if (count == 0) {
-      break;
-    } else if (!WriteAll(out, buffer, static_cast<std::size_t>(count))) {
-      ok = false;
-      error = ErrorFromErrno(errno);
-    }
-  }
+  DWORD error = CopyInto(in, sourceInfo, target, failIfExists);
   ::close(in);
-  if (ok) {
-    fchmod(out, sourceInfo.st_mode & 07777);
-    timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
-    futimens(out, times);
-    if (fsync(out) != 0) {
-      ok = false;
-      error = ErrorFromErrno(errno);
-    }
-  }
-  ::close(out);
-  if (ok) {
-    // With failIfExists a hard link refuses a target created meanwhile; else rename replaces.
-    int placed = failIfExists ? link(temp.c_str(), target.c_str()) : rename(temp.c_str(), target.c_str());
-    if (placed != 0) {
-      ok = false;
-      error = failIfExists && errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno);
-    }
-  }
-  if (!ok || failIfExists) unlink(temp.c_str());
-  if (!ok) {
+  if (error != ERROR_SUCCESS) {
     SetLastError(error);
     return FALSE;
   }
   paths::NoteCreated(target);
   return TRUE;
 }
+
+namespace {
+
+// A file moves to another file system as Windows moves it to another volume: copied (the
+// target must not exist), then the source deleted. Folders do not (ERROR_NOT_SAME_DEVICE).
+BOOL MoveAcrossDevices(const std::string& source, const struct stat& sourceInfo, const std::string& target) {
+  if (!S_ISREG(sourceInfo.st_mode)) {
+    SetLastError(ERROR_NOT_SAME_DEVICE);
+    return FALSE;
+  }
+  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    SetPathError(errno, source);
+    return FALSE;
+  }
+  DWORD error = CopyInto(in, sourceInfo, target, true);
+  ::close(in);
+  if (error == ERROR_SUCCESS && unlink(source.c_str()) != 0) {
+    error = ErrorFromErrno(errno);
+    unlink(target.c_str());   // one file, not two
+  }
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : error);
+    return FALSE;
+  }
+  paths::NoteRemoved(source);
+  paths::NoteCreated(target);
+  return TRUE;
+}
+
+}  // namespace
 
 BOOL MoveFileA(LPCSTR from, LPCSTR to) {
   if (!from || !*from || !to || !*to) {
@@ -760,6 +784,7 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to) {
       return FALSE;
     }
   } else if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno == EXDEV) return MoveAcrossDevices(source, sourceInfo, target);
     if (errno != EINVAL && errno != ENOSYS) {
       SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
       if (errno == ENOENT) SetPathError(errno, target);
@@ -772,6 +797,7 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to) {
       return FALSE;
     }
     if (rename(source.c_str(), target.c_str()) != 0) {
+      if (errno == EXDEV) return MoveAcrossDevices(source, sourceInfo, target);
       SetPathError(errno, target);
       return FALSE;
     }

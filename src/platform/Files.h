@@ -33,6 +33,7 @@ constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
 constexpr DWORD GENERIC_ALL = 0x10000000u;
 
 // Error codes of the file calls beyond those of WinBase.h.
+constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
 constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
@@ -93,7 +94,8 @@ BOOL DeleteFileA(LPCSTR path);
 // exists; a read-only target (FILE_ATTRIBUTE_READONLY) is kept (ERROR_ACCESS_DENIED). Copying a file onto itself fails (ERROR_SHARING_VIOLATION) and keeps it intact.
 BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
 // Renames a file or folder; FALSE with ERROR_ALREADY_EXISTS when the target exists. A rename
-// that changes only the case of the name is done.
+// that changes only the case of the name is done. A file moves to another file system (the
+// temporary folder) by copy and delete; a folder does not (ERROR_NOT_SAME_DEVICE).
 BOOL MoveFileA(LPCSTR from, LPCSTR to);
 
 // Last-write time only is kept by the file system (the file's mtime); creation and access times

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -377,6 +378,37 @@ TEST(CopyAndMove, MoveRefusesAnExistingTargetAndMayChangeCaseOnly) {
   EXPECT_EQ(ReadBytes(install.data() / "sub" / "c.dat"), "b");
   EXPECT_FALSE(MoveFileA("..\\data\\none", "..\\data\\x"));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(CopyAndMove, MovesAFileToAnotherFileSystemButNotAFolder) {
+  TempInstall install;
+  const fs::path other = fs::path("/dev/shm") / ("zuvo-move-" + std::to_string(std::random_device{}()));
+  std::error_code error;
+  if (!fs::create_directory(other, error)) GTEST_SKIP() << "no second file system";
+  struct Cleanup {
+    fs::path dir;
+    ~Cleanup() { fs::remove_all(dir); }
+  } cleanup{other};
+  WriteBytes(other / "probe", "");
+  fs::rename(other / "probe", install.data() / "probe", error);
+  if (error != std::errc::cross_device_link) GTEST_SKIP() << "no second file system";
+  fs::remove(other / "probe");
+  WriteBytes(install.data() / "quote.dat", "bytes");
+  WriteBytes(other / "taken.dat", "kept");
+  fs::create_directories(install.data() / "sub");
+  const std::string away = paths::ToWindows(other.string());
+
+  EXPECT_FALSE(MoveFileA("..\\data\\QUOTE.DAT", (away + "\\TAKEN.DAT").c_str()));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_TRUE(MoveFileA("..\\data\\QUOTE.DAT", (away + "\\moved.dat").c_str()));
+  EXPECT_EQ(ReadBytes(other / "moved.dat"), "bytes");
+  EXPECT_EQ(GetFileAttributesA("..\\data\\quote.dat"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(MoveFileA((away + "\\moved.dat").c_str(), "..\\data\\back.dat"));
+  EXPECT_EQ(ReadBytes(install.data() / "back.dat"), "bytes");
+  EXPECT_FALSE(MoveFileA("..\\data\\sub", (away + "\\sub").c_str()));
+  EXPECT_EQ(GetLastError(), ERROR_NOT_SAME_DEVICE);
+  EXPECT_EQ(Entries(other), (std::vector<std::string>{"taken.dat"}));
+  EXPECT_EQ(Entries(install.data()), (std::vector<std::string>{"back.dat", "sub"}));
 }
 
 TEST(FileTimes, LastWriteTimeRoundTripsThroughTheFileInUtc) {
