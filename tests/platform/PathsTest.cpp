@@ -160,7 +160,7 @@ TEST(PathResolve, StaysConsistentUnderConcurrentLookupsAndInvalidation) {
   TempInstall install;
   for (int i = 0; i < 20; ++i) WriteBytes(install.data() / ("F" + std::to_string(i) + ".DAY"), "x");
   std::vector<std::thread> threads;
-  std::vector<int> wrong(4, 0);
+  std::vector<int> wrong(5, 0);
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 400; ++i) {
@@ -172,6 +172,19 @@ TEST(PathResolve, StaysConsistentUnderConcurrentLookupsAndInvalidation) {
       }
     });
   }
+  // Meanwhile another thread (the login worker) creates and deletes files in the same folder
+  // and must find each of its own under any case at once, and never after it is gone.
+  threads.emplace_back([&] {
+    for (int i = 0; i < 100; ++i) {
+      std::string upper = "..\\data\\NEW" + std::to_string(i % 7) + ".TMP";
+      std::string lower = "..\\data\\new" + std::to_string(i % 7) + ".tmp";
+      HANDLE file = CreateFileA(upper.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+      if (file == INVALID_HANDLE_VALUE || !CloseHandle(file)) ++wrong[4];
+      if (GetFileAttributesA(lower.c_str()) != FILE_ATTRIBUTE_ARCHIVE) ++wrong[4];
+      if (!DeleteFileA(lower.c_str())) ++wrong[4];
+      if (GetFileAttributesA(upper.c_str()) != INVALID_FILE_ATTRIBUTES) ++wrong[4];
+    }
+  });
   for (auto& thread : threads) thread.join();
   for (int count : wrong) EXPECT_EQ(count, 0);
 }
