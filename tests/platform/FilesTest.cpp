@@ -710,6 +710,51 @@ TEST(AtomicReplace, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(ReadBytes(install.cfg() / "lastpage.dat"), "replacement");
 }
 
+std::size_t OpenDescriptors() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
+TEST(ErrorPaths, LeaveNoDescriptorOrHandleOpen) {
+  TempInstall install;
+  if (!fs::is_directory("/proc/self/fd")) GTEST_SKIP() << "descriptors cannot be counted here";
+  WriteBytes(install.data() / "a.dat", std::string(100, 'a'));
+  WriteBytes(install.data() / "b.dat", "b");
+  WriteBytes(install.data() / "empty.dat", "");
+  HANDLE mapped = Open("..\\data\\a.dat", GENERIC_READ, OPEN_EXISTING);
+  HANDLE mapping = CreateFileMappingA(mapped, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  ASSERT_NE(mapping, nullptr);
+  const std::size_t descriptors = OpenDescriptors();
+  const std::size_t handlesOpen = handles::OpenCount();
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(Open("..\\data", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);              // a folder
+    EXPECT_EQ(Open("..\\data\\a.dat", GENERIC_WRITE, CREATE_ALWAYS), INVALID_HANDLE_VALUE);      // mapped
+    EXPECT_EQ(Open("..\\data\\a.dat", GENERIC_READ, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open("..\\data\\b.dat", GENERIC_READ, CREATE_NEW), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(CopyFileA("..\\data\\a.dat", "..\\data\\b.dat", TRUE));
+    EXPECT_FALSE(CopyFileA("..\\data\\a.dat", "..\\nowhere\\b.dat", FALSE));
+    EXPECT_FALSE(CopyFileA("..\\data", "..\\data\\c.dat", FALSE));
+    HANDLE empty = Open("..\\data\\empty.dat", GENERIC_READ, OPEN_EXISTING);
+    EXPECT_EQ(CreateFileMappingA(empty, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(CreateFileMappingA(empty, nullptr, PAGE_READWRITE, 0, 10, nullptr), nullptr);
+    CloseHandle(empty);
+    EXPECT_EQ(FindFirstFileA("..\\data\\none*", nullptr), INVALID_HANDLE_VALUE);
+    WIN32_FIND_DATAA data;
+    EXPECT_EQ(FindFirstFileA("..\\data\\none*", &data), INVALID_HANDLE_VALUE);
+    for (int step = 1; step <= 4; ++step) {
+      files::SetAtomicReplaceFaultForTest(step);
+      EXPECT_FALSE(files::AtomicReplace("..\\data\\b.dat", "x", 1));
+    }
+    files::SetAtomicReplaceFaultForTest(0);
+    EXPECT_FALSE(files::AtomicReplace("..\\nowhere\\b.dat", "x", 1));
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  EXPECT_EQ(handles::OpenCount(), handlesOpen);
+  CloseHandle(mapping);
+  CloseHandle(mapped);
+}
+
 TEST(LastError, IsKeptPerThread) {
   SetLastError(ERROR_DISK_FULL);
   DWORD seenByOther = 1;
