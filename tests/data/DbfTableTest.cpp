@@ -22,7 +22,7 @@ struct FieldSpec {
 };
 
 // A dBase table built byte by byte. Overrides let a test lie in the header.
-struct DbfSpec {
+struct DbfLayout {
   std::vector<FieldSpec> fields;
   std::vector<std::vector<std::string>> rows;
   long declaredRecords = -1;      // -1: the real count
@@ -38,19 +38,19 @@ void PutU32(std::string& s, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-std::string BuildDbf(const DbfSpec& spec) {
+std::string BuildDbf(const DbfLayout& layout) {
   int realRecordLength = 1;
-  for (const auto& f : spec.fields) realRecordLength += f.length;
-  const long headerLength = spec.headerLength >= 0 ? spec.headerLength : 32 + 32 * static_cast<long>(spec.fields.size()) + 1;
-  const long recordLength = spec.recordLength >= 0 ? spec.recordLength : realRecordLength;
+  for (const auto& f : layout.fields) realRecordLength += f.length;
+  const long headerLength = layout.headerLength >= 0 ? layout.headerLength : 32 + 32 * static_cast<long>(layout.fields.size()) + 1;
+  const long recordLength = layout.recordLength >= 0 ? layout.recordLength : realRecordLength;
 
   std::string out(32, '\0');
   out[0] = 0x03;
   out[1] = 124; out[2] = 5; out[3] = 17;
-  PutU32(out, 4, static_cast<std::uint32_t>(spec.declaredRecords >= 0 ? spec.declaredRecords : static_cast<long>(spec.rows.size())));
+  PutU32(out, 4, static_cast<std::uint32_t>(layout.declaredRecords >= 0 ? layout.declaredRecords : static_cast<long>(layout.rows.size())));
   PutU16(out, 8, static_cast<unsigned>(headerLength));
   PutU16(out, 10, static_cast<unsigned>(recordLength));
-  for (const auto& f : spec.fields) {
+  for (const auto& f : layout.fields) {
     std::string d(32, '\0');
     d.replace(0, f.name.size(), f.name);
     d[11] = f.type;
@@ -58,13 +58,13 @@ std::string BuildDbf(const DbfSpec& spec) {
     out += d;
   }
   out += '\x0D';
-  for (const auto& row : spec.rows) {
+  for (const auto& row : layout.rows) {
     std::string record(static_cast<std::size_t>(realRecordLength), ' ');
     std::size_t at = 1;
-    for (std::size_t i = 0; i < spec.fields.size(); ++i) {
+    for (std::size_t i = 0; i < layout.fields.size(); ++i) {
       const std::string value = i < row.size() ? row[i] : std::string();
-      record.replace(at, value.size() < static_cast<std::size_t>(spec.fields[i].length) ? value.size() : spec.fields[i].length, value);
-      at += static_cast<std::size_t>(spec.fields[i].length);
+      record.replace(at, value.size() < static_cast<std::size_t>(layout.fields[i].length) ? value.size() : layout.fields[i].length, value);
+      at += static_cast<std::size_t>(layout.fields[i].length);
     }
     out += record;
   }
@@ -73,11 +73,11 @@ std::string BuildDbf(const DbfSpec& spec) {
 
 std::vector<FieldSpec> BrokerFields() { return {{"IDS", 'N', 4}, {"BROKERNAME", 'C', 20}}; }
 
-DbfSpec ThreeBrokers() {
-  DbfSpec spec;
-  spec.fields = BrokerFields();
-  spec.rows = {{"1000", "甲证券"}, {"1100", "乙证券"}, {"1200", "丙证券"}};
-  return spec;
+DbfLayout ThreeBrokers() {
+  DbfLayout layout;
+  layout.fields = BrokerFields();
+  layout.rows = {{"1000", "甲证券"}, {"1100", "乙证券"}, {"1200", "丙证券"}};
+  return layout;
 }
 
 const char* kBrokerList = "..\\cfg\\Brokerlist.dbf";
@@ -145,11 +145,11 @@ TEST(DbfTable, FindIntervalGivesTheLastRecordNotAboveTheValue) {
 
 TEST(DbfTable, RecordCountIsCutToTheRecordsPresent) {
   TempInstall install;
-  DbfSpec spec;
-  spec.fields = BrokerFields();
-  for (int i = 0; i < 40; ++i) spec.rows.push_back({std::to_string(1000 + i), "B" + std::to_string(i)});
-  spec.declaredRecords = 50;
-  WriteBytes(install.cfg() / "Brokerlist.dbf", BuildDbf(spec));
+  DbfLayout layout;
+  layout.fields = BrokerFields();
+  for (int i = 0; i < 40; ++i) layout.rows.push_back({std::to_string(1000 + i), "B" + std::to_string(i)});
+  layout.declaredRecords = 50;
+  WriteBytes(install.cfg() / "Brokerlist.dbf", BuildDbf(layout));
 
   TDbfTable table(kBrokerList);
   ASSERT_TRUE(table.Open(false));
@@ -165,13 +165,13 @@ TEST(DbfTable, RefusesDamagedHeadersAndLeavesNoHandleOpen) {
     const char* what;
     std::string bytes;
   };
-  DbfSpec shortHeader = ThreeBrokers();
+  DbfLayout shortHeader = ThreeBrokers();
   shortHeader.headerLength = 32;
-  DbfSpec zeroHeader = ThreeBrokers();
+  DbfLayout zeroHeader = ThreeBrokers();
   zeroHeader.headerLength = 0;
-  DbfSpec headerPastEnd = ThreeBrokers();
+  DbfLayout headerPastEnd = ThreeBrokers();
   headerPastEnd.headerLength = 60000;
-  DbfSpec zeroRecordLength = ThreeBrokers();
+  DbfLayout zeroRecordLength = ThreeBrokers();
   zeroRecordLength.recordLength = 0;
   const Case cases[] = {
       {"header length below 33", BuildDbf(shortHeader)},
@@ -219,7 +219,7 @@ TEST(DbfTable, OpenTwiceKeepsTheFirstReadAndReopenAfterCloseReadsAgain) {
   TDbfTable table(kBrokerList);
   ASSERT_TRUE(table.Open(false));
 
-  DbfSpec two;
+  DbfLayout two;
   two.fields = BrokerFields();
   two.rows = {{"1", "X"}, {"2", "Y"}};
   WriteBytes(file, BuildDbf(two));
@@ -235,11 +235,11 @@ TEST(DbfTable, OpenTwiceKeepsTheFirstReadAndReopenAfterCloseReadsAgain) {
 
 TEST(DbfTable, FieldsRunningPastTheRecordAreCutAtItsEnd) {
   TempInstall install;
-  DbfSpec spec = ThreeBrokers();
-  spec.fields.push_back({"CITY", 'C', 255});
-  spec.fields.push_back({"MEMO", 'C', 200});
-  spec.recordLength = 10;   // IDS fits, BROKERNAME has only 5 of its 20 bytes inside a record
-  WriteBytes(install.cfg() / "Brokerlist.dbf", BuildDbf(spec));
+  DbfLayout layout = ThreeBrokers();
+  layout.fields.push_back({"CITY", 'C', 255});
+  layout.fields.push_back({"MEMO", 'C', 200});
+  layout.recordLength = 10;   // IDS fits, BROKERNAME has only 5 of its 20 bytes inside a record
+  WriteBytes(install.cfg() / "Brokerlist.dbf", BuildDbf(layout));
 
   TDbfTable table(kBrokerList);
   ASSERT_TRUE(table.Open(false));
@@ -261,10 +261,10 @@ TEST(DbfTable, FieldsRunningPastTheRecordAreCutAtItsEnd) {
 
 TEST(DbfTable, KeepsAtMost256Fields) {
   TempInstall install;
-  DbfSpec spec;
-  for (int i = 0; i < 300; ++i) spec.fields.push_back({"F" + std::to_string(i), 'C', 1});
-  spec.rows = {std::vector<std::string>(300, "x")};
-  WriteBytes(install.cfg() / "Brokerlist.dbf", BuildDbf(spec));
+  DbfLayout layout;
+  for (int i = 0; i < 300; ++i) layout.fields.push_back({"F" + std::to_string(i), 'C', 1});
+  layout.rows = {std::vector<std::string>(300, "x")};
+  WriteBytes(install.cfg() / "Brokerlist.dbf", BuildDbf(layout));
 
   TDbfTable table(kBrokerList);
   ASSERT_TRUE(table.Open(false));
