@@ -17,21 +17,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // Bars kept free after the history for today's bars.
 constexpr int kSpareBars = 16;
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (ok()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool ok() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 HANDLE OpenForReading(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -85,7 +70,7 @@ int ReadBars(TMarketData* table, ChartBar** buffer, const char* code, int* count
   if (!BarFilePath(fileKind, table, code, path)) return 0;
   const int maxMinutes = table->maxMinutesPerDay;
 
-  FileHandle file(OpenForReading(path));
+  files::ScopedHandle file(OpenForReading(path));
   const DWORD size = file.ok() ? GetFileSize(file.get(), nullptr) : 0;
   if (!file.ok() || size == INVALID_FILE_SIZE) {
     *count = 0;
@@ -125,7 +110,7 @@ int FindDayBar(TMarketData* table, const char* code, std::uint32_t date, ChartBa
   if (!table || !code || !pair) return 0;
   std::string path;
   if (!BarFilePath(kBarFileDay, table, code, path)) return 0;
-  FileHandle file(OpenForReading(path));
+  files::ScopedHandle file(OpenForReading(path));
   if (!file.ok()) return 0;
   const DWORD size = GetFileSize(file.get(), nullptr);
   if (size == INVALID_FILE_SIZE || size < sizeof(ChartBar)) return 0;

@@ -35,26 +35,6 @@ bool PathOf(const TickCacheKind& kind, const TMarketData* table, int position, s
   return CacheFilePath(kind.file, table, InstrumentCode(&table->names[position]).c_str(), path);
 }
 
-// Handle that closes itself.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (ok()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool ok() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-  void Close() {
-    if (ok()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
-
 HANDLE OpenForReading(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -103,7 +83,7 @@ bool IsStale(HANDLE file, const TMarketData* table, int position) {
 int DeleteStale(const TickCacheKind& kind, TMarketData* table, int position) {
   std::string path;
   if (!PathOf(kind, table, position, path)) return 0;
-  FileHandle file(OpenForReading(path));
+  files::ScopedHandle file(OpenForReading(path));
   if (!file.ok()) return 0;
   const bool stale = IsStale(file.get(), table, position);
   file.Close();
@@ -116,7 +96,7 @@ int CountRecords(const TickCacheKind& kind, TMarketData* table, int position) {
   std::string path;
   if (!PathOf(kind, table, position, path)) return 0;
   DeleteStale(kind, table, position);
-  FileHandle file(OpenForReading(path));
+  files::ScopedHandle file(OpenForReading(path));
   if (!file.ok()) return 0;
   const DWORD size = GetFileSize(file.get(), nullptr);
   if (size == INVALID_FILE_SIZE || size < kind.headBytes) return 0;
@@ -131,7 +111,7 @@ int ReadRecords(const TickCacheKind& kind, TMarketData* table, int position, voi
   std::string path;
   if (!PathOf(kind, table, position, path)) return 0;
   DeleteStale(kind, table, position);
-  FileHandle file(OpenForReading(path));
+  files::ScopedHandle file(OpenForReading(path));
   if (!file.ok()) return 0;
   DWORD size = GetFileSize(file.get(), nullptr);
   if (size == INVALID_FILE_SIZE) size = 0;

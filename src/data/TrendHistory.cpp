@@ -31,21 +31,6 @@ std::uint32_t MinuteSlotsOf(const TMarketData* table, int position) {
   return static_cast<std::uint32_t>(table->record.categories[category].minutesPerDay) + 1;
 }
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (ok()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool ok() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 bool ReadAt(HANDLE file, std::uint32_t offset, void* into, std::uint32_t bytes) {
   if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
     return false;
@@ -133,8 +118,8 @@ class HistoryReader {
 // Reads the downloaded day (at most slots minutes, in pieces); the whole minutes read.
 std::vector<TrendDayMinute> ReadDownloadedDay(const std::string& path, std::uint32_t slots) {
   std::vector<TrendDayMinute> minutes;
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  files::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.ok()) return minutes;
   const DWORD size = GetFileSize(file.get(), nullptr);
   if (size == INVALID_FILE_SIZE || size <= 11) return minutes;
@@ -187,7 +172,7 @@ int ReadTrendDay(TMarketData* table, int position, std::uint32_t date, TrendDayM
   if (handle == INVALID_HANDLE_VALUE)
     handle = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  FileHandle file(handle);
+  files::ScopedHandle file(handle);
   if (!file.ok()) return 0;
 
   const std::uint32_t slots = MinuteSlotsOf(table, position);
@@ -220,8 +205,8 @@ int MergeTrendDay(TMarketData* table, int position, std::uint32_t date) {
   const std::vector<TrendDayMinute> minutes = ReadDownloadedDay(dayPath, slots);
   if (minutes.empty()) return 0;
 
-  FileHandle file(CreateFileA(historyPath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  files::ScopedHandle file(CreateFileA(historyPath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.ok()) return 0;
   const std::uint32_t blockBytes = 4 + 12 * slots;
   DWORD size = GetFileSize(file.get(), nullptr);

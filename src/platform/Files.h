@@ -150,6 +150,28 @@ BOOL UnmapViewOfFile(LPCVOID view);
 
 namespace files {
 
+// Owns one kernel handle (file, mapping, find search...) and closes it when it goes out of
+// scope. A null or INVALID_HANDLE_VALUE handle is held as "not open" (ok() false) and never
+// closed, so the result of a failed open can be wrapped without a check.
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+  ~ScopedHandle() { Close(); }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+  // Closes the handle now (when open); the object then holds INVALID_HANDLE_VALUE.
+  void Close() {
+    if (ok()) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
 // Replaces a whole file safely: writes the bytes to a temporary file beside it, flushes it to
 // disk and renames it over the target, so a crash or a failed write leaves the old file intact.
 // Returns false (target untouched) when any step fails, with ERROR_ACCESS_DENIED for a

@@ -138,6 +138,30 @@ TEST(CreateFile, HandlesAreSmallNonZeroAndClosedOnce) {
   EXPECT_EQ(handles::OpenCount(), before);
 }
 
+TEST(ScopedHandle, ClosesItsHandleOnceAndNeverAFailedOne) {
+  TempInstall install;
+  const std::size_t before = handles::OpenCount();
+  {
+    files::ScopedHandle file(Open("a.dat", GENERIC_WRITE, CREATE_ALWAYS));
+    ASSERT_TRUE(file.ok());
+    EXPECT_EQ(handles::OpenCount(), before + 1);
+  }
+  EXPECT_EQ(handles::OpenCount(), before);
+
+  files::ScopedHandle early(Open("a.dat", GENERIC_READ, OPEN_EXISTING));
+  const HANDLE raw = early.get();
+  early.Close();
+  EXPECT_FALSE(early.ok());
+  EXPECT_FALSE(CloseHandle(raw));   // already closed by Close()
+  early.Close();                    // a second Close and the destructor do nothing
+  EXPECT_EQ(handles::OpenCount(), before);
+
+  files::ScopedHandle failed(Open("missing.dat", GENERIC_READ, OPEN_EXISTING));
+  files::ScopedHandle null(nullptr);
+  EXPECT_FALSE(failed.ok());
+  EXPECT_FALSE(null.ok());
+}
+
 TEST(CreateFile, HandlesStayDistinctAcrossThreads) {
   TempInstall install;
   for (int t = 0; t < 4; ++t) WriteBytes(install.data() / ("T" + std::to_string(t) + ".DAT"), std::string(8, char('a' + t)));
