@@ -1,5 +1,6 @@
 #include "data/BlockGroup.h"
 
+#include "MarketTestUtil.h"
 #include "data/MarketData.h"
 #include "data/UtilData.h"
 #include "platform/Files.h"
@@ -52,17 +53,13 @@ class Blocks : public ::testing::Test {
     for (std::size_t c = 0; c < categories.size(); ++c) {
       std::snprintf(record.categories[c].name, sizeof record.categories[c].name, "%s", categories[c].c_str());
     }
-    auto* table = new TMarketData(number, record);
-    ASSERT_NE(table->names, nullptr);
+    std::vector<InstrumentRecord> names(instruments.size());
     for (std::size_t i = 0; i < instruments.size(); ++i) {
-      std::snprintf(table->names[i].code, sizeof table->names[i].code, "%s", instruments[i].code.c_str());
-      table->names[i].category = static_cast<std::uint8_t>(instruments[i].category);
+      std::snprintf(names[i].code, sizeof names[i].code, "%s", instruments[i].code.c_str());
+      names[i].category = static_cast<std::uint8_t>(instruments[i].category);
     }
-    table->count = static_cast<int>(instruments.size());
-    table->FinishNameTable();
-    delete MarketTables[number];
-    MarketTables[number] = table;
-    if (MarketCount <= number) MarketCount = number + 1;
+    const TMarketData* table = markets.Add(number, record, names);
+    ASSERT_NE(table->names, nullptr);
   }
 
   // SH: 3 instruments in two categories; SZ: 2 instruments in one.
@@ -71,13 +68,7 @@ class Blocks : public ::testing::Test {
     AddMarket(1, "SZ", "深圳", {"A股"}, {{"000001", 0}, {"000002", 0}});
   }
 
-  static void DropMarkets() {
-    for (auto*& table : MarketTables) {
-      delete table;
-      table = nullptr;
-    }
-    MarketCount = 0;
-  }
+  static void DropMarkets() { markettest::ScopedMarkets::Clear(); }
 
   std::filesystem::path UserBlocks() const { return install.user() / "blocks.ini"; }
   std::string UserBlocksText() const { return ReadBytes(UserBlocks()); }
@@ -98,6 +89,7 @@ class Blocks : public ::testing::Test {
   }
 
   TempInstall install;
+  markettest::ScopedMarkets markets;
 };
 
 const std::string kEmptyUserFile = "[FileInfo]\r\nVersion=1\r\n\r\n[我的板块]\r\n";

@@ -9,6 +9,7 @@
 #include "data/FakeRequestClient.h"
 #include "data/IRequestClient.h"
 #include "data/MarketData.h"
+#include "data/MarketTestUtil.h"
 #include "data/Records.h"
 #include "platform/Paths.h"
 #include "support/TempInstall.h"
@@ -20,47 +21,14 @@
 
 namespace cachetest {
 
-inline MarketRecord MakeMarketRecord(int kind, const char* code = "SH") {
-  MarketRecord record{};
-  record.kind = static_cast<std::uint8_t>(kind);
-  std::strncpy(record.name, "Test", sizeof record.name - 1);
-  std::strncpy(record.code, code, sizeof record.code - 1);
-  std::strncpy(record.fileExt, "sh", sizeof record.fileExt - 1);
-  record.hourOffset = 8;
-  record.capacity = 8;
-  record.categoryCount = 1;
-  CategoryRecord& category = record.categories[0];
-  category.sessionCount = 2;
-  category.openMinute[0] = 540;
-  category.closeMinute[0] = 690;
-  category.openMinute[1] = 780;
-  category.closeMinute[1] = 900;
-  category.dayChangeMinute = 530;
-  return record;
-}
-
-// Installs the table as market 0 and removes it again.
+// Installs the table as market 0 and removes it again: one category of the shared test sessions,
+// capacity 8, file extension "sh".
 class TestMarket {
  public:
   explicit TestMarket(int kind = 1, const char* code = "SH") {
-    table = new TMarketData(0, MakeMarketRecord(kind, code));
-    const char* codes[] = {"600000", "600001", "IF08"};
-    for (int i = 0; i < 3; ++i) {
-      InstrumentRecord& name = table->names[i];
-      std::strncpy(name.code, codes[i], sizeof name.code - 1);
-      name.category = 0;
-      name.priceDivisor = 100;
-      name.volumeDivisor = 1;
-    }
-    table->count = 3;
-    table->FinishNameTable();
-    MarketTables[0] = table;
-    MarketCount = 1;
-  }
-  ~TestMarket() {
-    MarketTables[0] = nullptr;
-    MarketCount = 0;
-    delete table;
+    table = markets_.Add(0, markettest::MakeRecord(code, kind, 8, 1, "sh"),
+                         {markettest::MakeInstrument("600000"), markettest::MakeInstrument("600001"),
+                          markettest::MakeInstrument("IF08")});
   }
   TestMarket(const TestMarket&) = delete;
   TestMarket& operator=(const TestMarket&) = delete;
@@ -73,6 +41,9 @@ class TestMarket {
   }
 
   TMarketData* table = nullptr;
+
+ private:
+  markettest::ScopedMarkets markets_;
 };
 
 // The recording request client, installed as the process-wide client for its lifetime.
@@ -86,15 +57,7 @@ inline std::filesystem::path MarketDir(const testsupport::TempInstall& install, 
   return install.data() / market;
 }
 
-template <typename Record>
-std::string Bytes(const std::vector<Record>& records) {
-  return std::string(reinterpret_cast<const char*>(records.data()), records.size() * sizeof(Record));
-}
-
-template <typename Record>
-std::string Bytes(const Record& record) {
-  return std::string(reinterpret_cast<const char*>(&record), sizeof record);
-}
+using markettest::Bytes;
 
 // Days from 1970-01-01 to a civil date (proleptic Gregorian).
 inline long long DaysFromCivil(int year, int month, int day) {

@@ -27,6 +27,7 @@
 
 namespace {
 
+using markettest::Bytes;
 using markettest::MakeInstrument;
 using markettest::MakeRecord;
 using markettest::ScopedMarkets;
@@ -61,14 +62,6 @@ class RecordingNotifier : public ILoadNotifier {
 };
 
 HWND TestWindow() { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x1234)); }
-
-std::string Bytes(const void* data, std::size_t size) {
-  return std::string(static_cast<const char*>(data), size);
-}
-template <typename T>
-std::string Bytes(const std::vector<T>& records) {
-  return Bytes(records.data(), records.size() * sizeof(T));
-}
 
 class DataIOTest : public ::testing::Test {
  protected:

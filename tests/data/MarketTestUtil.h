@@ -1,6 +1,6 @@
-// Small market tables built by hand for the market-table tests: a record with sessions
-// 09:00-11:30 and 13:00-15:00, instruments by code and category, and a scope that installs
-// tables in MarketTables and removes them again.
+// Small market tables built by hand for the data tests: a record with sessions 09:00-11:30 and
+// 13:00-15:00, instruments by code and category, a scope that installs tables in MarketTables
+// and removes them again, and the bytes of records for writing market files.
 #pragma once
 
 #include "data/MarketData.h"
@@ -13,12 +13,13 @@
 
 namespace markettest {
 
-inline MarketRecord MakeRecord(const char* code, int kind = 1, int capacity = 16, int categories = 2) {
+inline MarketRecord MakeRecord(const char* code, int kind = 1, int capacity = 16, int categories = 2,
+                               const char* fileExt = "tst") {
   MarketRecord record{};
   record.kind = static_cast<std::uint8_t>(kind);
   std::strncpy(record.name, "Test", sizeof record.name - 1);
   std::strncpy(record.code, code, sizeof record.code - 1);
-  std::strncpy(record.fileExt, "tst", sizeof record.fileExt - 1);
+  std::strncpy(record.fileExt, fileExt, sizeof record.fileExt - 1);
   record.hourOffset = 8;
   record.capacity = static_cast<std::uint16_t>(capacity);
   record.categoryCount = static_cast<std::uint16_t>(categories);
@@ -44,6 +45,19 @@ inline InstrumentRecord MakeInstrument(const char* code, int category = 0, const
   return record;
 }
 
+// The bytes of records as they stand in a file.
+inline std::string Bytes(const void* data, std::size_t size) {
+  return std::string(static_cast<const char*>(data), size);
+}
+template <typename Record>
+std::string Bytes(const std::vector<Record>& records) {
+  return Bytes(records.data(), records.size() * sizeof(Record));
+}
+template <typename Record>
+std::string Bytes(const Record& record) {
+  return Bytes(&record, sizeof record);
+}
+
 // Owns the tables it installs; empties every slot and MarketCount when it goes away.
 class ScopedMarkets {
  public:
@@ -53,10 +67,10 @@ class ScopedMarkets {
   ScopedMarkets& operator=(const ScopedMarkets&) = delete;
 
   // Builds market `number` from the record and the instruments and installs it; MarketCount
-  // grows to cover it.
+  // grows to cover it. A table whose arrays could not be allocated is installed without names.
   TMarketData* Add(int number, const MarketRecord& record, const std::vector<InstrumentRecord>& names) {
     auto* table = new TMarketData(number, record);
-    const int n = std::min<int>(static_cast<int>(names.size()), table->capacity);
+    const int n = table->names ? std::min<int>(static_cast<int>(names.size()), table->capacity) : 0;
     for (int i = 0; i < n; ++i) table->names[i] = names[static_cast<std::size_t>(i)];
     table->count = n;
     table->FinishNameTable();
