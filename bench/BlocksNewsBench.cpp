@@ -1,10 +1,10 @@
 // Block-file loading and news-index insertion speed.
+#include "BenchInstall.h"
 #include "data/BlockGroup.h"
 #include "data/MarketData.h"
 #include "data/NewsIndex.h"
 #include "data/UtilData.h"
 #include "platform/Files.h"
-#include "platform/Paths.h"
 #include "platform/Profile.h"
 
 #include <benchmark/benchmark.h>
@@ -26,12 +26,7 @@ namespace fs = std::filesystem;
 // and the user directory at ..\user\.
 class BenchInstall {
  public:
-  BenchInstall() {
-    root_ = fs::temp_directory_path() / ("blocks-bench-" + std::to_string(std::random_device{}()));
-    for (const char* dir : {"bin", "cfg", "data", "user"}) fs::create_directories(root_ / dir);
-    previous_ = fs::current_path();
-    fs::current_path(root_ / "bin");
-    paths::SetInstallRoot(root_.string());
+  BenchInstall() : tree_("blocks-bench") {
     std::snprintf(UserDir, sizeof UserDir, "%s", "..\\user\\");
 
     MarketRecord record{};
@@ -55,23 +50,19 @@ class BenchInstall {
     delete MarketTables[0];
     MarketTables[0] = nullptr;
     MarketCount = 0;
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
 
   void WriteUserBlocks(int members) const {
     std::string text = "[FileInfo]\r\nVersion=1\r\n\r\n[自选]\r\n";
     for (int i = 0; i < members; ++i) text += "I" + std::to_string(i + 1) + "=SH " + std::to_string(600000 + i) + "\r\n";
-    std::ofstream(root_ / "user" / "blocks.ini", std::ios::binary) << text;
+    std::ofstream(tree_.user() / "blocks.ini", std::ios::binary) << text;
     profile::ClearCache();
   }
 
   static constexpr int kInstruments = 8000;
 
  private:
-  fs::path root_;
-  fs::path previous_;
+  benchsupport::BenchInstall tree_;
 };
 
 // Reading the user's blocks.ini with one block of N members, parsing the file every time.

@@ -1,5 +1,7 @@
 // Cache-file readers at realistic sizes: bars of a chart cycle aggregated from 15000 day bars,
 // one downloaded day merged into a 1000-day trend history, and a full day of 50000 ticks.
+#include "BenchInstall.h"
+#include "BenchMarket.h"
 #include "core/GuardedAlloc.h"
 #include "core/PackedTime.h"
 #include "data/BarFiles.h"
@@ -8,14 +10,11 @@
 #include "data/TickCache.h"
 #include "data/TrendHistory.h"
 #include "data/UtilData.h"
-#include "platform/Paths.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,64 +25,21 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t kSlots = 271;
 constexpr std::size_t kBlockBytes = 4 + 12 * kSlots;
 
-// A temporary install tree with one market "SH" of three instruments, current directory bin/.
+// A temporary install tree with market "SH" holding one instrument, 600000.
 class BenchMarket {
  public:
   BenchMarket() {
-    std::string pattern = (fs::temp_directory_path() / "zuvo-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    root_ = pattern;
-    fs::create_directories(root_ / "bin");
-    previous_ = fs::current_path();
-    fs::current_path(root_ / "bin");
-    paths::SetInstallRoot(root_.string());
-    paths::InvalidateCache();
     UpdateSystemNow();
-
-    MarketRecord record{};
-    record.kind = 1;
-    std::strcpy(record.code, "SH");
-    std::strcpy(record.fileExt, "sh");
-    record.hourOffset = 8;
-    record.capacity = 4;
-    record.categoryCount = 1;
-    record.categories[0].sessionCount = 2;
-    record.categories[0].openMinute[0] = 540;
-    record.categories[0].closeMinute[0] = 690;
-    record.categories[0].openMinute[1] = 780;
-    record.categories[0].closeMinute[1] = 900;
-    record.categories[0].dayChangeMinute = 530;
-    table = new TMarketData(0, record);
-    std::strcpy(table->names[0].code, "600000");
-    table->count = 1;
-    table->FinishNameTable();
-    MarketTables[0] = table;
-    MarketCount = 1;
+    table = benchsupport::InstallShMarket({benchsupport::BenchInstrument("600000")});
   }
-  ~BenchMarket() {
-    MarketTables[0] = nullptr;
-    MarketCount = 0;
-    delete table;
-    std::error_code ignored;
-    fs::current_path(previous_, ignored);
-    fs::remove_all(root_, ignored);
-  }
+  ~BenchMarket() { benchsupport::RemoveShMarket(); }
 
-  fs::path Data(const char* relative) const { return root_ / "data" / "SH" / relative; }
-
-  static void Write(const fs::path& file, const void* bytes, std::size_t size) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-    out.close();
-    paths::InvalidateCache();
-  }
+  fs::path Data(const char* relative) const { return install_.data() / "SH" / relative; }
 
   TMarketData* table = nullptr;
 
  private:
-  fs::path root_;
-  fs::path previous_;
+  benchsupport::BenchInstall install_{"zuvo-bench"};
 };
 
 void BM_ReadBarsByCycle(benchmark::State& state) {
@@ -97,7 +53,7 @@ void BM_ReadBarsByCycle(benchmark::State& state) {
     bars[i].volume = 100;
     NextDay(&day);
   }
-  BenchMarket::Write(market.Data("day/600000.day"), bars.data(), bars.size() * sizeof(ChartBar));
+  benchsupport::WriteFile(market.Data("day/600000.day"), bars.data(), bars.size() * sizeof(ChartBar));
   const int savedLimit = MaxDataRecords;
   TUtilData::Shutdown();
   MaxDataRecords = 16000;   // room for all 15000 bars after the day of minutes kept free
@@ -127,12 +83,12 @@ void BM_MergeTrendDayIntoFront(benchmark::State& state) {
   }
   std::vector<TrendDayMinute> download(kSlots, TrendDayMinute{1000, 5, 5000});
   const PackedTime merged = MakePackedTime(2004, 12, 31);
-  BenchMarket::Write(market.Data(("trend/600000" + std::to_string(merged) + ".trn").c_str()), download.data(),
-                     download.size() * sizeof(TrendDayMinute));
+  benchsupport::WriteFile(market.Data(("trend/600000" + std::to_string(merged) + ".trn").c_str()),
+                          download.data(), download.size() * sizeof(TrendDayMinute));
   const fs::path trn = market.Data("trend/600000.trn");
   for (auto _ : state) {
     state.PauseTiming();
-    BenchMarket::Write(trn, history.data(), history.size());
+    benchsupport::WriteFile(trn, history.data(), history.size());
     state.ResumeTiming();
     if (!MergeTrendDay(market.table, 0, merged)) state.SkipWithError("merge failed");
   }
@@ -154,7 +110,7 @@ void BM_ReadTrendDayOf1000(benchmark::State& state) {
     days.push_back(day);
     NextDay(&day);
   }
-  BenchMarket::Write(market.Data("trend/600000.trn"), history.data(), history.size());
+  benchsupport::WriteFile(market.Data("trend/600000.trn"), history.data(), history.size());
   std::vector<TrendDayMinute> buffer(kSlots);
   int count = 0;
   std::size_t next = 0;
@@ -169,7 +125,7 @@ void BM_ReadTicks50000(benchmark::State& state) {
   BenchMarket market;
   std::vector<TradeRecord> trades(50000);
   for (std::size_t i = 0; i < trades.size(); ++i) trades[i].price = 1000 + static_cast<std::uint32_t>(i % 50);
-  BenchMarket::Write(market.Data("tick/600000.tik"), trades.data(), trades.size() * sizeof(TradeRecord));
+  benchsupport::WriteFile(market.Data("tick/600000.tik"), trades.data(), trades.size() * sizeof(TradeRecord));
   TradeRecord* buffer = nullptr;
   int count = 0;
   for (auto _ : state) {

@@ -3,6 +3,8 @@
 // histories; and the cost of a quote for an instrument without series while 10 or 200 other
 // series are live. The counters report cache loads and buffer growths per quote (loads must
 // stay 0: a live quote never reloads a series from disk).
+#include "BenchInstall.h"
+#include "BenchMarket.h"
 #include "core/PackedTime.h"
 #include "data/AgentLoad.h"
 #include "data/DataAgent.h"
@@ -19,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -98,68 +99,31 @@ HWND MakeWindow() {
 class BenchMarket {
  public:
   BenchMarket() {
-    std::string pattern = (fs::temp_directory_path() / "zuvo-agent-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    root_ = pattern;
-    for (const char* sub : {"bin", "cfg", "user"}) fs::create_directories(root_ / sub);
-    previous_ = fs::current_path();
-    fs::current_path(root_ / "bin");
-    paths::SetInstallRoot(root_.string());
-    paths::InvalidateCache();
-    const std::string user = paths::ToWindows((root_ / "user").string()) + "\\";
+    const std::string user = paths::ToWindows(install_.user().string()) + "\\";
     std::strncpy(UserDir, user.c_str(), sizeof UserDir - 1);
     // Room for the history and today's bars.
-    Write(root_ / "cfg" / "SETTING.INI", "[Parameter]\r\nMaxDataRecords=15300\r\n");
+    benchsupport::WriteFile(install_.cfg() / "SETTING.INI", "[Parameter]\r\nMaxDataRecords=15300\r\n");
     profile::ClearCache();
     LoadMaxDataRecords();
 
-    MarketRecord record{};
-    record.kind = 1;
-    std::strcpy(record.code, "SH");
-    std::strcpy(record.fileExt, "sh");
-    record.hourOffset = 8;
-    record.capacity = 4;
-    record.categoryCount = 1;
-    record.categories[0].sessionCount = 2;
-    record.categories[0].openMinute[0] = 540;
-    record.categories[0].closeMinute[0] = 690;
-    record.categories[0].openMinute[1] = 780;
-    record.categories[0].closeMinute[1] = 900;
-    record.categories[0].dayChangeMinute = 530;
-    table = new TMarketData(0, record);
-    const char* codes[] = {"600000", "600001", "600002"};
-    for (int i = 0; i < 3; ++i) {
-      std::strcpy(table->names[i].code, codes[i]);
-      table->names[i].priceDivisor = 100;
-      table->names[i].volumeDivisor = 1;
-    }
-    table->count = 3;
-    table->FinishNameTable();
+    table = benchsupport::InstallShMarket({benchsupport::BenchInstrument("600000", 100, 1),
+                                           benchsupport::BenchInstrument("600001", 100, 1),
+                                           benchsupport::BenchInstrument("600002", 100, 1)});
     table->now = kToday | (10 << 6);
     table->minuteOfDay = 600;
     table->tradingDate[0] = kToday;
     table->UpdateMinuteIndexes();
-    MarketTables[0] = table;
-    MarketCount = 1;
 
-    const auto data = root_ / "data" / "SH";
+    const auto data = install_.data() / "SH";
     WriteBars(data / "min1" / "600000.m1", Bars(kHistoryBars + 300, SessionMinutes(1)));
     WriteBars(data / "min" / "600000.min", Bars(kHistoryBars + 300, SessionMinutes(5)));
     WriteBars(data / "hour" / "600000.hr", Bars(kHistoryBars + 300, {600, 660, 690, 840, 900}));
     WriteBars(data / "day" / "600000.day", Bars(kHistoryBars + 300, {0}));
-    paths::InvalidateCache();
   }
   ~BenchMarket() {
     FreeAllAgents();
     for (HWND window : windows) DestroyWindow(window);
-    MarketTables[0] = nullptr;
-    MarketCount = 0;
-    delete table;
-    std::error_code ignored;
-    fs::current_path(previous_, ignored);
-    fs::remove_all(root_, ignored);
-    paths::InvalidateCache();
-    profile::ClearCache();
+    benchsupport::RemoveShMarket();
   }
 
   HWND Window() {
@@ -171,17 +135,11 @@ class BenchMarket {
   std::vector<HWND> windows;
 
  private:
-  static void Write(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
   static void WriteBars(const fs::path& file, const std::vector<ChartBar>& bars) {
-    Write(file, std::string(reinterpret_cast<const char*>(bars.data()), bars.size() * sizeof(ChartBar)));
+    benchsupport::WriteFile(file, bars.data(), bars.size() * sizeof(ChartBar));
   }
 
-  fs::path root_;
-  fs::path previous_;
+  benchsupport::BenchInstall install_{"zuvo-agent-bench"};
 };
 
 void ReportPerQuote(benchmark::State& state, const AgentLoadCounters& before) {

@@ -1,9 +1,9 @@
 // Market tables: the offline load of 48 markets of 5000 instruments, code lookups through the
 // index against a linear scan, and the cost of building references.
+#include "BenchInstall.h"
 #include "data/DataIO.h"
 #include "data/MarketData.h"
 #include "data/StkPtr.h"
-#include "platform/Kernel.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -35,10 +35,7 @@ std::string CodeOf(int market, int index) {
 
 // A temporary install tree with 48 markets, set up once for the whole program.
 struct BenchInstall {
-  BenchInstall() {
-    root = std::filesystem::temp_directory_path() / ("market-bench-" + std::to_string(GetTickCount()));
-    std::filesystem::create_directories(root / "bin");
-    std::filesystem::create_directories(root / "cfg");
+  BenchInstall() : tree("market-bench") {
     std::vector<MarketRecord> records(kMarkets);
     for (int m = 0; m < kMarkets; ++m) {
       MarketRecord& r = records[static_cast<std::size_t>(m)];
@@ -70,23 +67,18 @@ struct BenchInstall {
         quotes[static_cast<std::size_t>(i)] = QuoteRecord{};
         quotes[static_cast<std::size_t>(i)].last = static_cast<std::uint32_t>(1000 + i);
       }
-      const auto folder = root / "data" / code;
+      const auto folder = tree.data() / code;
       std::filesystem::create_directories(folder);
       std::ofstream(folder / "nametbl.dat", std::ios::binary)
           .write(reinterpret_cast<const char*>(names.data()), static_cast<std::streamsize>(names.size() * sizeof(InstrumentRecord)));
       std::ofstream(folder / "real.dat", std::ios::binary)
           .write(reinterpret_cast<const char*>(quotes.data()), static_cast<std::streamsize>(quotes.size() * sizeof(QuoteRecord)));
     }
-    std::ofstream(root / "cfg" / "mkinfo.cfg", std::ios::binary)
+    std::ofstream(tree.cfg() / "mkinfo.cfg", std::ios::binary)
         .write(reinterpret_cast<const char*>(records.data()), static_cast<std::streamsize>(records.size() * sizeof(MarketRecord)));
-    paths::SetInstallRoot(root.string());
-    SetCurrentDirectoryA((root / "bin").string().c_str());
+    paths::InvalidateCache();
   }
-  ~BenchInstall() {
-    DeleteMarketTablesQuietly();
-    std::error_code error;
-    std::filesystem::remove_all(root, error);
-  }
+  ~BenchInstall() { DeleteMarketTablesQuietly(); }
   // Drops the tables without saving quotes, so the files stay as generated.
   static void DeleteMarketTablesQuietly() {
     for (TMarketData* table : MarketTables) {
@@ -94,7 +86,7 @@ struct BenchInstall {
     }
     DeleteMarketTables();
   }
-  std::filesystem::path root;
+  benchsupport::BenchInstall tree;
 };
 
 BenchInstall& Install() {

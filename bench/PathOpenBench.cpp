@@ -1,6 +1,7 @@
 // Cost of opening and closing a file through the case-insensitive path resolver, with the
 // directory cache warm and cold, beside a plain C library open and close of the same file.
 // The folder holding the file has `range(0)` entries, as a day folder has one per instrument.
+#include "BenchInstall.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 namespace {
@@ -20,30 +20,19 @@ namespace fs = std::filesystem;
 // `files` bar files named in upper case, as the file layer creates them.
 class BenchInstall {
  public:
-  explicit BenchInstall(int files) {
-    root_ = fs::temp_directory_path() / ("path-bench-" + std::to_string(std::random_device{}()));
-    fs::create_directories(root_ / "bin");
+  explicit BenchInstall(int files) : tree_("path-bench"), root_(tree_.root()) {
     fs::create_directories(root_ / "data" / "SH" / "DAY");
-    previous_ = fs::current_path();
-    fs::current_path(root_ / "bin");
-    paths::SetInstallRoot(root_.string());
     for (int i = 0; i < files; ++i) std::ofstream(root_ / "data" / "SH" / "DAY" / (std::to_string(600000 + i) + ".DAY"));
     // Settled folders, as after start-up: listings are trusted until their mtime moves.
     auto past = fs::last_write_time(root_ / "bin") - std::chrono::hours(1);
     for (const char* dir : {"data", "data/SH", "data/SH/DAY"}) fs::last_write_time(root_ / dir, past);
     paths::InvalidateCache();
   }
-  ~BenchInstall() {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-    paths::InvalidateCache();
-  }
   std::string plainPath() const { return (root_ / "data" / "SH" / "DAY" / "600000.DAY").string(); }
 
  private:
-  fs::path root_;
-  fs::path previous_;
+  benchsupport::BenchInstall tree_;
+  const fs::path root_;
 };
 
 // The bar loader's spelling differs in case from the name on disk.

@@ -1,13 +1,12 @@
 // Cost of reading a settings key through the profile cache: warm (file unchanged, one stat),
 // cold (the file parsed again), beside a bare status query of the same file.
-#include "platform/Paths.h"
+#include "BenchInstall.h"
 #include "platform/Profile.h"
 
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 namespace {
@@ -18,13 +17,8 @@ namespace fs = std::filesystem;
 // `sections` sections of `keysPerSection` keys each.
 class BenchInstall {
  public:
-  BenchInstall(int sections, int keysPerSection) {
-    root_ = fs::temp_directory_path() / ("profile-bench-" + std::to_string(std::random_device{}()));
-    for (const char* dir : {"bin", "cfg"}) fs::create_directories(root_ / dir);
-    previous_ = fs::current_path();
-    fs::current_path(root_ / "bin");
-    paths::SetInstallRoot(root_.string());
-    std::ofstream out(root_ / "cfg" / "setting.ini", std::ios::binary);
+  BenchInstall(int sections, int keysPerSection) : tree_("profile-bench") {
+    std::ofstream out(file(), std::ios::binary);
     out << "; settings\r\n";
     for (int s = 0; s < sections; ++s) {
       out << "[Section" << s << "]\r\n";
@@ -32,18 +26,10 @@ class BenchInstall {
       out << "\r\n";
     }
   }
-  ~BenchInstall() {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-    paths::InvalidateCache();
-    profile::ClearCache();
-  }
-  fs::path file() const { return root_ / "cfg" / "setting.ini"; }
+  fs::path file() const { return tree_.cfg() / "setting.ini"; }
 
  private:
-  fs::path root_;
-  fs::path previous_;
+  benchsupport::BenchInstall tree_;
 };
 
 constexpr const char* kIni = "..\\cfg\\setting.ini";

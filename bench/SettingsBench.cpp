@@ -1,41 +1,27 @@
 // Loading the hot keys and the theme colours from the user's INI files, with the parsed-file
 // cache of the profile functions cold (cleared before every load) and warm.
+#include "BenchInstall.h"
 #include "data/HotKeys.h"
 #include "data/UtilData.h"
-#include "platform/Paths.h"
 #include "platform/Profile.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
 namespace {
 
-namespace fs = std::filesystem;
-
 // A small install tree in the temporary folder with a full HotKey.ini and SETTING.INI.
 class SettingsTree {
  public:
-  SettingsTree() {
-    const auto stamp = std::random_device{}();
-    root_ = fs::temp_directory_path() / ("zuvo-bench-settings-" + std::to_string(stamp));
-    fs::create_directories(root_ / "bin");
-    fs::create_directories(root_ / "cfg");
-    fs::create_directories(root_ / "user");
-    previous_ = fs::current_path();
-    fs::current_path(root_ / "bin");
-    paths::SetInstallRoot(root_.string());
-
+  SettingsTree() : tree_("zuvo-bench-settings") {
     std::string hotKeys = "[HotKey]\r\n";
     for (int id = 1; id <= kHotKeyCount; ++id) {
       hotKeys += "h" + std::to_string(id) + "=" + DefaultHotKeyText(id) + "\r\n";
     }
-    Write(root_ / "user" / "HotKey.ini", hotKeys);
+    benchsupport::WriteFile(tree_.user() / "HotKey.ini", hotKeys);
 
     std::string settings = "[Parameter]\r\nThemeVer=1\r\nLastTheme=0\r\n";
     for (int theme = 0; theme < 4; ++theme) {
@@ -46,22 +32,11 @@ class SettingsTree {
         settings += line;
       }
     }
-    Write(root_ / "user" / "SETTING.INI", settings);
+    benchsupport::WriteFile(tree_.user() / "SETTING.INI", settings);
     std::strcpy(UserDir, "..\\user\\");
   }
-  ~SettingsTree() {
-    std::error_code ignored;
-    fs::current_path(previous_, ignored);
-    fs::remove_all(root_, ignored);
-  }
-
  private:
-  static void Write(const fs::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-  }
-  fs::path root_;
-  fs::path previous_;
+  benchsupport::BenchInstall tree_;
 };
 
 void BM_LoadHotKeysCold(benchmark::State& state) {
