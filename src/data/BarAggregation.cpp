@@ -53,60 +53,53 @@ void CopyBars(const ChartBar* base, int count, ChartBar* output, int* outCount) 
   *outCount = count;
 }
 
-// Groups of `size` consecutive bars that fall on one day; a new day closes the group early.
-int GroupWithinDays(const ChartBar* base, int count, ChartBar* output, int size, bool sumAmount) {
-  if (size < 1) size = 1;
+// Merges consecutive base bars into groups: closesGroup(merger, bar) says whether bar starts a
+// new group after the open one. *lastGroupSize (when given) receives the size of the final
+// group, 0 without bars.
+template <typename ClosesGroup>
+int GroupBars(const ChartBar* base, int count, ChartBar* output, bool sumAmount, ClosesGroup closesGroup,
+              int* lastGroupSize = nullptr) {
   BarMerger merger(sumAmount);
   int written = 0;
   for (int i = 0; i < count; ++i) {
     const ChartBar bar = base[i];
-    if (!merger.empty() && (merger.size() >= size || !IsSameDay(merger.lastTime(), bar.time)))
-      merger.Flush(output, &written);
+    if (!merger.empty() && closesGroup(merger, bar)) merger.Flush(output, &written);
     if (merger.empty()) {
       merger.Start(bar);
     } else {
       merger.Add(bar);
     }
   }
+  if (lastGroupSize) *lastGroupSize = merger.size();
   merger.Flush(output, &written);
   return written;
+}
+
+// Groups of `size` consecutive bars that fall on one day; a new day closes the group early.
+int GroupWithinDays(const ChartBar* base, int count, ChartBar* output, int size, bool sumAmount) {
+  if (size < 1) size = 1;
+  return GroupBars(base, count, output, sumAmount, [size](const BarMerger& merger, const ChartBar& bar) {
+    return merger.size() >= size || !IsSameDay(merger.lastTime(), bar.time);
+  });
 }
 
 // Consecutive bars that share a calendar period with the group's latest bar.
 template <typename SamePeriod>
 int GroupByCalendar(const ChartBar* base, int count, ChartBar* output, bool sumAmount,
                     SamePeriod samePeriod) {
-  BarMerger merger(sumAmount);
-  int written = 0;
-  for (int i = 0; i < count; ++i) {
-    const ChartBar bar = base[i];
-    if (!merger.empty() && !samePeriod(merger.lastTime(), bar.time)) merger.Flush(output, &written);
-    if (merger.empty()) {
-      merger.Start(bar);
-    } else {
-      merger.Add(bar);
-    }
-  }
-  merger.Flush(output, &written);
-  return written;
+  return GroupBars(base, count, output, sumAmount, [&samePeriod](const BarMerger& merger, const ChartBar& bar) {
+    return !samePeriod(merger.lastTime(), bar.time);
+  });
 }
 
 // Groups of n consecutive bars without calendar alignment; reports whether the last is whole.
 int GroupByCount(const ChartBar* base, int count, ChartBar* output, int n, bool sumAmount,
                  bool* lastComplete) {
-  BarMerger merger(sumAmount);
-  int written = 0;
-  for (int i = 0; i < count; ++i) {
-    const ChartBar bar = base[i];
-    if (merger.size() >= n) merger.Flush(output, &written);
-    if (merger.empty()) {
-      merger.Start(bar);
-    } else {
-      merger.Add(bar);
-    }
-  }
-  if (!merger.empty() && merger.size() < n && lastComplete) *lastComplete = false;
-  merger.Flush(output, &written);
+  int lastGroupSize = 0;
+  const int written = GroupBars(
+      base, count, output, sumAmount, [n](const BarMerger& merger, const ChartBar&) { return merger.size() >= n; },
+      &lastGroupSize);
+  if (lastGroupSize > 0 && lastGroupSize < n && lastComplete) *lastComplete = false;
   return written;
 }
 
