@@ -3,10 +3,12 @@
 #include "core/CoreUtil.h"
 #include "core/DataFile.h"
 #include "core/GuardedAlloc.h"
+#include "core/Search.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -49,19 +51,12 @@ std::string_view TitleOf(const NewsRecord& record) {
 }  // namespace
 
 std::uint32_t LowerBoundById(const NewsRecord* records, std::uint32_t count, const NewsRecord& record) {
-  if (!records || count == 0 || records[0].id >= record.id) return 0;
-  if (records[count - 1].id < record.id) return count;
-  std::uint32_t low = 0;
-  std::uint32_t high = count - 1;   // records[high].id >= id holds throughout
-  while (low < high) {
-    const std::uint32_t middle = low + (high - low) / 2;
-    if (records[middle].id < record.id) {
-      low = middle + 1;
-    } else {
-      high = middle;
-    }
-  }
-  return low;
+  if (!records) return 0;
+  // The keyed search reads its key at the start of every stride, so it starts at the first id.
+  // The count fits an int: an array of 92-byte records allocated with 32-bit sizes is shorter.
+  const auto* ids = reinterpret_cast<const unsigned char*>(records) + offsetof(NewsRecord, id);
+  return static_cast<std::uint32_t>(
+      LowerBoundByKey(ids, static_cast<int>(count), static_cast<int>(sizeof(NewsRecord)), record.id));
 }
 
 void TNewsIndex::FailAllocationsForTest(bool fail) { allocationsFail = fail; }
