@@ -71,16 +71,24 @@ void BM_ReadBarsByCycle(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadBarsByCycle)->Arg(kCycleWeek)->Arg(kCycleMonth)->Arg(kCycleQuarter)->Unit(benchmark::kMicrosecond);
 
-void BM_MergeTrendDayIntoFront(benchmark::State& state) {
-  BenchMarket market;
-  // 1000 days from 2005-01-03 on; the merged day comes before all of them, so every block moves.
+// A trend history of 1000 consecutive days from 2005-01-03 on (minutes left zero); their dates
+// go to *days when given.
+std::vector<std::uint8_t> TrendHistoryOf1000Days(std::vector<PackedTime>* days) {
   std::vector<std::uint8_t> history(4 + 1000 * kBlockBytes);
   std::memcpy(history.data(), &kSlots, 4);
   PackedTime day = MakePackedTime(2005, 1, 3);
   for (int i = 0; i < 1000; ++i) {
     std::memcpy(history.data() + 4 + i * kBlockBytes, &day, 4);
+    if (days) days->push_back(day);
     NextDay(&day);
   }
+  return history;
+}
+
+void BM_MergeTrendDayIntoFront(benchmark::State& state) {
+  BenchMarket market;
+  // The merged day comes before every day of the history, so every block moves.
+  const std::vector<std::uint8_t> history = TrendHistoryOf1000Days(nullptr);
   std::vector<TrendDayMinute> download(kSlots, TrendDayMinute{1000, 5, 5000});
   const PackedTime merged = MakePackedTime(2004, 12, 31);
   benchsupport::WriteFile(market.Data(("trend/600000" + std::to_string(merged) + ".trn").c_str()),
@@ -101,15 +109,8 @@ BENCHMARK(BM_MergeTrendDayIntoFront)->Unit(benchmark::kMicrosecond);
 
 void BM_ReadTrendDayOf1000(benchmark::State& state) {
   BenchMarket market;
-  std::vector<std::uint8_t> history(4 + 1000 * kBlockBytes);
-  std::memcpy(history.data(), &kSlots, 4);
-  PackedTime day = MakePackedTime(2005, 1, 3);
   std::vector<PackedTime> days;
-  for (int i = 0; i < 1000; ++i) {
-    std::memcpy(history.data() + 4 + i * kBlockBytes, &day, 4);
-    days.push_back(day);
-    NextDay(&day);
-  }
+  const std::vector<std::uint8_t> history = TrendHistoryOf1000Days(&days);
   benchsupport::WriteFile(market.Data("trend/600000.trn"), history.data(), history.size());
   std::vector<TrendDayMinute> buffer(kSlots);
   int count = 0;
