@@ -294,7 +294,8 @@ DWORD copyList(const std::vector<std::string_view>& items, char* buffer, DWORD s
       buffer[at++] = '\0';
       continue;
     }
-    const std::size_t part = gbk::CutLength(item, size - 2 - at);
+    // An earlier item may have filled the buffer up to the last byte: nothing of this one fits.
+    const std::size_t part = at + 2 < size ? gbk::CutLength(item, size - 2 - at) : 0;
     std::memcpy(buffer + at, item.data(), part);
     std::memset(buffer + at + part, 0, size - at - part);
     return size - 2;

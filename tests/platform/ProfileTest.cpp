@@ -125,11 +125,24 @@ TEST_F(ProfileTest, NullSectionAndNullKeyListNamesAsDoubleZeroLists) {
   EXPECT_EQ(items(buffer),
             (std::vector<std::string>{"Title", "Count", "Neg", "Empty", "NoDigits", "Single", "Half", "Count"}));
 
-  // Too small: the last name is cut, two zeros end the buffer, size - 2 comes back.
-  std::memset(buffer, '#', sizeof buffer);
-  EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 12, kIni), 10u);
-  EXPECT_EQ(std::string(buffer, 12), std::string("AppTitle\0O\0\0", 12));
-  EXPECT_EQ(buffer[12], '#');
+  // Too small: the last name is cut, two zeros end the buffer, size - 2 comes back. At 10
+  // bytes the first name with its zero fills all but the last byte, and the second name has
+  // no room at all.
+  const struct {
+    DWORD size;
+    std::string expected;
+  } tooSmall[] = {
+      {12, std::string("AppTitle\0O\0\0", 12)},
+      {11, std::string("AppTitle\0\0\0", 11)},
+      {10, std::string("AppTitle\0\0", 10)},
+  };
+  for (const auto& c : tooSmall) {
+    SCOPED_TRACE(c.size);
+    std::vector<char> exact(c.size + 1, '#');
+    EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", exact.data(), c.size, kIni), c.size - 2);
+    EXPECT_EQ(std::string(exact.data(), c.size), c.expected);
+    EXPECT_EQ(exact[c.size], '#');
+  }
 
   // No such section: an empty list.
   EXPECT_EQ(GetPrivateProfileStringA("Nowhere", nullptr, "", buffer, sizeof buffer, kIni), 0u);
