@@ -68,10 +68,14 @@ int EWnd::Create(DWORD exStyle, DWORD style, int x, int y, int width, int height
   objectBeingCreated = this;
   HWND created = CreateWindowExA(exStyle, kEWndClassName, nullptr, style, x, y, width, height, parent,
                                  nullptr, nullptr, nullptr);
-  bool bound = handle != nullptr && handle == created;
   objectBeingCreated = outer;
-  if (!bound && created != nullptr && handle == nullptr) DestroyWindow(created);
-  return bound ? 1 : 0;
+  // A window that is gone again may have taken an autoDelete object with it: no member may be
+  // touched. A window that lives keeps its object alive.
+  if (created == nullptr) return 0;
+  if (handle == created) return 1;
+  // The map had no room for the handle: the window cannot reach its object.
+  DestroyWindow(created);
+  return 0;
 }
 
 LRESULT EWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -29,7 +29,8 @@ class EWnd {
 
   // Creates the native window of class "EWnd" without title or menu. 1 when the object is bound
   // to the new window, 0 otherwise (creation failed, or the handle could not be entered in the
-  // map, in which case the window is destroyed again).
+  // map, in which case the window is destroyed again). An autoDelete object whose window is
+  // refused or destroyed during creation has been deleted when 0 comes back.
   int Create(DWORD exStyle, DWORD style, int x, int y, int width, int height, HWND parent);
   // The object's window procedure; the base gives default processing for `handle`.
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);

@@ -101,6 +101,36 @@ TEST(EWndTest, AutoDeleteObjectLivesExactlyAsLongAsItsWindow) {
   EXPECT_FALSE(IsWindow(otherHandle));
 }
 
+// Refuses its creation, or destroys its window while handling WM_CREATE.
+class Refuser : public Probe {
+ public:
+  Refuser(bool* deleted, bool destroyInCreate) : Probe(deleted), destroyInCreate_(destroyInCreate) {}
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_CREATE) {
+      if (!destroyInCreate_) return -1;
+      DestroyWindow(handle);
+      return 0;
+    }
+    return Probe::WindowProc(message, wParam, lParam);
+  }
+
+ private:
+  bool destroyInCreate_;
+};
+
+TEST(EWndTest, AutoDeleteObjectWhoseCreationFailsIsGoneWhenCreateReturns) {
+  for (bool destroyInCreate : {false, true}) {
+    SCOPED_TRACE(destroyInCreate ? "destroyed in WM_CREATE" : "WM_CREATE refused");
+    bool deleted = false;
+    auto* refuser = new Refuser(&deleted, destroyInCreate);
+    refuser->autoDelete = 1;
+    // The object is deleted inside the creation: Create must not touch it afterwards.
+    EXPECT_EQ(refuser->Create(0, WS_POPUP, 0, 0, 10, 10, nullptr), 0);
+    EXPECT_TRUE(deleted);
+    EXPECT_EQ(EWndHandleMap().GetCount(), 0);
+  }
+}
+
 TEST(EWndTest, WindowDestroyedBeforeTheObjectIsSafeToDelete) {
   auto* probe = new Probe();
   ASSERT_EQ(probe->Create(0, WS_POPUP, 0, 0, 10, 10, nullptr), 1);
