@@ -21,10 +21,6 @@ namespace {
 // Taken by every new series; never reset, so a tag names one series for the program's life.
 std::uint32_t nextRequestTag = 1;
 
-bool SameInstrument(const STKPTR& a, const STKPTR& b) {
-  return a.market == b.market && a.index == b.index;
-}
-
 CDataAgent* AgentInUse(int index) {
   CDataAgent* agent = GetAgent(index);
   return agent != nullptr && agent->InUse() ? agent : nullptr;
@@ -49,7 +45,7 @@ bool HasDependent(const CDataAgent& agent, int dependent) {
 }
 
 bool KeyMatches(const CDataAgent& agent, const STKPTR& instrument, int kind, std::uint32_t period) {
-  if (!agent.InUse() || agent.kind != kind || !SameInstrument(agent.instrument, instrument)) return false;
+  if (!agent.InUse() || agent.kind != kind || agent.instrument != instrument) return false;
   return kind == kAgentTicks || kind == kAgentRecentTrades || agent.period == period;
 }
 
@@ -359,7 +355,7 @@ void UpdateAgentsFromQuote(STKPTR instrument, const QuoteRecord* quote, std::uin
   const int size = GetAgentRegistry().GetSize();
   for (int i = 0; i < size; ++i) {
     const CDataAgent* agent = AgentInUse(i);
-    if (agent == nullptr || !SameInstrument(agent->instrument, instrument)) continue;
+    if (agent == nullptr || agent->instrument != instrument) continue;
     const int kind = agent->kind;
     if (IsBarAgentKind(kind)) continue;   // bar series follow through their base
     const std::uint32_t tag = agent->requestTag;
@@ -379,7 +375,7 @@ void NotifyAgentsDataArrived(STKPTR instrument, int kind, std::uint32_t period, 
   const int size = GetAgentRegistry().GetSize();
   for (int i = 0; i < size; ++i) {
     const CDataAgent* agent = AgentInUse(i);
-    if (agent == nullptr || !SameInstrument(agent->instrument, instrument)) continue;
+    if (agent == nullptr || agent->instrument != instrument) continue;
     bool refresh = false;
     if (kind == kAgentMinuteBars) {
       refresh = agent->kind == kAgentMinuteBars && FileServingMinutes(agent->period) == period;
@@ -397,7 +393,7 @@ void ReloadInstrumentAgents(STKPTR instrument) {
   const int size = GetAgentRegistry().GetSize();
   for (int i = 0; i < size; ++i) {
     const CDataAgent* agent = AgentInUse(i);
-    if (agent != nullptr && SameInstrument(agent->instrument, instrument)) CDataAgent::Reload(i);
+    if (agent != nullptr && agent->instrument == instrument) CDataAgent::Reload(i);
   }
 }
 
