@@ -58,16 +58,9 @@ enum ChartCycle : int {
   kCycle120Min = 13,
   kCycle240Min = 14,
 };
-constexpr int kChartCycleCount = 15;
 
 // Bar file kinds: the chart cycle code of the file's own period.
 constexpr int kBarFile1Min = 1;
 constexpr int kBarFile5Min = 4;
 constexpr int kBarFile60Min = 7;
 constexpr int kBarFileDay = 8;
-
-constexpr std::uint32_t kTradeRecordSize = 20;
-constexpr std::uint32_t kTradeDetailsHeaderSize = sizeof(TradeDetailsHeader);
-constexpr std::uint32_t kTodayMinuteRecordSize = sizeof(TodayMinuteRecord);
-constexpr std::uint32_t kTrendDayMinuteSize = sizeof(TrendDayMinute);
-constexpr std::uint32_t kChartBarSize = 32;
