@@ -47,9 +47,7 @@ bool LastWriteInMarketTime(HANDLE file, const TMarketData* table, std::uint32_t*
   SYSTEMTIME utc{};
   if (!GetFileTime(file, nullptr, nullptr, &lastWrite) || !FileTimeToSystemTime(&lastWrite, &utc))
     return false;
-  std::uint32_t stamp = (static_cast<std::uint32_t>(utc.wYear) << 20) |
-                        (static_cast<std::uint32_t>(utc.wMonth & 0xF) << 16) |
-                        (static_cast<std::uint32_t>(utc.wDay & 0x1F) << 11) | (utc.wMinute & 0x3Fu);
+  PackedTime stamp = MakePackedTime(utc.wYear, utc.wMonth, utc.wDay, 0, utc.wMinute);
   int hour = static_cast<int>(utc.wHour) + table->record.hourOffset;
   while (hour >= 24) {
     NextDay(&stamp);
@@ -80,53 +78,60 @@ bool IsStale(HANDLE file, const TMarketData* table, int position) {
   return !table->IsPastClose(category, writtenMinute);
 }
 
-int DeleteStale(const TickCacheKind& kind, TMarketData* table, int position) {
+bool IsOpen(HANDLE file) { return file != INVALID_HANDLE_VALUE && file != nullptr; }
+
+// Opens the instrument's cache file for reading after the stale rule ran on it: a stale file
+// is deleted and reads as missing (*deleted set). Invalid handle when no file opens.
+HANDLE OpenCurrent(const TickCacheKind& kind, TMarketData* table, int position, bool* deleted) {
   std::string path;
-  if (!PathOf(kind, table, position, path)) return 0;
-  files::ScopedHandle file(OpenForReading(path));
-  if (!file.ok()) return 0;
-  const bool stale = IsStale(file.get(), table, position);
-  file.Close();
-  if (!stale) return 0;
+  if (!PathOf(kind, table, position, path)) return INVALID_HANDLE_VALUE;
+  HANDLE file = OpenForReading(path);
+  if (!IsOpen(file) || !IsStale(file, table, position)) return file;
+  CloseHandle(file);
+  if (DeleteFileA(path.c_str())) {
+    if (deleted) *deleted = true;
+    return INVALID_HANDLE_VALUE;
+  }
   // Another process may hold the file; the read then takes it as it is.
-  return DeleteFileA(path.c_str()) ? 1 : 0;
+  return OpenForReading(path);
 }
 
-int CountRecords(const TickCacheKind& kind, TMarketData* table, int position) {
-  std::string path;
-  if (!PathOf(kind, table, position, path)) return 0;
-  DeleteStale(kind, table, position);
-  files::ScopedHandle file(OpenForReading(path));
-  if (!file.ok()) return 0;
-  const DWORD size = GetFileSize(file.get(), nullptr);
+int DeleteStale(const TickCacheKind& kind, TMarketData* table, int position) {
+  bool deleted = false;
+  files::ScopedHandle file(OpenCurrent(kind, table, position, &deleted));
+  return deleted ? 1 : 0;
+}
+
+// Whole records after the head of an open file; 0 when its size cannot be read.
+int RecordsInFile(const TickCacheKind& kind, HANDLE file) {
+  const DWORD size = GetFileSize(file, nullptr);
   if (size == INVALID_FILE_SIZE || size < kind.headBytes) return 0;
   return static_cast<int>((size - kind.headBytes) / kind.recordBytes);
 }
 
-// Reads up to *count records after the head into buffer. The head goes to head (when given)
-// and *headRead is set only when the file holds the whole head.
-int ReadRecords(const TickCacheKind& kind, TMarketData* table, int position, void* buffer,
-                int* count, void* head, bool* headRead) {
-  if (!buffer || !count) return 0;
-  std::string path;
-  if (!PathOf(kind, table, position, path)) return 0;
-  DeleteStale(kind, table, position);
-  files::ScopedHandle file(OpenForReading(path));
-  if (!file.ok()) return 0;
-  DWORD size = GetFileSize(file.get(), nullptr);
+int CountRecords(const TickCacheKind& kind, TMarketData* table, int position) {
+  files::ScopedHandle file(OpenCurrent(kind, table, position, nullptr));
+  return file.ok() ? RecordsInFile(kind, file.get()) : 0;
+}
+
+// Reads up to *count records after the head of an open file into buffer. The head goes to
+// head (when given) and *headRead is set only when the file holds the whole head.
+void ReadOpenFile(const TickCacheKind& kind, HANDLE file, void* buffer, int* count, void* head,
+                  bool* headRead) {
+  DWORD size = GetFileSize(file, nullptr);
   if (size == INVALID_FILE_SIZE) size = 0;
   *count = std::max(*count, 0);
   if (size < kind.headBytes) {
     *count = 0;
-    return 1;
+    return;
   }
   if (kind.headBytes > 0) {
     std::uint8_t headBytes[sizeof(TradeDetailsHeader)] = {};
     DWORD got = 0;
-    if (!ReadFile(file.get(), headBytes, kind.headBytes, &got, nullptr) || got != kind.headBytes) {
+    if (!ReadFile(file, headBytes, kind.headBytes, &got, nullptr) || got != kind.headBytes) {
       // The file shrank since its size was taken: nothing of it can be trusted.
       *count = 0;
-      return 1;
+      return;
     }
     if (head) std::memcpy(head, headBytes, kind.headBytes);
     if (headRead) *headRead = true;
@@ -134,9 +139,17 @@ int ReadRecords(const TickCacheKind& kind, TMarketData* table, int position, voi
   const std::uint32_t inFile = (size - kind.headBytes) / kind.recordBytes;
   const std::uint32_t wanted = std::min<std::uint32_t>(inFile, static_cast<std::uint32_t>(*count));
   DWORD got = 0;
-  if (wanted > 0 && !ReadFile(file.get(), buffer, wanted * kind.recordBytes, &got, nullptr)) got = 0;
+  if (wanted > 0 && !ReadFile(file, buffer, wanted * kind.recordBytes, &got, nullptr)) got = 0;
   // A file cut short by another writer gives only its whole records.
   *count = static_cast<int>(got / kind.recordBytes);
+}
+
+int ReadRecords(const TickCacheKind& kind, TMarketData* table, int position, void* buffer,
+                int* count, void* head, bool* headRead) {
+  if (!buffer || !count) return 0;
+  files::ScopedHandle file(OpenCurrent(kind, table, position, nullptr));
+  if (!file.ok()) return 0;
+  ReadOpenFile(kind, file.get(), buffer, count, head, headRead);
   return 1;
 }
 
@@ -176,9 +189,9 @@ int ReadOrRequest(const TickCacheKind& kind, Request request, Record** buffer, S
   if (!buffer || !count) return 0;
   const InstrumentRecord* record = GetInstrumentRecord(instrument);
   if (!record) return 0;
-  TMarketData* table = MarketTables[instrument.market];
-  const int position = instrument.index;
-  *count = CountRecords(kind, table, position);
+  // One open serves the stale rule, the count and the read.
+  files::ScopedHandle file(OpenCurrent(kind, MarketTables[instrument.market], instrument.index, nullptr));
+  *count = file.ok() ? RecordsInFile(kind, file.get()) : 0;
   if (*count <= 0) {
     *count = 0;
     AskServer(request, instrument, requester);
@@ -189,9 +202,9 @@ int ReadOrRequest(const TickCacheKind& kind, Request request, Record** buffer, S
     *count = 0;
     return 0;
   }
-  const int result = ReadRecords(kind, table, position, *buffer, count, head, headRead);
+  ReadOpenFile(kind, file.get(), *buffer, count, head, headRead);
   AskServer(request, instrument, requester);
-  return result;
+  return 1;
 }
 
 }  // namespace
