@@ -2,6 +2,7 @@
 
 #include "core/CoreUtil.h"
 #include "core/GuardedAlloc.h"
+#include "core/PackedTime.h"
 #include "data/HotKeys.h"
 #include "platform/Files.h"
 #include "platform/Kernel.h"
@@ -387,11 +388,7 @@ bool WriteCycleOrder() {
 void UpdateSystemNow() {
   SYSTEMTIME now{};
   GetSystemTime(&now);
-  SystemNow = (static_cast<std::uint32_t>(now.wYear) << 20) |
-              (static_cast<std::uint32_t>(now.wMonth & 0xF) << 16) |
-              (static_cast<std::uint32_t>(now.wDay & 0x1F) << 11) |
-              (static_cast<std::uint32_t>(now.wHour & 0x1F) << 6) |
-              static_cast<std::uint32_t>(now.wMinute & 0x3F);
+  SystemNow = MakePackedTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute);
 }
 
 int PriceColorIndex(std::uint32_t value, std::uint32_t reference) {
