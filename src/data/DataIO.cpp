@@ -35,8 +35,8 @@ class PlatformNotifier final : public ILoadNotifier {
   }
 };
 
-// Reads up to `bytes` bytes of a whole file at the start of `buffer`; returns the bytes read,
-// or -1 when the file does not open.
+// Reads the file's first whole records (at most maxRecords of recordSize bytes) into buffer;
+// returns the bytes read, or -1 when the file does not open.
 long ReadFileStart(char* path, void* buffer, std::uint32_t recordSize, std::uint32_t maxRecords) {
   const int file = OpenDataFile(path, "rb");
   if (file <= 0) return -1;
