@@ -12,13 +12,12 @@
 #include "core/DataFile.h"
 
 #include "platform/Files.h"
+#include "platform/HandleTable.h"
 #include "platform/Text.h"
 
 #include <string>
 
 namespace {
-
-HANDLE toHandle(int handle) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(handle)); }
 
 // Bytes asked for by size x count; false when the product does not fit in 32 bits (a wrapped
 // product would silently read or write fewer bytes than the caller's element count).
@@ -97,12 +96,12 @@ int OpenDataFile(const char* path, const char* mode) {
 }
 
 void CloseDataFile(int handle) {
-  if (handle > 0) CloseHandle(toHandle(handle));
+  if (handle > 0) CloseHandle(handles::FromInt(handle));
 }
 
 std::uint32_t SeekDataFile(int handle, std::int32_t distance, int origin) {
   if (handle <= 0 || origin < 0 || origin > 2) return 0xFFFFFFFFu;
-  return SetFilePointer(toHandle(handle), distance, nullptr, static_cast<DWORD>(origin));
+  return SetFilePointer(handles::FromInt(handle), distance, nullptr, static_cast<DWORD>(origin));
 }
 
 std::uint32_t ReadDataFile(int handle, void* buffer, std::uint32_t size, std::uint32_t count) {
@@ -110,7 +109,7 @@ std::uint32_t ReadDataFile(int handle, void* buffer, std::uint32_t size, std::ui
   if (handle <= 0 || !buffer || !totalBytes(size, count, wanted)) return 0;
   if (wanted == 0) return 0;
   DWORD read = 0;
-  if (!ReadFile(toHandle(handle), buffer, wanted, &read, nullptr)) return 0;
+  if (!ReadFile(handles::FromInt(handle), buffer, wanted, &read, nullptr)) return 0;
   return read;
 }
 
@@ -119,13 +118,13 @@ std::uint32_t WriteDataFile(int handle, const void* buffer, std::uint32_t size, 
   if (handle <= 0 || !buffer || !totalBytes(size, count, wanted)) return 0;
   if (wanted == 0) return 0;
   DWORD written = 0;
-  if (!WriteFile(toHandle(handle), buffer, wanted, &written, nullptr)) return 0;
+  if (!WriteFile(handles::FromInt(handle), buffer, wanted, &written, nullptr)) return 0;
   return written;
 }
 
 std::uint32_t GetDataFileSize(int handle) {
   if (handle <= 0) return 0;
-  const DWORD size = GetFileSize(toHandle(handle), nullptr);
+  const DWORD size = GetFileSize(handles::FromInt(handle), nullptr);
   return size == INVALID_FILE_SIZE ? 0 : size;
 }
 
@@ -133,8 +132,8 @@ std::uint32_t TruncateDataFile(int handle, std::uint32_t offset) {
   if (handle <= 0) return 0xFFFFFFFFu;
   // A zero high part makes the low 32 bits an unsigned offset (files up to 4 GB).
   LONG high = 0;
-  const DWORD position = SetFilePointer(toHandle(handle), static_cast<LONG>(offset), &high, FILE_BEGIN);
+  const DWORD position = SetFilePointer(handles::FromInt(handle), static_cast<LONG>(offset), &high, FILE_BEGIN);
   if (position == INVALID_SET_FILE_POINTER && offset != 0xFFFFFFFFu) return 0xFFFFFFFFu;
-  if (!SetEndOfFile(toHandle(handle))) return 0xFFFFFFFFu;
+  if (!SetEndOfFile(handles::FromInt(handle))) return 0xFFFFFFFFu;
   return position;
 }
