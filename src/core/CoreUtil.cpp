@@ -60,19 +60,15 @@ bool CreateDirectoryPath(const char* path) {
   // Walks the text character by character: the second byte of a double-byte character may
   // equal '\\' and is neither a separator nor the path's last character.
   bool endsWithSeparator = false;
-  for (std::size_t i = 0; i < length; ++i) {
-    endsWithSeparator = isSeparator(work[i]);
-    if (gbk::IsLeadByte(static_cast<unsigned char>(work[i])) && i + 1 < length) ++i;
-  }
+  const std::string_view given(path, length);
+  for (std::size_t i = 0; i < length; i += gbk::CharLength(given, i)) endsWithSeparator = isSeparator(given[i]);
   if (!endsWithSeparator) {
     work[length] = '\\';
     work[length + 1] = '\0';
   }
-  for (char* cursor = work; *cursor; ++cursor) {
-    if (gbk::IsLeadByte(static_cast<unsigned char>(*cursor)) && cursor[1]) {
-      ++cursor;
-      continue;
-    }
+  const std::string_view text(work);
+  for (std::size_t i = 0; i < text.size(); i += gbk::CharLength(text, i)) {
+    char* cursor = work + i;
     if (!isSeparator(*cursor)) continue;
     if (cursor == work) continue;                              // the root itself
     if (cursor == work + 2 && work[1] == ':') continue;         // a drive "C:"

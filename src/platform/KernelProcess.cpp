@@ -182,10 +182,8 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
     std::size_t lastSeparator = std::string_view::npos;
     while (at <= from.size()) {
       std::size_t end = at;
-      while (end < from.size() && !isSeparator(from[end])) {
-        // The trail byte of a double-byte character may equal '\' and is no separator.
-        end += gbk::IsLeadByte(static_cast<unsigned char>(from[end])) && end + 1 < from.size() ? 2 : 1;
-      }
+      // The trail byte of a double-byte character may equal '\' and is no separator.
+      while (end < from.size() && !isSeparator(from[end])) end += gbk::CharLength(from, end);
       const std::string_view component = from.substr(at, end - at);
       if (component == "..") {
         if (!components.empty()) components.pop_back();

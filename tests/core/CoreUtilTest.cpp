@@ -61,6 +61,10 @@ TEST(CreateDirectoryPathTest, CreatesEveryMissingLevelOfARelativePath) {
   // A trailing backslash and a second call change nothing.
   EXPECT_TRUE(CreateDirectoryPath("..\\data\\sh\\day\\2024\\q1\\"));
   EXPECT_FALSE(CreateDirectoryPathFailed());
+  // A lead byte without a trail byte is a byte of its own: the '/' after it separates levels,
+  // as the path resolver reads it.
+  EXPECT_TRUE(CreateDirectoryPath("..\\data\\x\x81/y"));
+  EXPECT_FALSE(CreateDirectoryPathFailed());
 }
 
 TEST(CreateDirectoryPathTest, GbkNamesWhoseSecondByteIsABackslashStayWhole) {

@@ -322,6 +322,9 @@ TEST(ProcessTest, FullPathNamesFoldDotsWithoutTouchingTheDisk) {
       // The second byte of 乗 is a backslash that belongs to the character, not a separator.
       {"乗\\k", here + "\\乗\\k", "k"},
       {"k\\乗", here + "\\k\\乗", "乗"},
+      // A lead byte without a trail byte is a byte of its own: the '/' after it separates,
+      // as the path resolver reads it.
+      {"\x81/k", here + "\\\x81\\k", "k"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
