@@ -71,6 +71,9 @@ std::map<std::uintptr_t, std::shared_ptr<Dc>> contexts;
 // would otherwise reach the contexts' range within hours).
 std::uintptr_t nextHandleValue = 0x100000;
 std::map<int, ObjectPtr> stockObjects;
+// The 1x1 bitmap every memory context starts with, one for all of them as on Windows: a context
+// that selects a bitmap and back hands out this handle, and nothing is registered per context.
+ObjectPtr defaultBitmap;
 QImage screenImage(1, 1, QImage::Format_RGB32);
 
 constexpr std::uintptr_t kSysColorBrushLimit = 0x40;
@@ -235,6 +238,14 @@ ObjectPtr MakeFont(const LOGFONTA& lf) {
   return o;
 }
 
+ObjectPtr OneByOneBitmap() {
+  auto o = std::make_shared<Object>();
+  o->kind = Kind::Bitmap;
+  o->image = QImage(1, 1, QImage::Format_RGB32);
+  o->image.fill(Qt::white);
+  return o;
+}
+
 ObjectPtr Stock(int index) {
   platform::EnsureApplication();
   std::lock_guard<std::mutex> lock(registryMutex);
@@ -275,11 +286,13 @@ void InitStock() {
     made.emplace_back(SYSTEM_FIXED_FONT, MakeFont(lf));
     for (auto& [index, object] : made) {
       object->stock = true;
-      HGDIOBJ handle = Register(object);
-      (void)handle;
+      Register(object);
       std::lock_guard<std::mutex> lock(registryMutex);
       stockObjects[index] = object;
     }
+    defaultBitmap = OneByOneBitmap();
+    defaultBitmap->stock = true;
+    Register(defaultBitmap);
   });
 }
 
@@ -288,14 +301,6 @@ void InitState(State& s) {
   s.pen = Stock(BLACK_PEN);
   s.brush = Stock(WHITE_BRUSH);
   s.font = Stock(SYSTEM_FONT);
-}
-
-ObjectPtr OneByOneBitmap() {
-  auto o = std::make_shared<Object>();
-  o->kind = Kind::Bitmap;
-  o->image = QImage(1, 1, QImage::Format_RGB32);
-  o->image.fill(Qt::white);
-  return o;
 }
 
 // ---- Drawing surface of a context ------------------------------------------------------------
@@ -669,8 +674,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
   *slot = o;
   HGDIOBJ handle = HandleOf(previous);
   if (handle == nullptr && previous) {
-    // The previous object was deleted while selected, or is the context's own 1x1 bitmap: hand
-    // back a handle for it so that selecting it back works.
+    // The previous object was deleted while selected: hand back a handle for it so that
+    // selecting it back works.
     handle = Register(previous);
   }
   return handle;
@@ -743,7 +748,7 @@ HDC CreateCompatibleDC(HDC) {
   auto dc = std::make_shared<Dc>();
   dc->memory = true;
   InitState(dc->state);
-  dc->state.bitmap = OneByOneBitmap();
+  dc->state.bitmap = defaultBitmap;
   return RegisterDc(dc);
 }
 

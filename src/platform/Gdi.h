@@ -167,7 +167,8 @@ DWORD GetObjectType(HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 
 // ---- Contexts ---------------------------------------------------------------------------------
-// A memory context holding a 1x1 bitmap until a bitmap is selected. Null on failure.
+// A memory context holding the default 1x1 bitmap (one stock object shared by all memory
+// contexts) until a bitmap is selected. Null on failure.
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);   // memory contexts
 int SaveDC(HDC dc);               // returns the saved level, 0 on failure

@@ -369,6 +369,22 @@ TEST(GdiTest, DeletedHandlesAndStockObjects) {
   EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_PEN)));
   EXPECT_NE(GetStockObject(BLACK_PEN), nullptr);
   SelectObject(dc, old);
+
+  // Memory contexts share one default bitmap: the double-buffer pattern of every paint (select
+  // a bitmap, select the old one back) leaves no new object behind.
+  HDC other = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, 4, 4);
+  HGDIOBJ defaultOfDc = SelectObject(dc, bitmap);
+  SelectObject(dc, defaultOfDc);
+  HGDIOBJ defaultOfOther = SelectObject(other, bitmap);
+  SelectObject(other, defaultOfOther);
+  EXPECT_NE(defaultOfDc, nullptr);
+  EXPECT_EQ(defaultOfDc, defaultOfOther);
+  EXPECT_TRUE(DeleteObject(defaultOfDc));   // a stock object: it stays
+  EXPECT_EQ(GetObjectType(defaultOfDc), OBJ_BITMAP);
+  DeleteObject(bitmap);
+  DeleteDC(other);
+
   EXPECT_TRUE(DeleteDC(dc));
   EXPECT_FALSE(DeleteDC(dc));
   EXPECT_EQ(GetPixel(dc, 0, 0), CLR_INVALID);
