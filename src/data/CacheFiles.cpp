@@ -62,12 +62,9 @@ bool BuildFolder(CacheFile kind, std::string_view market, std::string& path) {
   return true;
 }
 
-}  // namespace
-
-bool CacheFilePath(CacheFile kind, const char* marketCode, const char* instrumentCode,
-                   std::string& path) {
+bool BuildFilePath(CacheFile kind, std::string_view market, const char* instrumentCode, std::string& path) {
   std::string_view code = SafeCode(instrumentCode);
-  if (code.empty() || !BuildFolder(kind, SafeCode(marketCode), path)) {
+  if (code.empty() || !BuildFolder(kind, market, path)) {
     path.clear();
     return false;
   }
@@ -75,15 +72,16 @@ bool CacheFilePath(CacheFile kind, const char* marketCode, const char* instrumen
   return true;
 }
 
+}  // namespace
+
+bool CacheFilePath(CacheFile kind, const char* marketCode, const char* instrumentCode,
+                   std::string& path) {
+  return BuildFilePath(kind, SafeCode(marketCode), instrumentCode, path);
+}
+
 bool CacheFilePath(CacheFile kind, const TMarketData* table, const char* instrumentCode,
                    std::string& path) {
-  std::string_view code = SafeCode(instrumentCode);
-  if (code.empty() || !BuildFolder(kind, MarketFolder(table), path)) {
-    path.clear();
-    return false;
-  }
-  path.append("\\").append(code).append(NameOf(kind).extension);
-  return true;
+  return BuildFilePath(kind, MarketFolder(table), instrumentCode, path);
 }
 
 bool BarFilePath(int fileKind, const TMarketData* table, const char* instrumentCode,
