@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include "platform/HandleTable.h"
+#include "platform/Kernel.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -229,19 +230,6 @@ std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
   unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
   return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
-}
-
-void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {
-  days += 719468;
-  std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
-  unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  year = static_cast<std::int64_t>(yearOfEra) + era * 400;
-  unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  unsigned monthIndex = (5 * dayOfYear + 2) / 153;
-  day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
-  month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-  year += month <= 2;
 }
 
 unsigned DaysInMonth(unsigned year, unsigned month) {
@@ -845,21 +833,11 @@ BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  std::uint64_t ticks = TicksOf(*fileTime);
-  constexpr std::uint64_t kTicksPerDay = 86'400ULL * kTicksPerSecond;
-  auto days = static_cast<std::int64_t>(ticks / kTicksPerDay) - kDaysFrom1601To1970;
-  std::uint64_t dayTicks = ticks % kTicksPerDay;
-  std::int64_t year;
-  unsigned month, day;
-  CivilFromDays(days, year, month, day);
-  systemTime->wYear = static_cast<WORD>(year);
-  systemTime->wMonth = static_cast<WORD>(month);
-  systemTime->wDay = static_cast<WORD>(day);
-  systemTime->wDayOfWeek = static_cast<WORD>(((days % 7) + 7 + 4) % 7);   // 1970-01-01 was a Thursday
-  systemTime->wHour = static_cast<WORD>(dayTicks / (3600ULL * kTicksPerSecond));
-  systemTime->wMinute = static_cast<WORD>(dayTicks / (60ULL * kTicksPerSecond) % 60);
-  systemTime->wSecond = static_cast<WORD>(dayTicks / kTicksPerSecond % 60);
-  systemTime->wMilliseconds = static_cast<WORD>(dayTicks / 10'000 % 1000);
+  // SYSTEMTIME holds milliseconds: the 100-ns ticks below them are dropped.
+  constexpr std::uint64_t kTicksPerMillisecond = kTicksPerSecond / 1000;
+  kernel::SystemTimeFromUnixMilliseconds(
+      static_cast<std::int64_t>(TicksOf(*fileTime) / kTicksPerMillisecond) - kUnixEpochTicks / kTicksPerMillisecond,
+      systemTime);
   return TRUE;
 }
 

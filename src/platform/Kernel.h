@@ -52,6 +52,9 @@ void SetClockForTest(std::function<std::int64_t()> utcMilliseconds, int localOff
 void SetTickSourceForTest(std::function<DWORD()> ticks);
 // Current UTC time in milliseconds since the Unix epoch, through the replaceable clock.
 std::int64_t NowUtcMilliseconds();
+// The calendar fields, day of week included, of an instant given as milliseconds since the
+// Unix epoch (earlier instants are negative); proleptic Gregorian calendar. Never fails.
+void SystemTimeFromUnixMilliseconds(std::int64_t milliseconds, SYSTEMTIME* out);
 }  // namespace kernel
 
 // ---- Threads and synchronisation ----------------------------------------------------------

@@ -42,26 +42,6 @@ void civilFromDays(std::int64_t days, int& year, int& month, int& day) {
   year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
 }
 
-void fillSystemTime(std::int64_t milliseconds, SYSTEMTIME* out) {
-  std::int64_t days = milliseconds / kMsPerDay;
-  std::int64_t rest = milliseconds % kMsPerDay;
-  if (rest < 0) {
-    rest += kMsPerDay;
-    --days;
-  }
-  int year, month, day;
-  civilFromDays(days, year, month, day);
-  out->wYear = static_cast<WORD>(year);
-  out->wMonth = static_cast<WORD>(month);
-  out->wDay = static_cast<WORD>(day);
-  // 1970-01-01 was a Thursday.
-  out->wDayOfWeek = static_cast<WORD>(((days % 7) + 7 + 4) % 7);
-  out->wHour = static_cast<WORD>(rest / 3600000);
-  out->wMinute = static_cast<WORD>(rest / 60000 % 60);
-  out->wSecond = static_cast<WORD>(rest / 1000 % 60);
-  out->wMilliseconds = static_cast<WORD>(rest % 1000);
-}
-
 std::int64_t realUtcMilliseconds() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -98,11 +78,31 @@ std::int64_t NowUtcMilliseconds() {
   return realUtcMilliseconds();
 }
 
+void SystemTimeFromUnixMilliseconds(std::int64_t milliseconds, SYSTEMTIME* out) {
+  std::int64_t days = milliseconds / kMsPerDay;
+  std::int64_t rest = milliseconds % kMsPerDay;
+  if (rest < 0) {
+    rest += kMsPerDay;
+    --days;
+  }
+  int year, month, day;
+  civilFromDays(days, year, month, day);
+  out->wYear = static_cast<WORD>(year);
+  out->wMonth = static_cast<WORD>(month);
+  out->wDay = static_cast<WORD>(day);
+  // 1970-01-01 was a Thursday.
+  out->wDayOfWeek = static_cast<WORD>(((days % 7) + 7 + 4) % 7);
+  out->wHour = static_cast<WORD>(rest / 3600000);
+  out->wMinute = static_cast<WORD>(rest / 60000 % 60);
+  out->wSecond = static_cast<WORD>(rest / 1000 % 60);
+  out->wMilliseconds = static_cast<WORD>(rest % 1000);
+}
+
 }  // namespace kernel
 
 void GetSystemTime(SYSTEMTIME* time) {
   if (!time) return;
-  fillSystemTime(kernel::NowUtcMilliseconds(), time);
+  kernel::SystemTimeFromUnixMilliseconds(kernel::NowUtcMilliseconds(), time);
 }
 
 void GetLocalTime(SYSTEMTIME* time) {
@@ -113,18 +113,18 @@ void GetLocalTime(SYSTEMTIME* time) {
       std::lock_guard<std::mutex> guard(clockState().lock);
       offset = clockState().localOffsetMinutes;
     }
-    fillSystemTime(kernel::NowUtcMilliseconds() + std::int64_t{offset} * 60000, time);
+    kernel::SystemTimeFromUnixMilliseconds(kernel::NowUtcMilliseconds() + std::int64_t{offset} * 60000, time);
     return;
   }
   const std::int64_t now = realUtcMilliseconds();
   time_t seconds = static_cast<time_t>(now / 1000);
   struct tm local {};
   if (!localtime_r(&seconds, &local)) {
-    fillSystemTime(now, time);
+    kernel::SystemTimeFromUnixMilliseconds(now, time);
     return;
   }
   // The zone's offset at this instant (daylight saving included) applied to the exact time.
-  fillSystemTime(now + std::int64_t{local.tm_gmtoff} * 1000, time);
+  kernel::SystemTimeFromUnixMilliseconds(now + std::int64_t{local.tm_gmtoff} * 1000, time);
 }
 
 DWORD GetTickCount() {
