@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds a Release build, assembles the install tree and starts it.
+# Installs what is missing, builds a Release build and assembles the install tree (the terminal
+# has no window yet, so nothing is started).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
