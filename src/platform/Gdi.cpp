@@ -511,7 +511,14 @@ QRect DeviceRect(const Surface& s, const RECT& r) {
 ObjectPtr BrushObject(HBRUSH brush) {
   auto value = reinterpret_cast<std::uintptr_t>(brush);
   if (value > 0 && value <= kSysColorBrushLimit) {
-    return MakeBrush(BS_SOLID, GetSysColor(static_cast<int>(value - 1)));
+    // Built once: windows erase and fill with these on every paint.
+    static const std::vector<ObjectPtr> sysColorBrushes = [] {
+      std::vector<ObjectPtr> brushes;
+      for (std::uintptr_t index = 0; index < kSysColorBrushLimit; ++index)
+        brushes.push_back(MakeBrush(BS_SOLID, GetSysColor(static_cast<int>(index))));
+      return brushes;
+    }();
+    return sysColorBrushes[value - 1];
   }
   ObjectPtr o = FindObject(brush);
   return o && o->kind == Kind::Brush ? o : nullptr;
