@@ -121,7 +121,7 @@ bool IsAscii(std::string_view text) {
 
 // A GBK byte the decoder refused: one byte becomes U+FFFD. A lead byte followed by an ASCII
 // byte loses only the lead byte, so the ASCII character survives.
-std::size_t ReplaceGbkByte(const char* in, std::size_t left, std::string& out, bool utf16) {
+std::size_t ReplaceGbkByte(const char* in, std::string& out, bool utf16) {
   unsigned char c = static_cast<unsigned char>(*in);
   if (c < 0x80) {
     // Only reached without a converter: ASCII is the same in every target.
@@ -185,7 +185,7 @@ std::string FoldCopy(std::string_view text) {
 std::string ToUtf8(std::string_view gbkText) {
   if (IsAscii(gbkText)) return std::string(gbkText);
   return GbkToUtf8().Run(gbkText, [](const char* in, std::size_t left, std::string& out) {
-    return ReplaceGbkByte(in, left, out, false);
+    return ReplaceGbkByte(in, out, false);
   });
 }
 
@@ -204,14 +204,13 @@ std::string FromUtf8(std::string_view utf8Text) {
 }
 
 std::u16string ToUtf16(std::string_view gbkText) {
-  std::string bytes;
   if (IsAscii(gbkText)) {
     std::u16string out(gbkText.size(), u'\0');
     for (std::size_t i = 0; i < gbkText.size(); ++i) out[i] = static_cast<unsigned char>(gbkText[i]);
     return out;
   }
-  bytes = GbkToUtf16().Run(gbkText, [](const char* in, std::size_t left, std::string& out) {
-    return ReplaceGbkByte(in, left, out, true);
+  const std::string bytes = GbkToUtf16().Run(gbkText, [](const char* in, std::size_t left, std::string& out) {
+    return ReplaceGbkByte(in, out, true);
   });
   std::u16string out(bytes.size() / 2, u'\0');
   std::memcpy(out.data(), bytes.data(), out.size() * 2);
@@ -229,12 +228,12 @@ std::string FromUtf16(std::u16string_view utf16Text) {
   }
   std::string_view raw(reinterpret_cast<const char*>(utf16Text.data()), utf16Text.size() * 2);
   return DropFourByteSequences(Utf16ToGbk().Run(raw, [](const char* in, std::size_t left, std::string& out) {
-    char16_t unit;
-    std::memcpy(&unit, in, left >= 2 ? 2 : 0);
     if (left < 2) {
       out.push_back('?');
       return left;
     }
+    char16_t unit;
+    std::memcpy(&unit, in, 2);
     if (unit < 0x80) {
       out.push_back(static_cast<char>(unit));
       return std::size_t{2};
