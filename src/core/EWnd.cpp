@@ -1,5 +1,7 @@
 #include "core/EWnd.h"
 
+#include <cstring>
+
 const char kEWndClassName[] = "EWnd";
 
 namespace {
@@ -95,9 +97,7 @@ SIZE EWnd::GetTextExtent(const char* text, HDC dc, HFONT font) {
   if (own) dc = GetDC();
   if (dc == nullptr) return size;
   HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
-  int length = 0;
-  while (text[length] != '\0') ++length;
-  GetTextExtentPoint32A(dc, text, length, &size);
+  GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size);
   if (previous != nullptr) SelectObject(dc, previous);
   if (own) ReleaseDC(dc);
   return size;

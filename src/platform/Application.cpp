@@ -1,7 +1,5 @@
 #include "platform/Application.h"
 
-#include "platform/WinUser.h"
-
 #include <QApplication>
 #include <QCoreApplication>
 

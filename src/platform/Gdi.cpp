@@ -1270,7 +1270,7 @@ QStringList WrapParagraph(const QString& text, const QFontMetrics& metrics, int 
     }
     QString token = text.mid(i, j - i);
     QString candidate = line + token;
-    if (metrics.horizontalAdvance(candidate.trimmed().isEmpty() ? candidate : candidate) <= width || line.isEmpty()) {
+    if (metrics.horizontalAdvance(candidate) <= width || line.isEmpty()) {
       if (line.isEmpty() && metrics.horizontalAdvance(token) > width && token.size() > 1 && !token[0].isSpace()) {
         // A word longer than the line: cut it character by character.
         QString part;

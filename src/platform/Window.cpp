@@ -676,7 +676,7 @@ HWND SetParent(HWND window, HWND newParent) {
     if (!w) return nullptr;
     WindowPtr np = newParent ? Find(newParent) : nullptr;
     if (newParent != nullptr && (!np || IsInSubtree(newParent, window))) return nullptr;
-    HWND old = w->parent != nullptr ? w->parent : nullptr;
+    HWND old = w->parent;
     if (WindowPtr op = Find(w->parent)) {
       op->children.erase(std::remove(op->children.begin(), op->children.end(), window), op->children.end());
     }
