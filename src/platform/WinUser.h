@@ -1,10 +1,12 @@
 // Windows, messages, timers, input, cursors, painting and message boxes under their Windows
 // names, backed by Qt widgets. Window handles are opaque ids checked against a registry: every
 // call given a destroyed or unknown handle does nothing and returns 0 / FALSE / null.
-// All windows belong to the user-interface thread (the thread that created the application);
-// SendMessageA, PostMessageA, MessageBoxA and the window calls below may be made from any
-// thread: from a worker they are marshalled to the UI thread and the worker waits, except
-// PostMessageA, PostQuitMessage and InvalidateRect, which never wait. The UI thread handles
+// All windows belong to the user-interface thread (the thread that created the application).
+// From a worker, SendMessageA, MessageBoxA, the window text calls, SetTimer, KillTimer and the
+// calls that create, destroy, show, move, re-parent, enable, focus, activate, capture, update or
+// redraw a window are marshalled to the UI thread and the worker waits; PostMessageA,
+// PostQuitMessage and InvalidateRect never wait; IsWindow may be asked anywhere. The other calls
+// read or change a window's record directly and are for the UI thread only. The UI thread handles
 // what workers send only while it is in a message wait (GetMessageA, PeekMessageA, WaitMessage,
 // a modal loop or message box, the pumps of platform/Message.h, WaitHandlingSentMessages), as
 // on Windows; GetMessageA, PeekMessageA and WaitMessage fail on any other thread.
