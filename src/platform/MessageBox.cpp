@@ -168,6 +168,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 BOOL MessageBeep(UINT) {
-  QApplication::beep();
+  // Qt's beep needs the application and its thread; a worker's beep must not wait for it.
+  if (!platform::EnsureApplication()) return FALSE;
+  platform::queue::PostToUiThread([] { QApplication::beep(); });
   return TRUE;
 }

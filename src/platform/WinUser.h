@@ -657,4 +657,5 @@ constexpr int IDNO = 7;
 // thread the box is shown by the UI thread and the worker waits. Returns the button pressed
 // (IDOK...), or 0 when the box could not be shown.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+// Sounds the system beep without waiting, from any thread; FALSE when there is no application.
 BOOL MessageBeep(UINT type);
