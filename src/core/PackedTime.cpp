@@ -85,6 +85,18 @@ bool PrevDay(PackedTime* t) {
   return true;
 }
 
+PackedTime AddHoursWithDayCarry(PackedTime t, int offsetHours) {
+  int hour = PackedHour(t) + offsetHours;
+  if (hour >= 24) {
+    NextDay(&t);
+    hour -= 24;
+  } else if (hour < 0) {
+    PrevDay(&t);
+    hour += 24;
+  }
+  return (t & ~(PackedTime{0x1F} << 6)) | (static_cast<PackedTime>(hour & 0x1F) << 6);
+}
+
 PackedTime DayAfter(PackedTime t) {
   int year = PackedYear(t), month = PackedMonth(t);
   int day = (PackedDay(t) + 1) & 0x1F;

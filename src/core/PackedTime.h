@@ -44,6 +44,10 @@ bool PrevDay(PackedTime* t);
 PackedTime DayAfter(PackedTime t);
 // The Saturday of t's week (t itself on a Saturday), time kept.
 PackedTime SaturdayOfWeek(PackedTime t);
+// t with offsetHours (a market or time-zone offset, -23..23) added to its hour: passing midnight
+// moves the date one day forward or back (NextDay / PrevDay), the minute is kept. Where the date
+// cannot move (an invalid word, the first or last day the word can hold) only the hour changes.
+PackedTime AddHoursWithDayCarry(PackedTime t, int offsetHours);
 
 // Weekend stepping for trading days; each takes at most three calendar steps. All leave an
 // invalid word unchanged and return false; true when *t now holds a weekday (Monday..Friday).

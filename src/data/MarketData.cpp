@@ -182,17 +182,8 @@ void TMarketData::FreeArrays() {
 }
 
 void TMarketData::UpdateClock(PackedTime utcClockWord) {
-  PackedTime t = utcClockWord;
-  int hour = PackedHour(t) + record.hourOffset;
-  if (hour >= 24) {
-    NextDay(&t);
-    hour -= 24;
-  } else if (hour < 0) {
-    PrevDay(&t);
-    hour += 24;
-  }
-  now = (t & ~(PackedTime{0x1F} << 6)) | (static_cast<PackedTime>(hour) << 6);
-  minuteOfDay = static_cast<std::uint16_t>(hour * 60 + PackedMinute(now));
+  now = AddHoursWithDayCarry(utcClockWord, record.hourOffset);
+  minuteOfDay = static_cast<std::uint16_t>(PackedHour(now) * 60 + PackedMinute(now));
   UpdateMinuteIndexes();
 }
 

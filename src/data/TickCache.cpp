@@ -47,17 +47,8 @@ bool LastWriteInMarketTime(HANDLE file, const TMarketData* table, std::uint32_t*
   SYSTEMTIME utc{};
   if (!GetFileTime(file, nullptr, nullptr, &lastWrite) || !FileTimeToSystemTime(&lastWrite, &utc))
     return false;
-  PackedTime stamp = MakePackedTime(utc.wYear, utc.wMonth, utc.wDay, 0, utc.wMinute);
-  int hour = static_cast<int>(utc.wHour) + table->record.hourOffset;
-  while (hour >= 24) {
-    NextDay(&stamp);
-    hour -= 24;
-  }
-  while (hour < 0) {
-    PrevDay(&stamp);
-    hour += 24;
-  }
-  *result = (stamp & ~(0x1Fu << 6)) | (static_cast<std::uint32_t>(hour) << 6);
+  const PackedTime stamp = MakePackedTime(utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute);
+  *result = AddHoursWithDayCarry(stamp, table->record.hourOffset);
   return true;
 }
 

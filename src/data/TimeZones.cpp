@@ -118,15 +118,7 @@ void ShiftTimeToZone(const TimeZoneTable* table, int market, int category, Packe
   if (time == nullptr) return;
   const int offset = ZoneOffset(table, market, category);
   if (offset == 0) return;
-  int hour = PackedHour(*time) + offset;
-  if (hour >= 24) {
-    NextDay(time);
-    hour -= 24;
-  } else if (hour < 0) {
-    PrevDay(time);
-    hour += 24;
-  }
-  *time = (*time & ~(PackedTime{0x1F} << 6)) | (static_cast<PackedTime>(hour & 0x1F) << 6);
+  *time = AddHoursWithDayCarry(*time, offset);
 }
 
 PackedTime ShiftSystemTimeToZone(const TimeZoneTable* table, int market, int category,

@@ -106,6 +106,30 @@ TEST(PackedTimeTest, InvalidWordsAreLeftUnchanged) {
   EXPECT_FALSE(PrevDay(nullptr));
 }
 
+TEST(PackedTimeTest, AddingHoursCarriesTheDateOverMidnight) {
+  struct Case {
+    PackedTime from;
+    int hours;
+    PackedTime expected;
+  } cases[] = {
+      {MakePackedTime(2008, 6, 30, 1, 15), 8, MakePackedTime(2008, 6, 30, 9, 15)},
+      {MakePackedTime(2008, 6, 30, 20, 30), 8, MakePackedTime(2008, 7, 1, 4, 30)},
+      {MakePackedTime(2007, 12, 31, 23, 59), 1, MakePackedTime(2008, 1, 1, 0, 59)},
+      {MakePackedTime(2008, 3, 1, 2, 0), -5, MakePackedTime(2008, 2, 29, 21, 0)},
+      {MakePackedTime(2008, 1, 1, 0, 0), -23, MakePackedTime(2007, 12, 31, 1, 0)},
+      {MakePackedTime(2008, 6, 30, 23, 7), 23, MakePackedTime(2008, 7, 1, 22, 7)},
+      {MakePackedTime(2008, 6, 30, 0, 0), 23, MakePackedTime(2008, 6, 30, 23, 0)},
+      {MakePackedTime(2008, 6, 30, 12, 0), 0, MakePackedTime(2008, 6, 30, 12, 0)},
+      // The date cannot move: the hour still wraps, the date stays.
+      {MakePackedTime(2008, 4, 31, 22, 10), 3, MakePackedTime(2008, 4, 31, 1, 10)},
+      {MakePackedTime(4095, 12, 31, 23, 0), 2, MakePackedTime(4095, 12, 31, 1, 0)},
+      {MakePackedTime(0, 1, 1, 1, 0), -2, MakePackedTime(0, 1, 1, 23, 0)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Text(AddHoursWithDayCarry(c.from, c.hours)), Text(c.expected)) << Text(c.from) << " " << c.hours;
+  }
+}
+
 TEST(PackedTimeTest, DayAfterMovesPastTheMonthEndWithoutChecking) {
   EXPECT_EQ(DayAfter(MakePackedTime(2008, 4, 31, 9, 5)), MakePackedTime(2008, 5, 1, 9, 5));
   EXPECT_EQ(DayAfter(MakePackedTime(2008, 12, 31)), MakePackedTime(2009, 1, 1));
