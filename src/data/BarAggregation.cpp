@@ -103,13 +103,6 @@ int GroupByCount(const ChartBar* base, int count, ChartBar* output, int n, bool 
   return written;
 }
 
-// Minutes of the base file that a cycle-3 (N minutes) chart is built from.
-int NMinuteBasePeriod(int n) {
-  if (n % 60 == 0) return 60;
-  if (n % 5 == 0) return 5;
-  return 1;
-}
-
 }  // namespace
 
 bool IsStockLikeMarket(int marketKind) { return marketKind == 1 || marketKind == 6; }
@@ -156,7 +149,7 @@ void AggregateBars(int cycle, int n, const ChartBar* base, int count, ChartBar* 
       return;
     case kCycleNMin:
       if (n <= 1 || n == 5 || n == 60) break;
-      *outCount = GroupWithinDays(base, count, output, n / NMinuteBasePeriod(n), sumAmount);
+      *outCount = GroupWithinDays(base, count, output, n / BarFileMinutes(MinuteBarFileFor(n)), sumAmount);
       return;
     default:
       break;

@@ -148,9 +148,7 @@ int LoadDayBar(int market, const char* code, std::uint32_t date, ChartBar pair[2
 int BaseFileKindOfCycle(int cycle, int n) {
   switch (cycle) {
     case kCycleNMin:
-      if (n % 60 == 0) return kBarFile60Min;
-      if (n % 5 == 0) return kBarFile5Min;
-      return kBarFile1Min;
+      return MinuteBarFileFor(n);
     case kCycleDay:
     case kCycleWeek:
     case kCycleMonth:

@@ -64,3 +64,21 @@ constexpr int kBarFile1Min = 1;
 constexpr int kBarFile5Min = 4;
 constexpr int kBarFile60Min = 7;
 constexpr int kBarFileDay = 8;
+
+// The minute bar file that serves bars of this many minutes: the sixty-minute file for
+// multiples of 60, else the five-minute file for multiples of 5, else the one-minute file.
+// Wide enough for every int and 32-bit unsigned period, whose remainders it keeps exactly.
+constexpr int MinuteBarFileFor(std::int64_t minutes) {
+  if (minutes % 60 == 0) return kBarFile60Min;
+  if (minutes % 5 == 0) return kBarFile5Min;
+  return kBarFile1Min;
+}
+// Minutes per bar of a minute bar file kind: 1, 5 or 60; 0 for the day file and other kinds.
+constexpr int BarFileMinutes(int fileKind) {
+  switch (fileKind) {
+    case kBarFile1Min: return 1;
+    case kBarFile5Min: return 5;
+    case kBarFile60Min: return 60;
+    default: return 0;
+  }
+}

@@ -9,6 +9,7 @@
 
 #include "core/GuardedAlloc.h"
 #include "data/AgentLoad.h"
+#include "data/CacheRecords.h"
 #include "data/IRequestClient.h"
 #include "data/Messages.h"
 #include "data/UtilData.h"
@@ -120,13 +121,6 @@ void LoadByKind(int index, bool downloads) {
       if (IsBarAgentKind(agent->kind)) CDataAgent::LoadBars(index, true, 0);
       break;
   }
-}
-
-// Which bar file feeds a minute-bar series of this period: 60, 5 or 1 minutes.
-std::uint32_t FileServingMinutes(std::uint32_t period) {
-  if (period % 60 == 0) return 60;
-  if (period % 5 == 0) return 5;
-  return 1;
 }
 
 }  // namespace
@@ -287,16 +281,9 @@ void CDataAgent::RequestBars(int series) {
   int multiplier = 1;
   switch (agent->kind) {
     case kAgentMinuteBars:
-      if (agent->period % 60 == 0) {
-        cycle = 7;
-        multiplier = static_cast<int>(agent->period / 60);
-      } else if (agent->period % 5 == 0) {
-        cycle = 4;
-        multiplier = static_cast<int>(agent->period / 5);
-      } else {
-        cycle = 1;
-        multiplier = static_cast<int>(agent->period);
-      }
+      // A minute bar file's kind is the chart cycle code of its own period.
+      cycle = MinuteBarFileFor(agent->period);
+      multiplier = static_cast<int>(agent->period / static_cast<std::uint32_t>(BarFileMinutes(cycle)));
       break;
     case kAgentDayBars:
       cycle = 8;
@@ -378,7 +365,8 @@ void NotifyAgentsDataArrived(STKPTR instrument, int kind, std::uint32_t period, 
     if (agent == nullptr || agent->instrument != instrument) continue;
     bool refresh = false;
     if (kind == kAgentMinuteBars) {
-      refresh = agent->kind == kAgentMinuteBars && FileServingMinutes(agent->period) == period;
+      refresh = agent->kind == kAgentMinuteBars &&
+                static_cast<std::uint32_t>(BarFileMinutes(MinuteBarFileFor(agent->period))) == period;
     } else if (kind == kAgentDayBars) {
       refresh = agent->kind >= kAgentDayBars && agent->kind <= kAgentUnusedBars11;
     } else {
