@@ -3,6 +3,7 @@
 
 #include "platform/Kernel.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -15,13 +16,20 @@ constexpr std::size_t kLead = 16;
 constexpr std::size_t kTail = sizeof GuardMark;
 constexpr std::size_t kOverhead = kLead + kTail;
 
+std::atomic<std::uint32_t> allocLimitForTest{kNoGuardedAllocLimit};
+
 unsigned char* rawOf(const void* block) {
   return const_cast<unsigned char*>(static_cast<const unsigned char*>(block)) - kLead;
 }
 
 }  // namespace
 
+void SetGuardedAllocLimitForTest(std::uint32_t maxBytes) {
+  allocLimitForTest.store(maxBytes, std::memory_order_relaxed);
+}
+
 void* GuardedAlloc(std::uint32_t n) {
+  if (n > allocLimitForTest.load(std::memory_order_relaxed)) return nullptr;
   auto* raw = static_cast<unsigned char*>(HeapAllocZero(std::size_t{n} + kOverhead));
   if (!raw) return nullptr;
   unsigned char* user = raw + kLead;

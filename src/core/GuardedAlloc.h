@@ -16,3 +16,9 @@ void* GuardedAlloc(std::uint32_t n);
 void GuardedFree(void* block);
 // The user bytes of a block from GuardedAlloc (0 for null).
 std::uint32_t GuardedSize(const void* block);
+
+// Test seam for out-of-memory paths, process-wide: while a limit is set, every GuardedAlloc of
+// more than maxBytes bytes returns null as when the heap refuses (a limit of 0 fails every
+// allocation of one byte or more). kNoGuardedAllocLimit lifts it; a test restores it on exit.
+constexpr std::uint32_t kNoGuardedAllocLimit = UINT32_MAX;
+void SetGuardedAllocLimitForTest(std::uint32_t maxBytes);

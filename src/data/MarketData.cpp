@@ -73,22 +73,17 @@ void CutTrailingSpaces(char* text) {
   while (length > 0 && text[length - 1] == ' ') text[--length] = '\0';
 }
 
-std::uint32_t arrayLimitForTest = 0;
-
 template <typename T>
 T* AllocArray(int capacity) {
   // At least one element, so a market of capacity 0 still has valid (empty) arrays.
   const std::uint32_t elements = static_cast<std::uint32_t>(std::max(capacity, 1));
   const std::uint32_t bytes = elements * static_cast<std::uint32_t>(sizeof(T));
-  if (arrayLimitForTest != 0 && bytes > arrayLimitForTest) return nullptr;
   return static_cast<T*>(GuardedAlloc(bytes));
 }
 
 int ClampInt(int value, int low, int high) { return std::min(std::max(value, low), high); }
 
 }  // namespace
-
-void SetMarketArrayLimitForTest(std::uint32_t bytes) { arrayLimitForTest = bytes; }
 
 void SanitizeMarketRecord(MarketRecord* record) {
   record->name[sizeof record->name - 1] = '\0';

@@ -115,10 +115,6 @@ class TMarketData {
   int indexedCount_ = -1;
 };
 
-// Test seam: while `bytes` is non-zero, a per-instrument array larger than that fails to
-// allocate as when memory is short; 0 turns the limit off.
-void SetMarketArrayLimitForTest(std::uint32_t bytes);
-
 // Validates a market record read from mkinfo.cfg in place: forces terminators on the texts,
 // clamps categoryCount into 1..15, hourOffset into +/-23, sessionCount into 0..4, and drops
 // every session that does not open after the previous close and close after its own open

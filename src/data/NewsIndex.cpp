@@ -21,8 +21,6 @@ namespace {
 constexpr const char* kDataRoot = "..\\";
 constexpr std::uint32_t kRecordBytes = sizeof(NewsRecord);
 
-bool allocationsFail = false;
-
 std::string InfoFolder() { return std::string(kDataRoot) + "data\\info\\"; }
 std::string IndexPath() { return InfoFolder() + "news.ntl"; }
 
@@ -36,7 +34,7 @@ std::string TextPath(std::uint32_t id) {
 // the allocator's 32-bit sizes.
 NewsRecord* AllocateRecords(std::uint64_t records) {
   const std::uint64_t bytes = records * kRecordBytes;
-  if (allocationsFail || bytes == 0 || bytes > UINT32_MAX) return nullptr;
+  if (bytes == 0 || bytes > UINT32_MAX) return nullptr;
   return static_cast<NewsRecord*>(GuardedAlloc(static_cast<std::uint32_t>(bytes)));
 }
 
@@ -59,7 +57,6 @@ std::uint32_t LowerBoundById(const NewsRecord* records, std::uint32_t count, con
       LowerBoundByKey(ids, static_cast<int>(count), static_cast<int>(sizeof(NewsRecord)), record.id));
 }
 
-void TNewsIndex::FailAllocationsForTest(bool fail) { allocationsFail = fail; }
 
 TNewsIndex::~TNewsIndex() {
   if (dirty) Save();

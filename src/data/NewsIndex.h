@@ -59,9 +59,6 @@ class TNewsIndex {
   // dirty and copies the record to out (may be null); false when the id is absent.
   bool MarkRead(std::uint32_t id, NewsRecord* out);
 
-  // Test seam: while set, every allocation of the index fails as if memory were short.
-  static void FailAllocationsForTest(bool fail);
-
   std::uint8_t dirty = 0;
   // Set by the shell while it catches up on missed news; cleared by the request queue. The
   // index itself never reads or writes it.

@@ -43,4 +43,19 @@ TEST(GuardedAllocTest, NullIsIgnoredByFreeAndSize) {
   EXPECT_EQ(GuardedSize(nullptr), 0u);
 }
 
+TEST(GuardedAllocTest, TheTestLimitRefusesOnlyLargerBlocksUntilLifted) {
+  struct Case {
+    std::uint32_t limit, bytes;
+    bool granted;
+  } cases[] = {{100, 100, true}, {100, 101, false}, {0, 0, true}, {0, 1, false},
+               {kNoGuardedAllocLimit, 1000003, true}};
+  for (const Case& c : cases) {
+    SetGuardedAllocLimitForTest(c.limit);
+    void* block = GuardedAlloc(c.bytes);
+    SetGuardedAllocLimitForTest(kNoGuardedAllocLimit);
+    EXPECT_EQ(block != nullptr, c.granted) << c.limit << " " << c.bytes;
+    GuardedFree(block);
+  }
+}
+
 }  // namespace

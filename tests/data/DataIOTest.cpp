@@ -1,6 +1,8 @@
 // The market loader: mkinfo.cfg, offline and online name tables, quotes, progress messages.
 #include "data/DataIO.h"
 
+#include "core/GuardedAlloc.h"
+
 #include "FakeRequestClient.h"
 #include "MarketTestUtil.h"
 #include "data/IRequestClient.h"
@@ -228,8 +230,8 @@ TEST_F(DataIOTest, AMarketWhoseArraysCannotBeAllocatedStopsTheLoad) {
   const std::string previousQuotes(sizeof(QuoteRecord), 'p');
   WriteBytes(install.data() / "SZ" / "real.tst", previousQuotes);
   struct LimitScope {
-    LimitScope() { SetMarketArrayLimitForTest(100000); }
-    ~LimitScope() { SetMarketArrayLimitForTest(0); }
+    LimitScope() { SetGuardedAllocLimitForTest(100000); }
+    ~LimitScope() { SetGuardedAllocLimitForTest(kNoGuardedAllocLimit); }
   } limit;
 
   TMarketData direct(1, MakeRecord("SZ", 1, 4000));

@@ -1,5 +1,7 @@
 #include "data/NewsIndex.h"
 
+#include "core/GuardedAlloc.h"
+
 #include "platform/Files.h"
 #include "support/TempInstall.h"
 
@@ -51,8 +53,8 @@ std::vector<std::uint32_t> Ids(const TNewsIndex& index) {
 
 // Restores the allocator even when an assertion ends the test early.
 struct FailingAllocations {
-  FailingAllocations() { TNewsIndex::FailAllocationsForTest(true); }
-  ~FailingAllocations() { TNewsIndex::FailAllocationsForTest(false); }
+  FailingAllocations() { SetGuardedAllocLimitForTest(0); }
+  ~FailingAllocations() { SetGuardedAllocLimitForTest(kNoGuardedAllocLimit); }
 };
 
 }  // namespace
