@@ -54,7 +54,9 @@ class BenchInstall {
 
   void WriteUserBlocks(int members) const {
     std::string text = "[FileInfo]\r\nVersion=1\r\n\r\n[自选]\r\n";
-    for (int i = 0; i < members; ++i) text += "I" + std::to_string(i + 1) + "=SH " + std::to_string(600000 + i) + "\r\n";
+    for (int i = 0; i < members; ++i) {
+      text.append("I").append(std::to_string(i + 1)).append("=SH ").append(std::to_string(600000 + i)).append("\r\n");
+    }
     std::ofstream(tree_.user() / "blocks.ini", std::ios::binary) << text;
     profile::ClearCache();
   }

@@ -1,8 +1,9 @@
 // The live road of a pushed quote through the shared data series: one instrument shown by a
 // trend view, a tick list and K-line charts of 1, 5, 15 and 60 minutes and days on long bar
-// histories; and the cost of a quote for an instrument without series while 10 or 200 other
-// series are live. The counters report cache loads and buffer growths per quote (loads must
-// stay 0: a live quote never reloads a series from disk).
+// histories; and the cost of a quote or a server reply for an instrument without series while
+// 10 or 200 other series are live (it must not grow with the number of series). The counters
+// report cache loads and buffer growths per quote (loads must stay 0: a live quote never reloads
+// a series from disk).
 #include "BenchInstall.h"
 #include "BenchMarket.h"
 #include "core/PackedTime.h"
@@ -200,6 +201,21 @@ void BM_QuoteOfAnInstrumentWithoutSeries(benchmark::State& state) {
   ReportPerQuote(state, before);
 }
 BENCHMARK(BM_QuoteOfAnInstrumentWithoutSeries)->Arg(10)->Arg(200);
+
+// A server reply (trade details progressing) for an instrument without series while 10 or 200
+// series of another instrument are live.
+void BM_ArrivalForAnInstrumentWithoutSeries(benchmark::State& state) {
+  BenchMarket market;
+  const STKPTR other(0, 0, 1);
+  HWND window = market.Window();
+  for (int i = 0; i < state.range(0); ++i)
+    SubscribeAgent(other, kAgentMinutes, static_cast<std::uint32_t>(i), window);
+  const STKPTR quiet(0, 0, 2);
+  const AgentLoadCounters before = AgentCounters;
+  for (auto _ : state) NotifyAgentsDataArrived(quiet, kAgentMinutes, 0, 40);
+  ReportPerQuote(state, before);
+}
+BENCHMARK(BM_ArrivalForAnInstrumentWithoutSeries)->Arg(10)->Arg(200);
 
 }  // namespace
 

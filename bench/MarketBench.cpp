@@ -41,7 +41,7 @@ struct BenchInstall {
       MarketRecord& r = records[static_cast<std::size_t>(m)];
       r = MarketRecord{};
       r.kind = 1;
-      const std::string code = "M" + std::to_string(m);
+      const std::string code = std::string("M").append(std::to_string(m));
       std::strcpy(r.code, code.c_str());
       std::strcpy(r.fileExt, "dat");
       r.hourOffset = 8;

@@ -19,7 +19,7 @@ class SettingsTree {
   SettingsTree() : tree_("zuvo-bench-settings") {
     std::string hotKeys = "[HotKey]\r\n";
     for (int id = 1; id <= kHotKeyCount; ++id) {
-      hotKeys += "h" + std::to_string(id) + "=" + DefaultHotKeyText(id) + "\r\n";
+      hotKeys.append("h").append(std::to_string(id)).append("=").append(DefaultHotKeyText(id)).append("\r\n");
     }
     benchsupport::WriteFile(tree_.user() / "HotKey.ini", hotKeys);
 

@@ -1,5 +1,6 @@
 // Small helpers of the core library: directory creation along a path, blank trimming,
-// copying class-library strings into character buffers, the scaled average price.
+// copying class-library strings into character buffers, the scaled average price
+// (ScaleAveragePrice, also called ComputeAxisStep).
 #pragma once
 
 #include "platform/WinBase.h"
@@ -31,3 +32,8 @@ void TrimSpaces(char* text);
 // amount / volume scaled by powers of ten to lie between half and five times the last price;
 // the last price itself when volume, amount or last price are too small or amount too large.
 double ScaleAveragePrice(float volume, float amount, float lastPrice);
+// The same average price under the name the chart views call it by: amount / volume scaled
+// by powers of ten towards the last price, as ScaleAveragePrice computes it.
+inline double ComputeAxisStep(float volume, float amount, float lastPrice) {
+  return ScaleAveragePrice(volume, amount, lastPrice);
+}

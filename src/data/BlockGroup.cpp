@@ -64,7 +64,13 @@ std::uint32_t MemberKey(int market, int index) {
   return (static_cast<std::uint32_t>(market) << 16) | static_cast<std::uint16_t>(index);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// The blanks the profile reader trims from the ends of names, lines and values.
+bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// The blanks around and between the words of a member line, one rule for the current and the
+// legacy reader: the profile reader's, and NUL, which the writer turns into a space. A line
+// kept for writing back therefore reads back as the same words.
+bool IsBlank(char c) { return IsProfileBlank(c) || c == '\0'; }
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -125,8 +131,6 @@ std::vector<std::string> SectionLines(const char* path, const std::string& secti
 
 bool FileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
-bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
 std::string_view ProfileTrim(std::string_view text) {
   while (!text.empty() && IsProfileBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsProfileBlank(text.back())) text.remove_suffix(1);
@@ -186,6 +190,13 @@ bool MemberKeyNumber(std::string_view key, std::string& number) {
   return true;
 }
 
+// The member text of an "I<n>=" value: trimmed, and without one pair of double quotes around it.
+std::string_view MemberValue(std::string_view value) {
+  value = Trim(value);
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+  return value;
+}
+
 // The values of every member key I<n> of a section, in key-number order. A missing number or
 // an empty value ends nothing: hand-edited files have gaps, and every member present is kept.
 // Keys compare without regard to case; of two equal keys the first counts.
@@ -202,8 +213,7 @@ std::vector<std::string> MemberValues(const std::vector<std::string>& lines) {
     const std::string_view key = Trim(std::string_view(line).substr(0, equals));
     std::string number;
     if (!MemberKeyNumber(key, number) || !seenKeys.insert(gbk::Upper(key)).second) continue;
-    std::string_view value = Trim(std::string_view(line).substr(equals + 1));
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    const std::string_view value = MemberValue(std::string_view(line).substr(equals + 1));
     if (!value.empty()) entries.push_back(Entry{std::move(number), value});
   }
   std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -215,14 +225,15 @@ std::vector<std::string> MemberValues(const std::vector<std::string>& lines) {
   return values;
 }
 
-// A legacy section's lines with the key of an "I<n>=" line taken off: a current-format file
-// that lost its [FileInfo] is read as legacy, and its members must still resolve.
+// A legacy section's lines, an "I<n>=" line taken as the current reader takes its value: a
+// current-format file that lost its [FileInfo] is read as legacy, and its members must still
+// resolve.
 std::vector<std::string> LegacyLines(std::vector<std::string> lines) {
   for (std::string& line : lines) {
     const std::size_t equals = line.find('=');
     std::string number;
     if (equals != std::string::npos && MemberKeyNumber(std::string_view(line).substr(0, equals), number)) {
-      line.erase(0, equals + 1);
+      line = std::string(MemberValue(std::string_view(line).substr(equals + 1)));
     }
   }
   return lines;
@@ -363,6 +374,11 @@ void AppendMemberLine(std::string& text, int& number, std::string_view value) {
   // A code from a damaged name table must not break the line and start a section of its own.
   std::string line(value);
   std::replace_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }, ' ');
+  // The reader takes one pair of quotes off a value: a text in quotes of its own gets another.
+  if (line.size() >= 2 && line.front() == '"' && line.back() == '"') {
+    line.insert(line.begin(), '"');
+    line.push_back('"');
+  }
   AppendLine(text, line);
 }
 

@@ -5,6 +5,12 @@
 // path copies the lists it walks, fetches the entry by index after every send, stops when the
 // slot no longer holds the same series (its requestTag changed), and skips targets that left
 // the list meanwhile.
+//
+// The registry keeps the slots in use of each instrument, so that a quote or a server reply for
+// one instrument costs the same however many series other instruments have. The walks over one
+// instrument take a copy of that list (slot and tag) when they begin and visit the series in
+// registry order, skipping those freed meanwhile; series created while the walk goes round were
+// loaded just now and are not visited.
 #include "data/DataAgent.h"
 
 #include "core/GuardedAlloc.h"
@@ -15,7 +21,10 @@
 #include "data/UtilData.h"
 #include "platform/WinUser.h"
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -127,24 +136,75 @@ void LoadByKind(int index, bool downloads) {
 
 namespace {
 
-// The registry frees the series' buffers when it goes at exit, not only its own storage.
+// A series' key leaves the category byte out: market number and instrument index.
+std::uint32_t InstrumentKey(const STKPTR& instrument) {
+  return (std::uint32_t{instrument.market} << 16) | instrument.index;
+}
+
+// The registry, with the slots in use of each instrument in ascending order: every slot in use
+// is listed under its instrument and no other slot anywhere. SubscribeAgent lists a slot when it
+// fills it, UnsubscribeAgent unlists it before clearing it. At exit the registry frees the
+// series' buffers, not only its own storage.
 class AgentRegistry : public EArray<CDataAgent> {
  public:
   AgentRegistry() : EArray<CDataAgent>(kAgentRegistryStep) {}
   ~AgentRegistry() override {
     for (int i = 0; i < GetSize(); ++i) ClearEntry(&(*this)[i]);
   }
+
+  // The slots in use of an instrument in registry order, or null when it has none. Valid until
+  // the next subscription or release.
+  const std::vector<int>* SlotsOf(const STKPTR& instrument) const {
+    const auto found = slotsByInstrument_.find(InstrumentKey(instrument));
+    return found != slotsByInstrument_.end() ? &found->second : nullptr;
+  }
+  void List(int slot) {
+    std::vector<int>& slots = slotsByInstrument_[InstrumentKey((*this)[slot].instrument)];
+    slots.insert(std::lower_bound(slots.begin(), slots.end(), slot), slot);
+  }
+  void Unlist(int slot) {
+    const auto found = slotsByInstrument_.find(InstrumentKey((*this)[slot].instrument));
+    if (found == slotsByInstrument_.end()) return;
+    std::vector<int>& slots = found->second;
+    const auto at = std::lower_bound(slots.begin(), slots.end(), slot);
+    if (at != slots.end() && *at == slot) slots.erase(at);
+    // An instrument without series leaves the map, so it stays as small as the live series.
+    if (slots.empty()) slotsByInstrument_.erase(found);
+  }
+  void UnlistAll() { slotsByInstrument_.clear(); }
+
+ private:
+  std::unordered_map<std::uint32_t, std::vector<int>> slotsByInstrument_;
 };
 
-}  // namespace
-
-EArray<CDataAgent>& GetAgentRegistry() {
+AgentRegistry& Registry() {
   static AgentRegistry registry;
   return registry;
 }
 
+// A series as a walk found it when it began: its slot and the tag that names it.
+struct Visit {
+  int slot;
+  std::uint32_t tag;
+};
+
+// The series in use of an instrument as they stand now, in registry order (nothing is
+// allocated for an instrument without series).
+std::vector<Visit> SeriesOf(const STKPTR& instrument) {
+  std::vector<Visit> visits;
+  const std::vector<int>* slots = Registry().SlotsOf(instrument);
+  if (slots == nullptr) return visits;
+  visits.reserve(slots->size());
+  for (int slot : *slots) visits.push_back({slot, GetAgent(slot)->requestTag});
+  return visits;
+}
+
+}  // namespace
+
+const EArray<CDataAgent>& GetAgentRegistry() { return Registry(); }
+
 CDataAgent* GetAgent(int index) {
-  EArray<CDataAgent>& registry = GetAgentRegistry();
+  AgentRegistry& registry = Registry();
   if (index < 0 || index >= registry.GetSize()) return nullptr;
   return registry.GetData() + index;
 }
@@ -159,23 +219,26 @@ int CDataAgent::GetRecords(int series, void** records, int* count) {
 
 int SubscribeAgent(STKPTR instrument, int kind, std::uint32_t period, std::uintptr_t target, int mode) {
   if (mode != kSubscribeWindow && mode != kSubscribeDependent) return -1;
-  EArray<CDataAgent>& registry = GetAgentRegistry();
+  AgentRegistry& registry = Registry();
   const HWND window = reinterpret_cast<HWND>(target);
   const auto dependent = static_cast<std::int32_t>(target);
 
   // A target may hold several subscriptions to one series (a chart and its formula's reference
   // to the same instrument, a rebinding that subscribes before it releases): each is one entry,
-  // and each UnsubscribeAgent gives back one.
-  for (int i = 0; i < registry.GetSize(); ++i) {
-    CDataAgent& agent = registry[i];
-    if (!KeyMatches(agent, instrument, kind, period)) continue;
-    if (mode == kSubscribeWindow && agent.windowCount < kMaxAgentWindows) {
-      agent.windows[agent.windowCount++] = window;
-      return i;
-    }
-    if (mode == kSubscribeDependent && agent.dependentCount < kMaxAgentDependents) {
-      agent.dependents[agent.dependentCount++] = dependent;
-      return i;
+  // and each UnsubscribeAgent gives back one. The instrument's slots come in registry order, so
+  // the first match with room is the first in the registry.
+  if (const std::vector<int>* slots = registry.SlotsOf(instrument)) {
+    for (int i : *slots) {
+      CDataAgent& agent = registry[i];
+      if (!KeyMatches(agent, instrument, kind, period)) continue;
+      if (mode == kSubscribeWindow && agent.windowCount < kMaxAgentWindows) {
+        agent.windows[agent.windowCount++] = window;
+        return i;
+      }
+      if (mode == kSubscribeDependent && agent.dependentCount < kMaxAgentDependents) {
+        agent.dependents[agent.dependentCount++] = dependent;
+        return i;
+      }
     }
   }
 
@@ -205,6 +268,7 @@ int SubscribeAgent(STKPTR instrument, int kind, std::uint32_t period, std::uintp
     agent.dependents[0] = dependent;
     agent.dependentCount = 1;
   }
+  registry.List(index);
 
   switch (kind) {
     case kAgentTicks:
@@ -248,6 +312,7 @@ void UnsubscribeAgent(int series, std::uintptr_t target, int mode) {
   agent->baseIndex = -1;
   if (base >= 0) UnsubscribeAgent(base, static_cast<std::uintptr_t>(series), kSubscribeDependent);
   // Unsubscribing creates no series, so the registry has not moved; fetch again all the same.
+  Registry().Unlist(series);
   ClearEntry(GetAgent(series));
 }
 
@@ -336,33 +401,31 @@ void CDataAgent::RefreshDependent(int series, int percent) {
 
 void UpdateAgentsFromQuote(STKPTR instrument, const QuoteRecord* quote, std::uint32_t flags) {
   if (quote == nullptr) return;
+  const std::vector<Visit> visits = SeriesOf(instrument);
+  if (visits.empty()) return;
   // The quote may live in the market table, which a handler could change: work on a copy.
   const QuoteRecord pushed = *quote;
-  // Series created by a handler during this walk were loaded just now and need no quote.
-  const int size = GetAgentRegistry().GetSize();
-  for (int i = 0; i < size; ++i) {
-    const CDataAgent* agent = AgentInUse(i);
-    if (agent == nullptr || agent->instrument != instrument) continue;
+  for (const Visit& visit : visits) {
+    const CDataAgent* agent = SameSeries(visit.slot, visit.tag);
+    if (agent == nullptr) continue;       // freed by a handler meanwhile
     const int kind = agent->kind;
     if (IsBarAgentKind(kind)) continue;   // bar series follow through their base
-    const std::uint32_t tag = agent->requestTag;
     if (kind == kAgentTicks)
-      CDataAgent::AppendTick(i, pushed, flags);
+      CDataAgent::AppendTick(visit.slot, pushed, flags);
     else if (kind == kAgentRecentTrades)
-      CDataAgent::AppendRecentTrade(i, pushed, flags);
+      CDataAgent::AppendRecentTrade(visit.slot, pushed, flags);
     else if (kind == kAgentMinutes)
-      CDataAgent::UpdateMinute(i, pushed, flags);
-    SendToWindows(i, kAgentLiveUpdate);
-    if (SameSeries(i, tag) == nullptr) continue;
-    RefreshDependents(i, kAgentLiveUpdate);
+      CDataAgent::UpdateMinute(visit.slot, pushed, flags);
+    SendToWindows(visit.slot, kAgentLiveUpdate);
+    if (SameSeries(visit.slot, visit.tag) == nullptr) continue;
+    RefreshDependents(visit.slot, kAgentLiveUpdate);
   }
 }
 
 void NotifyAgentsDataArrived(STKPTR instrument, int kind, std::uint32_t period, int percent) {
-  const int size = GetAgentRegistry().GetSize();
-  for (int i = 0; i < size; ++i) {
-    const CDataAgent* agent = AgentInUse(i);
-    if (agent == nullptr || agent->instrument != instrument) continue;
+  for (const Visit& visit : SeriesOf(instrument)) {
+    const CDataAgent* agent = SameSeries(visit.slot, visit.tag);
+    if (agent == nullptr) continue;
     bool refresh = false;
     if (kind == kAgentMinuteBars) {
       refresh = agent->kind == kAgentMinuteBars &&
@@ -373,31 +436,34 @@ void NotifyAgentsDataArrived(STKPTR instrument, int kind, std::uint32_t period, 
       refresh = agent->kind == kind &&
                 (kind == kAgentTicks || kind == kAgentRecentTrades || agent->period == period);
     }
-    if (refresh) CDataAgent::Refresh(i, percent);
+    if (refresh) CDataAgent::Refresh(visit.slot, percent);
   }
 }
 
 void ReloadInstrumentAgents(STKPTR instrument) {
-  const int size = GetAgentRegistry().GetSize();
-  for (int i = 0; i < size; ++i) {
-    const CDataAgent* agent = AgentInUse(i);
-    if (agent != nullptr && agent->instrument == instrument) CDataAgent::Reload(i);
-  }
+  for (const Visit& visit : SeriesOf(instrument))
+    if (SameSeries(visit.slot, visit.tag) != nullptr) CDataAgent::Reload(visit.slot);
 }
 
 void ReloadMarketAgents(int market, int category) {
-  const int size = GetAgentRegistry().GetSize();
-  for (int i = 0; i < size; ++i) {
-    const CDataAgent* agent = AgentInUse(i);
-    if (agent == nullptr) continue;
-    if (market != 255 && agent->instrument.market != market) continue;
-    if (category != 255 && agent->instrument.category != category) continue;
-    CDataAgent::Reload(i);
+  // A whole market is most of the registry, and each reload reads files: a walk in registry
+  // order costs nothing next to that. The category is the one the series' reference holds.
+  std::vector<Visit> visits;
+  const AgentRegistry& registry = Registry();
+  for (int i = 0; i < registry.GetSize(); ++i) {
+    const CDataAgent& agent = registry[i];
+    if (!agent.InUse()) continue;
+    if (market != 255 && agent.instrument.market != market) continue;
+    if (category != 255 && agent.instrument.category != category) continue;
+    visits.push_back({i, agent.requestTag});
   }
+  for (const Visit& visit : visits)
+    if (SameSeries(visit.slot, visit.tag) != nullptr) CDataAgent::Reload(visit.slot);
 }
 
 void FreeAllAgents() {
-  EArray<CDataAgent>& registry = GetAgentRegistry();
+  AgentRegistry& registry = Registry();
   for (int i = 0; i < registry.GetSize(); ++i) ClearEntry(&registry[i]);
   registry.RemoveAll();
+  registry.UnlistAll();
 }

@@ -121,8 +121,9 @@ struct CDataAgent {
 // are never removed, only cleared and reused, so an index stays valid while its holder is
 // subscribed; the storage may move whenever a series is created (a subscription, or a window
 // subscribing from its MsgAgentData handler), so never keep a pointer to an entry across such
-// a call.
-EArray<CDataAgent>& GetAgentRegistry();
+// a call. Read only: series are taken and freed only through SubscribeAgent, UnsubscribeAgent
+// and FreeAllAgents, which also keep the registry's list of the series of each instrument.
+const EArray<CDataAgent>& GetAgentRegistry();
 // The entry at an index, or null when the index is outside the registry. Valid until the next
 // call that may create a series.
 CDataAgent* GetAgent(int index);
@@ -169,6 +170,11 @@ inline void UnsubscribeAgent(int series, Integer target, int mode) {
 // kinds 8, 9, 10 with 1, anything else kind 7 with 1. Null outputs are skipped.
 void CycleToAgentKind(int cycle, int n, int* kind, int* period);
 
+// The four walks below visit the series in use when they begin, in registry order; a series
+// freed by a handler meanwhile is skipped, and one created meanwhile (loaded just now) is not
+// visited. The cost of a quote or reply for one instrument does not grow with the series of
+// other instruments.
+//
 // A live quote of one instrument (flags: 0x100 a new trade, 0x200 buyer-, 0x400
 // seller-initiated). Trade and minute series of the instrument take it and notify their windows
 // with 0 and rebuild their dependents; bar series follow through their base. Null quote: nothing.
@@ -180,7 +186,8 @@ void UpdateAgentsFromQuote(STKPTR instrument, const QuoteRecord* quote, std::uin
 void NotifyAgentsDataArrived(STKPTR instrument, int kind, std::uint32_t period, int percent);
 // CDataAgent::Reload on every series in use of the instrument.
 void ReloadInstrumentAgents(STKPTR instrument);
-// CDataAgent::Reload on every series in use of a market and category (255: any).
+// CDataAgent::Reload on every series in use of a market and category (255: any); the category
+// compared is the one the series' instrument reference holds.
 void ReloadMarketAgents(int market, int category);
 
 // Frees every series and empties the registry (program exit, tests). No message is sent.

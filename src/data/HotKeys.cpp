@@ -97,6 +97,13 @@ bool StartsWith(const std::string& text, std::size_t pos, const char* prefix) {
   return text.compare(pos, std::strlen(prefix), prefix) == 0;
 }
 
+bool EndsWithModifierName(std::string_view typed) {
+  for (const std::string_view name : {"CTRL", "SHIFT", "ALT"}) {
+    if (typed.ends_with(name)) return true;
+  }
+  return false;
+}
+
 void CopyText(char* out, int size, const std::string& text) {
   if (out == nullptr || size <= 0) return;
   std::size_t length = std::min(text.size(), static_cast<std::size_t>(size - 1));
@@ -264,8 +271,10 @@ bool SaveHotKeys() {
   for (int i = 0; i < kHotKeyTableSize && HotKeyTable[i].commandId != 0; ++i) {
     char text[kHotKeyTextSize];
     FormatHotKey(HotKeyTable[i], text, sizeof text);
-    written.push_back("h" + std::to_string(HotKeyTable[i].commandId));
-    lines += written.back() + "=" + text;
+    char key[8];
+    std::snprintf(key, sizeof key, "h%d", HotKeyTable[i].commandId);
+    written.emplace_back(key);
+    lines.append(key).append("=").append(text);
     lines += '\0';
   }
   // Other lines of the section (keys this program does not write) are kept after ours, as
@@ -331,6 +340,12 @@ void ParseHotKey(HotKeyRecord* record, const char* text) {
     mask &= ~kKeyEnter;
   } else if (!typed.empty() && (mask & kKeyModifiers) && (mask & kKeyEnter)) {
     mask &= ~kKeyEnter;
+  }
+  // Typed keys cut at 15 may end in a modifier's name ("...CTRL" of "...CTRLZ+ENTER"). Stored
+  // with "+ENTER" after them, that name would read back as the modifier, so the cut goes back
+  // one key: what is kept still means the keys it was typed as.
+  if (mask & kKeyEnter) {
+    while (EndsWithModifierName(typed)) typed.pop_back();
   }
   if (typed.size() > 1 && !(mask & kKeyEnter)) typed.resize(1);
   // A modifier with ENTER is a chord of its own (CTRL+ENTER); only a key with nothing to press

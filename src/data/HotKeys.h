@@ -67,7 +67,9 @@ bool SaveHotKeys();
 // Parses a key text into the record's key mask and typed keys (command id and name untouched).
 // Case and blanks do not matter ("ctrl + s" is "CTRL+S"); characters outside A-Z 0-9 and
 // ' * + , - . / ; = [ \ ] ` are dropped, double-byte characters with both their bytes. Unknown or empty text gives an empty key (mask 0).
-// Every text FormatHotKey writes parses back to the same mask and typed keys.
+// At most 15 typed keys are kept; where that cut would leave them ending in a modifier's name
+// ("...CTRL" before "+ENTER"), one key fewer. Every text FormatHotKey writes of a parsed record
+// parses back to the same mask and typed keys.
 void ParseHotKey(HotKeyRecord* record, const char* text);
 // The key as stored text ("SHIFT+CTRL+S" is written "CTRL+SHIFT+S"); an empty key gives "".
 // Writes at most size-1 bytes and a terminator; returns the length written.

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,21 @@ int CutAt(HANDLE file, std::uint32_t offset) {
   return 0;
 }
 
+// The number of blocks, from the first on, that a binary search can trust: each holds a valid
+// date later than the block before. The first block that breaks this is damage, and it and
+// every block after it are given up. dateWordAt(block, &word) reads a block's date word.
+template <typename DateWordAt>
+std::uint32_t SoundBlocks(std::uint32_t blocks, DateWordAt dateWordAt) {
+  std::uint32_t previous = 0;
+  for (std::uint32_t block = 0; block < blocks; ++block) {
+    std::uint32_t word = 0;
+    if (!dateWordAt(block, &word) || !IsValidPackedTime(word)) return block;
+    if (block > 0 && DatePart(word) <= previous) return block;
+    previous = DatePart(word);
+  }
+  return blocks;
+}
+
 // The search over an open history of k blocks of N minutes.
 class HistoryReader {
  public:
@@ -61,9 +78,19 @@ class HistoryReader {
     return true;
   }
 
+  // Damage was found at a block: the history ends at the first damaged block, which may lie
+  // before it (the search skips most blocks), so the blocks before it are checked too. This
+  // reads every earlier date, but only once a history is found damaged.
+  int CutAtDamage(std::uint32_t block) const {
+    const std::uint32_t sound = SoundBlocks(block, [this](std::uint32_t at, std::uint32_t* word) {
+      return ReadAt(file_, BlockOffset(at), word, 4);
+    });
+    return CutAt(file_, BlockOffset(sound));
+  }
+
   // Copies a block's minutes; a short block is damage and is cut.
   int Found(std::uint32_t block, TrendDayMinute* buffer, int* count) const {
-    if (!ReadAt(file_, BlockOffset(block) + 4, buffer, 12 * slots_)) return CutAt(file_, BlockOffset(block));
+    if (!ReadAt(file_, BlockOffset(block) + 4, buffer, 12 * slots_)) return CutAtDamage(block);
     *count = static_cast<int>(slots_);
     return 1;
   }
@@ -76,7 +103,7 @@ class HistoryReader {
 
     const std::uint32_t lastBlock = blocks_ - 1;
     std::uint32_t last = 0;
-    if (!DateOf(lastBlock, &last)) return CutAt(file_, BlockOffset(lastBlock));
+    if (!DateOf(lastBlock, &last)) return CutAtDamage(lastBlock);
     if (target > last) return 0;
     if (target == last) return Found(lastBlock, buffer, count);
 
@@ -85,22 +112,20 @@ class HistoryReader {
     while (low <= high) {
       const auto mid = static_cast<std::uint32_t>((low + high) / 2);
       std::uint32_t date = 0;
-      if (!DateOf(mid, &date)) return CutAt(file_, BlockOffset(mid));
+      if (!DateOf(mid, &date)) return CutAtDamage(mid);
       if (date == target) return Found(mid, buffer, count);
       if (target < date) {
         high = static_cast<std::int64_t>(mid) - 1;
         if (high < low) return 0;
         std::uint32_t highDate = 0;
-        if (!DateOf(static_cast<std::uint32_t>(high), &highDate))
-          return CutAt(file_, BlockOffset(static_cast<std::uint32_t>(high)));
+        if (!DateOf(static_cast<std::uint32_t>(high), &highDate)) return CutAtDamage(static_cast<std::uint32_t>(high));
         if (highDate < target) return 0;
         if (highDate == target) return Found(static_cast<std::uint32_t>(high), buffer, count);
       } else {
         low = static_cast<std::int64_t>(mid) + 1;
         if (low > high) return 0;
         std::uint32_t lowDate = 0;
-        if (!DateOf(static_cast<std::uint32_t>(low), &lowDate))
-          return CutAt(file_, BlockOffset(static_cast<std::uint32_t>(low)));
+        if (!DateOf(static_cast<std::uint32_t>(low), &lowDate)) return CutAtDamage(static_cast<std::uint32_t>(low));
         if (lowDate > target) return 0;
         if (lowDate == target) return Found(static_cast<std::uint32_t>(low), buffer, count);
       }
@@ -157,6 +182,47 @@ void FillBlock(std::uint8_t* block, std::uint32_t day, const std::vector<TrendDa
   }
 }
 
+// Reads the history of slots minutes a day into *history, with room for one more block after
+// the whole blocks it holds (*blocks; a torn last block is dropped). A missing, empty or invalid
+// history (another head) reads as the head alone. False when an existing history cannot be
+// read, or is too large to hold.
+bool ReadHistoryWithRoom(const std::string& path, std::uint32_t slots, std::unique_ptr<std::uint8_t[]>* history,
+                         std::uint32_t* blocks) {
+  const std::uint32_t blockBytes = 4 + 12 * slots;
+  *blocks = 0;
+  files::ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD size = 0;
+  std::uint32_t head = 0;
+  if (file.ok()) {
+    size = GetFileSize(file.get(), nullptr);
+    if (size == INVALID_FILE_SIZE) return false;
+  } else if (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND) {
+    return false;   // present but unreadable: rewriting it would lose its days
+  }
+  const bool valid = size >= kHeadBytes && ReadAt(file.get(), 0, &head, 4) && head == slots;
+  const std::uint32_t held = valid ? (size - kHeadBytes) / blockBytes : 0;
+  // The size comes from the file: a history beyond any real one is refused, not allocated.
+  const std::uint64_t roomBytes = kHeadBytes + (static_cast<std::uint64_t>(held) + 1) * blockBytes;
+  if (roomBytes > 0x7FFFFFFFu) return false;
+  // Not zeroed: only the head, the blocks read and the merged block are ever written out.
+  history->reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(roomBytes)]);
+  if (!*history) return false;
+  std::memcpy(history->get(), &slots, 4);
+  if (held == 0) return true;
+  // Another process may cut the file meanwhile: only the whole blocks read count.
+  const std::uint32_t wanted = held * blockBytes;
+  std::uint32_t got = 0;
+  while (got < wanted) {
+    DWORD piece = 0;
+    if (!ReadFile(file.get(), history->get() + kHeadBytes + got, wanted - got, &piece, nullptr)) return false;
+    if (piece == 0) break;
+    got += piece;
+  }
+  *blocks = got / blockBytes;
+  return true;
+}
+
 }  // namespace
 
 int ReadTrendDay(TMarketData* table, int position, std::uint32_t date, TrendDayMinute* buffer,
@@ -205,56 +271,33 @@ int MergeTrendDay(TMarketData* table, int position, std::uint32_t date) {
   const std::vector<TrendDayMinute> minutes = ReadDownloadedDay(dayPath, slots);
   if (minutes.empty()) return 0;
 
-  files::ScopedHandle file(CreateFileA(historyPath.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
-                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.ok()) return 0;
+  // The merged history is built in memory and replaces the file in one step, so a kill or a
+  // failed write leaves the former history whole.
+  std::unique_ptr<std::uint8_t[]> history;
+  std::uint32_t blocks = 0;
+  if (!ReadHistoryWithRoom(historyPath, slots, &history, &blocks)) return 0;
   const std::uint32_t blockBytes = 4 + 12 * slots;
-  DWORD size = GetFileSize(file.get(), nullptr);
-  if (size == INVALID_FILE_SIZE) return 0;
-  std::uint32_t head = 0;
-  const bool valid = size >= kHeadBytes && ReadAt(file.get(), 0, &head, 4) && head == slots;
-  const std::uint32_t blocks = valid ? (size - kHeadBytes) / blockBytes : 0;
-  const std::uint64_t roomBytes = kHeadBytes + static_cast<std::uint64_t>(blocks + 1) * blockBytes;
-  if (roomBytes > 0x7FFFFFFFu) return 0;
-  // An unusable history is rewritten from nothing, so none of its old bytes survive.
-  if (!valid && size > 0) CutAt(file.get(), 0);
+  std::uint8_t* const firstBlock = history.get() + kHeadBytes;
+  // Only the sound start is searched and kept: a day placed among damaged blocks could be
+  // stored twice, or where no search finds it.
+  blocks = SoundBlocks(blocks, [firstBlock, blockBytes](std::uint32_t block, std::uint32_t* word) {
+    std::memcpy(word, firstBlock + static_cast<std::size_t>(block) * blockBytes, 4);
+    return true;
+  });
 
-  HANDLE mapping = CreateFileMappingA(file.get(), nullptr, PAGE_READWRITE, 0,
-                                      static_cast<DWORD>(roomBytes), nullptr);
-  if (!mapping) return 0;
-  auto* view = static_cast<std::uint8_t*>(
-      MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, static_cast<std::size_t>(roomBytes)));
-  if (!view) {
-    CloseHandle(mapping);
-    return 0;
+  const auto place = static_cast<std::uint32_t>(
+      LowerBoundByKey(firstBlock, static_cast<int>(blocks), static_cast<int>(blockBytes), day));
+  std::uint8_t* const placed = firstBlock + static_cast<std::size_t>(place) * blockBytes;
+  std::uint32_t held = 0;
+  if (place < blocks) std::memcpy(&held, placed, 4);
+  std::uint32_t finalBlocks = blocks;
+  if (place == blocks || DatePart(held) != day) {
+    std::memmove(placed + blockBytes, placed, static_cast<std::size_t>(blocks - place) * blockBytes);
+    finalBlocks = blocks + 1;
   }
-
-  std::uint32_t place = 0;
-  std::uint32_t finalBlocks = 1;
-  if (blocks > 0) {
-    place = static_cast<std::uint32_t>(
-        LowerBoundByKey(view + kHeadBytes, static_cast<int>(blocks), static_cast<int>(blockBytes), day));
-    std::uint32_t found = 0;
-    if (place < blocks) std::memcpy(&found, view + kHeadBytes + place * blockBytes, 4);
-    if (place < blocks && DatePart(found) == day) {
-      finalBlocks = blocks;
-    } else {
-      std::uint8_t* from = view + kHeadBytes + place * blockBytes;
-      std::memmove(from + blockBytes, from, static_cast<std::size_t>(blocks - place) * blockBytes);
-      finalBlocks = blocks + 1;
-    }
-  } else {
-    // Empty or of another session plan: the history becomes this one day.
-    std::memcpy(view, &slots, 4);
-  }
-  FillBlock(view + kHeadBytes + place * blockBytes, day, minutes, slots,
-            IsStockLikeMarket(table->record.kind));
-
-  UnmapViewOfFile(view);
-  CloseHandle(mapping);
-  const std::uint32_t finalBytes = kHeadBytes + finalBlocks * blockBytes;
-  CutAt(file.get(), finalBytes);
-  return 1;
+  FillBlock(placed, day, minutes, slots, IsStockLikeMarket(table->record.kind));
+  const std::size_t finalBytes = kHeadBytes + static_cast<std::size_t>(finalBlocks) * blockBytes;
+  return files::AtomicReplace(historyPath, history.get(), finalBytes) ? 1 : 0;
 }
 
 bool LoadTrendDay(STKPTR instrument, std::uint32_t date, TrendDayMinute* buffer, int* count,

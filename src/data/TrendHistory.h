@@ -2,7 +2,8 @@
 // category's trading minutes per day + 1) and one block per cached day in ascending date order,
 // each the day's PackedTime and N 12-byte TrendDayMinutes. Reads one day by binary search over
 // the block dates, cutting the file at the first damaged block, and merges a downloaded day
-// ("<code><day>.trn", N minutes without head) into it through a writable file mapping.
+// ("<code><day>.trn", N minutes without head) into it by rewriting the whole history in one
+// atomic replace, so a kill during a merge leaves the former history or the merged one.
 #pragma once
 
 #include "core/PackedTime.h"  // IsValidPackedTime judges the block dates
@@ -18,19 +19,25 @@
 // (which is never created). Damage found on the way is cut off, so the damaged block and every
 // later one are gone and the day is asked of the server again: a head that is not the
 // category's N (a history of another session plan) empties the file; an invalid or unreadable
-// date or a short block cuts the file at that block.
+// date or a short block makes the file end at the first damaged block, which is that block or
+// an earlier one (a date that is invalid or not later than the date before it). Undamaged
+// histories are searched by reading only a few block dates; a damaged one has every date before
+// the damage read once.
 int ReadTrendDay(TMarketData* table, int position, std::uint32_t date, TrendDayMinute* buffer,
                  int* count);
 
 // Merges the downloaded day file of date (time bits cleared) into the history: a day already
-// held is replaced in place, a new one inserted in date order; a missing, empty or invalid
-// history is rewritten as the head and this one day. A short download is completed from its
-// last minute (same price, volume 0, amount 0 in stock-like markets or the last open interest
-// elsewhere), and later minutes of price 0 take the previous price in the same way.
-// The downloaded file is not deleted here. Returns 1 on success; 0 for a null table or a
-// position outside it, a date that is no valid calendar day, when the downloaded file is
-// missing, holds 11 bytes or less or reads short, or the history cannot be opened, extended
-// or mapped (the history keeps its former contents whenever the download is unusable).
+// held is replaced, a new one inserted in date order; a missing, empty or invalid history is
+// rewritten as the head and this one day. A damaged history keeps only its blocks before the
+// first damaged one (as ReadTrendDay cuts it), so a merged day is always readable at once.
+// A short download is completed from its last minute (same price, volume 0, amount 0 in
+// stock-like markets or the last open interest elsewhere), and later minutes of price 0 take
+// the previous price in the same way. The merged history is built in memory and written over
+// the old one with files::AtomicReplace: it costs one copy of the whole file, and a kill or a
+// failed write leaves the former history intact. The downloaded file is not deleted here.
+// Returns 1 on success; 0 for a null table or a position outside it, a date that is no valid
+// calendar day, when the downloaded file is missing, holds 11 bytes or less or reads short,
+// or the history cannot be read or replaced (then the history keeps its former contents).
 int MergeTrendDay(TMarketData* table, int position, std::uint32_t date);
 
 // ReadTrendDay of the instrument; when the day is not found, requester is not 0 and the request

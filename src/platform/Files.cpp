@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -129,6 +130,7 @@ DWORD ErrorFromErrno(int error) {
     case ENAMETOOLONG: case EILSEQ: return ERROR_INVALID_NAME;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
     case EBADF: return ERROR_INVALID_HANDLE;
+    case EBUSY: return ERROR_SHARING_VIOLATION;
     case EINVAL: return ERROR_INVALID_PARAMETER;
     default: return ERROR_ACCESS_DENIED;
   }
@@ -309,12 +311,161 @@ void FillFindData(const struct stat& info, const std::string& gbkName, WIN32_FIN
 // ---- Writing through a temporary file ---------------------------------------------------
 
 std::atomic<int> atomicReplaceFault{0};
+std::atomic<void (*)()> atomicReplacePause{nullptr};
 
-// Creates a hidden temporary file in the folder of target; -1 with errno on failure.
-int CreateTempBeside(const std::string& target, std::string& tempPath) {
-  tempPath = ParentOf(target) + "/.zuvo-tmp-XXXXXX";
-  return mkostemp(tempPath.data(), O_CLOEXEC);
+// A file is rewritten through a hidden temporary file beside it, named after it
+// (".zuvo-tmp-<name>.<slot>"), so that a writer killed before its rename leaves a file that the
+// next write of the same target finds and removes; otherwise every crash mid-save would leave
+// a full-size copy behind for good. The writer holds an exclusive flock on its temporary file
+// from the moment the file has its name until the name is gone, so a temporary file that can
+// be locked belongs to no live writer. A few slots let writers of one target in several
+// processes or threads work at once; the names are probed, never listed, so the cost does not
+// grow with the size of the folder.
+constexpr int kTempSlots = 16;
+constexpr std::string_view kTempPrefix = ".zuvo-tmp-";
+constexpr std::size_t kMaxNameBytes = 255;
+
+// The temporary files of this process that are being written. A clean-up never touches them,
+// even where the file system's locks do not tell two descriptors of one process apart (flock
+// emulated by record locks on network file systems); the lock is held across the clean-up of
+// one name, so a writer of this process registers a name before it creates the file.
+struct LiveTemps {
+  std::mutex lock;
+  std::vector<std::string> paths;   // guarded by lock
+};
+
+LiveTemps& Live() {
+  static LiveTemps* live = new LiveTemps;
+  return *live;
 }
+
+bool IsLive(const LiveTemps& live, const std::string& path) {
+  return std::find(live.paths.begin(), live.paths.end(), path) != live.paths.end();
+}
+
+void ForgetLive(const std::string& path) {
+  LiveTemps& live = Live();
+  std::lock_guard guard(live.lock);
+  auto found = std::find(live.paths.begin(), live.paths.end(), path);
+  if (found != live.paths.end()) live.paths.erase(found);
+}
+
+std::string TempSlotPath(const std::string& target, int slot) {
+  const std::size_t slash = target.rfind('/');
+  const std::string_view folder = slash == std::string::npos ? std::string_view(".") : std::string_view(target).substr(0, slash);
+  const std::string_view name = slash == std::string::npos ? std::string_view(target) : std::string_view(target).substr(slash + 1);
+  std::string path;
+  path.reserve(folder.size() + kTempPrefix.size() + name.size() + 3);
+  path.append(folder);
+  path.push_back('/');
+  path.append(kTempPrefix);
+  if (kTempPrefix.size() + name.size() + 2 <= kMaxNameBytes) {
+    path.append(name);
+  } else {
+    // Too long to repeat: a hash stands for the name (two names sharing one is harmless, as
+    // only temporary files that no writer holds are removed).
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ULL;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    path.append(hex);
+  }
+  path.push_back('.');
+  path.push_back("0123456789abcdef"[slot]);
+  return path;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Removes the temporary file at path when no writer holds it: a writer killed before its
+// rename left it. It is locked before it is removed and must still be the file under that
+// name, so that neither a live writer's file nor one created meanwhile is lost.
+void RemoveIfStale(const std::string& path) {
+  LiveTemps& live = Live();
+  std::lock_guard guard(live.lock);
+  if (IsLive(live, path)) return;
+  // Opened for writing where it can be (record locks standing in for flock need it); a copy of
+  // a read-only file was given the source's permissions while it was written.
+  constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  int fd = ::open(path.c_str(), O_RDWR | kFlags);
+  if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | kFlags);
+  if (fd < 0) return;
+  struct stat held, named;
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+      lstat(path.c_str(), &named) == 0 && SameFile(held, named))
+    unlink(path.c_str());
+  ::close(fd);
+}
+
+// Creates the temporary file of target (a POSIX path) in a free slot, locked, after removing
+// the stale ones of earlier writers; -1 with errno on failure (EBUSY when every slot is held).
+int CreateTempBeside(const std::string& target, std::string& tempPath) {
+  for (int slot = 0; slot < kTempSlots; ++slot) RemoveIfStale(TempSlotPath(target, slot));
+  LiveTemps& live = Live();
+  for (int slot = 0; slot < kTempSlots; ++slot) {
+    std::string path = TempSlotPath(target, slot);
+    {
+      std::lock_guard guard(live.lock);
+      if (IsLive(live, path)) continue;   // another thread of this process writes there
+      live.paths.push_back(path);
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      const int error = errno;
+      ForgetLive(path);
+      if (error == EEXIST) continue;   // held by a writer elsewhere
+      errno = error;
+      return -1;
+    }
+    // Another process's clean-up may take the new file for stale before it is locked: then
+    // the clean-up holds the lock now, or the name is gone or is another file's by the time
+    // this writer has it, and another slot serves. A file system without locks gives no
+    // clean-up either (its flock fails for the cleaner too), so the writer goes on unlocked.
+    const bool lockedByOther = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    struct stat held, named;
+    if (!lockedByOther && fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
+      tempPath = std::move(path);
+      return fd;
+    }
+    ::close(fd);
+    ForgetLive(path);
+  }
+  errno = EBUSY;
+  return -1;
+}
+
+// A temporary file being written: open, locked and registered as live while this object
+// lives. Unless it was renamed into place (Renamed), it is removed when the object goes.
+class TempFile {
+ public:
+  TempFile() = default;
+  ~TempFile() { Discard(); }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  // Creates the temporary file of target; false with errno on failure.
+  bool Create(const std::string& target) {
+    fd_ = CreateTempBeside(target, path_);
+    return fd_ >= 0;
+  }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  // The file now has the target's name: its temporary name is gone and stays untouched.
+  void Renamed() { renamed_ = true; }
+  // Removes the file (unless renamed), closes it and lets its slot go.
+  void Discard() {
+    if (fd_ < 0) return;
+    if (!renamed_) unlink(path_.c_str());
+    ::close(fd_);
+    fd_ = -1;
+    ForgetLive(path_);
+  }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+  bool renamed_ = false;
+};
 
 bool WriteAll(int fd, const char* data, std::size_t bytes) {
   while (bytes > 0) {
@@ -340,9 +491,9 @@ void SyncDirectory(const std::string& dir) {
 // through a temporary file beside it; with noReplace an existing target is kept
 // (ERROR_FILE_EXISTS). Returns ERROR_SUCCESS or the error; target is untouched on failure.
 DWORD CopyInto(int in, const struct stat& sourceInfo, const std::string& target, bool noReplace) {
-  std::string temp;
-  int out = CreateTempBeside(target, temp);
-  if (out < 0) return PathError(errno, target);
+  TempFile temp;
+  if (!temp.Create(target)) return PathError(errno, target);
+  const int out = temp.fd();
   DWORD error = ERROR_SUCCESS;
   char buffer[65536];
   while (error == ERROR_SUCCESS) {
@@ -362,13 +513,14 @@ DWORD CopyInto(int in, const struct stat& sourceInfo, const std::string& target,
     futimens(out, times);
     if (fsync(out) != 0) error = ErrorFromErrno(errno);
   }
-  ::close(out);
   if (error == ERROR_SUCCESS) {
-    // A hard link refuses a target created meanwhile; rename replaces.
-    int placed = noReplace ? link(temp.c_str(), target.c_str()) : rename(temp.c_str(), target.c_str());
+    // A hard link refuses a target created meanwhile (the temporary name is then removed);
+    // rename replaces.
+    const char* tempPath = temp.path().c_str();
+    int placed = noReplace ? link(tempPath, target.c_str()) : rename(tempPath, target.c_str());
     if (placed != 0) error = noReplace && errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno);
+    if (placed == 0 && !noReplace) temp.Renamed();
   }
-  if (error != ERROR_SUCCESS || noReplace) unlink(temp.c_str());
   return error;
 }
 
@@ -870,9 +1022,8 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
   }
   std::string_view text = pattern;
   std::size_t nameStart = LastComponentStart(text);
-  std::string folder(text.substr(0, nameStart));
+  std::string folder = nameStart == 0 ? std::string(".") : std::string(text.substr(0, nameStart));
   std::string namePattern(text.substr(nameStart));
-  if (folder.empty()) folder = ".";
   if (namePattern.empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
@@ -897,7 +1048,11 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
     if (resolvedFolder == "/" && (name == "." || name == "..")) continue;
     std::string gbkName = gbk::FromUtf8(name);
     if (!MatchPattern(namePattern, gbkName)) continue;
-    std::string full = resolvedFolder == "/" ? "/" + std::string(name) : resolvedFolder + "/" + std::string(name);
+    std::string full;
+    full.reserve(resolvedFolder.size() + 1 + name.size());
+    if (resolvedFolder != "/") full.append(resolvedFolder);
+    full.push_back('/');
+    full.append(name);
     struct stat info;
     if (stat(full.c_str(), &info) != 0 && lstat(full.c_str(), &info) != 0) continue;   // gone meanwhile
     Found item;
@@ -1090,8 +1245,9 @@ bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t b
     return false;
   }
   std::string pathText(windowsPath);
-  std::string target, temp;
-  int fd = OnPath(pathText.c_str(), target, [&](const std::string& resolved) {
+  std::string target;
+  TempFile temp;
+  int created = OnPath(pathText.c_str(), target, [&](const std::string& resolved) {
     if (fault == 1) {
       errno = EACCES;
       return -1;
@@ -1102,12 +1258,13 @@ bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t b
       errno = EACCES;
       return -1;
     }
-    return CreateTempBeside(resolved, temp);
+    return temp.Create(resolved) ? 0 : -1;
   });
-  if (fd < 0) {
+  if (created < 0) {
     SetPathError(errno, target);
     return false;
   }
+  const int fd = temp.fd();
   // A new file gets the usual permissions rather than the temporary file's private ones.
   struct stat old;
   fchmod(fd, stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
@@ -1121,11 +1278,16 @@ bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t b
   } else if (fault == 3 || fsync(fd) != 0) {
     error = ERROR_WRITE_FAULT;
   }
-  ::close(fd);
-  if (error == ERROR_SUCCESS && (fault == 4 || rename(temp.c_str(), target.c_str()) != 0))
-    error = fault == 4 ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
+  if (error == ERROR_SUCCESS) {
+    if (void (*pause)() = atomicReplacePause.load()) pause();
+    if (fault == 4 || rename(temp.path().c_str(), target.c_str()) != 0)
+      error = fault == 4 ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
+    else
+      temp.Renamed();
+  }
+  // The temporary file keeps its lock until its name is gone (renamed, or removed here).
+  temp.Discard();
   if (error != ERROR_SUCCESS) {
-    unlink(temp.c_str());
     SetLastError(error);
     return false;
   }
@@ -1135,5 +1297,7 @@ bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t b
 }
 
 void SetAtomicReplaceFaultForTest(int step) { atomicReplaceFault.store(step); }
+
+void SetAtomicReplacePauseForTest(void (*beforeRename)()) { atomicReplacePause.store(beforeRename); }
 
 }  // namespace files

@@ -174,13 +174,22 @@ class ScopedHandle {
 
 // Replaces a whole file safely: writes the bytes to a temporary file beside it, flushes it to
 // disk and renames it over the target, so a crash or a failed write leaves the old file intact.
-// Returns false (target untouched) when any step fails, with ERROR_ACCESS_DENIED for a
-// read-only target (FILE_ATTRIBUTE_READONLY), which Windows refuses to replace.
+// The temporary file is hidden and named after the target (".zuvo-tmp-<name>.<slot>"); one
+// that a killed writer left behind is removed by the next replace of the same target, while
+// those of writers still at work (in any process) are kept, so several may write one target
+// at once (the last rename wins). Returns false (target untouched) when any step fails, with
+// ERROR_ACCESS_DENIED for a read-only target (FILE_ATTRIBUTE_READONLY), which Windows refuses
+// to replace, and ERROR_SHARING_VIOLATION when 16 writers of the target are at work already.
+// CopyFileA writes through the same temporary files.
 bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t bytes);
 
 // Test seam: while set (until set back to 0), AtomicReplace fails at the given step
 // (1 = create temp, 2 = write, failing halfway, 3 = flush, 4 = rename) without touching the
 // target and without leaving the temporary file behind.
 void SetAtomicReplaceFaultForTest(int step);
+// Test seam: while set (until set back to null), AtomicReplace calls the function when the
+// bytes are written and flushed to its temporary file and the rename is next, so a test can
+// hold a writer there (a forked child stops itself) or kill it there.
+void SetAtomicReplacePauseForTest(void (*beforeRename)());
 
 }  // namespace files

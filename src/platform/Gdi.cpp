@@ -1435,7 +1435,7 @@ BOOL Blit(HDC dest, int x, int y, int width, int height, HDC source, int sx, int
     const QRgb* srcLine = src.isNull() ? nullptr : reinterpret_cast<const QRgb*>(src.constScanLine(row));
     for (int col = firstCol; col <= lastCol; ++col) {
       int dx = to.x() + col;
-      std::uint32_t result;
+      std::uint32_t result = 0;
       std::uint32_t s = srcLine ? (srcLine[col] & 0xFFFFFF) : 0;
       Combine(rop, s, line[dx] & 0xFFFFFF, pattern, &result);
       line[dx] = 0xFF000000u | result;

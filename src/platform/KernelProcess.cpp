@@ -168,7 +168,7 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
       prefix = cwd.substr(0, 2) + "\\";
       base = cwd.substr(2);
     } else {
-      prefix = "\\";
+      prefix.assign(1, '\\');
       base = cwd;
     }
     rest = text;

@@ -312,24 +312,28 @@ std::string Resolve(std::string_view windowsPath, bool* everyComponentFound) {
     result = std::move(base);
   }
 
-  bool existing = true;   // every component so far was found on disk
+  // Components at the end of result that were not found on disk: below the first of them
+  // nothing can be looked up, and a ".." that removes them all brings the lookup back.
+  std::size_t missing = 0;
   for (std::string_view part : Components(rest)) {
     if (part == ".") continue;
     if (part == "..") {
+      if (missing > 0) --missing;
       PopComponent(result, floor);
       continue;
     }
     std::string utf8 = gbk::ToUtf8(part);
-    if (existing) {
+    if (missing == 0) {
       std::string actual;
       if (LookUp(cache, result, utf8, actual)) {
         Append(result, actual);
         continue;
       }
-      existing = false;
     }
+    ++missing;
     Append(result, utf8);
   }
+  const bool existing = missing == 0;
   if (everyComponentFound) *everyComponentFound = existing;
   // A path with a missing component is not kept: its miss must look at the folder again.
   if (existing && known) {
@@ -414,12 +418,17 @@ void ForgetPath(const std::string& posixPath) {
 
 std::string ToWindows(std::string_view posixPath) {
   std::string out = gbk::FromUtf8(posixPath);
+  bool afterLoneLeadByte = false;
   for (std::size_t i = 0; i < out.size(); ++i) {
     if (CharWidth(out, i) == 2) {
       ++i;
+      afterLoneLeadByte = false;
       continue;
     }
-    if (out[i] == '/') out[i] = '\\';
+    // A name that ends in a lead byte with no trail byte keeps its '/': a '\\' there would be
+    // read as the trail byte of one character, and Resolve takes either separator.
+    if (out[i] == '/' && !afterLoneLeadByte) out[i] = '\\';
+    afterLoneLeadByte = gbk::IsLeadByte(static_cast<unsigned char>(out[i]));
   }
   return out;
 }

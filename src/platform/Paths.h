@@ -1,8 +1,9 @@
 // Windows-form paths ("..\cfg\setting.ini", "C:\zuvo\data") mapped onto the POSIX file system.
 // Backslashes become slashes, every existing component is found without regard to case (a
 // file created as NAMETBL.SH opens as nametbl.sh), missing components keep the spelling given,
-// GBK names are stored on disk as UTF-8, and a drive letter maps to a folder per drive under
-// the install root. Relative paths resolve against the process's current directory.
+// GBK names are stored on disk as UTF-8 (bytes that are no GBK character escaped, see
+// gbk::ToUtf8), and a drive letter maps to a folder per drive under the install root.
+// Relative paths resolve against the process's current directory.
 // Thread-safe: the directory cache is guarded. A path resolved before is answered from a table
 // of whole paths, which holds exactly as long as the folder listings it came from.
 #pragma once
@@ -18,7 +19,8 @@ namespace paths {
 void SetInstallRoot(const std::string& posixRoot);
 std::string InstallRoot();
 
-// Maps a Windows-form GBK path to the absolute POSIX path (UTF-8) that reaches the same file.
+// Maps a Windows-form GBK path to the absolute POSIX path that reaches the same file; names
+// are converted by gbk::ToUtf8, so every byte string has its own name on disk.
 // Existing components are matched case-insensitively; where a folder holds several names that
 // differ only in case, the exact spelling wins, else the name first in byte order (upper case
 // first), whatever order the folder lists them in. The remainder is
@@ -43,7 +45,9 @@ void NoteRemoved(const std::string& posixPath);
 void ForgetPath(const std::string& posixPath);
 
 // The Windows form of a POSIX path: UTF-8 names become GBK and '/' becomes '\'
-// ("/opt/zuvo/bin" -> "\opt\zuvo\bin"); Resolve maps it back to the same path.
+// ("/opt/zuvo/bin" -> "\opt\zuvo\bin"), except after a name that ends in a lead byte with no
+// trail byte, where '\' would join that byte into a character; Resolve maps it back to the
+// same path.
 std::string ToWindows(std::string_view posixPath);
 
 // Forgets cached directory listings (under a folder, or all with an empty argument). The file

@@ -313,15 +313,33 @@ std::string_view firstLine(std::string_view text) {
 
 bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
-// Names that could not be read back from the file they are written to are refused.
+// A name is written only when the reader finds it again: the line the writer would put in the
+// file is read back with the reader's own rule and must give the same name. This refuses every
+// way a name can be lost, whichever rule of the reader causes it: a line break, ']' or '=' where
+// the reader ends the name, a lead byte that takes the closing ']' as its second byte, a key
+// that reads as a section or comment, and a name that is empty once trimmed.
+bool readsBack(std::string_view line, LineKind kind, std::string_view name) {
+  std::string_view found, value;
+  return classify(line, found, value) == kind && found == name;
+}
+
 bool validSectionName(std::string_view name) {
-  return !trim(name).empty() && !hasLineBreak(name) && findAscii(name, ']') == std::string_view::npos;
+  const std::string_view trimmed = trim(name);
+  if (trimmed.empty() || hasLineBreak(name)) return false;
+  std::string line;
+  line.reserve(trimmed.size() + 2);
+  line.push_back('[');
+  line.append(trimmed);
+  line.push_back(']');
+  return readsBack(line, LineKind::Section, trimmed);
 }
 
 bool validKeyName(std::string_view name) {
   const std::string_view trimmed = trim(name);
-  return !trimmed.empty() && !hasLineBreak(name) && name.find('=') == std::string_view::npos &&
-         trimmed.front() != '[' && trimmed.front() != ';';
+  if (trimmed.empty() || hasLineBreak(name)) return false;
+  std::string line(trimmed);
+  line.push_back('=');
+  return readsBack(line, LineKind::Key, trimmed);
 }
 
 // The index just past the last non-blank line of a section (its trailing blank lines, which
@@ -341,7 +359,13 @@ std::vector<std::size_t> sectionsNamed(const IniFile& file, std::string_view nam
 }
 
 void appendSection(IniFile& file, std::string_view name, const std::vector<std::string>& body) {
-  file.lines.push_back("[" + std::string(trim(name)) + "]");
+  const std::string_view trimmed = trim(name);
+  std::string header;
+  header.reserve(trimmed.size() + 2);
+  header.push_back('[');
+  header.append(trimmed);
+  header.push_back(']');
+  file.lines.push_back(std::move(header));
   file.lines.insert(file.lines.end(), body.begin(), body.end());
 }
 
@@ -474,14 +498,14 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR 
   if (!section || !key || !fileName) return static_cast<UINT>(defaultValue);
   const Loaded loaded = load(fileName);
   const KeyEntry* entry = loaded.file ? loaded.file->findKey(section, key) : nullptr;
-  if (!entry) return static_cast<UINT>(defaultValue);
+  // The default stands only for a missing key or an empty value; a value without digits is 0.
+  if (!entry || entry->value.empty()) return static_cast<UINT>(defaultValue);
   std::string_view text = trim(entry->value);
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';
     text.remove_prefix(1);
   }
-  if (text.empty() || text.front() < '0' || text.front() > '9') return static_cast<UINT>(defaultValue);
   std::int64_t number = 0;
   for (char c : text) {
     if (c < '0' || c > '9') break;  // trailing junk ends the number

@@ -18,17 +18,20 @@
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
                                DWORD size, LPCSTR fileName);
 // The value read as a signed decimal integer (leading blanks and sign allowed, trailing junk
-// ignored, clamped to the int range); the default when the key is missing or the value has no
-// digits.
+// ignored, clamped to the int range); the default only when the key is missing or its value is
+// empty. A value that starts with no digits ("宋体", "-") reads as 0, as Windows reads it.
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR fileName);
 // Writes key=value in the section, replacing an existing key in place and keeping the other
 // lines, comments and order. NULL value deletes the key, NULL key deletes the section.
 // The file is rewritten whole with CRLF line ends through files::AtomicReplace, so a failed
 // write leaves the old file. A value keeps only its first line (a line break would let it
-// write other keys). Returns FALSE (file untouched) when the file cannot be written, when it
-// exists but cannot be read, or for a section name that is empty or holds ']' or a line
-// break, or a key that is empty, holds '=' or a line break, or starts with '[' or ';'.
-// Deleting from a missing file creates nothing and returns TRUE.
+// write other keys). Names are written trimmed of blanks, as they are looked up. Returns FALSE
+// with ERROR_INVALID_PARAMETER (file untouched) for a name that would not read back under the
+// same name: one empty once trimmed or holding a line break; a section holding ']' other than
+// as the second byte of a GBK character, or ending in a lone GBK lead byte (which would take
+// the closing ']' as its second byte); a key holding '=' or starting with '[' or ';'. FALSE
+// also when the file cannot be written or exists but cannot be read. Deleting from a missing
+// file creates nothing and returns TRUE.
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
 // The raw lines of a section (including lines without '='; comments and blank lines left out)
 // as a double-zero list; returns the bytes copied (size-2 when truncated).

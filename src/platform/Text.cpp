@@ -34,18 +34,17 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts input, calling onInvalid(inputPointer, bytesLeft, out) at each byte sequence the
-  // converter refuses; onInvalid appends a replacement and returns how many input bytes to skip.
+  // Converts input onto the end of out, calling onInvalid(inputPointer, bytesLeft, out) at each
+  // byte sequence the converter refuses; onInvalid appends a replacement and returns how many
+  // input bytes to skip (at least one).
   template <class OnInvalid>
-  std::string Run(std::string_view input, OnInvalid onInvalid) {
-    std::string out;
+  void Run(std::string_view input, std::string& out, OnInvalid onInvalid) {
     if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      // No converter on this system: keep ASCII, replace the rest.
-      for (std::size_t i = 0; i < input.size();) i += onInvalid(input.data() + i, input.size() - i, out);
-      return out;
+      // No converter on this system: every character goes to onInvalid.
+      for (std::size_t i = 0; i < input.size();) i += Skip(onInvalid(input.data() + i, input.size() - i, out), input.size() - i);
+      return;
     }
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    out.reserve(input.size() * 2 + 8);
     char* in = const_cast<char*>(input.data());
     std::size_t inLeft = input.size();
     char buffer[1024];
@@ -57,8 +56,7 @@ class Converter {
       if (result != static_cast<std::size_t>(-1)) continue;
       if (errno == E2BIG) continue;
       // EILSEQ or EINVAL (a sequence cut at the end): replace and move on.
-      std::size_t skip = onInvalid(in, inLeft, out);
-      if (skip > inLeft) skip = inLeft;
+      std::size_t skip = Skip(onInvalid(in, inLeft, out), inLeft);
       in += skip;
       inLeft -= skip;
     }
@@ -66,10 +64,11 @@ class Converter {
     std::size_t dstLeft = sizeof buffer;
     iconv(cd_, nullptr, nullptr, &dst, &dstLeft);
     out.append(buffer, static_cast<std::size_t>(dst - buffer));
-    return out;
   }
 
  private:
+  static std::size_t Skip(std::size_t wanted, std::size_t left) { return wanted == 0 ? 1 : wanted > left ? left : wanted; }
+
   iconv_t cd_;
 };
 
@@ -119,27 +118,82 @@ bool IsAscii(std::string_view text) {
   return true;
 }
 
-// A GBK byte the decoder refused: one byte becomes U+FFFD. A lead byte followed by an ASCII
-// byte loses only the lead byte, so the ASCII character survives.
-std::size_t ReplaceGbkByte(const char* in, std::string& out, bool utf16) {
-  unsigned char c = static_cast<unsigned char>(*in);
-  if (c < 0x80) {
-    // Only reached without a converter: ASCII is the same in every target.
-    if (utf16) {
-      char16_t unit = c;
-      out.append(reinterpret_cast<const char*>(&unit), 2);
-    } else {
-      out.push_back(static_cast<char>(c));
+// Calls run(part) for each longest stretch of ASCII and double-byte characters, which a
+// converter may take whole, and stray(byte) for each other byte, in order. The converter never
+// sees a byte that CharLength does not pair, so it cannot read a GB18030 four-byte sequence as
+// one character where the rest of the program sees four.
+template <class Run, class Stray>
+void SplitAtStrayBytes(std::string_view text, Run run, Stray stray) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    std::size_t width = CharLength(text, i);
+    if (width == 2 || c < 0x80) {
+      i += width;
+      continue;
     }
+    if (i > start) run(text.substr(start, i - start));
+    stray(c);
+    start = ++i;
+  }
+  if (start < text.size()) run(text.substr(start));
+}
+
+// A byte that is no GBK character, in a name: U+F700 + byte, three UTF-8 bytes EF 9E|9F xx.
+constexpr char32_t kEscapeBase = 0xF700;
+
+void AppendEscape(std::string& out, unsigned char byte) {
+  char32_t code = kEscapeBase + byte;
+  out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+  out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+  out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+}
+
+// True when utf8[at] starts an escaped byte (0x80..0xFF: only those are ever written, so a name
+// from elsewhere cannot bring in a separator or other ASCII this way).
+bool IsEscape(std::string_view utf8, std::size_t at) {
+  if (at + 2 >= utf8.size() || static_cast<unsigned char>(utf8[at]) != 0xEF) return false;
+  unsigned char second = static_cast<unsigned char>(utf8[at + 1]);
+  unsigned char third = static_cast<unsigned char>(utf8[at + 2]);
+  return (second == 0x9E || second == 0x9F) && (third & 0xC0) == 0x80;
+}
+
+char EscapedByte(std::string_view utf8, std::size_t at) {
+  char32_t code = 0xF000 | ((static_cast<unsigned char>(utf8[at + 1]) & 0x3Fu) << 6) |
+                  (static_cast<unsigned char>(utf8[at + 2]) & 0x3Fu);
+  return static_cast<char>(code - kEscapeBase);
+}
+
+void AppendUnit(std::string& out, char16_t unit) { out.append(reinterpret_cast<const char*>(&unit), 2); }
+
+// A character the converter refused inside a stretch that SplitAtStrayBytes passed it: a
+// double-byte code (refused only where GB18030 is missing), or ASCII when there is no
+// converter at all. In a name each byte of a refused code is kept, escaped when not ASCII.
+std::size_t EscapeRefused(const char* in, std::size_t left, std::string& out) {
+  unsigned char c = static_cast<unsigned char>(in[0]);
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
     return 1;
   }
-  if (utf16) {
-    char16_t unit = 0xFFFD;
-    out.append(reinterpret_cast<const char*>(&unit), 2);
-  } else {
-    out.append("\xEF\xBF\xBD");
+  AppendEscape(out, c);
+  if (left < 2) return 1;
+  unsigned char trail = static_cast<unsigned char>(in[1]);
+  if (trail < 0x80)
+    out.push_back(static_cast<char>(trail));
+  else
+    AppendEscape(out, trail);
+  return 2;
+}
+
+// The same for shown text: one U+FFFD for the whole code.
+std::size_t ShowRefused(const char* in, std::size_t left, std::string& out) {
+  unsigned char c = static_cast<unsigned char>(in[0]);
+  if (c < 0x80) {
+    AppendUnit(out, c);
+    return 1;
   }
-  return 1;
+  AppendUnit(out, 0xFFFD);
+  return left < 2 ? left : 2;
 }
 
 // Bytes of the UTF-8 sequence that starts with this byte, up to its first bad byte: a
@@ -184,23 +238,47 @@ std::string FoldCopy(std::string_view text) {
 
 std::string ToUtf8(std::string_view gbkText) {
   if (IsAscii(gbkText)) return std::string(gbkText);
-  return GbkToUtf8().Run(gbkText, [](const char* in, std::size_t left, std::string& out) {
-    return ReplaceGbkByte(in, out, false);
-  });
+  std::string out;
+  out.reserve(gbkText.size() * 2 + 8);
+  Converter& converter = GbkToUtf8();
+  SplitAtStrayBytes(
+      gbkText, [&](std::string_view part) { converter.Run(part, out, EscapeRefused); },
+      [&](unsigned char byte) { AppendEscape(out, byte); });
+  return out;
 }
 
 std::string FromUtf8(std::string_view utf8Text) {
   if (IsAscii(utf8Text)) return std::string(utf8Text);
-  return DropFourByteSequences(Utf8ToGbk().Run(utf8Text, [](const char* in, std::size_t left, std::string& out) {
-    unsigned char c = static_cast<unsigned char>(*in);
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-      return std::size_t{1};
+  std::string out;
+  out.reserve(utf8Text.size());
+  Converter& converter = Utf8ToGbk();
+  auto convert = [&](std::string_view part) {
+    std::string gbkPart;
+    converter.Run(part, gbkPart, [](const char* in, std::size_t left, std::string& partOut) {
+      unsigned char c = static_cast<unsigned char>(*in);
+      if (c < 0x80) {
+        partOut.push_back(static_cast<char>(c));
+        return std::size_t{1};
+      }
+      // A character GBK lacks, or a broken sequence: one '?' for the whole sequence.
+      partOut.push_back('?');
+      return Utf8SequenceLength(c, in, left);
+    });
+    out.append(DropFourByteSequences(std::move(gbkPart)));
+  };
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < utf8Text.size();) {
+    if (!IsEscape(utf8Text, i)) {
+      ++i;
+      continue;
     }
-    // A character GBK lacks, or a broken sequence: one '?' for the whole sequence.
-    out.push_back('?');
-    return Utf8SequenceLength(c, in, left);
-  }));
+    if (i > start) convert(utf8Text.substr(start, i - start));
+    out.push_back(EscapedByte(utf8Text, i));
+    i += 3;
+    start = i;
+  }
+  if (start < utf8Text.size()) convert(utf8Text.substr(start));
+  return out;
 }
 
 std::u16string ToUtf16(std::string_view gbkText) {
@@ -209,9 +287,12 @@ std::u16string ToUtf16(std::string_view gbkText) {
     for (std::size_t i = 0; i < gbkText.size(); ++i) out[i] = static_cast<unsigned char>(gbkText[i]);
     return out;
   }
-  const std::string bytes = GbkToUtf16().Run(gbkText, [](const char* in, std::size_t left, std::string& out) {
-    return ReplaceGbkByte(in, out, true);
-  });
+  std::string bytes;
+  bytes.reserve(gbkText.size() * 2 + 8);
+  Converter& converter = GbkToUtf16();
+  SplitAtStrayBytes(
+      gbkText, [&](std::string_view part) { converter.Run(part, bytes, ShowRefused); },
+      [&](unsigned char) { AppendUnit(bytes, 0xFFFD); });
   std::u16string out(bytes.size() / 2, u'\0');
   std::memcpy(out.data(), bytes.data(), out.size() * 2);
   return out;
@@ -227,18 +308,19 @@ std::string FromUtf16(std::u16string_view utf16Text) {
     return out;
   }
   std::string_view raw(reinterpret_cast<const char*>(utf16Text.data()), utf16Text.size() * 2);
-  return DropFourByteSequences(Utf16ToGbk().Run(raw, [](const char* in, std::size_t left, std::string& out) {
+  std::string out;
+  Utf16ToGbk().Run(raw, out, [](const char* in, std::size_t left, std::string& partOut) {
     if (left < 2) {
-      out.push_back('?');
+      partOut.push_back('?');
       return left;
     }
     char16_t unit;
     std::memcpy(&unit, in, 2);
     if (unit < 0x80) {
-      out.push_back(static_cast<char>(unit));
+      partOut.push_back(static_cast<char>(unit));
       return std::size_t{2};
     }
-    out.push_back('?');
+    partOut.push_back('?');
     // A surrogate pair is one character: one '?' for both halves.
     if (unit >= 0xD800 && unit < 0xDC00 && left >= 4) {
       char16_t next;
@@ -246,7 +328,8 @@ std::string FromUtf16(std::u16string_view utf16Text) {
       if (next >= 0xDC00 && next < 0xE000) return std::size_t{4};
     }
     return std::size_t{2};
-  }));
+  });
+  return DropFourByteSequences(std::move(out));
 }
 
 void UpperInPlace(char* text) { FoldInPlace<FoldUpper>(text); }

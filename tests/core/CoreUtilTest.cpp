@@ -186,6 +186,7 @@ TEST(ScaleAveragePriceTest, ScalesByPowersOfTenToTheLastPrice) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.volume << " " << c.amount << " " << c.last);
     EXPECT_NEAR(ScaleAveragePrice(c.volume, c.amount, c.last), c.expected, 1e-9 + c.expected * 1e-6);
+    EXPECT_EQ(ComputeAxisStep(c.volume, c.amount, c.last), ScaleAveragePrice(c.volume, c.amount, c.last));
   }
 }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using testsupport::CrlfLines;
@@ -141,7 +142,7 @@ TEST_F(Blocks, AutomaticGroupHasMarketBlocksThenCategoryBlocks) {
 
 TEST_F(Blocks, MarketBlocksHoldAtMost7168Members) {
   std::vector<Instrument> many;
-  for (int i = 0; i < kMaxBlockMembers + 40; ++i) many.push_back({"C" + std::to_string(i), 0});
+  for (int i = 0; i < kMaxBlockMembers + 40; ++i) many.push_back({std::string("C").append(std::to_string(i)), 0});
   AddMarket(0, "BIG", "大", {"全部"}, many);
   RebuildBlocks();
   EXPECT_EQ(FindBlockByKey(kBlockPerMarket, 0)->memberCount, kMaxBlockMembers);
@@ -244,15 +245,65 @@ TEST_F(Blocks, LegacyFileIsReadAndRewrittenInTheCurrentFormat) {
   }));
 }
 
+TEST_F(Blocks, LegacyLinesSplitByAnyBlankSurviveEverySave) {
+  AddTwoMarkets();
+  using namespace std::string_view_literals;
+  WriteBytes(UserBlocks(), CrlfLines({
+      "[自选股]",
+      "SH\t600000",
+      "SH\v600001",              // words apart by \v or \f, blanks to the profile reader too
+      "\fSZ\f000002\f",
+      "ZZ\v123456",              // a market not loaded: kept
+      "ZZ \v",                   // one word: never a member
+      "01 \f000001",
+      "07\v\v654321",
+      "07\v\v\v",                // no code after the market number
+      "\" ZZ\"",                 // in quotes, which the current reader takes off a value
+      "",
+      "[自选股]",                 // a second section of that name is read from the raw bytes
+      "SH\0" "000001"sv,
+      "ZZ \0"sv,                 // NUL, written back as a space, is a blank too: one word
+      "ZZ \v\0"sv,
+  }));
+  RebuildBlocks();   // reads the legacy file and writes it in the current format
+
+  // Per block of the user group: name, members and the number of lines kept for writing back.
+  using Snapshot = std::tuple<std::vector<std::string>, std::vector<std::vector<std::string>>, std::vector<int>>;
+  auto snapshot = [] {
+    Snapshot shot;
+    for (const BlockRecord* block : GroupBlocks(FindUserBlockGroup())) {
+      std::get<0>(shot).push_back(block->name);
+      std::get<1>(shot).push_back(Codes(block));
+      std::get<2>(shot).push_back(UnresolvedMemberCount(block));
+    }
+    return shot;
+  };
+  const Snapshot upgraded = snapshot();
+  const Snapshot expected{{"自选股", "自选股2"},
+                          {{"SH 600000", "SH 600001", "SZ 000002", "SZ 000001"}, {"SH 000001"}},
+                          {3, 0}};
+  EXPECT_EQ(upgraded, expected);
+  const std::string written = UserBlocksText();
+  ASSERT_NE(written.find("[FileInfo]"), std::string::npos);
+
+  for (int save = 1; save <= 2; ++save) {
+    SCOPED_TRACE(save);
+    RebuildBlocks();
+    EXPECT_EQ(snapshot(), upgraded);
+    ASSERT_TRUE(SaveUserBlocks());
+    EXPECT_EQ(UserBlocksText(), written);
+  }
+}
+
 TEST_F(Blocks, LongSectionListsAndLongLegacySectionsAreReadWhole) {
   std::vector<Instrument> instruments;
-  for (int i = 0; i < 2000; ++i) instruments.push_back({"C" + std::to_string(10000 + i), 0});
+  for (int i = 0; i < 2000; ++i) instruments.push_back({std::string("C").append(std::to_string(10000 + i)), 0});
   AddMarket(0, "SH", "上海", {"A股"}, instruments);
 
   // A legacy section of 2000 lines (26000 bytes) and 400 sections whose names fill 5000 bytes.
   std::string legacy = "[大板块]\r\n";
-  for (int i = 0; i < 2000; ++i) legacy += "SH C" + std::to_string(10000 + i) + "\r\n";
-  for (int i = 0; i < 400; ++i) legacy += "[板块名称" + std::to_string(100 + i) + "]\r\nSH C10000\r\n";
+  for (int i = 0; i < 2000; ++i) legacy.append("SH C").append(std::to_string(10000 + i)).append("\r\n");
+  for (int i = 0; i < 400; ++i) legacy.append("[板块名称").append(std::to_string(100 + i)).append("]\r\nSH C10000\r\n");
   WriteBytes(UserBlocks(), legacy);
   RebuildBlocks();
 

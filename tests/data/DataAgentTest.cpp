@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+#include <set>
 
 namespace {
 
@@ -249,6 +251,168 @@ TEST_F(AgentTest, ReloadingTheMarketReloadsEverySeriesInUse) {
   ReloadInstrumentAgents(Stock(1));
   EXPECT_EQ(PercentsOf(other), std::vector<int>{100});
   EXPECT_TRUE(PercentsOf(trend).empty());
+}
+
+// The windows a notice reaches when it goes to every series of the instrument whose kind passes
+// `told`, found by walking the whole registry: each series' windows, then the windows of the
+// bar series built on it, series by series in registry order.
+template <typename Told>
+std::vector<HWND> ReachedInRegistryOrder(STKPTR instrument, Told told) {
+  std::vector<HWND> reached;
+  for (int i = 0; i < GetAgentRegistry().GetSize(); ++i) {
+    const CDataAgent& agent = *GetAgent(i);
+    if (!agent.InUse() || agent.instrument != instrument || !told(agent.kind)) continue;
+    reached.insert(reached.end(), agent.windows, agent.windows + agent.windowCount);
+    for (std::uint32_t d = 0; d < agent.dependentCount; ++d) {
+      const CDataAgent& dependent = *GetAgent(agent.dependents[d]);
+      reached.insert(reached.end(), dependent.windows, dependent.windows + dependent.windowCount);
+    }
+  }
+  return reached;
+}
+
+std::vector<HWND> LoggedWindows() {
+  std::vector<HWND> windows;
+  for (const agenttest::Received& r : Log()) windows.push_back(r.window);
+  return windows;
+}
+
+// Quotes and arrivals of every instrument of the market reach exactly the series of that
+// instrument, in registry order, as a walk over the whole registry would find them.
+void ExpectNoticesInRegistryOrder(const std::vector<STKPTR>& instruments) {
+  for (const STKPTR& stk : instruments) {
+    SCOPED_TRACE(testing::Message() << "instrument " << stk.index);
+    Log().clear();
+    QuoteRecord quote = agenttest::Pushed(1010, 100, 100);
+    UpdateAgentsFromQuote(stk, &quote, kQuoteNewTrade);
+    EXPECT_EQ(LoggedWindows(), ReachedInRegistryOrder(stk, [](int kind) { return !IsBarAgentKind(kind); }));
+    for (const auto& [kind, period] : {std::pair{kAgentMinutes, 0u}, {kAgentRecentTrades, 0u},
+                                       {kAgentDayBars, 1u}, {kAgentMinuteBars, 5u}}) {
+      SCOPED_TRACE(testing::Message() << "arrival of kind " << int{kind} << " period " << period);
+      Log().clear();
+      NotifyAgentsDataArrived(stk, kind, period, 40);
+      const auto expected = ReachedInRegistryOrder(stk, [&](int k) {
+        if (kind == kAgentDayBars) return k >= kAgentDayBars && IsBarAgentKind(k);
+        if (kind == kAgentMinuteBars) return k == kAgentMinuteBars;
+        return k == kind;
+      });
+      // The minute-bar arrival reaches only the series its file serves: compare those.
+      if (kind == kAgentMinuteBars) {
+        for (HWND window : LoggedWindows())
+          EXPECT_NE(std::find(expected.begin(), expected.end(), window), expected.end());
+      } else {
+        EXPECT_EQ(LoggedWindows(), expected);
+      }
+    }
+  }
+}
+
+TEST_F(AgentTest, SeriesAreToldInRegistryOrderThroughSubscriptionsSlotReuseAndReloads) {
+  const std::vector<STKPTR> instruments = {Stock(0), Stock(1), Stock(2)};
+  // A slot freed by one instrument and taken by another: the newer series sits first in the
+  // registry, so it is told first.
+  HWND w1 = Window(), w2 = Window(), w3 = Window(), w4 = Window(), w5 = Window();
+  const int ticks0 = SubscribeAgent(Stock(0), kAgentTicks, 0, w1);
+  const int minutes1 = SubscribeAgent(Stock(1), kAgentMinutes, 0, w2);
+  const int trades0 = SubscribeAgent(Stock(0), kAgentRecentTrades, 0, w3);
+  const int chart1 = SubscribeAgent(Stock(1), kAgentMinuteBars, 15, w4);
+  ASSERT_EQ(Agent(chart1).baseIndex, minutes1);
+  UnsubscribeAgent(ticks0, w1);
+  ASSERT_EQ(SubscribeAgent(Stock(1), kAgentTicks, 0, w5), ticks0);
+  Log().clear();
+  QuoteRecord quote = agenttest::Pushed(1010, 100, 100);
+  UpdateAgentsFromQuote(Stock(1), &quote, kQuoteNewTrade);
+  EXPECT_EQ(LoggedWindows(), (std::vector<HWND>{w5, w2, w4}));
+  Log().clear();
+  UpdateAgentsFromQuote(Stock(0), &quote, kQuoteNewTrade);
+  EXPECT_EQ(LoggedWindows(), std::vector<HWND>{w3});
+  ExpectNoticesInRegistryOrder(instruments);
+
+  // A long run of subscriptions (windows new and already subscribed), releases and reloads
+  // whose handlers move series between instruments.
+  struct Held {
+    int series;
+    HWND window;
+  };
+  std::vector<Held> held = {{minutes1, w2}, {trades0, w3}, {chart1, w4}, {ticks0, w5}};
+  const std::pair<int, std::uint32_t> keys[] = {{1, 0}, {2, 0}, {3, 0}, {6, 5}, {6, 15}, {6, 60}, {7, 1}, {9, 1}};
+  std::minstd_rand random(20240313);
+  for (int step = 0; step < 160; ++step) {
+    SCOPED_TRACE(testing::Message() << "step " << step);
+    const unsigned pick = static_cast<unsigned>(random());
+    if (held.empty() || (held.size() < 40 && pick % 5 < 3)) {
+      const auto& [kind, period] = keys[pick / 5 % std::size(keys)];
+      const STKPTR stk = instruments[pick / 64 % instruments.size()];
+      HWND window = !held.empty() && pick % 7 == 0 ? held[pick / 16 % held.size()].window : Window();
+      const int series = SubscribeAgent(stk, kind, period, window);
+      ASSERT_GE(series, 0);
+      held.push_back({series, window});
+    } else {
+      const std::size_t at = pick / 8 % held.size();
+      UnsubscribeAgent(held[at].series, held[at].window);
+      held.erase(held.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    if (step % 20 == 19) {
+      // A reload during which one window gives up its series and takes one of another
+      // instrument, which may reuse the freed slot.
+      Held& mover = held[pick / 32 % held.size()];
+      const STKPTR to = instruments[(Agent(mover.series).instrument.index + 1u) % instruments.size()];
+      agenttest::Actions()[mover.window] = [&mover, to](int series) {
+        if (series != mover.series) return;
+        agenttest::Actions().erase(mover.window);   // once
+        UnsubscribeAgent(mover.series, mover.window);
+        mover.series = SubscribeAgent(to, kAgentMinutes, 0, mover.window);
+      };
+      const STKPTR reloaded = Agent(mover.series).instrument;
+      std::set<HWND> ofInstrument;
+      for (HWND window : ReachedInRegistryOrder(reloaded, [](int) { return true; })) ofInstrument.insert(window);
+      Log().clear();
+      if (step % 40 == 19)
+        ReloadInstrumentAgents(reloaded);
+      else
+        ReloadMarketAgents(0, 255);
+      agenttest::Actions().erase(mover.window);
+      ASSERT_GE(mover.series, 0);
+      for (const agenttest::Received& r : Log()) EXPECT_EQ(r.percent, 100u);
+      if (step % 40 == 19) {
+        const std::vector<HWND> got = LoggedWindows();
+        EXPECT_EQ(std::set<HWND>(got.begin(), got.end()), ofInstrument);
+      }
+    }
+    ExpectNoticesInRegistryOrder(instruments);
+  }
+  for (const Held& h : held) UnsubscribeAgent(h.series, h.window);
+  for (int i = 0; i < GetAgentRegistry().GetSize(); ++i) EXPECT_FALSE(Agent(i).InUse());
+  ExpectNoticesInRegistryOrder(instruments);
+}
+
+TEST_F(AgentTest, ASeriesTakenByAHandlerDuringAQuoteIsNotToldOfIt) {
+  HWND first = Window();
+  HWND other = Window();
+  HWND mover = Window();
+  HWND later = Window();
+  SubscribeAgent(Stock(0), kAgentTicks, 0, first);
+  const int freed = SubscribeAgent(Stock(1), kAgentRecentTrades, 0, other);
+  const int last = SubscribeAgent(Stock(0), kAgentMinutes, 0, later);
+  // The first window's handler frees the series of another instrument and opens a trade list
+  // of this one, which takes the freed slot ahead of the walk. It was loaded just now, quote
+  // and all, and takes no part in this quote.
+  int taken = -1;
+  agenttest::Actions()[first] = [&](int) {
+    agenttest::Actions().erase(first);
+    UnsubscribeAgent(freed, other);
+    taken = SubscribeAgent(Stock(0), kAgentRecentTrades, 0, mover);
+  };
+  QuoteOf() = agenttest::Pushed(1010, 100, 100);
+  UpdateAgentsFromQuote(Stock(0), &QuoteOf(), kQuoteNewTrade);
+  EXPECT_EQ(taken, freed);
+  EXPECT_EQ(LoggedWindows(), (std::vector<HWND>{first, later}));
+  EXPECT_EQ(Agent(last).windowCount, 1u);
+  // From the next quote on it is told in its place.
+  Log().clear();
+  QuoteOf() = agenttest::Pushed(1020, 200, 100);
+  UpdateAgentsFromQuote(Stock(0), &QuoteOf(), kQuoteNewTrade);
+  EXPECT_EQ(LoggedWindows(), (std::vector<HWND>{first, mover, later}));
 }
 
 TEST_F(AgentTest, SubscribersMayChangeTheirSubscriptionsInsideTheirHandler) {

@@ -147,7 +147,7 @@ TEST(DbfTable, RecordCountIsCutToTheRecordsPresent) {
   TempInstall install;
   DbfLayout layout;
   layout.fields = BrokerFields();
-  for (int i = 0; i < 40; ++i) layout.rows.push_back({std::to_string(1000 + i), "B" + std::to_string(i)});
+  for (int i = 0; i < 40; ++i) layout.rows.push_back({std::to_string(1000 + i), std::string("B").append(std::to_string(i))});
   layout.declaredRecords = 50;
   WriteBytes(install.cfg() / "Brokerlist.dbf", BuildDbf(layout));
 
@@ -262,7 +262,7 @@ TEST(DbfTable, FieldsRunningPastTheRecordAreCutAtItsEnd) {
 TEST(DbfTable, KeepsAtMost256Fields) {
   TempInstall install;
   DbfLayout layout;
-  for (int i = 0; i < 300; ++i) layout.fields.push_back({"F" + std::to_string(i), 'C', 1});
+  for (int i = 0; i < 300; ++i) layout.fields.push_back({std::string("F").append(std::to_string(i)), 'C', 1});
   layout.rows = {std::vector<std::string>(300, "x")};
   WriteBytes(install.cfg() / "Brokerlist.dbf", BuildDbf(layout));
 

@@ -115,8 +115,9 @@ TEST_F(MarketDataTest, FinishNameTableRepairsUntrustedRecords) {
 
 TEST_F(MarketDataTest, FindStkPtrByCodeSearchesOtherMarketsOnlyWhenAsked) {
   for (int m = 0; m < 6; ++m) {
-    const std::string code = "M" + std::to_string(m);
-    markets.Add(m, MakeRecord(("K" + std::to_string(m)).c_str()), {MakeInstrument(code.c_str()), MakeInstrument("COMMON")});
+    const std::string code = std::string("M").append(std::to_string(m));
+    const std::string market = std::string("K").append(std::to_string(m));
+    markets.Add(m, MakeRecord(market.c_str()), {MakeInstrument(code.c_str()), MakeInstrument("COMMON")});
   }
   markets.Add(5, MakeRecord("K5"), {MakeInstrument("A"), MakeInstrument("B"), MakeInstrument("ONLY5", 1)});
 

@@ -21,6 +21,8 @@ constexpr std::uint32_t kSlots = 271;   // 270 trading minutes + 1
 constexpr std::size_t kBlockBytes = 4 + 12 * kSlots;
 
 PackedTime June(int day) { return MakePackedTime(2008, 6, day); }
+// A damaged block date that sorts after every valid one.
+constexpr PackedTime kBadDate = 0xFFFFFFFFu;
 
 // A day whose minute i has price base + i.
 std::vector<TrendDayMinute> Day(std::uint32_t base, std::size_t minutes = kSlots) {
@@ -35,10 +37,15 @@ std::vector<TrendDayMinute> Day(std::uint32_t base, std::size_t minutes = kSlots
 
 std::string Block(PackedTime date, std::uint32_t base) { return Bytes(date) + Bytes(Day(base)); }
 
-std::string History(std::initializer_list<int> days, std::uint32_t slots = kSlots) {
-  std::string bytes = Bytes(slots);
+// Blocks of June days, minute i of day d priced 1000 d + i.
+std::string Blocks(std::initializer_list<int> days) {
+  std::string bytes;
   for (int day : days) bytes += Block(June(day), 1000 * static_cast<std::uint32_t>(day));
   return bytes;
+}
+
+std::string History(std::initializer_list<int> days, std::uint32_t slots = kSlots) {
+  return Bytes(slots) + Blocks(days);
 }
 
 class TrendHistoryTest : public ::testing::Test {
@@ -104,6 +111,14 @@ TEST_F(TrendHistoryTest, DamageIsCutWhereverTheSearchMeetsIt) {
   } cases[] = {
       {"invalid first date", Bytes(kSlots) + Block(MakePackedTime(2008, 13, 1), 1) + Block(June(3), 3), June(3), 4},
       {"invalid last date", History({2, 3}) + Block(MakePackedTime(2008, 2, 30), 1), June(3), 4 + 2 * kBlockBytes},
+      // The search meets the later damage first; the earlier one is where the history ends.
+      {"damage before the damaged block the search meets",
+       History({2}) + Block(kBadDate, 1) + Blocks({4, 5}) + Block(0, 1) + Blocks({7}), June(6), 4 + kBlockBytes},
+      {"damage before an invalid last date",
+       History({2, 3}) + Block(0, 1) + Blocks({5}) + Block(MakePackedTime(2008, 2, 30), 1), June(4),
+       4 + 2 * kBlockBytes},
+      {"a date out of order before an invalid last date",
+       History({2, 5, 3}) + Block(MakePackedTime(2008, 2, 30), 1), June(4), 4 + 2 * kBlockBytes},
       {"history of another session plan", History({2, 3}, 241), June(2), 0},
       {"head only", Bytes(kSlots), June(2), 4},
       {"shorter than a head", std::string("\x0f\x01", 2), June(2), 0},
@@ -159,6 +174,39 @@ TEST_F(TrendHistoryTest, MergeRewritesAHistoryOfAnotherSessionPlan) {
   ASSERT_EQ(MergeTrendDay(market.table, 0, June(9)), 1);
   EXPECT_EQ(ReadBytes(Trn()).size(), 4 + kBlockBytes);
   EXPECT_EQ(Dates(), std::vector<PackedTime>{June(9)});
+}
+
+TEST_F(TrendHistoryTest, MergeIntoADamagedHistoryKeepsItsSoundStartAndIsReadableAtOnce) {
+  // The history ends before its first block of an invalid date or of a date not later than the
+  // one before: a binary search over what follows places the day wrongly or twice.
+  struct {
+    const char* name;
+    std::string bytes;
+    int merged;
+    std::vector<int> daysAfter;
+  } cases[] = {
+      {"the day held again after the damage", History({2, 3}) + Block(kBadDate, 1) + Blocks({5, 6}), 5, {2, 3, 5}},
+      {"a day later than every block, after the damage", History({2, 3}) + Block(kBadDate, 1) + Blocks({5, 6}), 7,
+       {2, 3, 7}},
+      {"a damaged first block", Bytes(kSlots) + Block(MakePackedTime(2008, 0, 2), 1) + Blocks({3, 5}), 4, {4}},
+      {"blocks out of order", History({2, 5, 3, 6}), 4, {2, 4, 5}},
+      {"a day held twice", History({2, 3, 3, 5}), 3, {2, 3}},
+      {"a torn last block", History({2, 3}) + Bytes(June(5)) + "\1\2", 4, {2, 3, 4}},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(Trn(), c.bytes);
+    WriteBytes(Download(June(c.merged)), Bytes(Day(90000)));
+    ASSERT_EQ(MergeTrendDay(market.table, 0, June(c.merged)), 1);
+    std::vector<PackedTime> expected;
+    for (int day : c.daysAfter) expected.push_back(June(day));
+    EXPECT_EQ(Dates(), expected);
+    EXPECT_EQ(ReadBytes(Trn()).size(), 4 + expected.size() * kBlockBytes);
+    for (int day : c.daysAfter) {
+      ASSERT_EQ(Read(June(day)), 1) << day;
+      EXPECT_EQ(buffer[7].price, (day == c.merged ? 90000u : 1000u * day) + 7) << day;
+    }
+  }
 }
 
 TEST_F(TrendHistoryTest, ShortDownloadIsCompletedFromItsLastMinute) {

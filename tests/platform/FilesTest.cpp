@@ -7,9 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -164,7 +169,8 @@ TEST(ScopedHandle, ClosesItsHandleOnceAndNeverAFailedOne) {
 
 TEST(CreateFile, HandlesStayDistinctAcrossThreads) {
   TempInstall install;
-  for (int t = 0; t < 4; ++t) WriteBytes(install.data() / ("T" + std::to_string(t) + ".DAT"), std::string(8, char('a' + t)));
+  for (int t = 0; t < 4; ++t)
+    WriteBytes(install.data() / std::string("T").append(std::to_string(t)).append(".DAT"), std::string(8, char('a' + t)));
   std::size_t before = handles::OpenCount();
   std::vector<std::thread> threads;
   std::vector<int> wrong(4, 0);
@@ -732,6 +738,90 @@ TEST(AtomicReplace, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
   files::SetAtomicReplaceFaultForTest(0);
   EXPECT_TRUE(files::AtomicReplace("..\\cfg\\LASTPAGE.DAT", "replacement", 11));
   EXPECT_EQ(ReadBytes(install.cfg() / "lastpage.dat"), "replacement");
+}
+
+// A hidden file beside the target as a writer leaves it; with held, a writer at work holds it
+// (locked through a descriptor of its own, as another process's writer holds it).
+class FakeTemporary {
+ public:
+  FakeTemporary(const fs::path& path, bool held) {
+    WriteBytes(path, "partial");
+    if (!held) return;
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    EXPECT_EQ(flock(fd_, LOCK_EX | LOCK_NB), 0);
+  }
+  ~FakeTemporary() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FakeTemporary(const FakeTemporary&) = delete;
+  FakeTemporary& operator=(const FakeTemporary&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+TEST(AtomicReplace, RemovesOnlyTheTargetsTemporariesThatNoWriterHolds) {
+  TempInstall install;
+  const fs::path dir = install.data();
+  WriteBytes(dir / "QUOTE.DAT", "old");
+  const struct {
+    const char* name;
+    bool held;
+    bool kept;
+  } cases[] = {
+      {".zuvo-tmp-QUOTE.DAT.0", false, false},   // left by killed writers of this target
+      {".zuvo-tmp-QUOTE.DAT.7", false, false},
+      {".zuvo-tmp-QUOTE.DAT.1", true, true},     // a writer at work
+      {".zuvo-tmp-QUOTE.DAT.f", true, true},
+      {".zuvo-tmp-OTHER.DAT.0", false, true},    // another target's
+      {".zuvo-tmp-quote.dat.2", false, true},    // another spelling is another file's
+      {".zuvo-tmp-QUOTE.DAT.x", false, true},    // not a name a writer uses
+      {".zuvo-tmp-QUOTE.DAT.00", false, true},
+      {".zuvo-tmp-a1B2c3", false, true},
+      {"QUOTE.DAT.0", false, true},
+  };
+  std::vector<std::unique_ptr<FakeTemporary>> temporaries;
+  for (const auto& c : cases) temporaries.push_back(std::make_unique<FakeTemporary>(dir / c.name, c.held));
+  ASSERT_TRUE(files::AtomicReplace("..\\data\\quote.dat", "new", 3));
+  EXPECT_EQ(ReadBytes(dir / "QUOTE.DAT"), "new");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(fs::exists(dir / c.name), c.kept);
+    if (c.kept) {
+      EXPECT_EQ(ReadBytes(dir / c.name), "partial");
+    }
+  }
+
+  // Once its writer is gone, a held file is stale too; a copy onto the target cleans up alike.
+  temporaries.clear();
+  WriteBytes(install.cfg() / "source.dat", "copied");
+  ASSERT_TRUE(CopyFileA("..\\cfg\\source.dat", "..\\data\\quote.dat", FALSE));
+  EXPECT_EQ(ReadBytes(dir / "QUOTE.DAT"), "copied");
+  EXPECT_FALSE(fs::exists(dir / ".zuvo-tmp-QUOTE.DAT.1"));
+  EXPECT_FALSE(fs::exists(dir / ".zuvo-tmp-QUOTE.DAT.f"));
+  EXPECT_TRUE(fs::exists(dir / ".zuvo-tmp-OTHER.DAT.0"));
+}
+
+TEST(AtomicReplace, FailsWithoutTouchingTheTargetWhenEverySlotIsHeld) {
+  TempInstall install;
+  WriteBytes(install.data() / "QUOTE.DAT", "old");
+  std::vector<std::unique_ptr<FakeTemporary>> writers;
+  for (char slot : std::string_view("0123456789abcdef"))
+    writers.push_back(std::make_unique<FakeTemporary>(install.data() / (".zuvo-tmp-QUOTE.DAT." + std::string(1, slot)), true));
+  EXPECT_FALSE(files::AtomicReplace("..\\data\\quote.dat", "new", 3));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(ReadBytes(install.data() / "QUOTE.DAT"), "old");
+  writers.pop_back();   // one writer done: its slot serves
+  EXPECT_TRUE(files::AtomicReplace("..\\data\\quote.dat", "new", 3));
+  EXPECT_EQ(ReadBytes(install.data() / "QUOTE.DAT"), "new");
+}
+
+TEST(AtomicReplace, TargetsWithLongNamesGetTemporariesThatFit) {
+  TempInstall install;
+  const std::string name = std::string(240, 'L') + ".DAT";
+  ASSERT_TRUE(files::AtomicReplace("..\\data\\" + name, "new", 3));
+  EXPECT_EQ(ReadBytes(install.data() / name), "new");
+  EXPECT_EQ(Entries(install.data()), std::vector<std::string>{name});
 }
 
 std::size_t OpenDescriptors() {

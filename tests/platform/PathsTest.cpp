@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -158,7 +159,7 @@ TEST(PathResolve, InstallRootCanBeSetAndIsUsedForDrives) {
 
 TEST(PathResolve, StaysConsistentUnderConcurrentLookupsAndInvalidation) {
   TempInstall install;
-  for (int i = 0; i < 20; ++i) WriteBytes(install.data() / ("F" + std::to_string(i) + ".DAY"), "x");
+  for (int i = 0; i < 20; ++i) WriteBytes(install.data() / std::string("F").append(std::to_string(i)).append(".DAY"), "x");
   std::vector<std::thread> threads;
   std::vector<int> wrong(5, 0);
   for (int t = 0; t < 4; ++t) {
@@ -166,8 +167,8 @@ TEST(PathResolve, StaysConsistentUnderConcurrentLookupsAndInvalidation) {
       for (int i = 0; i < 400; ++i) {
         int n = i % 20;
         if (t == 0 && i % 50 == 0) paths::InvalidateCache();
-        if (paths::Resolve("..\\data\\f" + std::to_string(n) + ".day") !=
-            (install.data() / ("F" + std::to_string(n) + ".DAY")).string())
+        if (paths::Resolve(std::string("..\\data\\f").append(std::to_string(n)).append(".day")) !=
+            (install.data() / std::string("F").append(std::to_string(n)).append(".DAY")).string())
           ++wrong[t];
       }
     });
@@ -187,6 +188,125 @@ TEST(PathResolve, StaysConsistentUnderConcurrentLookupsAndInvalidation) {
   });
   for (auto& thread : threads) thread.join();
   for (int count : wrong) EXPECT_EQ(count, 0);
+}
+
+TEST(PathResolve, MatchesCaseAgainOnceDotDotLeavesAMissingFolder) {
+  TempInstall install;
+  WriteBytes(install.data() / "sh" / "NAMETBL.SH", "x");
+  const std::string sh = (install.data() / "sh").string();
+  struct Case {
+    const char* windows;
+    std::string posix;
+    bool found;
+  };
+  const Case cases[] = {
+      {"..\\x\\..\\Data\\SH", sh, true},
+      {"..\\Data\\x\\..\\SH\\nametbl.sh", sh + "/NAMETBL.SH", true},
+      {"..\\x\\y\\..\\..\\DATA\\Sh", sh, true},
+      {"..\\data\\x\\..\\..\\DATA\\SH", sh, true},                            // past a found folder too
+      {"..\\x\\y\\..\\DATA\\Sh", install.root().string() + "/x/DATA/Sh", false},   // still under x
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.windows);
+    for (int pass = 0; pass < 2; ++pass) {   // the second answer may come from the path table
+      bool found = !c.found;
+      EXPECT_EQ(paths::Resolve(c.windows, &found), c.posix);
+      EXPECT_EQ(found, c.found);
+    }
+  }
+}
+
+std::string Hex(std::string_view bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out.push_back(kDigits[c >> 4]);
+    out.push_back(kDigits[c & 15]);
+    out.push_back(' ');
+  }
+  return out;
+}
+
+// The whole content of a file opened through the platform, or "<missing>".
+std::string ReadThroughPlatform(const std::string& windowsPath) {
+  HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string content(256, '\0');
+  DWORD read = 0;
+  ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
+  CloseHandle(file);
+  content.resize(read);
+  return content;
+}
+
+std::string InUser(std::string_view name) {
+  std::string path = "..\\user\\";
+  path.append(name);
+  return path;
+}
+
+TEST(PathNames, EveryByteStringNamesItsOwnFileAndListsBackUnchanged) {
+  TempInstall install;
+  const std::string names[] = {
+      "自选股",                    // valid GBK keeps its UTF-8 name
+      "C\xC3",                    // lead bytes cut at the end
+      "C\xC4",
+      "C\x80",                    // bytes that are never GBK
+      "C\xFF",
+      "C\xC3" "0",                // a lead byte before a byte that is no trail byte
+      "\x81\x30\x81\x30",         // GB18030 four-byte sequences: four GBK characters each
+      "\x95\x32\x82\x36",
+      "a嘰b",                      // a trail byte equal to '\\'
+      "\xAA\xA1",                 // user-defined area
+      "\x81\x7F",
+      "\x80自\xC3" "1嘰\xFF\xFE",  // all of it mixed
+  };
+  for (const auto& name : names) {
+    SCOPED_TRACE(Hex(name));
+    // CREATE_NEW: no other name of the table made this one exist already.
+    HANDLE file = CreateFileA(InUser(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, name.data(), static_cast<DWORD>(name.size()), &written, nullptr));
+    CloseHandle(file);
+  }
+
+  std::multiset<std::string> listed;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA("..\\user\\*", &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do {
+    std::string name = data.cFileName;
+    if (name != "." && name != "..") listed.insert(name);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  EXPECT_EQ(listed, std::multiset<std::string>(std::begin(names), std::end(names)));
+
+  std::string userFolder = paths::ToWindows(install.user().string());
+  userFolder.push_back('\\');
+  for (const auto& name : listed) {
+    SCOPED_TRACE(Hex(name));
+    EXPECT_EQ(ReadThroughPlatform(InUser(name)), name);   // the listed name reaches its own file
+    EXPECT_EQ(paths::ToWindows(paths::Resolve(InUser(name))), userFolder + name);
+  }
+  // ASCII case still folds beside the escaped bytes, and a name never created does not exist.
+  EXPECT_EQ(ReadThroughPlatform(InUser("c\xC3")), "C\xC3");
+  EXPECT_EQ(GetFileAttributesA(InUser("C\xC5").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(InUser("C?").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(PathNames, AFolderEndingInALoneLeadByteKeepsItsWindowsForm) {
+  // "D\xC3\\x" would read as "D" + one character: the Windows form keeps '/' after such a name.
+  TempInstall install;
+  ASSERT_TRUE(CreateDirectoryA(InUser("D\xC3").c_str(), nullptr));
+  HANDLE file = CreateFileA(InUser("D\xC3/x.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  const std::string posix = paths::Resolve(InUser("d\xC3/X.TXT"));
+  const std::string windows = paths::ToWindows(posix);
+  EXPECT_NE(windows.find("\\D\xC3/x.txt"), std::string::npos) << windows;
+  EXPECT_EQ(paths::Resolve(windows), posix);
+  EXPECT_NE(GetFileAttributesA(windows.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(CheckedJoin, RefusesComponentsThatCouldLeaveTheBase) {

@@ -149,18 +149,27 @@ TEST_F(ProfileTest, NullSectionAndNullKeyListNamesAsDoubleZeroLists) {
   EXPECT_EQ(buffer[0], '\0');
 }
 
-TEST_F(ProfileTest, ReadsSignedIntegersIgnoringTrailingJunk) {
+TEST_F(ProfileTest, ReadsSignedIntegersAndGivesTheDefaultOnlyForAMissingOrEmptyValue) {
+  WriteBytes(install.cfg() / "int.ini",
+             CrlfLines({"[N]", "Count=  42abc", "Neg=-17", "Plus=+8", "Empty=", "Blanks=   ", "Quoted=\"\"",
+                        "Font=宋体", "Sign=-", "Junk=abc12", "Huge=99999999999", "Low=-99999999999"}));
   struct Case {
+    const char* section;
     const char* key;
     int expected;
   };
-  const Case cases[] = {{"Count", 42}, {"Neg", -17}, {"Empty", 5}, {"NoDigits", 5}, {"Missing", 5}};
+  const Case cases[] = {
+      {"N", "Count", 42}, {"N", "Neg", -17}, {"N", "Plus", 8},
+      // The default stands for a missing key or an empty value only...
+      {"N", "Empty", 5}, {"N", "Blanks", 5}, {"N", "Quoted", 5}, {"N", "Missing", 5}, {"None", "Count", 5},
+      // ...a value that starts with no digits is 0.
+      {"N", "Font", 0}, {"N", "Sign", 0}, {"N", "Junk", 0},
+      {"N", "Huge", 2147483647}, {"N", "Low", -2147483647 - 1},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.key);
-    EXPECT_EQ(static_cast<int>(GetPrivateProfileIntA("AppTitle", c.key, 5, kIni)), c.expected);
+    SCOPED_TRACE(std::string(c.section) + "/" + c.key);
+    EXPECT_EQ(static_cast<int>(GetPrivateProfileIntA(c.section, c.key, 5, "..\\cfg\\int.ini")), c.expected);
   }
-  WritePrivateProfileStringA("Big", "Huge", "99999999999", kIni);
-  EXPECT_EQ(static_cast<int>(GetPrivateProfileIntA("Big", "Huge", 0, kIni)), 2147483647);
 }
 
 TEST_F(ProfileTest, SectionReadGivesRawLinesWithoutCommentsOrBlanks) {
@@ -232,20 +241,65 @@ TEST_F(ProfileTest, WriteCreatesTheFileWithCrlfAndConvertsLfOnlyFiles) {
   EXPECT_EQ(ReadBytes(install.cfg() / "lf.ini"), "[A]\r\nx=3\r\n[B]\r\ny=2\r\n");
 }
 
-TEST_F(ProfileTest, ValuesAndNamesCannotInjectLines) {
+TEST_F(ProfileTest, ValuesCannotInjectLines) {
   EXPECT_TRUE(WritePrivateProfileStringA("Other", "key", "safe\r\n[Evil]\r\nx=1", kIni));
   EXPECT_EQ(read("Other", "key"), "safe");
   EXPECT_EQ(read("Evil", "x", "none"), "none");
+}
+
+TEST_F(ProfileTest, NamesThatWouldNotReadBackAreRefused) {
+  // Each of these would be written where the reader cuts, splits or drops it, and the value
+  // would never read back (a section would be appended again on every write).
+  const struct {
+    const char* section;
+    const char* key;
+  } refused[] = {
+      {"名\xA7", "k"},      // the lone lead byte takes the closing ']' as its second byte
+      {"名\xA7  ", "k"},    // the same once the reader's trim has taken the blanks
+      {"a]b", "k"}, {"a]", "k"}, {"]", "k"},
+      {"a\r\nb", "k"}, {"a\nb", "k"}, {"a\rb", "k"},
+      {"", "k"}, {"  \t", "k"},
+      {"Other", "a=b"}, {"Other", "="}, {"Other", "line\nbreak"}, {"Other", "cr\r"},
+      {"Other", "[x"}, {"Other", " [x"}, {"Other", ";x"}, {"Other", "  ;x"},
+      {"Other", ""}, {"Other", "  "},
+  };
   const std::string before = file();
-  for (const char* key : {"a=b", "line\nbreak", "[x", ";x", "", "  "}) {
-    SCOPED_TRACE(key);
-    EXPECT_FALSE(WritePrivateProfileStringA("Other", key, "1", kIni));
+  for (const auto& c : refused) {
+    SCOPED_TRACE(std::string(c.section) + "/" + c.key);
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(WritePrivateProfileStringA(c.section, c.key, "1", kIni));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(WritePrivateProfileStringA(c.section, c.key, "1", kIni));
+    EXPECT_EQ(file(), before);
   }
-  for (const char* section : {"a]b", "a\r\nb", ""}) {
-    SCOPED_TRACE(section);
-    EXPECT_FALSE(WritePrivateProfileStringA(section, "k", "1", kIni));
-  }
+  EXPECT_FALSE(WritePrivateProfileSectionA("名\xA7", "k=v\0", kIni));
+  EXPECT_FALSE(WritePrivateProfileSectionA("a]b", "k=v\0", kIni));
   EXPECT_EQ(file(), before);
+
+  // Names the reader finds again are written, and a second write changes the same line.
+  const struct {
+    const char* section;
+    const char* key;
+    const char* readAs;   // a spelling the value is read back under
+  } accepted[] = {
+      {" Spaced ", " key ", "spaced"},   // names are trimmed on write as on lookup
+      {"自选癩", "k", "自选癩"},          // ']' as the second byte of a character
+      {"a[b", "k", "A[B"},
+      {"S", "名\xA7", "s"},               // a key ends at the first '=', never a second byte
+      {"S", "a]b", "s"},
+  };
+  for (const auto& c : accepted) {
+    SCOPED_TRACE(std::string(c.section) + "/" + c.key);
+    ASSERT_TRUE(WritePrivateProfileStringA(c.section, c.key, "1", kIni));
+    const std::size_t size = file().size();
+    ASSERT_TRUE(WritePrivateProfileStringA(c.section, c.key, "2", kIni));
+    EXPECT_EQ(file().size(), size);
+    EXPECT_EQ(read(c.section, c.key), "2");
+    std::string trimmedKey = c.key;
+    trimmedKey.erase(0, trimmedKey.find_first_not_of(' '));
+    trimmedKey.erase(trimmedKey.find_last_not_of(' ') + 1);
+    EXPECT_EQ(read(c.readAs, trimmedKey.c_str()), "2");
+  }
 }
 
 TEST_F(ProfileTest, FailedWriteLeavesFileAndCachedValuesIntact) {

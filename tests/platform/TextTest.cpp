@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -58,19 +61,107 @@ TEST(GbkCodec, EveryDoubleByteCodeRoundTripsToItsOwnCharacter) {
   EXPECT_EQ(gbk::FromUtf8(gbk::ToUtf8("\xAA\xA1.blk")), "\xAA\xA1.blk");   // user-defined area
 }
 
-TEST(GbkCodec, ReplacesInvalidInputAndKeepsTheRest) {
-  const std::string replacement = "\xEF\xBF\xBD";
-  EXPECT_EQ(gbk::ToUtf8("A\x81"), "A" + replacement);          // lead byte cut at the end
-  EXPECT_EQ(gbk::ToUtf8("\x81" "1B"), replacement + "1B");      // lead byte before a non-trail byte
-  EXPECT_EQ(gbk::ToUtf8("\xFF" "连"), replacement + Utf8(u8"连"));
-  EXPECT_EQ(gbk::ToUtf16("\x81"), std::u16string(u"\uFFFD"));
+TEST(GbkCodec, ShowsBytesThatAreNotGbkAsReplacementCharacters) {
+  // Captions and drawn text: one U+FFFD for each byte that starts no GBK character.
+  struct Case {
+    std::string gbk;
+    std::u16string shown;
+  };
+  const Case cases[] = {
+      {"A\x81", u"A\uFFFD"},                        // lead byte cut at the end
+      {"\x81" "1B", u"\uFFFD1B"},                   // lead byte before a non-trail byte
+      {"\xFF" "连", u"\uFFFD连"},
+      {"\x80", u"\uFFFD"},
+      {"\x81\x30\x81\x30", u"\uFFFD0\uFFFD0"},      // a GB18030 four-byte sequence is no GBK character
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.gbk);
+    EXPECT_EQ(gbk::ToUtf16(c.gbk), c.shown);
+  }
+}
 
+TEST(GbkCodec, EscapesBytesThatAreNotGbkInNames) {
+  // Names: each such byte becomes its own private-use character, so the name maps back.
+  EXPECT_EQ(gbk::ToUtf8("A\x81"), Utf8(u8"A\uF781"));
+  EXPECT_EQ(gbk::ToUtf8("\x80" "连\xFF"), Utf8(u8"\uF780连\uF7FF"));
+  EXPECT_EQ(gbk::ToUtf8("\x81\x30\x81\x30"), Utf8(u8"\uF7810\uF7810"));
+  EXPECT_EQ(gbk::FromUtf8(Utf8(u8"\uF7810\uF7810")), "\x81\x30\x81\x30");
+  // Only bytes from 0x80 up are escaped: a name from elsewhere never decodes to a separator.
+  EXPECT_EQ(gbk::FromUtf8(Utf8(u8"\uF75C\uF72F")), "??");
+
+  // Names made elsewhere: characters GBK lacks and broken UTF-8 become '?'.
   EXPECT_EQ(gbk::FromUtf8("a\xF0\x9F\x98\x80" "b"), "a?b");  // an emoji is not in GBK: one '?' for it
   EXPECT_EQ(gbk::FromUtf8("a\xC3"), "a?");                      // broken sequence
   EXPECT_EQ(gbk::FromUtf8("\xE8\xBF" "x"), "?x");
   EXPECT_EQ(gbk::FromUtf8(Utf8(u8"a\u00C0\U0001F600b")), "a??b");   // no double-byte code: one '?' each
+  EXPECT_EQ(gbk::FromUtf8(Utf8(u8"\uFFFD")), "?");
+  // Typed and pasted text: the same rule.
   EXPECT_EQ(gbk::FromUtf16(std::u16string{u'a', char16_t(0xD83D), char16_t(0xDE00), u'b'}), "a?b");   // one pair, one '?'
   EXPECT_EQ(gbk::FromUtf16(std::u16string(u"a") + char16_t(0xD800) + u"b"), "a?b");
+  EXPECT_EQ(gbk::FromUtf16(u"\uF781"), "?");
+}
+
+std::string Hex(std::string_view bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out.push_back(kDigits[c >> 4]);
+    out.push_back(kDigits[c & 15]);
+    out.push_back(' ');
+  }
+  return out;
+}
+
+std::size_t Characters(std::string_view gbkText) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < gbkText.size(); i += gbk::CharLength(gbkText, i)) ++count;
+  return count;
+}
+
+std::size_t CodePoints(std::string_view utf8) {
+  std::size_t count = 0;
+  for (unsigned char c : utf8) count += (c & 0xC0) != 0x80;
+  return count;
+}
+
+std::size_t CodePoints(std::u16string_view utf16) {
+  std::size_t count = 0;
+  for (char16_t unit : utf16) count += unit < 0xDC00 || unit > 0xDFFF;
+  return count;
+}
+
+TEST(GbkCodec, EveryShortByteStringHasItsOwnNameAndCountsAsCharLengthSays) {
+  // Over every 1- and 2-byte string: the name maps back to the same bytes, no two strings share
+  // a name, and both directions of the codec see the characters CharLength sees.
+  std::unordered_set<std::string> names;
+  int wrong = 0;
+  auto check = [&](const std::string& text) {
+    const std::string name = gbk::ToUtf8(text);
+    const std::size_t characters = Characters(text);
+    if (gbk::FromUtf8(name) != text || CodePoints(name) != characters ||
+        CodePoints(gbk::ToUtf16(text)) != characters || !names.insert(name).second) {
+      if (++wrong <= 5) ADD_FAILURE() << Hex(text) << "-> " << Hex(name);
+    }
+  };
+  for (int first = 0; first < 256; ++first) {
+    check(std::string(1, static_cast<char>(first)));
+    for (int second = 0; second < 256; ++second) check({static_cast<char>(first), static_cast<char>(second)});
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST(GbkCodec, LongerNamesOfMixedBytesMapBack) {
+  // Bytes that form characters, break them or look like separators, in random order.
+  const unsigned char alphabet[] = {'a', 'Q', '0', '9', '\\', '.', 0x40, 0x7E, 0x7F, 0x80,
+                                    0x81, 0xA1, 0xAA, 0xC3, 0xD7, 0xFE, 0xFF};
+  std::mt19937 random(20240611);
+  int wrong = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(1 + random() % 12, '\0');
+    for (char& c : text) c = static_cast<char>(alphabet[random() % sizeof alphabet]);
+    if (gbk::FromUtf8(gbk::ToUtf8(text)) != text && ++wrong <= 5) ADD_FAILURE() << Hex(text);
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(GbkCodec, ConvertsOnManyThreadsAtOnce) {

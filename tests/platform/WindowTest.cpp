@@ -191,7 +191,9 @@ TEST_F(WindowTest, SendIsReentrantAcrossWindows) {
   std::vector<std::string> trace;
   handler = [&](HWND h, UINT m, WPARAM w, LPARAM) -> std::optional<LRESULT> {
     if (m != WM_USER) return std::nullopt;
-    trace.push_back((h == a ? "a" : "b") + std::to_string(w));
+    std::string entry = h == a ? "a" : "b";
+    entry += std::to_string(w);
+    trace.push_back(entry);
     if (h == a && w == 1) return 10 + SendMessageA(b, WM_USER, 2, 0);
     if (h == b && w == 2) return 20 + SendMessageA(a, WM_USER, 3, 0);
     return 3;
