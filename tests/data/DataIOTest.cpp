@@ -101,7 +101,8 @@ std::string SampleMarketTool() {
 }
 
 TEST_F(DataIOTest, LoadsTheSampleMarketOffline) {
-  const std::string command = "\"" + SampleMarketTool() + "\" \"" + install.root().string() + "\"";
+  std::string command = "\"";
+  command.append(SampleMarketTool()).append("\" \"").append(install.root().string()).append("\"");
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   const std::string realSh = ReadBytes(install.data() / "SH" / "real.sh");
 
@@ -137,7 +138,7 @@ TEST_F(DataIOTest, LoadsTheSampleMarketOffline) {
     InstrumentRecord* hk = FindInstrumentByCode("00022", &hint, false);
     ASSERT_NE(hk, nullptr);
     EXPECT_STREQ(GetInstrumentExtRecord(STKPTR(3, 0, hk->index))->code, "E00022");
-    EXPECT_EQ(MarketTables[0]->count, 9);
+    EXPECT_EQ(MarketTables[0]->count, 13);
     EXPECT_EQ(Bytes(MarketTables[0]->quotes, realSh.size()), realSh);
     EXPECT_EQ(TimeZones.zoneCount, 4);
   }
@@ -175,7 +176,9 @@ TEST_F(DataIOTest, NameTableAndQuoteFilesOfEverySize) {
   MarketRecord record = MakeRecord("SH", 1, 4);
   WriteConfig({record, MakeRecord("SZ", 1, 4)});
   std::vector<InstrumentRecord> six;
-  for (int i = 0; i < 6; ++i) six.push_back(MakeInstrument(("C" + std::to_string(i) + "   ").c_str()));
+  for (int i = 0; i < 6; ++i) {
+    six.push_back(MakeInstrument(std::string("C").append(std::to_string(i)).append("   ").c_str()));
+  }
   WriteNames("SH", six);
   QuoteRecord quote{};
   quote.last = 4242;

@@ -1,6 +1,9 @@
 #include "SampleMarket.h"
 
+#include "MarketModel.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -23,47 +26,57 @@ std::vector<SampleMarket> BuildMarkets() {
   markets.push_back(SampleMarket{
       0, 1, "上海证券", "SH", "sh", 8, 64,
       {{"指数", true, StockSessions(), H(9)}, {"A股", false, StockSessions(), H(9)},
-       {"债券", false, StockSessions(), H(9)}},
-      {{"000001", "上证指数", 0, 305012, 100, 100, 2, nullptr},
-       {"000016", "上证50", 0, 245530, 100, 100, 2, nullptr},
-       {"600100", "华东银行", 1, 1052, 100, 100, 2, nullptr},
-       {"600200", "江南钢铁", 1, 418, 100, 100, 2, nullptr},
-       {"600300", "长河电力", 1, 765, 100, 100, 2, nullptr},
-       {"600400", "北山药业", 1, 3240, 100, 100, 2, nullptr},
-       {"600500", "东海航运", 1, 1206, 100, 100, 2, nullptr},
-       {"600600", "明远科技", 1, 2888, 100, 100, 2, nullptr},
-       {"010107", "国债0107", 2, 100250, 1000, 10, 3, nullptr}}});
+       {"债券", false, StockSessions(), H(9)}, {"B股", false, StockSessions(), H(9)},
+       {"基金", false, StockSessions(), H(9)}, {"科创板", false, StockSessions(), H(9)}},
+      {{"000001", "上证指数", 0, 100, 100, 2, nullptr},
+       {"000016", "上证50", 0, 100, 100, 2, nullptr},
+       {"600100", "华东银行", 1, 100, 100, 2, nullptr},
+       {"600200", "江南钢铁", 1, 100, 100, 2, nullptr},
+       {"600300", "长河电力", 1, 100, 100, 2, nullptr},
+       {"600400", "北山药业", 1, 100, 100, 2, nullptr},
+       {"600500", "东海航运", 1, 100, 100, 2, nullptr},
+       {"600600", "明远科技", 1, 100, 100, 2, nullptr},
+       {"010107", "国债0107", 2, 1000, 10, 3, nullptr},
+       {"900901", "海港B股", 3, 1000, 100, 3, nullptr},
+       {"510050", "五十ETF", 4, 1000, 100, 3, nullptr},
+       {"688100", "芯源科技", 5, 100, 100, 2, nullptr},
+       {"688200", "启明医疗", 5, 100, 100, 2, nullptr}}});
   markets.push_back(SampleMarket{
       1, 1, "深圳证券", "SZ", "sz", 8, 64,
       {{"指数", true, StockSessions(), H(9)}, {"A股", false, StockSessions(), H(9)},
-       {"创业板", false, StockSessions(), H(9)}},
-      {{"399001", "深证成指", 0, 1021577, 100, 100, 2, nullptr},
-       {"399006", "创业板指", 0, 201843, 100, 100, 2, nullptr},
-       {"000100", "南岭地产", 1, 856, 100, 100, 2, nullptr},
-       {"000200", "西江化工", 1, 1533, 100, 100, 2, nullptr},
-       {"000300", "新城电子", 1, 2217, 100, 100, 2, nullptr},
-       {"000400", "金沙食品", 1, 4560, 100, 100, 2, nullptr},
-       {"300100", "云帆软件", 2, 3675, 100, 100, 2, nullptr}}});
+       {"创业板", false, StockSessions(), H(9)}, {"B股", false, StockSessions(), H(9)},
+       {"基金", false, StockSessions(), H(9)}, {"中小板", false, StockSessions(), H(9)}},
+      {{"399001", "深证成指", 0, 100, 100, 2, nullptr},
+       {"399006", "创业板指", 0, 100, 100, 2, nullptr},
+       {"000100", "南岭地产", 1, 100, 100, 2, nullptr},
+       {"000200", "西江化工", 1, 100, 100, 2, nullptr},
+       {"000300", "新城电子", 1, 100, 100, 2, nullptr},
+       {"000400", "金沙食品", 1, 100, 100, 2, nullptr},
+       {"300100", "云帆软件", 2, 100, 100, 2, nullptr},
+       {"200100", "南岭B股", 3, 100, 100, 2, nullptr},
+       {"159901", "深成ETF", 4, 1000, 100, 3, nullptr},
+       {"002100", "天元新材", 5, 100, 100, 2, nullptr},
+       {"002200", "海峡物流", 5, 100, 100, 2, nullptr}}});
   markets.push_back(SampleMarket{
       2, 2, "商品期货", "QH", "qh", 8, 32,
       {{"金属", false, NightFuturesSessions(), H(8, 50)},
        {"农产品", false, NightFuturesSessions(), H(8, 50)},
        {"金融", false, {{H(9, 30), H(11, 30)}, {H(13), H(15)}}, H(9)}},
-      {{"CU2409", "沪铜2409", 0, 74550, 1, 1, 0, nullptr},
-       {"AL2409", "沪铝2409", 0, 19230, 1, 1, 0, nullptr},
-       {"AU2412", "沪金2412", 0, 55620, 100, 1, 2, nullptr},
-       {"M2409", "豆粕2409", 1, 3312, 1, 1, 0, nullptr},
-       {"SR2409", "白糖2409", 1, 6105, 1, 1, 0, nullptr},
-       {"IF2409", "股指2409", 2, 35204, 10, 1, 1, nullptr}}});
+      {{"CU2409", "沪铜2409", 0, 1, 1, 0, nullptr},
+       {"AL2409", "沪铝2409", 0, 1, 1, 0, nullptr},
+       {"AU2412", "沪金2412", 0, 100, 1, 2, nullptr},
+       {"M2409", "豆粕2409", 1, 1, 1, 0, nullptr},
+       {"SR2409", "白糖2409", 1, 1, 1, 0, nullptr},
+       {"IF2409", "股指2409", 2, 10, 1, 1, nullptr}}});
   markets.push_back(SampleMarket{
       3, 6, "香港股市", "HK", "hk", 8, 32,
       {{"指数", true, {{H(9, 30), H(12)}, {H(13), H(16)}}, H(9)},
        {"主板", false, {{H(9, 30), H(12)}, {H(13), H(16)}}, H(9)}},
-      {{"HKIDX", "港股指数", 0, 1785620, 100, 1, 2, "HSI"},
-       {"00011", "港湾银行", 1, 12840, 1000, 1, 3, "E00011"},
-       {"00022", "维港地产", 1, 8350, 1000, 1, 3, "E00022"},
-       {"00033", "九龙电讯", 1, 61200, 1000, 1, 3, "E00033"},
-       {"00044", "太平航运", 1, 23450, 1000, 1, 3, "E00044"}}});
+      {{"HKIDX", "港股指数", 0, 100, 1, 2, "HSI"},
+       {"00011", "港湾银行", 1, 1000, 1, 3, "E00011"},
+       {"00022", "维港地产", 1, 1000, 1, 3, "E00022"},
+       {"00033", "九龙电讯", 1, 1000, 1, 3, "E00033"},
+       {"00044", "太平航运", 1, 1000, 1, 3, "E00044"}}});
   return markets;
 }
 
@@ -74,29 +87,6 @@ void SetText(char (&field)[N], const char* text, std::size_t padTo = 0) {
   const std::size_t length = std::min(std::strlen(text), N - 1);
   std::memcpy(field, text, length);
   for (std::size_t i = length; i < std::min(padTo, N - 1); ++i) field[i] = ' ';
-}
-
-// A small deterministic generator so quotes differ per instrument but never per run.
-std::uint32_t Mix(std::uint32_t seed) {
-  seed ^= seed >> 16;
-  seed *= 0x7feb352dU;
-  seed ^= seed >> 15;
-  seed *= 0x846ca68bU;
-  seed ^= seed >> 16;
-  return seed;
-}
-
-std::uint32_t CodeSeed(const char* code) {
-  std::uint32_t seed = 2166136261u;
-  for (const char* p = code; *p; ++p) seed = (seed ^ static_cast<unsigned char>(*p)) * 16777619u;
-  return seed;
-}
-
-// Moves price by `permille` thousandths, at least one tick.
-std::uint32_t Offset(std::uint32_t price, int permille) {
-  long long step = static_cast<long long>(price) * permille / 1000;
-  if (step == 0) step = permille >= 0 ? 1 : -1;
-  return static_cast<std::uint32_t>(std::max<long long>(1, price + step));
 }
 
 bool WriteFile(const std::filesystem::path& file, const void* data, std::size_t bytes) {
@@ -127,6 +117,46 @@ bool WriteSysTime(const std::filesystem::path& file) {
   putZone(zonesAt + 1 * 33, 8, "北京时间");
   putZone(zonesAt + 2 * 33, 9, "东京时间");
   putZone(zonesAt + 3 * 33, 0, "伦敦时间");
+  return WriteFile(file, bytes.data(), bytes.size());
+}
+
+// The broker list as a dBase III table: fields IDS (numeric, 4) and BROKERNAME (text, 20), one
+// record per broker in ascending first-seat order, dated with the sample's last trading day.
+bool WriteBrokerList(const std::filesystem::path& file) {
+  constexpr std::size_t kIdsLength = 4;
+  constexpr std::size_t kNameLength = 20;
+  constexpr std::size_t kRecordLength = 1 + kIdsLength + kNameLength;
+  constexpr std::size_t kHeaderLength = 32 + 2 * 32 + 1;
+  const auto& brokers = zuvo::model::MarketModel::Brokers();
+  std::string bytes(kHeaderLength, '\0');
+  bytes[0] = 0x03;
+  bytes[1] = static_cast<char>(2024 - 1900);
+  bytes[2] = 6;
+  bytes[3] = 28;
+  const std::uint32_t count = static_cast<std::uint32_t>(brokers.size());
+  const std::uint16_t headerLength = kHeaderLength;
+  const std::uint16_t recordLength = kRecordLength;
+  std::memcpy(&bytes[4], &count, 4);
+  std::memcpy(&bytes[8], &headerLength, 2);
+  std::memcpy(&bytes[10], &recordLength, 2);
+  auto field = [&](std::size_t at, const char* name, char type, std::size_t length) {
+    std::memcpy(&bytes[at], name, std::strlen(name));
+    bytes[at + 11] = type;
+    bytes[at + 16] = static_cast<char>(length);
+  };
+  field(32, "IDS", 'N', kIdsLength);
+  field(64, "BROKERNAME", 'C', kNameLength);
+  bytes[96] = 0x0D;
+  for (const zuvo::model::Broker& broker : brokers) {
+    char ids[kIdsLength + 1];
+    std::snprintf(ids, sizeof ids, "%4u", static_cast<unsigned>(broker.firstSeat % 10000));
+    std::string name = broker.name.substr(0, kNameLength);
+    name.resize(kNameLength, ' ');
+    bytes += ' ';
+    bytes.append(ids, kIdsLength);
+    bytes += name;
+  }
+  bytes += '\x1A';
   return WriteFile(file, bytes.data(), bytes.size());
 }
 
@@ -176,34 +206,6 @@ InstrumentRecord SampleInstrumentRecord(const SampleMarket& market, int index) {
   return record;
 }
 
-QuoteRecord SampleQuote(const SampleMarket& market, int index) {
-  const SampleInstrument& source = market.instruments[static_cast<std::size_t>(index)];
-  const std::uint32_t seed = Mix(CodeSeed(source.code));
-  const std::uint32_t prev = source.prevClose;
-  QuoteRecord quote{};
-  quote.prevClose = prev;
-  quote.open = Offset(prev, static_cast<int>(seed % 21) - 10);
-  quote.last = Offset(prev, static_cast<int>((seed >> 8) % 61) - 30);
-  quote.high = std::max(quote.open, quote.last);
-  quote.high = Offset(quote.high, 1 + static_cast<int>((seed >> 16) % 8));
-  quote.low = std::min(quote.open, quote.last);
-  quote.low = Offset(quote.low, -1 - static_cast<int>((seed >> 20) % 8));
-  quote.volume = static_cast<float>(10000 + (seed % 90000)) * 10.0f;
-  const double shown = static_cast<double>(quote.last) / source.priceDivisor;
-  quote.amount = market.kind == 2 ? static_cast<float>(50000 + (seed % 150000))
-                                  : static_cast<float>(quote.volume * shown);
-  quote.lastVolume = static_cast<float>(1 + (seed % 50)) * 10.0f;
-  quote.updateTime = (15u << 12) | (0u << 6) | 0u;
-  for (int level = 0; level < 5; ++level) {
-    quote.bids[level].price = Offset(quote.last, -(level + 1));
-    quote.bids[level].volume = static_cast<float>(100 * (level + 1) + (seed >> level) % 500);
-    quote.asks[level].price = Offset(quote.last, level + 1);
-    quote.asks[level].volume = static_cast<float>(100 * (level + 2) + (seed >> (level + 3)) % 500);
-  }
-  if (market.kind == 2) quote.settlement = Offset(quote.last, -1);
-  return quote;
-}
-
 bool WriteSampleMarkets(const std::filesystem::path& root) {
   std::error_code error;
   std::filesystem::create_directories(root / "cfg", error);
@@ -213,6 +215,7 @@ bool WriteSampleMarkets(const std::filesystem::path& root) {
   for (const SampleMarket& market : SampleMarkets()) records.push_back(SampleMarketRecord(market));
   if (!WriteFile(root / "cfg" / "mkinfo.cfg", records.data(), records.size() * sizeof(MarketRecord))) return false;
   if (!WriteSysTime(root / "cfg" / "systime.dat")) return false;
+  if (!WriteBrokerList(root / "cfg" / "Brokerlist.dbf")) return false;
 
   for (const SampleMarket& market : SampleMarkets()) {
     const std::filesystem::path folder = root / "data" / market.code;
@@ -220,11 +223,9 @@ bool WriteSampleMarkets(const std::filesystem::path& root) {
     if (error) return false;
     const std::string ext = market.fileExt;
     std::vector<InstrumentRecord> names;
-    std::vector<QuoteRecord> quotes;
     std::vector<InstrumentExtRecord> altCodes;
     for (int i = 0; i < static_cast<int>(market.instruments.size()); ++i) {
       names.push_back(SampleInstrumentRecord(market, i));
-      quotes.push_back(SampleQuote(market, i));
       InstrumentExtRecord alt{};
       if (market.instruments[static_cast<std::size_t>(i)].altCode != nullptr) {
         SetText(alt.code, market.instruments[static_cast<std::size_t>(i)].altCode);
@@ -232,7 +233,6 @@ bool WriteSampleMarkets(const std::filesystem::path& root) {
       altCodes.push_back(alt);
     }
     if (!WriteFile(folder / ("nametbl." + ext), names.data(), names.size() * sizeof(InstrumentRecord))) return false;
-    if (!WriteFile(folder / ("real." + ext), quotes.data(), quotes.size() * sizeof(QuoteRecord))) return false;
     if (market.number == 3 &&
         !WriteFile(folder / ("nametble." + ext), altCodes.data(), altCodes.size() * sizeof(InstrumentExtRecord))) {
       return false;
