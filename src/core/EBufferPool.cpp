@@ -2,6 +2,7 @@
 
 #include "platform/Kernel.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -14,7 +15,23 @@ constexpr std::uint64_t kMaxChunkBytes = std::uint64_t{1} << 30;
 // Set in a slot's prefix while the slot is free; chunk headers are 8-byte aligned.
 constexpr std::uintptr_t kFreeTag = 1;
 
-int chunkBudget = -1;
+// Chunks all pools may still make; negative: no limit. Pools of several threads share it.
+std::atomic<int> chunkBudget{-1};
+
+// Takes one chunk from the budget: false when it is spent.
+bool TakeFromChunkBudget() {
+  int left = chunkBudget.load();
+  while (left != 0) {
+    if (left < 0 || chunkBudget.compare_exchange_weak(left, left - 1)) return true;
+  }
+  return false;
+}
+
+void ReturnToChunkBudget() {
+  int left = chunkBudget.load();
+  while (left >= 0 && !chunkBudget.compare_exchange_weak(left, left + 1)) {
+  }
+}
 
 std::uintptr_t& PrefixOf(unsigned char* slot) { return *reinterpret_cast<std::uintptr_t*>(slot); }
 unsigned char*& NextFreeOf(unsigned char* slot) {
@@ -24,7 +41,9 @@ unsigned char*& NextFreeOf(unsigned char* slot) {
 
 }  // namespace
 
-void EBufferPool::SetChunkBudgetForTest(int chunks) { chunkBudget = chunks; }
+EBufferPool::ScopedChunkBudget::ScopedChunkBudget(int chunks) : previous_(chunkBudget.exchange(chunks)) {}
+
+EBufferPool::ScopedChunkBudget::~ScopedChunkBudget() { chunkBudget.store(previous_); }
 
 EBufferPool::EBufferPool(std::uint32_t requestedBlockSize, std::uint32_t requestedBlocksPerChunk,
                          std::uint32_t requestedLanes, bool pageAlign) {
@@ -63,11 +82,13 @@ EBufferPool::~EBufferPool() { ReleaseAll(); }
 EBufferPoolBlock* EBufferPool::NewChunk() {
   const std::uint64_t bytes = headerArea + slotStride * blocksPerChunk;
   if (bytes > kMaxChunkBytes) return nullptr;
-  if (chunkBudget == 0) return nullptr;
+  if (!TakeFromChunkBudget()) return nullptr;
   auto* base = static_cast<unsigned char*>(
       VirtualAlloc(nullptr, static_cast<std::size_t>(bytes), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-  if (base == nullptr) return nullptr;
-  if (chunkBudget > 0) --chunkBudget;
+  if (base == nullptr) {
+    ReturnToChunkBudget();
+    return nullptr;
+  }
 
   auto* chunk = reinterpret_cast<EBufferPoolBlock*>(base + headerArea - sizeof(EBufferPoolBlock));
   chunk->total = blocksPerChunk;

@@ -69,8 +69,18 @@ class EBufferPool {
   // The chunk a block taken from any pool belongs to.
   static EBufferPoolBlock* ChunkOf(const void* block);
 
-  // Test seam: how many more chunks all pools may make (negative: no limit, the default).
-  static void SetChunkBudgetForTest(int chunks);
+  // Test seam: while it lives, all pools together may make only this many more chunks
+  // (negative: no limit, the default); the budget before it comes back when it goes.
+  class ScopedChunkBudget {
+   public:
+    explicit ScopedChunkBudget(int chunks);
+    ~ScopedChunkBudget();
+    ScopedChunkBudget(const ScopedChunkBudget&) = delete;
+    ScopedChunkBudget& operator=(const ScopedChunkBudget&) = delete;
+
+   private:
+    int previous_;
+  };
 
  private:
   // Reserves, commits and threads a new chunk and records it; null when the system refuses.

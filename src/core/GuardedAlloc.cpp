@@ -24,9 +24,10 @@ unsigned char* rawOf(const void* block) {
 
 }  // namespace
 
-void SetGuardedAllocLimitForTest(std::uint32_t maxBytes) {
-  allocLimitForTest.store(maxBytes, std::memory_order_relaxed);
-}
+ScopedGuardedAllocLimit::ScopedGuardedAllocLimit(std::uint32_t maxBytes)
+    : previous_(allocLimitForTest.exchange(maxBytes, std::memory_order_relaxed)) {}
+
+ScopedGuardedAllocLimit::~ScopedGuardedAllocLimit() { allocLimitForTest.store(previous_, std::memory_order_relaxed); }
 
 void* GuardedAlloc(std::uint32_t n) {
   if (n > allocLimitForTest.load(std::memory_order_relaxed)) return nullptr;

@@ -19,6 +19,17 @@ std::uint32_t GuardedSize(const void* block);
 
 // Test seam for out-of-memory paths, process-wide: while a limit is set, every GuardedAlloc of
 // more than maxBytes bytes returns null as when the heap refuses (a limit of 0 fails every
-// allocation of one byte or more). kNoGuardedAllocLimit lifts it; a test restores it on exit.
+// allocation of one byte or more). kNoGuardedAllocLimit lifts it.
 constexpr std::uint32_t kNoGuardedAllocLimit = UINT32_MAX;
-void SetGuardedAllocLimitForTest(std::uint32_t maxBytes);
+
+// Sets the limit while it lives and puts back the limit before it when it goes.
+class ScopedGuardedAllocLimit {
+ public:
+  explicit ScopedGuardedAllocLimit(std::uint32_t maxBytes);
+  ~ScopedGuardedAllocLimit();
+  ScopedGuardedAllocLimit(const ScopedGuardedAllocLimit&) = delete;
+  ScopedGuardedAllocLimit& operator=(const ScopedGuardedAllocLimit&) = delete;
+
+ private:
+  std::uint32_t previous_;
+};

@@ -122,15 +122,9 @@ void CountDirection(CDataAgent* agent, std::uint8_t direction, float volume) {
   }
 }
 
-// Kinds 1 and 2 share the load; `recent` picks the newest-trades cache, its minimum buffer and
-// leaves the day totals at 0.
-bool LoadTrades(int series, bool downloads, bool recent) {
-  CDataAgent* agent = GetAgent(series);
-  if (agent == nullptr) return false;
-  ++AgentCounters.cacheLoads;
-  agent->recordSize = sizeof(TradeRecord);
-
-  // The trades appended live since the last load: the cache may not hold them yet.
+// The trades appended live since the last load, which the cache may not hold yet; the series
+// is emptied and its counters and day totals cleared for the load.
+std::vector<TradeRecord> SetAsideLiveTrades(CDataAgent* agent) {
   std::vector<TradeRecord> tail;
   if (agent->records != nullptr) {
     const int held = std::min<std::int64_t>(agent->period, std::min(agent->recordCount, Capacity(*agent)));
@@ -141,42 +135,48 @@ bool LoadTrades(int series, bool downloads, bool recent) {
   agent->period = 0;
   agent->lastCumVolume = 0;
   ClearTotals(agent);
+  return tail;
+}
 
-  Instrument in;
-  if (!Resolve(agent->instrument, &in)) return false;
-  const int tailCount = static_cast<int>(tail.size());
+// Reads the trade cache (`recent`: the newest-trades cache) into the series' buffer, made room
+// for the cache, the set-aside trades and the headroom (at least the kind's minimum). With
+// downloads the series' requestTag asks the server for what is missing. Sets `count` to the
+// records read. False, the buffer freed, when memory is short or the reader lost the buffer.
+bool ReadTradeCache(CDataAgent* agent, const Instrument& in, int tailCount, bool downloads, bool recent,
+                    int* count) {
   const int minimum = recent ? kMinRecentRecords : kMinTickRecords;
   const int cached = recent ? CountRecentFile(in.table, agent->instrument.index)
                             : CountCachedTicks(agent->instrument);
-  const auto roomFor = [&](int count) {
-    return std::max<std::int64_t>(std::int64_t{count} + tailCount + kTickHeadroom, minimum);
+  const auto roomFor = [&](int records) {
+    return std::max<std::int64_t>(std::int64_t{records} + tailCount + kTickHeadroom, minimum);
   };
-  if (!EnsureCapacity(agent, roomFor(cached), 0)) {
-    FreeRecords(agent);
-    return false;
+  *count = 0;
+  bool read = EnsureCapacity(agent, roomFor(cached), 0);
+  if (read) {
+    auto* buffer = static_cast<TradeRecord*>(agent->records);
+    const std::uint32_t requester = downloads ? agent->requestTag : 0;
+    if (recent)
+      ReadRecentTradesOrRequest(&buffer, agent->instrument, count, requester);
+    else
+      ReadTicksOrRequest(&buffer, agent->instrument, count, requester);
+    agent->records = buffer;   // the reader replaces a buffer the file outgrew
+    read = buffer != nullptr;
   }
-  auto* buffer = static_cast<TradeRecord*>(agent->records);
-  int count = 0;
-  const std::uint32_t requester = downloads ? agent->requestTag : 0;
-  if (recent)
-    ReadRecentTradesOrRequest(&buffer, agent->instrument, &count, requester);
-  else
-    ReadTicksOrRequest(&buffer, agent->instrument, &count, requester);
-  agent->records = buffer;   // the reader replaces a buffer the file outgrew
-  if (buffer == nullptr) {
-    agent->recordCount = 0;
-    return false;
+  if (read) {
+    *count = std::clamp(*count, 0, Capacity(*agent));
+    // The file may have grown between counting and reading.
+    read = EnsureCapacity(agent, roomFor(*count), *count);
   }
-  count = std::clamp(count, 0, Capacity(*agent));
-  // The file may have grown between counting and reading.
-  if (!EnsureCapacity(agent, roomFor(count), count)) {
-    FreeRecords(agent);
-    return false;
-  }
-  auto* records = static_cast<TradeRecord*>(agent->records);
+  if (!read) FreeRecords(agent);
+  return read;
+}
+
+// Zero prices take the price before them (the first one the previous close, or the price
+// divisor without one); cumulative counters never step back. The quote's high and low widen
+// to the prices read.
+void RepairTrades(TradeRecord* records, int count, const Instrument& in) {
   QuoteRecord& quote = *in.quote;
   const bool stockLike = IsStockLikeMarket(in.marketKind);
-
   for (int i = 0; i < count; ++i) {
     TradeRecord& trade = records[i];
     if (trade.price != 0) {
@@ -194,7 +194,15 @@ bool LoadTrades(int series, bool downloads, bool recent) {
         trade.openInterest = records[i - 1].openInterest;
     }
   }
+}
 
+// Appends, with cumulative volumes, the set-aside trades the cache lacks while the buffer has
+// room; each counts as a live trade of the series. Returns the new record count.
+int AppendSetAsideTrades(CDataAgent* agent, const Instrument& in, const std::vector<TradeRecord>& tail,
+                         int count) {
+  auto* records = static_cast<TradeRecord*>(agent->records);
+  const QuoteRecord& quote = *in.quote;
+  const int tailCount = static_cast<int>(tail.size());
   float cumulative = count > 0 ? records[count - 1].volume : 0;
   if (quote.last != 0 && cumulative < quote.volume && tailCount > 0) {
     // Keep the newest set-aside trades whose volumes still fit below the day volume.
@@ -212,15 +220,25 @@ bool LoadTrades(int series, bool downloads, bool recent) {
       ++agent->period;
     }
   }
-  agent->lastCumVolume = count > 0 ? records[count - 1].volume : 0;
+  return count;
+}
 
+// Keeps the last cumulative volume for the live appends and turns the cumulative volumes into
+// per-trade volumes.
+void ToPerTradeVolumes(CDataAgent* agent, int count) {
+  auto* records = static_cast<TradeRecord*>(agent->records);
+  agent->lastCumVolume = count > 0 ? records[count - 1].volume : 0;
   for (int i = count - 1; i > 0; --i) {
     const float step = records[i].volume - records[i - 1].volume;
     records[i].volume = step > 0 ? step : 0;
   }
-  agent->recordCount = count;
-  if (recent) return true;
+}
 
+// The day totals of a tick series: buy and sell volume (undetermined trades half to each) and,
+// outside stock-like markets once the day has volume, the turnover and volume sums.
+void CountTickTotals(CDataAgent* agent, const Instrument& in) {
+  const auto* records = static_cast<const TradeRecord*>(agent->records);
+  const int count = agent->recordCount;
   float neutral = 0;
   for (int i = 0; i < count; ++i) {
     const TradeRecord& trade = records[i];
@@ -231,7 +249,7 @@ bool LoadTrades(int series, bool downloads, bool recent) {
     else
       neutral += trade.volume;
   }
-  if (!stockLike && quote.volume > 0) {
+  if (!IsStockLikeMarket(in.marketKind) && in.quote->volume > 0) {
     for (int i = 0; i < count; ++i) {
       agent->turnoverSum += static_cast<float>(records[i].price) * records[i].volume;
       agent->volumeSum += records[i].volume;
@@ -239,7 +257,29 @@ bool LoadTrades(int series, bool downloads, bool recent) {
   }
   agent->buyVolume += neutral / 2;
   agent->sellVolume += neutral / 2;
-  return true;
+}
+
+// Kinds 1 and 2 share the load; `recent` picks the newest-trades cache, its minimum buffer and
+// leaves the day totals at 0.
+bool LoadTrades(int series, bool downloads, bool recent) {
+  CDataAgent* agent = GetAgent(series);
+  if (agent == nullptr) return false;
+  ++AgentCounters.cacheLoads;
+  agent->recordSize = sizeof(TradeRecord);
+  const std::vector<TradeRecord> tail = SetAsideLiveTrades(agent);
+
+  Instrument in;
+  int count = 0;
+  const bool loaded = Resolve(agent->instrument, &in) &&
+                      ReadTradeCache(agent, in, static_cast<int>(tail.size()), downloads, recent, &count);
+  if (loaded) {
+    RepairTrades(static_cast<TradeRecord*>(agent->records), count, in);
+    count = AppendSetAsideTrades(agent, in, tail, count);
+    ToPerTradeVolumes(agent, count);
+    agent->recordCount = count;
+    if (!recent) CountTickTotals(agent, in);
+  }
+  return loaded;
 }
 
 void AppendTrade(int series, const QuoteRecord& quote, std::uint32_t flags, bool recent) {
@@ -266,13 +306,12 @@ void AppendTrade(int series, const QuoteRecord& quote, std::uint32_t flags, bool
     const float change = std::fabs(quote.amount - records[count - 1].openInterest);
     if (change > quote.lastVolume) {
       trade.volume = change;
-      if (RequestClient) {
+      if (IRequestClient* client = RequestClient()) {
         if (recent)
-          RequestClient->RequestRecentTicks(agent->instrument.market, agent->instrument.index,
-                                            kRecentTradesRequested, agent->requestTag);
+          client->RequestRecentTicks(agent->instrument.market, agent->instrument.index,
+                                     kRecentTradesRequested, agent->requestTag);
         else
-          RequestClient->RequestTicks(agent->instrument.market, agent->instrument.index,
-                                      agent->requestTag);
+          client->RequestTicks(agent->instrument.market, agent->instrument.index, agent->requestTag);
       }
     }
   }
@@ -348,6 +387,250 @@ PackedTime NormalizeMinuteBarTime(PackedTime time) {
   PackedTime date = PackedDate(time);
   NextDay(&date);
   return date | static_cast<PackedTime>((hour - 24) << 6) | static_cast<PackedTime>(PackedMinute(time));
+}
+
+// One run of CDataAgent::LoadBars: the series, what it reads and the bars built so far.
+struct BarLoad {
+  CDataAgent* agent = nullptr;
+  int cycle = 0;
+  int multiplier = 1;
+  Instrument in;
+  ChartBar* bars = nullptr;      // the series' bar buffer
+  int capacity = 0;              // bars it holds
+  bool dayBased = false;
+  // The intraday cycles under 60 minutes, which TodayMinOnly leaves without history.
+  bool todayOnlyApplies = false;
+  // The date of today's bar: the market's date, or the weekday before it on a weekend and while
+  // the category's trading day is still the day before.
+  PackedTime today = 0;
+  int history = 0;               // history bars at the front of `bars`
+  int added = 0;                 // today's bars behind them
+};
+
+// The bar buffer (MaxDataRecords bars) and todayBars. The bar limit can change at run time: a
+// buffer of another size is made again, and its history read again (readHistory set). False,
+// both freed and no history held, when memory is short.
+bool MakeBarBuffers(CDataAgent* agent, bool* readHistory) {
+  if (agent->records != nullptr && agent->barLimit != MaxDataRecords) {
+    GuardedFree(agent->records);
+    agent->records = nullptr;
+  }
+  if (agent->records == nullptr) {
+    agent->records = GuardedAlloc(static_cast<std::uint32_t>(MaxDataRecords) * sizeof(ChartBar));
+    agent->barLimit = MaxDataRecords;
+    agent->historyCount = 0;
+    *readHistory = true;
+  }
+  if (agent->todayBars == nullptr)
+    agent->todayBars = static_cast<ChartBar*>(GuardedAlloc(kTodayBarCapacity * sizeof(ChartBar)));
+  if (agent->records != nullptr && agent->todayBars != nullptr) return true;
+  GuardedFree(agent->records);
+  GuardedFree(agent->todayBars);
+  agent->records = nullptr;
+  agent->todayBars = nullptr;
+  agent->historyCount = 0;
+  return false;
+}
+
+// The series' instrument, its buffer and the day today's bar falls on. False, no history held,
+// for an instrument that is not loaded.
+bool StartBarLoad(BarLoad* load) {
+  CDataAgent* agent = load->agent;
+  if (!Resolve(agent->instrument, &load->in)) {
+    agent->historyCount = 0;
+    return false;
+  }
+  load->capacity = Capacity(*agent);
+  load->bars = static_cast<ChartBar*>(agent->records);
+  load->dayBased = IsDayBasedCycle(load->cycle);
+
+  const TMarketData* table = load->in.table;
+  load->today = PackedDate(table->now);
+  const int weekday = GetWeekday(table->now);
+  if (weekday == 0 || weekday == 6 || load->today != PackedDate(table->tradingDate[load->in.category]))
+    PrevWeekday(&load->today);
+
+  const int cycle = load->cycle;
+  load->todayOnlyApplies = cycle == kCycle1Min || cycle == kCycle3Min || cycle == kCycle5Min ||
+                           cycle == kCycle15Min || cycle == kCycle30Min ||
+                           (cycle == kCycleNMin && load->multiplier < 60);
+  return true;
+}
+
+// The history at the front of the buffer: none while TodayMinOnly applies (read again with
+// readHistory), read again from the bar files with readHistory, else the one read before.
+// Leaves load->history at the history bars held.
+void ReadBarHistory(BarLoad* load, bool readHistory, int requestFlag) {
+  CDataAgent* agent = load->agent;
+  const Instrument& in = load->in;
+  ChartBar* bars = load->bars;
+  if (readHistory) agent->todayMinOnly = load->todayOnlyApplies && ReadTodayMinOnly() ? 1 : 0;
+  if (load->todayOnlyApplies && agent->todayMinOnly) {
+    agent->historyComplete = 1;
+    agent->historyCount = 0;
+    agent->historyLastVolume = agent->historyLastAmount = 0;
+  } else if (readHistory) {
+    ++AgentCounters.cacheLoads;
+    agent->historyCount = 0;
+    int count = 0;
+    bool complete = true;
+    ChartBar* output = bars;
+    const std::string code = InstrumentCode(in.name);
+    ReadBarsByCycle(&output, agent->instrument.market, code.c_str(), &count, load->cycle, load->multiplier,
+                    MaxDataRecords, requestFlag, agent->requestTag, &complete);
+    count = std::clamp(count, 0, load->capacity);
+    agent->historyComplete = complete ? 1 : 0;
+    if (in.volumeDivisor != 1) {
+      for (int i = 0; i < count; ++i) {
+        bars[i].volume /= static_cast<float>(in.volumeDivisor);
+        if (IsFuturesKind(in.marketKind)) bars[i].amount /= static_cast<float>(in.volumeDivisor);
+      }
+    }
+    agent->historyLastVolume = count > 0 ? bars[count - 1].volume : 0;
+    agent->historyLastAmount = count > 0 ? bars[count - 1].amount : 0;
+    agent->historyCount = count;
+    // A day file written after the close already holds today's bar: the week, month or N-day
+    // bar built on it counts today, and merging the quote again would count it twice.
+    agent->historyHoldsToday =
+        load->dayBased && count > 0 && PackedDate(bars[count - 1].time) >= load->today ? 1 : 0;
+  }
+  if (!load->dayBased || (load->todayOnlyApplies && agent->todayMinOnly)) agent->historyHoldsToday = 0;
+  load->history = std::clamp(agent->historyCount, 0, load->capacity);
+}
+
+// Intraday cycles: today's minutes of the base series as bars of the cycle, behind the history.
+void AppendTodayMinuteBars(BarLoad* load, const CDataAgent& base) {
+  CDataAgent* agent = load->agent;
+  ChartBar* bars = load->bars;
+  const int capacity = load->capacity;
+  const int minutes = BuildTodayMinuteBars(agent->instrument, static_cast<const TodayMinuteRecord*>(base.records),
+                                           base.recordCount, agent->todayBars);
+  int built = 0;
+  AggregateMinuteBars(load->cycle, load->multiplier, agent->todayBars, minutes, agent->todayBars, &built,
+                      load->in.marketKind);
+  built = std::min(built, capacity);
+  // Oldest history gives way when today's bars do not fit behind it.
+  if (load->history + built > capacity) {
+    const int drop = load->history + built - capacity;
+    std::memmove(static_cast<void*>(bars), bars + drop, sizeof(ChartBar) * (load->history - drop));
+    load->history -= drop;
+  }
+  std::memcpy(static_cast<void*>(bars + load->history), agent->todayBars, sizeof(ChartBar) * built);
+  load->added = built;
+  // Today's minutes count in the quote's units; the history was brought to the divided ones.
+  if (load->in.volumeDivisor != 1) {
+    const float divisor = static_cast<float>(load->in.volumeDivisor);
+    for (int i = load->history; i < load->history + built; ++i) {
+      bars[i].volume /= divisor;
+      if (IsFuturesKind(load->in.marketKind)) bars[i].amount /= divisor;
+    }
+  }
+}
+
+// Day-based cycles: today's quote merged into the last history bar when that bar's period
+// (week, month, quarter, an unfinished N-day group) holds today, else appended as a bar of its
+// own.
+void MergeTodayQuote(BarLoad* load) {
+  CDataAgent* agent = load->agent;
+  ChartBar* bars = load->bars;
+  const int cycle = load->cycle;
+  const bool futures = IsFuturesKind(load->in.marketKind);
+  QuoteRecord quote = *load->in.quote;
+  if (quote.open == 0) quote.open = quote.last;
+  if (quote.high == 0) quote.high = quote.last;
+  if (quote.low == 0) quote.low = quote.last;
+  const float divisor = static_cast<float>(load->in.volumeDivisor);
+  bool merge = false;
+  if (cycle != kCycleDay && load->history > 0) {
+    const PackedTime last = bars[load->history - 1].time;
+    if (cycle == kCycleWeek) merge = IsSameWeek(last, load->today);
+    else if (cycle == kCycleMonth) merge = IsSameMonth(last, load->today);
+    else if (cycle == kCycleQuarter) merge = IsSameQuarter(last, load->today);
+    else if (cycle == kCycleNDay) merge = agent->historyComplete == 0;
+  }
+  if (merge) {
+    // Always from the history bar as read, so a rebuild does not count today twice.
+    ChartBar& bar = bars[load->history - 1];
+    bar.time = load->today;
+    bar.high = std::max(bar.high, quote.high);
+    if (bar.low == 0 || quote.low < bar.low) bar.low = quote.low;
+    bar.close = quote.last;
+    bar.volume = quote.volume / divisor + agent->historyLastVolume;
+    bar.amount = futures ? quote.amount / divisor : quote.amount + agent->historyLastAmount;
+  } else {
+    if (load->history >= load->capacity) {
+      std::memmove(static_cast<void*>(bars), bars + 1, sizeof(ChartBar) * (load->history - 1));
+      --load->history;
+    }
+    ChartBar& bar = bars[load->history];
+    bar = ChartBar{};
+    bar.time = load->today;
+    bar.open = quote.open;
+    bar.high = quote.high;
+    bar.low = quote.low;
+    bar.close = quote.last;
+    bar.volume = quote.volume / divisor;
+    bar.amount = futures ? quote.amount / divisor : quote.amount;
+    load->added = 1;
+  }
+}
+
+// Today behind the history, when the base minute series holds today's minutes, the category
+// trades today, the history does not hold today already and does not end after it: the
+// minutes as bars for intraday cycles, the quote for day-based ones once it has a price.
+void AppendToday(BarLoad* load) {
+  const CDataAgent* agent = load->agent;
+  const CDataAgent* base = agent->baseIndex >= 0 ? GetAgent(agent->baseIndex) : nullptr;
+  const bool baseHoldsMinutes = base != nullptr && base->InUse() && base->kind == kAgentMinutes &&
+                                base->records != nullptr && base->recordCount > 0;
+  if (!baseHoldsMinutes || !IsTradingDayToday(load->in.table, load->in.category) ||
+      agent->historyHoldsToday != 0 ||
+      (load->history != 0 && load->today < load->bars[load->history - 1].time)) {
+    return;
+  }
+  if (!load->dayBased)
+    AppendTodayMinuteBars(load, *base);
+  else if (load->in.quote->last != 0)
+    MergeTodayQuote(load);
+}
+
+// Times must rise. A history read now is checked whole; a rebuild only from its last history
+// bar on, as the bars before it were checked when they were read. A bar whose time does not
+// rise is dropped; when the last history bar goes, the bar before it stands for the history.
+// Sets the series' history and record counts.
+void KeepRisingTimes(BarLoad* load, bool readHistory) {
+  CDataAgent* agent = load->agent;
+  ChartBar* bars = load->bars;
+  int history = load->history;
+  const int total = history + load->added;
+  const int from = readHistory ? 0 : std::max(0, history - 1);
+  for (int i = from; i < total; ++i)
+    bars[i].time = load->dayBased ? PackedDate(bars[i].time) : NormalizeMinuteBarTime(bars[i].time);
+  int kept = std::max(from, 1);
+  int removedHistory = 0;
+  bool lastHistoryRemoved = false;
+  ChartBar beforeRun{};
+  for (int i = kept; i < total; ++i) {
+    if (bars[i].time > bars[kept - 1].time) {
+      if (i != kept) bars[kept] = bars[i];
+      ++kept;
+      continue;
+    }
+    if (i < history) ++removedHistory;
+    if (i == history - 1) {
+      lastHistoryRemoved = true;
+      beforeRun = bars[kept - 1];
+    }
+  }
+  if (total == 0) kept = 0;
+  history -= removedHistory;
+  if (lastHistoryRemoved) {
+    agent->historyComplete = 1;
+    agent->historyLastVolume = beforeRun.volume;
+    agent->historyLastAmount = beforeRun.amount;
+  }
+  agent->historyCount = history;
+  agent->recordCount = std::min(kept, total);
 }
 
 }  // namespace
@@ -503,189 +786,16 @@ bool CDataAgent::LoadBars(int series, bool readHistory, int requestFlag) {
   if (agent == nullptr || !IsBarAgentKind(agent->kind)) return false;
   agent->recordCount = 0;
   agent->recordSize = sizeof(ChartBar);
-  int cycle = 0;
-  int multiplier = 1;
-  if (!BarCycleOf(agent->kind, agent->period, &cycle, &multiplier)) return false;
-
-  // The bar limit can change at run time: a buffer of another size is made again, and its
-  // history read again.
-  if (agent->records != nullptr && agent->barLimit != MaxDataRecords) {
-    GuardedFree(agent->records);
-    agent->records = nullptr;
+  BarLoad load;
+  load.agent = agent;
+  const bool loaded = BarCycleOf(agent->kind, agent->period, &load.cycle, &load.multiplier) &&
+                      MakeBarBuffers(agent, &readHistory) && StartBarLoad(&load);
+  if (loaded) {
+    ReadBarHistory(&load, readHistory, requestFlag);
+    AppendToday(&load);
+    KeepRisingTimes(&load, readHistory);
   }
-  if (agent->records == nullptr) {
-    agent->records = GuardedAlloc(static_cast<std::uint32_t>(MaxDataRecords) * sizeof(ChartBar));
-    agent->barLimit = MaxDataRecords;
-    agent->historyCount = 0;
-    readHistory = true;
-  }
-  if (agent->todayBars == nullptr)
-    agent->todayBars = static_cast<ChartBar*>(GuardedAlloc(kTodayBarCapacity * sizeof(ChartBar)));
-  if (agent->records == nullptr || agent->todayBars == nullptr) {
-    GuardedFree(agent->records);
-    GuardedFree(agent->todayBars);
-    agent->records = nullptr;
-    agent->todayBars = nullptr;
-    agent->historyCount = 0;
-    return false;
-  }
-  Instrument in;
-  if (!Resolve(agent->instrument, &in)) {
-    agent->historyCount = 0;
-    return false;
-  }
-  const int capacity = Capacity(*agent);
-  auto* bars = static_cast<ChartBar*>(agent->records);
-  const int marketKind = in.marketKind;
-  const bool dayBased = IsDayBasedCycle(cycle);
-
-  PackedTime today = PackedDate(in.table->now);
-  const int weekday = GetWeekday(in.table->now);
-  if (weekday == 0 || weekday == 6 || today != PackedDate(in.table->tradingDate[in.category]))
-    PrevWeekday(&today);
-
-  const bool todayOnlyApplies = cycle == kCycle1Min || cycle == kCycle3Min || cycle == kCycle5Min ||
-                                cycle == kCycle15Min || cycle == kCycle30Min ||
-                                (cycle == kCycleNMin && multiplier < 60);
-  if (readHistory) agent->todayMinOnly = todayOnlyApplies && ReadTodayMinOnly() ? 1 : 0;
-  if (todayOnlyApplies && agent->todayMinOnly) {
-    agent->historyComplete = 1;
-    agent->historyCount = 0;
-    agent->historyLastVolume = agent->historyLastAmount = 0;
-  } else if (readHistory) {
-    ++AgentCounters.cacheLoads;
-    agent->historyCount = 0;
-    int count = 0;
-    bool complete = true;
-    ChartBar* output = bars;
-    const std::string code = InstrumentCode(in.name);
-    ReadBarsByCycle(&output, agent->instrument.market, code.c_str(), &count, cycle, multiplier,
-                    MaxDataRecords, requestFlag, agent->requestTag, &complete);
-    count = std::clamp(count, 0, capacity);
-    agent->historyComplete = complete ? 1 : 0;
-    if (in.volumeDivisor != 1) {
-      for (int i = 0; i < count; ++i) {
-        bars[i].volume /= static_cast<float>(in.volumeDivisor);
-        if (IsFuturesKind(marketKind)) bars[i].amount /= static_cast<float>(in.volumeDivisor);
-      }
-    }
-    agent->historyLastVolume = count > 0 ? bars[count - 1].volume : 0;
-    agent->historyLastAmount = count > 0 ? bars[count - 1].amount : 0;
-    agent->historyCount = count;
-    // A day file written after the close already holds today's bar: the week, month or N-day
-    // bar built on it counts today, and merging the quote again would count it twice.
-    agent->historyHoldsToday = dayBased && count > 0 && PackedDate(bars[count - 1].time) >= today ? 1 : 0;
-  }
-  if (!dayBased || (todayOnlyApplies && agent->todayMinOnly)) agent->historyHoldsToday = 0;
-  int history = std::clamp(agent->historyCount, 0, capacity);
-
-  const CDataAgent* base = agent->baseIndex >= 0 ? GetAgent(agent->baseIndex) : nullptr;
-  const int baseCount = base != nullptr && base->InUse() && base->kind == kAgentMinutes &&
-                                base->records != nullptr
-                            ? base->recordCount
-                            : 0;
-  int added = 0;
-  if (baseCount > 0 && IsTradingDayToday(in.table, in.category) && agent->historyHoldsToday == 0 &&
-      (history == 0 || today >= bars[history - 1].time)) {
-    if (!dayBased) {
-      const int minutes = BuildTodayMinuteBars(agent->instrument,
-                                               static_cast<const TodayMinuteRecord*>(base->records),
-                                               baseCount, agent->todayBars);
-      int built = 0;
-      AggregateMinuteBars(cycle, multiplier, agent->todayBars, minutes, agent->todayBars, &built,
-                          marketKind);
-      built = std::min(built, capacity);
-      // Oldest history gives way when today's bars do not fit behind it.
-      if (history + built > capacity) {
-        const int drop = history + built - capacity;
-        std::memmove(static_cast<void*>(bars), bars + drop, sizeof(ChartBar) * (history - drop));
-        history -= drop;
-      }
-      std::memcpy(static_cast<void*>(bars + history), agent->todayBars, sizeof(ChartBar) * built);
-      added = built;
-      // Today's minutes count in the quote's units; the history was brought to the divided ones.
-      if (in.volumeDivisor != 1) {
-        const float divisor = static_cast<float>(in.volumeDivisor);
-        for (int i = history; i < history + built; ++i) {
-          bars[i].volume /= divisor;
-          if (IsFuturesKind(marketKind)) bars[i].amount /= divisor;
-        }
-      }
-    } else if (in.quote->last != 0) {
-      QuoteRecord quote = *in.quote;
-      if (quote.open == 0) quote.open = quote.last;
-      if (quote.high == 0) quote.high = quote.last;
-      if (quote.low == 0) quote.low = quote.last;
-      const float divisor = static_cast<float>(in.volumeDivisor);
-      bool merge = false;
-      if (cycle != kCycleDay && history > 0) {
-        const PackedTime last = bars[history - 1].time;
-        if (cycle == kCycleWeek) merge = IsSameWeek(last, today);
-        else if (cycle == kCycleMonth) merge = IsSameMonth(last, today);
-        else if (cycle == kCycleQuarter) merge = IsSameQuarter(last, today);
-        else if (cycle == kCycleNDay) merge = agent->historyComplete == 0;
-      }
-      if (merge) {
-        // Always from the history bar as read, so a rebuild does not count today twice.
-        ChartBar& bar = bars[history - 1];
-        bar.time = today;
-        bar.high = std::max(bar.high, quote.high);
-        if (bar.low == 0 || quote.low < bar.low) bar.low = quote.low;
-        bar.close = quote.last;
-        bar.volume = quote.volume / divisor + agent->historyLastVolume;
-        bar.amount = IsFuturesKind(marketKind) ? quote.amount / divisor
-                                               : quote.amount + agent->historyLastAmount;
-      } else {
-        if (history >= capacity) {
-          std::memmove(static_cast<void*>(bars), bars + 1, sizeof(ChartBar) * (history - 1));
-          --history;
-        }
-        ChartBar& bar = bars[history];
-        bar = ChartBar{};
-        bar.time = today;
-        bar.open = quote.open;
-        bar.high = quote.high;
-        bar.low = quote.low;
-        bar.close = quote.last;
-        bar.volume = quote.volume / divisor;
-        bar.amount = IsFuturesKind(marketKind) ? quote.amount / divisor : quote.amount;
-        added = 1;
-      }
-    }
-  }
-
-  // Times must rise. A history read now is checked whole; a rebuild only from its last history
-  // bar on, as the bars before it were checked when they were read.
-  const int total = history + added;
-  const int from = readHistory ? 0 : std::max(0, history - 1);
-  for (int i = from; i < total; ++i)
-    bars[i].time = dayBased ? PackedDate(bars[i].time) : NormalizeMinuteBarTime(bars[i].time);
-  int kept = std::max(from, 1);
-  int removedHistory = 0;
-  bool lastHistoryRemoved = false;
-  ChartBar beforeRun{};
-  for (int i = kept; i < total; ++i) {
-    if (bars[i].time > bars[kept - 1].time) {
-      if (i != kept) bars[kept] = bars[i];
-      ++kept;
-      continue;
-    }
-    if (i < history) ++removedHistory;
-    if (i == history - 1) {
-      lastHistoryRemoved = true;
-      beforeRun = bars[kept - 1];
-    }
-  }
-  if (total == 0) kept = 0;
-  history -= removedHistory;
-  if (lastHistoryRemoved) {
-    agent->historyComplete = 1;
-    agent->historyLastVolume = beforeRun.volume;
-    agent->historyLastAmount = beforeRun.amount;
-  }
-  agent->historyCount = history;
-  agent->recordCount = std::min(kept, total);
-  return true;
+  return loaded;
 }
 
 void CDataAgent::AppendTick(int series, const QuoteRecord& quote, std::uint32_t flags) {
@@ -759,9 +869,9 @@ void CDataAgent::UpdateMinute(int series, const QuoteRecord& quote, std::uint32_
     agent->recordCount = m + 1;
   }
 
-  if (in.marketKind == 2 && m > 0 && std::fabs(change) > quote.lastVolume && RequestClient)
-    RequestClient->RequestTradeDetails(agent->instrument.market, agent->instrument.index,
-                                       agent->requestTag);
+  IRequestClient* client = RequestClient();
+  if (in.marketKind == 2 && m > 0 && std::fabs(change) > quote.lastVolume && client != nullptr)
+    client->RequestTradeDetails(agent->instrument.market, agent->instrument.index, agent->requestTag);
   if (quote.lastVolume > 0) {
     if (!stockLike) {
       // The loaded sum is in shown prices (the minutes' turnover): keep adding shown prices.

@@ -29,14 +29,15 @@ ChartBar* AllocateBars(std::int64_t bars) {
 
 int BarsHeld(const ChartBar* buffer) { return static_cast<int>(GuardedSize(buffer) / sizeof(ChartBar)); }
 
-// The record limit ReadBarsByCycle hands to ReadBars for a base file; computed in signed
-// arithmetic so that a limit at or below the subtracted day never turns into "no limit".
-int BaseRecordLimit(int fileKind, int limit, int maxMinutes) {
+// The record limit ReadBarsByCycle hands to ReadBars for a base file; computed in 64-bit signed
+// arithmetic so that a limit at or below the subtracted day (down to INT_MIN) never wraps into
+// a large one or "no limit".
+std::int64_t BaseRecordLimit(int fileKind, int limit, int maxMinutes) {
   switch (fileKind) {
-    case kBarFileDay: return limit - 1;
-    case kBarFile5Min: return limit - maxMinutes / 5 - 1;
-    case kBarFile60Min: return limit - maxMinutes / 60 - 1;
-    default: return limit - maxMinutes;
+    case kBarFileDay: return std::int64_t{limit} - 1;
+    case kBarFile5Min: return std::int64_t{limit} - maxMinutes / 5 - 1;
+    case kBarFile60Min: return std::int64_t{limit} - maxMinutes / 60 - 1;
+    default: return std::int64_t{limit} - maxMinutes;
   }
 }
 
@@ -183,14 +184,14 @@ int ReadBarsByCycle(ChartBar** output, int market, const char* code, int* count,
   const int fileKind = BaseFileKindOfCycle(cycle, n);
   auto* scratch = fileKind ? static_cast<ChartBar*>(GetBarScratch()) : nullptr;
   if (scratch) {
-    const int recordLimit = BaseRecordLimit(fileKind, limit, table->maxMinutesPerDay);
+    const std::int64_t recordLimit = BaseRecordLimit(fileKind, limit, table->maxMinutesPerDay);
     int read = 0;
     // A limit that leaves no room reads nothing, and never "everything": the scratch buffer
-    // would not hold a whole file.
+    // would not hold a whole file. A positive one is at most limit, so it fits an int.
     if (recordLimit <= 0) {
       result = 1;
     } else {
-      result = ReadBars(table, &scratch, code, &read, fileKind, recordLimit);
+      result = ReadBars(table, &scratch, code, &read, fileKind, static_cast<int>(recordLimit));
     }
     if (result == 1) {
       if (!*output) *output = AllocateBars(static_cast<std::int64_t>(MaxDataRecords) + kSpareBars);
@@ -209,12 +210,12 @@ int ReadBarsByCycle(ChartBar** output, int market, const char* code, int* count,
     }
   }
 
-  if (requester != 0 && RequestClient) {
+  if (IRequestClient* client = RequestClient(); requester != 0 && client != nullptr) {
     // The request names the instrument by its position; a code the market does not know
     // cannot be asked for.
     const int position = table->FindCode(code);
     if (position >= 0)
-      RequestClient->RequestHistoryBars(market, position, 0, cycle, n, passThrough, requester);
+      client->RequestHistoryBars(market, position, 0, cycle, n, passThrough, requester);
   }
   return result;
 }

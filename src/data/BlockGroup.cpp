@@ -50,15 +50,40 @@ struct SpilledSection {
   std::vector<std::string> values;
 };
 
-std::vector<KeptLine> keptLines[kMaxBlocks];
-std::vector<SpilledSection> spilledSections[kMaxBlockGroups];
-// The "<market code> <instrument code>" text of every member of a file block, by market and
-// instrument index, as it was read or last written: a member whose instrument has left the
-// market table since is written back with it instead of being dropped.
-std::unordered_map<std::uint32_t, std::string> memberTexts[kMaxBlocks];
-// Groups whose file exists but could not be read: writing would replace the user's blocks with
-// what little this session holds, so the file is left alone.
-bool groupUnreadable[kMaxBlockGroups];
+// What the file layer keeps for a block slot beside its BlockRecord.
+struct BlockSlotFileState {
+  // Member lines that named no loaded instrument when read, in file order.
+  std::vector<KeptLine> keptLines;
+  // The "<market code> <instrument code>" text of every member of a file block, by market and
+  // instrument index, as it was read or last written: a member whose instrument has left the
+  // market table since is written back with it instead of being dropped.
+  std::unordered_map<std::uint32_t, std::string> memberTexts;
+
+  // The slot holds a new block, or none.
+  void Reset() {
+    keptLines.clear();
+    memberTexts.clear();
+  }
+};
+
+// What the file layer keeps for a group slot beside its BlockGroupRecord.
+struct GroupSlotFileState {
+  // Sections of the group's file for which no block slot was free, written back unchanged.
+  std::vector<SpilledSection> spilledSections;
+  // The group's file exists but could not be read: writing would replace the user's blocks
+  // with what little this session holds, so the file is left alone.
+  bool unreadable = false;
+
+  // The slot holds a new group, or none.
+  void Reset() {
+    spilledSections.clear();
+    unreadable = false;
+  }
+};
+
+// Slot i belongs to BlockTable[i] / BlockGroupTable[i].
+BlockSlotFileState blockSlots[kMaxBlocks];
+GroupSlotFileState groupSlots[kMaxBlockGroups];
 
 std::uint32_t MemberKey(int market, int index) {
   return (static_cast<std::uint32_t>(market) << 16) | static_cast<std::uint16_t>(index);
@@ -307,11 +332,12 @@ void FillFromLines(BlockRecord* block, const std::vector<std::string>& lines) {
     if (instrument && block->memberCount < kMaxBlockMembers) {
       AppendMember(block, *instrument, block->memberCount);
       if (const TMarketData* table = GetMarketTable(instrument->market)) {
-        memberTexts[block->id][MemberKey(instrument->market, instrument->index)] = MemberText(*table, *instrument);
+        blockSlots[block->id].memberTexts[MemberKey(instrument->market, instrument->index)] =
+            MemberText(*table, *instrument);
       }
     } else if (LooksLikeMemberLine(line)) {
       // Kept without limit: the profile functions bound the file, and every line is the user's.
-      keptLines[block->id].push_back(KeptLine{std::string(line), block->memberCount});
+      blockSlots[block->id].keptLines.push_back(KeptLine{std::string(line), block->memberCount});
     }
   }
 }
@@ -324,8 +350,7 @@ BlockGroupRecord* NewGroup(std::uint32_t kind, const char* name, const char* pat
   if (path && std::strlen(path) < sizeof group->iniPath) std::strcpy(group->iniPath, path);
   group->kind = kind;
   group->id = static_cast<std::uint16_t>(BlockGroupCount);
-  spilledSections[BlockGroupCount].clear();
-  groupUnreadable[BlockGroupCount] = false;
+  groupSlots[BlockGroupCount].Reset();
   return group;
 }
 
@@ -354,7 +379,7 @@ void ReadSections(BlockGroupRecord* group, std::uint8_t blockKind, LinesOf lines
     const std::uint16_t key = group->blockCount;
     BlockRecord* block = NewGroupBlock(group, blockKind, section);
     if (!block) {
-      spilledSections[group->id].push_back(SpilledSection{section, std::move(lines)});
+      groupSlots[group->id].spilledSections.push_back(SpilledSection{section, std::move(lines)});
       continue;
     }
     block->key = key;
@@ -451,13 +476,11 @@ void ClearBlocks() {
   for (int i = 0; i < kMaxBlocks; ++i) {
     GuardedFree(BlockTable[i].members);
     std::memset(&BlockTable[i], 0, sizeof BlockTable[i]);
-    keptLines[i].clear();
-    memberTexts[i].clear();
+    blockSlots[i].Reset();
   }
   for (int i = 0; i < kMaxBlockGroups; ++i) {
     std::memset(&BlockGroupTable[i], 0, sizeof BlockGroupTable[i]);
-    spilledSections[i].clear();
-    groupUnreadable[i] = false;
+    groupSlots[i].Reset();
   }
   BlockSlotCount = 0;
   BlockGroupCount = 0;
@@ -528,7 +551,7 @@ void ReadBlockFile(BlockGroupRecord* group, std::uint8_t blockKind) {
   // The profile functions read an unreadable file as empty; saving over it would lose it.
   const HANDLE probe = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (probe == INVALID_HANDLE_VALUE) {
-    if (group->id < kMaxBlockGroups) groupUnreadable[group->id] = true;
+    if (group->id < kMaxBlockGroups) groupSlots[group->id].unreadable = true;
     return;
   }
   CloseHandle(probe);
@@ -546,7 +569,9 @@ void ReadOldBlockFile(BlockGroupRecord* group, std::uint8_t blockKind) {
 }
 
 bool WriteBlockFile(BlockGroupRecord* group) {
-  if (!group || group->iniPath[0] == '\0' || group->id >= kMaxBlockGroups || groupUnreadable[group->id]) return false;
+  if (!group || group->iniPath[0] == '\0' || group->id >= kMaxBlockGroups || groupSlots[group->id].unreadable) {
+    return false;
+  }
   std::string text;
   AppendLine(text, "[FileInfo]");
   AppendLine(text, "Version=1");
@@ -570,8 +595,8 @@ bool WriteBlockFile(BlockGroupRecord* group) {
     text.append(section);
     AppendLine(text, "]");
 
-    const std::vector<KeptLine>& kept = keptLines[id];
-    std::unordered_map<std::uint32_t, std::string>& texts = memberTexts[id];
+    const std::vector<KeptLine>& kept = blockSlots[id].keptLines;
+    std::unordered_map<std::uint32_t, std::string>& texts = blockSlots[id].memberTexts;
     std::size_t nextKept = 0;
     int number = 0;
     for (int i = 0; i < block.memberCount && block.members; ++i) {
@@ -590,7 +615,7 @@ bool WriteBlockFile(BlockGroupRecord* group) {
     while (nextKept < kept.size()) AppendMemberLine(text, number, kept[nextKept++].text);
   }
 
-  for (const SpilledSection& section : spilledSections[group->id]) {
+  for (const SpilledSection& section : groupSlots[group->id].spilledSections) {
     text.append("\r\n[");
     text.append(SectionNameFor(section.name, 0, taken));
     AppendLine(text, "]");
@@ -637,8 +662,7 @@ BlockRecord* NewBlock() {
   block->used = 1;
   block->kind = kBlockUser;
   block->memberCount = 0;
-  keptLines[block->id].clear();
-  memberTexts[block->id].clear();
+  blockSlots[block->id].Reset();
   char name[32];
   std::snprintf(name, sizeof name, "板块%02d", block->id);
   CopyName(block->name, sizeof block->name, name);
@@ -684,7 +708,7 @@ bool SaveUserBlocks() {
 
 int UnresolvedMemberCount(const BlockRecord* block) {
   if (!block || block < BlockTable || block >= BlockTable + kMaxBlocks) return 0;
-  return static_cast<int>(keptLines[block - BlockTable].size());
+  return static_cast<int>(blockSlots[block - BlockTable].keptLines.size());
 }
 
 // ---- Helpers of the views and dialogs ------------------------------------------------------

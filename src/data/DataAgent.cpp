@@ -359,9 +359,9 @@ void CDataAgent::RequestBars(int series) {
     case kAgentQuarterBars: cycle = 11; break;
     default: return;
   }
-  if (RequestClient)
-    RequestClient->RequestHistoryBars(agent->instrument.market, agent->instrument.index, 0, cycle,
-                                      multiplier, 1, agent->requestTag);
+  if (IRequestClient* client = RequestClient())
+    client->RequestHistoryBars(agent->instrument.market, agent->instrument.index, 0, cycle,
+                               multiplier, 1, agent->requestTag);
 }
 
 void CDataAgent::Reload(int series) {

@@ -92,8 +92,9 @@ void LoadNameTable(TMarketData* table) {
 }
 
 int DownloadMarketNames(TMarketData* table) {
-  if (table == nullptr || RequestClient == nullptr) return 0;
-  const int result = RequestClient->DownloadNameTable(table->market);
+  IRequestClient* client = RequestClient();
+  if (table == nullptr || client == nullptr) return 0;
+  const int result = client->DownloadNameTable(table->market);
   // Whatever arrived (all, or part on a failure) is made consistent before anyone reads it.
   table->FinishNameTable();
   return result >= 0 ? 1 : 0;
@@ -104,9 +105,9 @@ int LoadMarketFiles(TMarketData* table, bool loadNames, ILoadNotifier* notifier)
   if (notifier == nullptr) notifier = PlatformLoadNotifier();
   char path[MAX_PATH];
   if (loadNames) {
-    if (RequestClient != nullptr) {
+    if (RequestClient() != nullptr) {
       if (!DownloadMarketNames(table)) {
-        DiscardRequestClient();
+        DropRequestClient();   // offline from here on
         notifier->ShowError(kDownloadFailedText, kLoadErrorCaption);
         return 0;
       }

@@ -65,13 +65,13 @@ int ReadMarketConfig();
 // success. Messages go only to a non-null window.
 int LoadMarkets(bool deleteOld, HWND notifyWindow, ILoadNotifier* notifier = nullptr);
 
-// Names and quotes of one market. With loadNames: online (RequestClient set) through
-// DownloadMarketNames, whose failure discards the request client and shows
+// Names and quotes of one market. With loadNames: online (RequestClient() set) through
+// DownloadMarketNames, whose failure has the owner drop the request client and shows
 // kDownloadFailedText; offline from nametbl.<ext>, whose absence shows kNoMarketFilesText.
 // Then reads min(size / 124, count) quotes from real.<ext> (none: quotes zero), zeroes the last
 // trade prices and the extras. 1 on success, 0 on failure (message shown).
 int LoadMarketFiles(TMarketData* table, bool loadNames, ILoadNotifier* notifier = nullptr);
-// RequestClient->DownloadNameTable for the table's market, then FinishNameTable. 1 on
+// RequestClient()->DownloadNameTable for the table's market, then FinishNameTable. 1 on
 // success, 0 on failure (or without a client).
 int DownloadMarketNames(TMarketData* table);
 // Reads nametbl.<ext> (min(capacity, size / 32) records; a missing file leaves the table

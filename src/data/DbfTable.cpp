@@ -49,6 +49,111 @@ int TextToInt(const char* text) {
   return static_cast<int>(value);
 }
 
+// What the header declares about the rest of the file, checked against the file's size.
+struct TableLayout {
+  std::uint32_t headerLength = 0;   // offset of the first record
+  int descriptorCount = 0;          // field descriptors to read (at most kMaxFields)
+};
+
+// Read-only: the table is never written, and opening for update would create a missing file.
+bool OpenForReading(TDbfTable& table) {
+  table.fileHandle = OpenDataFile(static_cast<const char*>(table.path), "rb");
+  if (table.fileHandle > 0) return true;
+  table.fileHandle = -1;
+  return false;
+}
+
+// Reads the header and sets the record length and the record count: the smaller of the declared
+// count and the whole records the file holds. False when the file is no table.
+bool ReadHeader(TDbfTable& table, TableLayout* layout) {
+  const std::uint32_t fileSize = GetDataFileSize(table.fileHandle);
+  // A file shorter than the header has none.
+  if (fileSize < static_cast<std::uint32_t>(kHeaderBytes) ||
+      ReadDataFile(table.fileHandle, table.header, 1, kHeaderBytes) != kHeaderBytes) {
+    return false;
+  }
+  const std::uint32_t declaredRecords = ReadU32(table.header + 4);
+  const std::uint32_t headerLength = ReadU16(table.header + 8);
+  const std::uint32_t declaredRecordLength = ReadU16(table.header + 10);
+
+  // A header length below 33 or past the end of the file would make the field and record
+  // arithmetic wrap; such a file is not a table.
+  if (headerLength < static_cast<std::uint32_t>(TDbfTable::kMinHeaderLength) || headerLength > fileSize ||
+      declaredRecordLength == 0) {
+    return false;
+  }
+
+  layout->headerLength = headerLength;
+  const int declaredFields = static_cast<int>((headerLength - TDbfTable::kMinHeaderLength) / kDescriptorBytes);
+  // Fields past the 256th are ignored.
+  layout->descriptorCount = declaredFields < TDbfTable::kMaxFields ? declaredFields : TDbfTable::kMaxFields;
+  table.recordLength = static_cast<int>(declaredRecordLength);
+  const std::uint32_t present = (fileSize - headerLength) / declaredRecordLength;
+  table.recordCount = static_cast<int>(declaredRecords < present ? declaredRecords : present);
+  return true;
+}
+
+// The descriptor block, the record block (with spare records), the record buffer and the text
+// buffer. False when memory is short.
+bool AllocateBuffers(TDbfTable& table, const TableLayout& layout) {
+  const std::uint64_t recordBlockBytes = (static_cast<std::uint64_t>(table.recordCount) + kSpareRecords) *
+                                         static_cast<std::uint64_t>(table.recordLength);
+  // The guarded allocator takes 32-bit sizes.
+  if (recordBlockBytes > UINT32_MAX) return false;
+  if (layout.descriptorCount > 0) {
+    table.descriptors = static_cast<unsigned char*>(
+        GuardedAlloc(static_cast<std::uint32_t>(layout.descriptorCount) * kDescriptorBytes));
+  }
+  table.records = static_cast<unsigned char*>(GuardedAlloc(static_cast<std::uint32_t>(recordBlockBytes)));
+  const auto bufferBytes = static_cast<std::uint32_t>(table.recordLength + kBufferSlack);
+  table.recordBuffer = static_cast<unsigned char*>(GuardedAlloc(bufferBytes));
+  table.textBuffer = static_cast<char*>(GuardedAlloc(bufferBytes));
+  return (layout.descriptorCount == 0 || table.descriptors) && table.records && table.recordBuffer &&
+         table.textBuffer;
+}
+
+// The field descriptors behind the 32 header bytes. False when they cannot be read whole.
+bool ReadDescriptors(TDbfTable& table, const TableLayout& layout) {
+  if (layout.descriptorCount == 0) return true;
+  const std::uint32_t descriptorBytes = static_cast<std::uint32_t>(layout.descriptorCount) * kDescriptorBytes;
+  return SeekDataFile(table.fileHandle, kDescriptorsOffset, 0) == static_cast<std::uint32_t>(kDescriptorsOffset) &&
+         ReadDataFile(table.fileHandle, table.descriptors, 1, descriptorBytes) == descriptorBytes;
+}
+
+// Every record behind the header. A short read keeps the whole records that arrived. False
+// when the first record cannot be reached.
+bool ReadRecords(TDbfTable& table, const TableLayout& layout) {
+  if (table.recordCount == 0) return true;
+  if (SeekDataFile(table.fileHandle, static_cast<std::int32_t>(layout.headerLength), 0) != layout.headerLength) {
+    return false;
+  }
+  const std::uint32_t wanted = static_cast<std::uint32_t>(table.recordCount) * static_cast<std::uint32_t>(table.recordLength);
+  const std::uint32_t got = ReadDataFile(table.fileHandle, table.records, 1, wanted);
+  if (got < wanted) table.recordCount = static_cast<int>(got / static_cast<std::uint32_t>(table.recordLength));
+  return true;
+}
+
+// The fields from the descriptors, up to the terminator. Fields lie one after the other
+// behind the deletion mark. A field that runs past the record is cut there, so that reading
+// it never leaves the record.
+void BuildFields(TDbfTable& table, const TableLayout& layout) {
+  int offset = 1;
+  table.fieldCount = 0;
+  for (int i = 0; i < layout.descriptorCount; ++i) {
+    unsigned char* d = table.descriptors + i * kDescriptorBytes;
+    if (d[0] == kDescriptorTerminator) break;   // fewer fields than the header length allows
+    WriteU32(d + 12, static_cast<std::uint32_t>(offset));
+    const int declaredLength = d[16];
+    TDbfField* field = new TDbfField(d);
+    table.fields[table.fieldCount] = field;
+    const int room = offset < table.recordLength ? table.recordLength - offset : 0;
+    field->length = declaredLength < room ? declaredLength : room;
+    if (field->offset > table.recordLength) field->offset = table.recordLength;   // empty, at the record's end
+    ++table.fieldCount;
+    offset += declaredLength;
+  }
+}
+
 }  // namespace
 
 TDbfField::TDbfField(const unsigned char* descriptorBytes) {
@@ -72,99 +177,22 @@ bool TDbfTable::Open(bool keepFileOpen) {
   if (isOpen) return true;
   Close();   // a failed earlier attempt may have left nothing behind; start clean
 
-  // Read-only: the table is never written, and opening for update would create a missing file.
-  fileHandle = OpenDataFile(static_cast<const char*>(path), "rb");
-  if (fileHandle <= 0) {
-    fileHandle = -1;
-    return false;
-  }
-
-  const std::uint32_t fileSize = GetDataFileSize(fileHandle);
-  if (fileSize < static_cast<std::uint32_t>(kHeaderBytes) ||
-      ReadDataFile(fileHandle, header, 1, kHeaderBytes) != kHeaderBytes) {
-    Close();
-    return false;
-  }
-  const std::uint32_t declaredRecords = ReadU32(header + 4);
-  const std::uint32_t headerLength = ReadU16(header + 8);
-  const std::uint32_t declaredRecordLength = ReadU16(header + 10);
-
-  // A header length below 33 or past the end of the file would make the field and record
-  // arithmetic wrap; such a file is not a table.
-  if (headerLength < static_cast<std::uint32_t>(kMinHeaderLength) || headerLength > fileSize ||
-      declaredRecordLength == 0) {
-    Close();
-    return false;
-  }
-
-  int declaredFields = static_cast<int>((headerLength - kMinHeaderLength) / kDescriptorBytes);
-  if (declaredFields > kMaxFields) declaredFields = kMaxFields;   // the rest are ignored
-  recordLength = static_cast<int>(declaredRecordLength);
-  const std::uint32_t present = (fileSize - headerLength) / declaredRecordLength;
-  recordCount = static_cast<int>(declaredRecords < present ? declaredRecords : present);
-
-  const std::uint64_t recordBlockBytes =
-      (static_cast<std::uint64_t>(recordCount) + kSpareRecords) * static_cast<std::uint64_t>(recordLength);
-  if (recordBlockBytes > UINT32_MAX) {
-    Close();
-    return false;
-  }
-  if (declaredFields > 0) {
-    descriptors = static_cast<unsigned char*>(GuardedAlloc(static_cast<std::uint32_t>(declaredFields) * kDescriptorBytes));
-  }
-  records = static_cast<unsigned char*>(GuardedAlloc(static_cast<std::uint32_t>(recordBlockBytes)));
-  recordBuffer = static_cast<unsigned char*>(GuardedAlloc(static_cast<std::uint32_t>(recordLength + kBufferSlack)));
-  textBuffer = static_cast<char*>(GuardedAlloc(static_cast<std::uint32_t>(recordLength + kBufferSlack)));
-  if ((declaredFields > 0 && !descriptors) || !records || !recordBuffer || !textBuffer) {
-    Close();
-    return false;
-  }
-
-  const std::uint32_t descriptorBytes = static_cast<std::uint32_t>(declaredFields) * kDescriptorBytes;
-  if (declaredFields > 0 &&
-      (SeekDataFile(fileHandle, kDescriptorsOffset, 0) != static_cast<std::uint32_t>(kDescriptorsOffset) ||
-       ReadDataFile(fileHandle, descriptors, 1, descriptorBytes) != descriptorBytes)) {
-    Close();
-    return false;
-  }
-  if (recordCount > 0) {
-    if (SeekDataFile(fileHandle, static_cast<std::int32_t>(headerLength), 0) != headerLength) {
-      Close();
-      return false;
+  TableLayout layout;
+  const bool read = OpenForReading(*this) && ReadHeader(*this, &layout) && AllocateBuffers(*this, layout) &&
+                    ReadDescriptors(*this, layout) && ReadRecords(*this, layout);
+  if (read) {
+    if (!keepFileOpen) {
+      CloseDataFile(fileHandle);
+      fileHandle = -1;
     }
-    const std::uint32_t wanted = static_cast<std::uint32_t>(recordCount) * static_cast<std::uint32_t>(recordLength);
-    const std::uint32_t got = ReadDataFile(fileHandle, records, 1, wanted);
-    // A short read keeps the whole records that arrived.
-    if (got < wanted) recordCount = static_cast<int>(got / static_cast<std::uint32_t>(recordLength));
+    BuildFields(*this, layout);
+    current = 0;
+    if (recordCount > 0) LoadRecord(0);
+    isOpen = true;
+  } else {
+    Close();   // no handle, field or buffer stays behind
   }
-
-  if (!keepFileOpen) {
-    CloseDataFile(fileHandle);
-    fileHandle = -1;
-  }
-
-  // Fields lie one after the other behind the deletion mark. A field that runs past the record
-  // is cut there, so that reading it never leaves the record.
-  int offset = 1;
-  fieldCount = 0;
-  for (int i = 0; i < declaredFields; ++i) {
-    unsigned char* d = descriptors + i * kDescriptorBytes;
-    if (d[0] == kDescriptorTerminator) break;   // fewer fields than the header length allows
-    WriteU32(d + 12, static_cast<std::uint32_t>(offset));
-    const int declaredLength = d[16];
-    fields[fieldCount] = new TDbfField(d);
-    TDbfField* field = fields[fieldCount];
-    const int room = offset < recordLength ? recordLength - offset : 0;
-    field->length = declaredLength < room ? declaredLength : room;
-    if (field->offset > recordLength) field->offset = recordLength;   // empty, at the record's end
-    ++fieldCount;
-    offset += declaredLength;
-  }
-
-  current = 0;
-  if (recordCount > 0) LoadRecord(0);
-  isOpen = true;
-  return true;
+  return read;
 }
 
 void TDbfTable::Close() {

@@ -1,10 +1,13 @@
 // The request client as the market data store sees it: the blocking name-table download the
 // market loader runs, and the queued request operations the cache readers and data series
 // call. The data store declares it here and the network subsystem implements it, so that data
-// never depends on net. RequestClient is the process-wide client: null while offline.
+// never depends on net. RequestClient() is the process-wide client, which data code uses
+// without owning it (null while offline); RequestClientOwner owns it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <utility>
 
 struct NewsRecord;
 
@@ -58,13 +61,45 @@ class IRequestClient {
   virtual void RequestNameTable(int market) = 0;
 };
 
-// The process-wide request client; null while the program is offline. Set by the network
-// subsystem when it creates or replaces its client.
-extern IRequestClient* RequestClient;
+// The process-wide request client, not owned by the caller; null while the program is offline
+// (no owner, nothing installed, or the client was dropped). Callers check it at every use: the
+// program can go offline between two calls.
+IRequestClient* RequestClient();
 
-// Deletes the process-wide client and clears the pointer (the program is offline from then
-// on). The network subsystem may install a hook that does its own bookkeeping instead of the
-// plain delete (e.g. clearing its own pointer to the same object).
-void DiscardRequestClient();
-using DiscardRequestClientHook = void (*)();
-void SetDiscardRequestClientHook(DiscardRequestClientHook hook);
+// The program goes offline: the owner drops its client (RequestClientOwner::Drop). Does nothing
+// when no client is in place. The market loader calls it when a name-table download fails.
+void DropRequestClient();
+
+// Owns the process-wide request client. The start-up routine holds the one owner of the process
+// for the program's lifetime; the network subsystem installs its client into it when it
+// connects, and tests install recording doubles the same way. While a client is installed,
+// RequestClient() gives it. Only one owner may exist at a time: a second one aborts the program
+// (two owners would each take the other's client for their own). Made, filled and destroyed on
+// the user-interface thread; Drop also runs on the login worker while the user-interface
+// thread waits in the modal login dialog.
+class RequestClientOwner {
+ public:
+  RequestClientOwner();
+  // Drops the client; RequestClient() is null from then on.
+  ~RequestClientOwner();
+  RequestClientOwner(const RequestClientOwner&) = delete;
+  RequestClientOwner& operator=(const RequestClientOwner&) = delete;
+
+  // Takes the client and makes it the process-wide one, dropping the one before. Returns it
+  // (null for a null client: the program is offline).
+  template <typename Client>
+  Client* Install(std::unique_ptr<Client> client) {
+    Client* installed = client.get();
+    Replace(std::unique_ptr<IRequestClient>(std::move(client)));
+    return installed;
+  }
+  // RequestClient() becomes null first and then the client is destroyed, so nothing its
+  // destructor sets off can reach it.
+  void Drop() { Replace(nullptr); }
+  IRequestClient* client() const { return client_.get(); }
+
+ private:
+  void Replace(std::unique_ptr<IRequestClient> client);
+
+  std::unique_ptr<IRequestClient> client_;
+};

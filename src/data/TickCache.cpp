@@ -158,17 +158,17 @@ bool EnsureBuffer(Record** buffer, std::uint32_t bytes) {
 enum class Request { Ticks, Recent, Details };
 
 void AskServer(Request request, const STKPTR& instrument, std::uint32_t requester) {
-  if (requester == 0 || !RequestClient) return;
+  IRequestClient* client = RequestClient();
+  if (requester == 0 || client == nullptr) return;
   switch (request) {
     case Request::Ticks:
-      RequestClient->RequestTicks(instrument.market, instrument.index, requester);
+      client->RequestTicks(instrument.market, instrument.index, requester);
       break;
     case Request::Recent:
-      RequestClient->RequestRecentTicks(instrument.market, instrument.index,
-                                        kRecentTradesRequested, requester);
+      client->RequestRecentTicks(instrument.market, instrument.index, kRecentTradesRequested, requester);
       break;
     case Request::Details:
-      RequestClient->RequestTradeDetails(instrument.market, instrument.index, requester);
+      client->RequestTradeDetails(instrument.market, instrument.index, requester);
       break;
   }
 }
@@ -185,6 +185,8 @@ int ReadOrRequest(const TickCacheKind& kind, Request request, Record** buffer, S
   *count = file.ok() ? RecordsInFile(kind, file.get()) : 0;
   if (*count <= 0) {
     *count = 0;
+    // A details file holds its head before the day's first minute is written: give it.
+    if (file.ok() && kind.headBytes > 0) ReadOpenFile(kind, file.get(), nullptr, count, head, headRead);
     AskServer(request, instrument, requester);
     return 1;
   }

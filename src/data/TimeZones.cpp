@@ -63,7 +63,9 @@ bool LoadTimeZoneTable(TimeZoneTable* table) {
       bytesRead > zonesAt ? static_cast<std::int32_t>((bytesRead - zonesAt) / sizeof(ZoneEntry)) : 0;
   const std::int32_t zoneCount = raw.zoneCount;   // packed field: copy before clamping
   table->zoneCount = std::clamp<std::int32_t>(zoneCount, 0, std::min<std::int32_t>(kMaxZones, zonesInFile));
-  table->currentZone = raw.currentZone;
+  // The file's own choice is not used: the user's saved zone is applied below, and with no
+  // zones to choose from the choice is zone 0 (an index from the file must not stand unchecked).
+  table->currentZone = 0;
   for (int m = 0; m < kMaxMarkets; ++m) {
     table->marketZoneHour[m] = ClampOffset(raw.marketZoneHour[m]);
     for (int c = 0; c < kMaxCategories; ++c) {

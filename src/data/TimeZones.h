@@ -30,7 +30,8 @@ extern TimeZoneTable TimeZones;
 // Reads systime.dat into the table (a short file is read as far as it goes, the rest zero),
 // clamps zoneCount to 32 and to the zones the file really holds, every offset to +/-23, forces the name terminators, then applies
 // the saved [Parameter] TimeZone (0 when it is negative or not below zoneCount) and writes it
-// back. A file with no zones applies nothing: every effective offset is 0. Returns false, leaving the table as it was, when the file does not open.
+// back. A file with no zones applies nothing: every effective offset is 0 and zone 0 is the
+// chosen one (the file's own choice is never used). Returns false, leaving the table as it was, when the file does not open.
 bool LoadTimeZoneTable(TimeZoneTable* table);
 
 // Rebuilds `effective` for zone z (z = 0: each category's own entry; otherwise the zone's

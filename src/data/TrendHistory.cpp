@@ -49,96 +49,68 @@ int CutAt(HANDLE file, std::uint32_t offset) {
 
 // The number of blocks, from the first on, that a binary search can trust: each holds a valid
 // date later than the block before. The first block that breaks this is damage, and it and
-// every block after it are given up. dateWordAt(block, &word) reads a block's date word.
+// every block after it are given up. dateWordAt(block) is a block's date word.
 template <typename DateWordAt>
 std::uint32_t SoundBlocks(std::uint32_t blocks, DateWordAt dateWordAt) {
   std::uint32_t previous = 0;
   for (std::uint32_t block = 0; block < blocks; ++block) {
-    std::uint32_t word = 0;
-    if (!dateWordAt(block, &word) || !IsValidPackedTime(word)) return block;
+    const std::uint32_t word = dateWordAt(block);
+    if (!IsValidPackedTime(word)) return block;
     if (block > 0 && DatePart(word) <= previous) return block;
     previous = DatePart(word);
   }
   return blocks;
 }
 
-// The search over an open history of k blocks of N minutes.
-class HistoryReader {
- public:
-  HistoryReader(HANDLE file, std::uint32_t slots, std::uint32_t blocks)
-      : file_(file), slots_(slots), blockBytes_(4 + 12 * slots), blocks_(blocks) {}
-
-  std::uint32_t BlockOffset(std::uint32_t block) const { return kHeadBytes + block * blockBytes_; }
-
-  // The date of a block; false when it cannot be read or is no valid date.
-  bool DateOf(std::uint32_t block, std::uint32_t* date) const {
+// Searches a history of `blocks` whole blocks of `slots` minutes for a day. The dates are
+// checked in one pass over a read-only view before the binary search: damage made of valid
+// dates out of order (a day twice, as a torn merge of an older version left it) misleads a
+// search that checks only the blocks it meets, so a sound day could read as missing or as the
+// damaged copy. The first block that is not later than the one before, and every block after
+// it, is cut away; the search runs over the blocks before it.
+int SearchHistory(HANDLE file, std::uint32_t slots, std::uint32_t blocks, std::uint32_t target,
+                  TrendDayMinute* buffer, int* count) {
+  const std::uint32_t blockBytes = 4 + 12 * slots;
+  const std::uint64_t mappedBytes = kHeadBytes + static_cast<std::uint64_t>(blocks) * blockBytes;
+  HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!mapping) return 0;
+  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<std::size_t>(mappedBytes));
+  CloseHandle(mapping);
+  if (!view) return 0;
+  const auto* firstBlock = static_cast<const std::uint8_t*>(view) + kHeadBytes;
+  auto blockAt = [firstBlock, blockBytes](std::uint32_t block) {
+    return firstBlock + static_cast<std::size_t>(block) * blockBytes;
+  };
+  const std::uint32_t sound = SoundBlocks(blocks, [&blockAt](std::uint32_t block) {
     std::uint32_t word = 0;
-    if (!ReadAt(file_, BlockOffset(block), &word, 4) || !IsValidPackedTime(word)) return false;
-    *date = DatePart(word);
-    return true;
-  }
-
-  // Damage was found at a block: the history ends at the first damaged block, which may lie
-  // before it (the search skips most blocks), so the blocks before it are checked too. This
-  // reads every earlier date, but only once a history is found damaged.
-  int CutAtDamage(std::uint32_t block) const {
-    const std::uint32_t sound = SoundBlocks(block, [this](std::uint32_t at, std::uint32_t* word) {
-      return ReadAt(file_, BlockOffset(at), word, 4);
-    });
-    return CutAt(file_, BlockOffset(sound));
-  }
-
-  // Copies a block's minutes; a short block is damage and is cut.
-  int Found(std::uint32_t block, TrendDayMinute* buffer, int* count) const {
-    if (!ReadAt(file_, BlockOffset(block) + 4, buffer, 12 * slots_)) return CutAtDamage(block);
-    *count = static_cast<int>(slots_);
-    return 1;
-  }
-
-  int Search(std::uint32_t target, TrendDayMinute* buffer, int* count) const {
-    std::uint32_t first = 0;
-    if (!DateOf(0, &first)) return CutAt(file_, kHeadBytes);
-    if (target < first) return 0;
-    if (target == first) return Found(0, buffer, count);
-
-    const std::uint32_t lastBlock = blocks_ - 1;
-    std::uint32_t last = 0;
-    if (!DateOf(lastBlock, &last)) return CutAtDamage(lastBlock);
-    if (target > last) return 0;
-    if (target == last) return Found(lastBlock, buffer, count);
-
-    std::int64_t low = 0;
-    std::int64_t high = lastBlock;
-    while (low <= high) {
-      const auto mid = static_cast<std::uint32_t>((low + high) / 2);
-      std::uint32_t date = 0;
-      if (!DateOf(mid, &date)) return CutAtDamage(mid);
-      if (date == target) return Found(mid, buffer, count);
-      if (target < date) {
-        high = static_cast<std::int64_t>(mid) - 1;
-        if (high < low) return 0;
-        std::uint32_t highDate = 0;
-        if (!DateOf(static_cast<std::uint32_t>(high), &highDate)) return CutAtDamage(static_cast<std::uint32_t>(high));
-        if (highDate < target) return 0;
-        if (highDate == target) return Found(static_cast<std::uint32_t>(high), buffer, count);
-      } else {
-        low = static_cast<std::int64_t>(mid) + 1;
-        if (low > high) return 0;
-        std::uint32_t lowDate = 0;
-        if (!DateOf(static_cast<std::uint32_t>(low), &lowDate)) return CutAtDamage(static_cast<std::uint32_t>(low));
-        if (lowDate > target) return 0;
-        if (lowDate == target) return Found(static_cast<std::uint32_t>(low), buffer, count);
-      }
+    std::memcpy(&word, blockAt(block), 4);
+    return word;
+  });
+  int found = 0;
+  std::uint32_t low = 0;
+  std::uint32_t high = sound;   // the day, when held, lies in [low, high)
+  while (low < high) {
+    const std::uint32_t mid = low + (high - low) / 2;
+    std::uint32_t word = 0;
+    std::memcpy(&word, blockAt(mid), 4);
+    const std::uint32_t date = DatePart(word);
+    if (date == target) {
+      std::memcpy(buffer, blockAt(mid) + 4, 12 * static_cast<std::size_t>(slots));
+      *count = static_cast<int>(slots);
+      found = 1;
+      break;
     }
-    return 0;
+    if (target < date) {
+      high = mid;
+    } else {
+      low = mid + 1;
+    }
   }
-
- private:
-  HANDLE file_;
-  std::uint32_t slots_;
-  std::uint32_t blockBytes_;
-  std::uint32_t blocks_;
-};
+  UnmapViewOfFile(view);
+  // The view is gone before the file is cut.
+  if (sound < blocks) CutAt(file, kHeadBytes + sound * blockBytes);
+  return found;
+}
 
 // Reads the downloaded day (at most slots minutes, in pieces); the whole minutes read.
 std::vector<TrendDayMinute> ReadDownloadedDay(const std::string& path, std::uint32_t slots) {
@@ -249,7 +221,7 @@ int ReadTrendDay(TMarketData* table, int position, std::uint32_t date, TrendDayM
   if (size == INVALID_FILE_SIZE) return 0;
   const std::uint32_t blocks = (size - kHeadBytes) / (4 + 12 * slots);
   if (blocks == 0) return 0;
-  return HistoryReader(file.get(), slots, blocks).Search(DatePart(date), buffer, count);
+  return SearchHistory(file.get(), slots, blocks, DatePart(date), buffer, count);
 }
 
 int MergeTrendDay(TMarketData* table, int position, std::uint32_t date) {
@@ -280,9 +252,10 @@ int MergeTrendDay(TMarketData* table, int position, std::uint32_t date) {
   std::uint8_t* const firstBlock = history.get() + kHeadBytes;
   // Only the sound start is searched and kept: a day placed among damaged blocks could be
   // stored twice, or where no search finds it.
-  blocks = SoundBlocks(blocks, [firstBlock, blockBytes](std::uint32_t block, std::uint32_t* word) {
-    std::memcpy(word, firstBlock + static_cast<std::size_t>(block) * blockBytes, 4);
-    return true;
+  blocks = SoundBlocks(blocks, [firstBlock, blockBytes](std::uint32_t block) {
+    std::uint32_t word = 0;
+    std::memcpy(&word, firstBlock + static_cast<std::size_t>(block) * blockBytes, 4);
+    return word;
   });
 
   const auto place = static_cast<std::uint32_t>(
@@ -304,8 +277,8 @@ bool LoadTrendDay(STKPTR instrument, std::uint32_t date, TrendDayMinute* buffer,
                   std::uint32_t requester) {
   if (!GetInstrumentRecord(instrument)) return false;
   if (ReadTrendDay(MarketTables[instrument.market], instrument.index, date, buffer, count)) return true;
-  if (requester != 0 && RequestClient)
-    RequestClient->RequestTrendDay(instrument.market, instrument.index, DatePart(date), requester);
+  if (IRequestClient* client = RequestClient(); requester != 0 && client != nullptr)
+    client->RequestTrendDay(instrument.market, instrument.index, DatePart(date), requester);
   return false;
 }
 

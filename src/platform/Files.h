@@ -183,13 +183,5 @@ class ScopedHandle {
 // CopyFileA writes through the same temporary files.
 bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t bytes);
 
-// Test seam: while set (until set back to 0), AtomicReplace fails at the given step
-// (1 = create temp, 2 = write, failing halfway, 3 = flush, 4 = rename) without touching the
-// target and without leaving the temporary file behind.
-void SetAtomicReplaceFaultForTest(int step);
-// Test seam: while set (until set back to null), AtomicReplace calls the function when the
-// bytes are written and flushed to its temporary file and the rename is next, so a test can
-// hold a writer there (a forked child stops itself) or kill it there.
-void SetAtomicReplacePauseForTest(void (*beforeRename)());
 
 }  // namespace files

@@ -1,10 +1,13 @@
 // Drawing under the Windows GDI names: device contexts on images (a window's backing image or a
 // memory bitmap), pens, brushes, fonts, text and blits, with the Windows rules: lines exclude
 // their end point, rectangles exclude right and bottom, SetROP2 modes combine pen and brush
-// colours with the pixels, COLORREF is 0x00BBGGRR. Fonts are chosen by face and pixel height;
-// faces this system lacks (宋体, 黑体, 隶书, Arial, Tahoma...) are mapped to installed fonts.
-// Text is GBK. Handles are ids checked against a registry: a dead or unknown handle makes a call
-// do nothing and return 0 / FALSE / null. Contexts and objects belong to the UI thread.
+// colours with the pixels, COLORREF is 0x00BBGGRR. Coordinates may lie anywhere in the int
+// range, also once a viewport or window origin has moved them: what reaches the image is drawn.
+// Fonts are chosen by face and pixel height; faces this system lacks (宋体, 黑体, 隶书, Arial,
+// Tahoma...) are mapped to installed fonts. Text is GBK. Handles are ids checked against a
+// registry: a dead or unknown handle makes a call do nothing and return 0 / FALSE / null. Pens,
+// brushes, fonts and bitmaps may be made and deleted on any thread; contexts are drawn with on
+// the UI thread only (a drawing call from another thread stops the program).
 #pragma once
 
 #include "platform/WinBase.h"

@@ -1,7 +1,8 @@
 #include "platform/HandleTable.h"
 
+#include "platform/internal/Ownership.h"
+
 #include <deque>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -18,16 +19,27 @@ constexpr std::size_t kMaxHandles = 1u << 20;
 // this many slots for it.
 constexpr std::size_t kReuseDelay = 1024;
 
-struct Table {
-  std::mutex lock;
-  std::vector<std::shared_ptr<KernelObject>> slots;
-  std::deque<std::size_t> freeSlots;   // oldest freed first
-  std::size_t open = 0;
+// The handle table: one slot per handle value, with the freed slots queued for reuse.
+class HandleRegistry {
+ public:
+  HANDLE Register(std::shared_ptr<KernelObject> object);
+  std::shared_ptr<KernelObject> Lookup(std::size_t slot);
+  // Empties the slot and hands out what it held (null when it held nothing).
+  std::shared_ptr<KernelObject> Take(std::size_t slot);
+  std::size_t OpenCount();
+
+ private:
+  struct Slots {
+    std::vector<std::shared_ptr<KernelObject>> objects;
+    std::deque<std::size_t> freed;   // oldest freed first
+    std::size_t open = 0;
+  };
+  platform::Guarded<Slots> slots_;
 };
 
-Table& TheTable() {
-  static Table* table = new Table;   // never destroyed: handles may be closed during exit
-  return *table;
+HandleRegistry& Registry() {
+  static auto* registry = new HandleRegistry;   // never destroyed: handles may be closed during exit
+  return *registry;
 }
 
 bool SlotOf(HANDLE handle, std::size_t& slot) {
@@ -37,6 +49,43 @@ bool SlotOf(HANDLE handle, std::size_t& slot) {
   return true;
 }
 
+HANDLE HandleRegistry::Register(std::shared_ptr<KernelObject> object) {
+  auto slots = slots_.Lock();
+  std::size_t slot;
+  bool tableFull = slots->objects.size() >= kMaxHandles;
+  if (slots->freed.size() > kReuseDelay || (tableFull && !slots->freed.empty())) {
+    slot = slots->freed.front();
+    slots->freed.pop_front();
+  } else {
+    if (tableFull) {
+      SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+      return nullptr;
+    }
+    slot = slots->objects.size();
+    slots->objects.emplace_back();
+  }
+  slots->objects[slot] = std::move(object);
+  ++slots->open;
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(slot + 1) * kStep);
+}
+
+std::shared_ptr<KernelObject> HandleRegistry::Lookup(std::size_t slot) {
+  auto slots = slots_.Lock();
+  return slot < slots->objects.size() ? slots->objects[slot] : nullptr;
+}
+
+std::shared_ptr<KernelObject> HandleRegistry::Take(std::size_t slot) {
+  auto slots = slots_.Lock();
+  if (slot >= slots->objects.size() || !slots->objects[slot]) return nullptr;
+  std::shared_ptr<KernelObject> object = std::move(slots->objects[slot]);
+  slots->objects[slot].reset();
+  slots->freed.push_back(slot);
+  --slots->open;
+  return object;
+}
+
+std::size_t HandleRegistry::OpenCount() { return slots_.Lock()->open; }
+
 }  // namespace
 
 HANDLE Register(std::shared_ptr<KernelObject> object) {
@@ -44,48 +93,17 @@ HANDLE Register(std::shared_ptr<KernelObject> object) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  Table& table = TheTable();
-  std::lock_guard guard(table.lock);
-  std::size_t slot;
-  bool tableFull = table.slots.size() >= kMaxHandles;
-  if (table.freeSlots.size() > kReuseDelay || (tableFull && !table.freeSlots.empty())) {
-    slot = table.freeSlots.front();
-    table.freeSlots.pop_front();
-  } else {
-    if (tableFull) {
-      SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-      return nullptr;
-    }
-    slot = table.slots.size();
-    table.slots.emplace_back();
-  }
-  table.slots[slot] = std::move(object);
-  ++table.open;
-  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(slot + 1) * kStep);
+  return Registry().Register(std::move(object));
 }
 
 std::shared_ptr<KernelObject> Lookup(HANDLE handle) {
   std::size_t slot;
-  if (!SlotOf(handle, slot)) return nullptr;
-  Table& table = TheTable();
-  std::lock_guard guard(table.lock);
-  if (slot >= table.slots.size()) return nullptr;
-  return table.slots[slot];
+  return SlotOf(handle, slot) ? Registry().Lookup(slot) : nullptr;
 }
 
 bool Close(HANDLE handle) {
-  std::shared_ptr<KernelObject> object;
   std::size_t slot;
-  if (SlotOf(handle, slot)) {
-    Table& table = TheTable();
-    std::lock_guard guard(table.lock);
-    if (slot < table.slots.size() && table.slots[slot]) {
-      object = std::move(table.slots[slot]);
-      table.slots[slot].reset();
-      table.freeSlots.push_back(slot);
-      --table.open;
-    }
-  }
+  std::shared_ptr<KernelObject> object = SlotOf(handle, slot) ? Registry().Take(slot) : nullptr;
   if (!object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
@@ -95,10 +113,6 @@ bool Close(HANDLE handle) {
   return true;
 }
 
-std::size_t OpenCount() {
-  Table& table = TheTable();
-  std::lock_guard guard(table.lock);
-  return table.open;
-}
+std::size_t OpenCount() { return Registry().OpenCount(); }
 
 }  // namespace handles

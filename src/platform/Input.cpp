@@ -1,7 +1,9 @@
 #include "platform/Input.h"
 
 #include "platform/Text.h"
-#include "platform/Window.h"
+#include "platform/internal/HostWidget.h"
+#include "platform/internal/ThreadOwnership.h"
+#include "platform/internal/Window.h"
 
 #include <QCoreApplication>
 #include <QInputMethodEvent>
@@ -10,6 +12,7 @@
 #include <QWheelEvent>
 
 #include <array>
+#include <atomic>
 
 namespace platform::input {
 namespace {
@@ -66,12 +69,19 @@ const KeyPair kKeypad[] = {
     {Qt::Key_Slash, VK_DIVIDE, true},       {Qt::Key_Enter, VK_RETURN, true},
 };
 
-// Key state of the UI thread: bit 7 down, bit 0 toggled. Num Lock is taken to start on.
-std::array<unsigned char, 256> keyState = [] {
-  std::array<unsigned char, 256> s{};
-  s[VK_NUMLOCK] = 1;
-  return s;
-}();
+// Key state of the UI thread: bit 7 down, bit 0 toggled; Num Lock is taken to start on. Only
+// the UI thread changes it (as messages leave its queue); GetKeyState and GetAsyncKeyState may
+// read it from any thread, hence the atomics. A deliberately leaked function-local static.
+using KeyStates = std::array<std::atomic<unsigned char>, 256>;
+KeyStates& KeyState() {
+  static KeyStates* states = [] {
+    auto* fresh = new KeyStates();
+    (*fresh)[VK_NUMLOCK] = 1;
+    return fresh;
+  }();
+  return *states;
+}
+
 
 int VirtualKey(int qtKey, bool keypad, bool* extended) {
   *extended = false;
@@ -151,9 +161,9 @@ void PostText(HWND target, const QString& text, UINT message, LPARAM lParam, int
 void SetDown(int vk, bool down) {
   if (vk <= 0 || vk > 255) return;
   if (down) {
-    keyState[vk] |= 0x80;
+    KeyState()[static_cast<std::size_t>(vk)] |= 0x80;
   } else {
-    keyState[vk] &= 0x7F;
+    KeyState()[static_cast<std::size_t>(vk)] &= 0x7F;
   }
 }
 
@@ -194,12 +204,14 @@ void KeyEvent(HWND widgetWindow, QKeyEvent* event, bool press) {
   PostText(target, text, system ? WM_SYSCHAR : WM_CHAR, lParam, modifiers);
 }
 
-void MouseEvent(HWND widgetWindow, QMouseEvent* event, UINT kind) {
+void MouseEvent(HWND widgetWindow, QMouseEvent* event, MouseAction action) {
   event->accept();
   auto source = platform::win::Find(widgetWindow);
   if (!source) return;
   QPoint screen = platform::win::ClientOrigin(*source) + event->position().toPoint();
-  if (kind == 3 || kind == 0 || kind == 2) platform::win::MouseOver(widgetWindow);
+  bool release = action == MouseAction::Release;
+  bool move = action == MouseAction::Move;
+  if (!release) platform::win::MouseOver(widgetWindow);
   HWND capture = platform::win::CaptureWindow();
   HWND target = capture != nullptr ? capture : widgetWindow;
   if (capture == nullptr && !Enabled(target)) return;
@@ -211,25 +223,27 @@ void MouseEvent(HWND widgetWindow, QMouseEvent* event, UINT kind) {
   WPARAM keys = MouseKeys(event->buttons(), event->modifiers());
   int modifiers = ModifierBits(event->modifiers());
   UINT message = WM_MOUSEMOVE;
-  if (kind != 3) {
+  if (!move) {
     Qt::MouseButton button = event->button();
-    bool doubleClick = kind == 2 && (targetWindow->windowClass->info.style & CS_DBLCLKS) != 0;
+    // A double click on a window whose class does not ask for them is a second press.
+    bool doubleClick = action == MouseAction::DoubleClick &&
+                       (targetWindow->windowClass->info.style & CS_DBLCLKS) != 0;
     if (button == Qt::LeftButton) {
-      message = kind == 1 ? WM_LBUTTONUP : doubleClick ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+      message = release ? WM_LBUTTONUP : doubleClick ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
     } else if (button == Qt::RightButton) {
-      message = kind == 1 ? WM_RBUTTONUP : doubleClick ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN;
+      message = release ? WM_RBUTTONUP : doubleClick ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN;
     } else if (button == Qt::MiddleButton) {
-      message = kind == 1 ? WM_MBUTTONUP : doubleClick ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN;
+      message = release ? WM_MBUTTONUP : doubleClick ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN;
     } else {
       return;
     }
   }
-  if (kind != 1 && kind != 3) {
+  if (!release && !move) {
     // A click activates its top-level window.
     HWND root = platform::win::RootOf(target);
     if (root != nullptr && GetActiveWindow() != root) SetActiveWindow(root);
   }
-  if (capture == nullptr && (kind == 3 || kind == 0 || kind == 2)) {
+  if (capture == nullptr && !release) {
     SendMessageA(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(1, static_cast<WORD>(message)));
   }
   platform::queue::PostInput(target, message, keys, lParam, modifiers);
@@ -261,6 +275,7 @@ void ApplyInput(const MSG& message, int modifiers) {
   bool isKey = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
   bool isMouse = message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST;
   if (!isKey && !isMouse) return;
+  platform::AssertUiThread("the key state");
   if (modifiers >= 0) {
     SetDown(VK_SHIFT, modifiers & kShift);
     SetDown(VK_LSHIFT, modifiers & kShift);
@@ -273,7 +288,8 @@ void ApplyInput(const MSG& message, int modifiers) {
   switch (message.message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      if ((keyState[vk] & 0x80) == 0) keyState[vk] ^= 1;   // a press, not a repeat, toggles
+      // A press, not a repeat, toggles.
+      if ((KeyState()[static_cast<std::size_t>(vk)] & 0x80) == 0) KeyState()[static_cast<std::size_t>(vk)] ^= 1;
       SetDown(vk, true);
       break;
     case WM_KEYUP:
@@ -299,7 +315,7 @@ void ApplyInput(const MSG& message, int modifiers) {
 
 SHORT GetKeyState(int virtualKey) {
   if (virtualKey <= 0 || virtualKey > 255) return 0;
-  unsigned char s = platform::input::keyState[static_cast<std::size_t>(virtualKey)];
+  unsigned char s = platform::input::KeyState()[static_cast<std::size_t>(virtualKey)];
   return static_cast<SHORT>(((s & 0x80) ? 0x8000 : 0) | (s & 1));
 }
 

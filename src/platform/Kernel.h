@@ -1,5 +1,6 @@
 // Memory, time, threads, synchronisation and process calls of the platform.
-// The clock and the tick source are replaceable for tests (SetClockForTest, SetTickSourceForTest).
+// Time comes from one clock: tests replace it with a driven clock (platform/DrivenClock.h) that
+// GetTickCount, GetSystemTime, GetLocalTime, Sleep and every wait with a timeout follow.
 // Thread and event handles live in the shared handle table (platform/HandleTable.h) and are
 // closed with CloseHandle. Calls that fail set GetLastError.
 #pragma once
@@ -37,20 +38,16 @@ struct SYSTEM_INFO {
 void GetSystemInfo(SYSTEM_INFO* info);
 
 // ---- Time ---------------------------------------------------------------------------------
+// Under a driven clock these read and wait on it (platform/DrivenClock.h says how).
 void GetSystemTime(SYSTEMTIME* time);   // UTC
-void GetLocalTime(SYSTEMTIME* time);    // local zone of the machine
+void GetLocalTime(SYSTEMTIME* time);    // local zone of the machine (a driven clock's own offset)
 // Milliseconds since an arbitrary start, 32 bits, wrapping every 49.7 days.
 DWORD GetTickCount();
+// Returns after the time has passed; 0 only yields, INFINITE never returns.
 void Sleep(DWORD milliseconds);
 
 namespace kernel {
-// Replaces the clock: the function returns the current UTC time as milliseconds since the Unix
-// epoch; the local time is that plus localOffsetMinutes. An empty function restores the real
-// clock.
-void SetClockForTest(std::function<std::int64_t()> utcMilliseconds, int localOffsetMinutes = 0);
-// Replaces the tick source of GetTickCount; empty restores the real one.
-void SetTickSourceForTest(std::function<DWORD()> ticks);
-// Current UTC time in milliseconds since the Unix epoch, through the replaceable clock.
+// Current UTC time in milliseconds since the Unix epoch, from the clock GetSystemTime reads.
 std::int64_t NowUtcMilliseconds();
 // The calendar fields, day of week included, of an instant given as milliseconds since the
 // Unix epoch (earlier instants are negative); proleptic Gregorian calendar. Never fails.
@@ -78,13 +75,15 @@ constexpr DWORD WAIT_TIMEOUT = 258;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 // Waits for a thread to end or an event to be signalled: WAIT_OBJECT_0, WAIT_TIMEOUT, or
 // WAIT_FAILED for a handle that is not waitable. A wait on an automatic-reset event resets it.
+// The timeout runs on the platform's clock (a driven clock in tests).
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // STILL_ACTIVE while the thread runs, then its procedure's result. FALSE for a bad handle.
 BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
 
 namespace kernel {
 // Kernel objects that WaitForSingleObject can wait on (threads, events; other platform units
-// may add their own, e.g. processes). WaitFor returns WAIT_OBJECT_0 or WAIT_TIMEOUT.
+// may add their own, e.g. processes). WaitFor returns WAIT_OBJECT_0 or WAIT_TIMEOUT; a timeout
+// is measured with kernel::WaitOnClock (platform/internal/Clock.h), so driven time reaches it.
 class WaitableObject : public handles::KernelObject {
  public:
   virtual DWORD WaitFor(DWORD milliseconds) = 0;
@@ -150,7 +149,17 @@ constexpr int CSIDL_PERSONAL = 0x05;
 BOOL SHGetSpecialFolderPathA(HWND owner, LPSTR path, int folder, BOOL create);
 
 namespace kernel {
-// Test seam: overrides the XDG data folder that SHGetSpecialFolderPathA reports (POSIX path);
-// empty restores the real one.
-void SetSpecialFolderForTest(const std::string& posixDir);
+// Test seam: while it lives, SHGetSpecialFolderPathA reports posixDir (a POSIX path) as the
+// XDG data folder, or the real one for an empty path; the folder reported before it comes
+// back when it goes.
+class ScopedSpecialFolder {
+ public:
+  explicit ScopedSpecialFolder(const std::string& posixDir);
+  ~ScopedSpecialFolder();
+  ScopedSpecialFolder(const ScopedSpecialFolder&) = delete;
+  ScopedSpecialFolder& operator=(const ScopedSpecialFolder&) = delete;
+
+ private:
+  std::string previous_;
+};
 }  // namespace kernel

@@ -2,6 +2,8 @@
 // over mmap, and the machine facts of GetSystemInfo.
 #include "platform/Kernel.h"
 
+#include "platform/internal/Ownership.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <mutex>
 
 namespace {
 
@@ -20,12 +21,11 @@ constexpr std::size_t kHeapHeader = 16;
 // Reservations made by VirtualAlloc, by base address, so that MEM_RELEASE with size 0 and
 // MEM_COMMIT inside a reservation know the extent they act on.
 struct Reservations {
-  std::mutex lock;
   std::map<std::uintptr_t, std::size_t> bySize;  // base -> reserved bytes
 };
 
-Reservations& reservations() {
-  static Reservations* instance = new Reservations;  // never destroyed: used until exit
+platform::Guarded<Reservations>& reservations() {
+  static auto* instance = new platform::Guarded<Reservations>;  // never destroyed: used until exit
   return *instance;
 }
 
@@ -94,14 +94,13 @@ LPVOID VirtualAlloc(LPVOID address, std::size_t bytes, DWORD allocationType, DWO
     return nullptr;
   }
   const std::size_t page = pageSize();
-  Reservations& r = reservations();
 
   // Committing inside an existing reservation: pages keep their contents if already committed.
   if (commit && !reserve && address) {
     const auto start = reinterpret_cast<std::uintptr_t>(address) & ~(page - 1);
     const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(address) + bytes + page - 1) & ~(page - 1);
-    std::lock_guard<std::mutex> guard(r.lock);
-    if (findReservation(r, start, end - start) == r.bySize.end()) {
+    auto r = reservations().Lock();
+    if (findReservation(*r, start, end - start) == r->bySize.end()) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return nullptr;
     }
@@ -138,8 +137,7 @@ LPVOID VirtualAlloc(LPVOID address, std::size_t bytes, DWORD allocationType, DWO
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  std::lock_guard<std::mutex> guard(r.lock);
-  r.bySize[reinterpret_cast<std::uintptr_t>(base)] = length;
+  reservations().Lock()->bySize[reinterpret_cast<std::uintptr_t>(base)] = length;
   return base;
 }
 
@@ -148,36 +146,35 @@ BOOL VirtualFree(LPVOID address, std::size_t bytes, DWORD freeType) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  Reservations& r = reservations();
-  std::lock_guard<std::mutex> guard(r.lock);
+  auto r = reservations().Lock();
   const auto where = reinterpret_cast<std::uintptr_t>(address);
 
   if (freeType == MEM_RELEASE) {
-    auto it = r.bySize.find(where);
-    if (bytes != 0 || it == r.bySize.end()) {
+    auto it = r->bySize.find(where);
+    if (bytes != 0 || it == r->bySize.end()) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
     }
     munmap(address, it->second);
-    r.bySize.erase(it);
+    r->bySize.erase(it);
     return TRUE;
   }
   if (freeType == MEM_DECOMMIT) {
     const std::size_t page = pageSize();
-    auto it = r.bySize.end();
+    auto it = r->bySize.end();
     std::uintptr_t start = where & ~(page - 1);
     std::uintptr_t end;
     if (bytes == 0) {
       // Size 0 decommits the whole reservation when the address is its base.
-      it = r.bySize.find(where);
-      if (it == r.bySize.end()) {
+      it = r->bySize.find(where);
+      if (it == r->bySize.end()) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
       }
       end = start + it->second;
     } else {
       end = (where + bytes + page - 1) & ~(page - 1);
-      if (findReservation(r, start, end - start) == r.bySize.end()) {
+      if (findReservation(*r, start, end - start) == r->bySize.end()) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
       }

@@ -2,6 +2,7 @@
 // free disk space, the temporary folder and the per-user data folder, all in Windows form.
 #include "platform/Kernel.h"
 
+#include "platform/internal/Ownership.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -16,9 +17,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -60,13 +61,16 @@ std::string homeDirectory() {
   return "/tmp";
 }
 
-std::mutex specialFolderLock;
-std::string specialFolderOverride;
+// The XDG data folder a test put in place of the real one; empty when none.
+platform::Guarded<std::string>& specialFolderOverride() {
+  static auto* folder = new platform::Guarded<std::string>;   // never destroyed: read until exit
+  return *folder;
+}
 
 std::string xdgDataHome() {
   {
-    std::lock_guard<std::mutex> guard(specialFolderLock);
-    if (!specialFolderOverride.empty()) return specialFolderOverride;
+    auto folder = specialFolderOverride().Lock();
+    if (!folder->empty()) return *folder;
   }
   // A relative $XDG_DATA_HOME is invalid by the XDG rules and is ignored.
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') return xdg;
@@ -77,10 +81,12 @@ std::string xdgDataHome() {
 
 namespace kernel {
 
-void SetSpecialFolderForTest(const std::string& posixDir) {
-  std::lock_guard<std::mutex> guard(specialFolderLock);
-  specialFolderOverride = posixDir;
+ScopedSpecialFolder::ScopedSpecialFolder(const std::string& posixDir) {
+  auto folder = specialFolderOverride().Lock();
+  previous_ = std::exchange(*folder, posixDir);
 }
+
+ScopedSpecialFolder::~ScopedSpecialFolder() { *specialFolderOverride().Lock() = std::move(previous_); }
 
 }  // namespace kernel
 

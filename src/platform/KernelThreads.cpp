@@ -1,6 +1,9 @@
 // Threads, events, critical sections and interlocked operations of the kernel layer. Thread
 // and event handles live in the shared handle table, so CloseHandle closes them like files.
+// Timed waits run on the platform's clock (platform/internal/Clock.h).
 #include "platform/Kernel.h"
+
+#include "platform/internal/Clock.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -13,21 +16,12 @@ namespace {
 std::atomic<DWORD> nextThreadId{1};
 thread_local DWORD currentThreadId = 0;
 
-// Waits on cv until ready() or the timeout; true when ready.
-template <class Ready>
-bool waitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, DWORD milliseconds, Ready ready) {
-  if (milliseconds == INFINITE) {
-    cv.wait(lock, ready);
-    return true;
-  }
-  return cv.wait_for(lock, std::chrono::milliseconds(milliseconds), ready);
-}
-
 class ThreadObject final : public kernel::WaitableObject {
  public:
   DWORD WaitFor(DWORD milliseconds) override {
     std::unique_lock<std::mutex> lock(mutex_);
-    return waitUntil(changed_, lock, milliseconds, [this] { return finished_; }) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    return kernel::WaitOnClock(changed_, lock, milliseconds, [this] { return finished_; }) ? WAIT_OBJECT_0
+                                                                                        : WAIT_TIMEOUT;
   }
 
   void Finish(DWORD exitCode) {
@@ -73,7 +67,7 @@ class EventObject final : public kernel::WaitableObject {
 
   DWORD WaitFor(DWORD milliseconds) override {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!waitUntil(changed_, lock, milliseconds, [this] { return signalled_; })) return WAIT_TIMEOUT;
+    if (!kernel::WaitOnClock(changed_, lock, milliseconds, [this] { return signalled_; })) return WAIT_TIMEOUT;
     if (!manualReset_) signalled_ = false;  // an automatic event lets exactly one waiter through
     return WAIT_OBJECT_0;
   }

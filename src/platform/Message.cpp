@@ -1,9 +1,16 @@
+// The UI thread's message queue: posted and input messages, messages sent and calls handed over
+// by other threads, timers, hooks and the pumps. Its state is one registry object (MessageQueue)
+// whose fields say in code who may touch them: what other threads reach is Guarded by the
+// queue's lock, the rest is UiThreadOwned. Timer due times and every timeout run on the
+// platform's clock, so a test's driven clock (platform/DrivenClock.h) drives them.
 #include "platform/Message.h"
 
 #include "platform/Application.h"
 #include "platform/Kernel.h"
-#include "platform/Window.h"
-#include "platform/WindowPaint.h"
+#include "platform/internal/Clock.h"
+#include "platform/internal/Ownership.h"
+#include "platform/internal/Window.h"
+#include "platform/internal/WindowPaint.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -14,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -22,8 +30,6 @@
 
 namespace platform::queue {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct Posted {
   MSG msg{};
@@ -47,37 +53,44 @@ struct Timer {
   UINT_PTR id;
   UINT interval;
   TIMERPROC proc;
-  Clock::time_point due;
-  bool pending;
+  kernel::Deadline due;
+  bool pending;   // its WM_TIMER waits in the queue
 };
 
 constexpr UINT kTimerMinimum = 10;
 constexpr QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 883);
+// A fast-forward step handles what its handlers post too, but no more than this many rounds:
+// a handler that keeps posting to itself cannot hold the clock still.
+constexpr int kRoundsPerStep = 100;
 
-std::mutex queueMutex;
-std::condition_variable sentDone;
-std::condition_variable sentArrived;   // a UI thread waiting in WaitHandlingSentMessages
-std::deque<Posted> posted;
-std::deque<std::shared_ptr<Sent>> sent;
-std::atomic<bool> wakePending{false};
-bool quitPending = false;
-int quitCode = 0;
-DWORD lastMessageTime = 0;
+// What other threads post and send.
+struct SharedQueue {
+  std::deque<Posted> posted;
+  std::deque<std::shared_ptr<Sent>> sent;
+};
 
-// UI-thread state.
-int retrievalDepth = 0;   // > 0 while GetMessageA waits in Qt for something to retrieve
-int crossSendDepth = 0;
-std::vector<QEventLoop*> runningLoops;
-std::vector<Timer> timers;
-UINT_PTR nextThreadTimerId = 0x7F00;
+// What only the UI thread touches.
+struct UiQueue {
+  int retrievalDepth = 0;   // > 0 while GetMessageA waits in Qt for something to retrieve
+  int crossSendDepth = 0;   // > 0 while a message sent by another thread is being handled
+  std::vector<QEventLoop*> runningLoops;
+  std::vector<Timer> timers;
+  UINT_PTR nextThreadTimerId = 0x7F00;
+  bool quitPending = false;
+  int quitCode = 0;
+  DWORD lastMessageTime = 0;
+  int dispatched = 0;       // messages dispatched from the queue so far
+};
 
-std::mutex hookMutex;
-std::vector<std::pair<int, platform::MessageHook>> hooks;
-int nextHookId = 1;
+struct Hooks {
+  std::vector<std::pair<int, platform::MessageHook>> list;   // oldest first
+  int nextId = 1;
+};
 
 void Drain();
-void ScheduleTimers();
 
+// The Qt object through which the queue gets the UI thread's attention: a wake event, or its
+// timer when the next timer is due on the real clock.
 class Pump : public QObject {
  public:
   Pump() {
@@ -91,163 +104,188 @@ class Pump : public QObject {
   QTimer timer{this};
 };
 
-std::atomic<Pump*> pumpObject{nullptr};
-std::mutex pumpMutex;
+// The UI thread's message queue. Never destroyed: workers may post to it until the process exits.
+struct MessageQueue {
+  Guarded<SharedQueue> shared;
+  std::condition_variable sentDone;      // with shared's lock: a sent item was completed
+  std::condition_variable sentArrived;   // with shared's lock: a sent item arrived
+  UiThreadOwned<UiQueue> ui{"the message queue's UI-thread state"};
+  Guarded<Hooks> hooks;
+  std::atomic<bool> wakePending{false};  // a wake event is on its way to the pump
+  std::atomic<Pump*> pump{nullptr};      // made once, after the application exists
+  Guarded<bool> pumpMade;                // serialises the making of the pump
+};
+
+MessageQueue& Queue() {
+  static MessageQueue* queue = new MessageQueue;
+  return *queue;
+}
 
 Pump* GetPump() {
-  Pump* pump = pumpObject.load(std::memory_order_acquire);
+  MessageQueue& q = Queue();
+  Pump* pump = q.pump.load(std::memory_order_acquire);
   if (pump != nullptr) return pump;
   if (QCoreApplication::instance() == nullptr) return nullptr;
-  std::lock_guard<std::mutex> lock(pumpMutex);
-  pump = pumpObject.load(std::memory_order_acquire);
-  if (pump == nullptr) {
+  {
+    auto made = q.pumpMade.Lock();
+    pump = q.pump.load(std::memory_order_acquire);
+    if (pump != nullptr) return pump;
     pump = new Pump();
     if (pump->thread() != QCoreApplication::instance()->thread()) {
       pump->moveToThread(QCoreApplication::instance()->thread());
     }
-    pumpObject.store(pump, std::memory_order_release);
+    q.pump.store(pump, std::memory_order_release);
+    *made = true;
   }
+  // A driven clock that moves makes timers due without any Qt timer: it wakes the queue instead.
+  static kernel::ClockListener* wakeOnClockChange = new kernel::ClockListener([] { Wake(); });
+  (void)wakeOnClockChange;
   return pump;
 }
 
 // Queues a send or a marshalled call for the UI thread and wakes it.
 void QueueSent(const std::shared_ptr<Sent>& item) {
-  {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    sent.push_back(item);
-  }
-  sentArrived.notify_all();
+  MessageQueue& q = Queue();
+  q.shared.Lock()->sent.push_back(item);
+  q.sentArrived.notify_all();
   Wake();
 }
 
-// Queues a send or call and blocks until the UI thread has handled it (or the target window
-// died, see ReleaseSendsTo).
-void QueueSentAndWait(const std::shared_ptr<Sent>& item) {
-  QueueSent(item);
-  std::unique_lock<std::mutex> lock(queueMutex);
-  sentDone.wait(lock, [&] { return item->done; });
+// Blocks until the UI thread has handled a queued send or call (or the target window died, see
+// ReleaseSendsTo).
+void AwaitSent(const std::shared_ptr<Sent>& item) {
+  MessageQueue& q = Queue();
+  auto shared = q.shared.Lock();
+  q.sentDone.wait(shared.lock(), [&] { return item->done; });
+}
+
+void Post(const Posted& item) {
+  Queue().shared.Lock()->posted.push_back(item);
+  Wake();
 }
 
 void ClearTimerPending(HWND window, UINT_PTR id) {
-  for (Timer& t : timers) {
+  for (Timer& t : Queue().ui->timers) {
     if (t.window == window && t.id == id) t.pending = false;
   }
 }
 
 // Takes the first queued message matching the filter. Messages of dead windows are dropped.
 bool Take(HWND filter, UINT first, UINT last, bool remove, Posted* out) {
-  std::unique_lock<std::mutex> lock(queueMutex);
-  for (auto it = posted.begin(); it != posted.end();) {
-    const MSG& m = it->msg;
-    if (m.hwnd != nullptr && !platform::win::Find(m.hwnd)) {
-      it = posted.erase(it);
-      continue;
-    }
-    bool windowMatches = filter == nullptr || m.hwnd == filter;
-    bool rangeMatches = (first == 0 && last == 0) || (m.message >= first && m.message <= last);
-    if (windowMatches && rangeMatches) {
-      *out = *it;
-      if (remove) {
-        posted.erase(it);
-        lock.unlock();
-        if (out->timer) ClearTimerPending(out->msg.hwnd, out->msg.wParam);
-        lastMessageTime = out->msg.time;
-        platform::input::ApplyInput(out->msg, out->modifiers);
+  bool found = false;
+  {
+    auto shared = Queue().shared.Lock();
+    auto& posted = shared->posted;
+    for (auto it = posted.begin(); it != posted.end();) {
+      const MSG& m = it->msg;
+      if (m.hwnd != nullptr && !platform::win::Find(m.hwnd)) {
+        it = posted.erase(it);
+        continue;
       }
-      return true;
+      bool windowMatches = filter == nullptr || m.hwnd == filter;
+      bool rangeMatches = (first == 0 && last == 0) || (m.message >= first && m.message <= last);
+      if (windowMatches && rangeMatches) {
+        *out = *it;
+        if (remove) posted.erase(it);
+        found = true;
+        break;
+      }
+      ++it;
     }
-    ++it;
   }
-  return false;
+  if (found && remove) {
+    if (out->timer) ClearTimerPending(out->msg.hwnd, out->msg.wParam);
+    Queue().ui->lastMessageTime = out->msg.time;
+    platform::input::ApplyInput(out->msg, out->modifiers);
+  }
+  return found;
 }
 
 void ProcessSent() {
+  MessageQueue& q = Queue();
   for (;;) {
     std::shared_ptr<Sent> item;
     {
-      std::lock_guard<std::mutex> lock(queueMutex);
-      if (sent.empty()) return;
-      item = sent.front();
-      sent.pop_front();
+      auto shared = q.shared.Lock();
+      if (shared->sent.empty()) return;
+      item = shared->sent.front();
+      shared->sent.pop_front();
     }
-    ++crossSendDepth;
+    ++q.ui->crossSendDepth;
     LRESULT result = 0;
     if (item->function) {
       item->function();
     } else if (platform::win::Find(item->window)) {
       result = platform::win::CallProc(item->window, item->message, item->wParam, item->lParam);
     }
-    --crossSendDepth;
+    --q.ui->crossSendDepth;
     {
-      std::lock_guard<std::mutex> lock(queueMutex);
+      auto shared = q.shared.Lock();
       item->result = result;
       item->done = true;
     }
-    sentDone.notify_all();
+    q.sentDone.notify_all();
   }
 }
 
-void CheckTimers() {
-  if (timers.empty()) return;
-  Clock::time_point now = Clock::now();
-  bool added = false;
-  for (Timer& t : timers) {
-    if (t.due > now) continue;
-    // At most one WM_TIMER of a timer waits in the queue.
-    if (!t.pending) {
-      Posted item;
-      item.msg = MSG{t.window, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), GetTickCount(), POINT{0, 0}};
-      item.timer = true;
-      {
-        std::lock_guard<std::mutex> lock(queueMutex);
-        posted.push_back(item);
-      }
-      t.pending = true;
-      added = true;
-    }
-    t.due = now + std::chrono::milliseconds(t.interval);
-  }
-  if (added) Wake();
-  ScheduleTimers();
+// Milliseconds until the next timer is due (0 when one is due now); INFINITE without timers.
+DWORD NextTimerDue() {
+  DWORD next = INFINITE;
+  for (Timer& t : Queue().ui->timers) next = std::min(next, t.due.Left());
+  return next;
 }
 
 void ScheduleTimers() {
   Pump* pump = GetPump();
   if (pump == nullptr) return;
-  if (timers.empty()) {
+  // A driven clock wakes the queue itself whenever it moves.
+  const DWORD next = kernel::ClockIsDriven() ? INFINITE : NextTimerDue();
+  if (next == INFINITE) {
     pump->timer.stop();
     return;
   }
-  Clock::time_point next = timers.front().due;
-  for (const Timer& t : timers) next = std::min(next, t.due);
-  auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
-  pump->timer.start(static_cast<int>(std::max<long long>(0, wait)));
+  pump->timer.start(static_cast<int>(std::min<DWORD>(next, INT_MAX)));
 }
 
-bool QueueEmpty() {
-  std::lock_guard<std::mutex> lock(queueMutex);
-  return posted.empty();
+void CheckTimers() {
+  std::vector<Timer>& timers = Queue().ui->timers;
+  if (timers.empty()) return;
+  bool added = false;
+  for (Timer& t : timers) {
+    if (t.due.Left() > 0) continue;
+    // At most one WM_TIMER of a timer waits in the queue.
+    if (!t.pending) {
+      Posted item;
+      item.msg = MSG{t.window, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), GetTickCount(), POINT{0, 0}};
+      item.timer = true;
+      Queue().shared.Lock()->posted.push_back(item);
+      t.pending = true;
+      added = true;
+    }
+    t.due = kernel::Deadline(t.interval);
+  }
+  if (added) Wake();
+  ScheduleTimers();
 }
 
-std::atomic<int> dispatchedCount{0};
+bool QueueEmpty() { return Queue().shared.Lock()->posted.empty(); }
+
+bool SentWaiting() { return !Queue().shared.Lock()->sent.empty(); }
 
 void Dispatch(Posted& item) {
   if (RunHooks(item.msg)) return;
   DispatchMessageA(&item.msg);
-  dispatchedCount.fetch_add(1, std::memory_order_relaxed);
+  ++Queue().ui->dispatched;
 }
 
 void Drain() {
-  wakePending.store(false);
+  MessageQueue& q = Queue();
+  q.wakePending.store(false);
   // A GetMessageA waiting below takes the messages itself.
-  if (retrievalDepth > 0) return;
+  if (q.ui->retrievalDepth > 0) return;
   ProcessSent();
   CheckTimers();
-  std::size_t batch;
-  {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    batch = posted.size();
-  }
+  std::size_t batch = q.shared.Lock()->posted.size();
   // Only the messages there now: a handler that keeps posting cannot starve Qt's events.
   for (std::size_t i = 0; i < batch; ++i) {
     Posted item;
@@ -256,9 +294,10 @@ void Drain() {
     ProcessSent();
   }
   if (QueueEmpty()) {
-    if (quitPending && !runningLoops.empty()) {
-      quitPending = false;
-      runningLoops.back()->exit(quitCode);
+    UiQueue& ui = *q.ui;
+    if (ui.quitPending && !ui.runningLoops.empty()) {
+      ui.quitPending = false;
+      ui.runningLoops.back()->exit(ui.quitCode);
       return;
     }
     platform::win::PaintInvalidWindows();
@@ -266,20 +305,30 @@ void Drain() {
   if (!QueueEmpty() || platform::win::AnyInvalidWindow(nullptr)) Wake();
 }
 
+// Under a driven clock: moves it on by `milliseconds`, stopping at each timer's due time to
+// handle what is due there, as a running loop would have.
+void FastForward(DWORD milliseconds) {
+  kernel::Deadline end(milliseconds);
+  for (;;) {
+    for (int round = 0; round < kRoundsPerStep; ++round) {
+      if (ProcessPendingMessages() == 0 && !SentWaiting()) break;
+    }
+    const DWORD left = end.Left();
+    if (left == 0 || !kernel::ClockIsDriven()) return;
+    kernel::AdvanceDrivenClock(std::max<DWORD>(1, std::min(left, NextTimerDue())));
+  }
+}
+
 }  // namespace
 
 void Wake() {
   Pump* pump = GetPump();
   if (pump == nullptr) return;
-  if (!wakePending.exchange(true)) QCoreApplication::postEvent(pump, new QEvent(kWakeEvent));
+  if (!Queue().wakePending.exchange(true)) QCoreApplication::postEvent(pump, new QEvent(kWakeEvent));
 }
 
 bool RunHooks(MSG& message) {
-  std::vector<std::pair<int, platform::MessageHook>> copy;
-  {
-    std::lock_guard<std::mutex> lock(hookMutex);
-    copy = hooks;
-  }
+  std::vector<std::pair<int, platform::MessageHook>> copy = Queue().hooks.Lock()->list;
   for (auto it = copy.rbegin(); it != copy.rend(); ++it) {
     if (it->second && it->second(message)) return true;
   }
@@ -291,27 +340,27 @@ bool PostInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int modi
   Posted item;
   item.msg = MSG{window, message, wParam, lParam, GetTickCount(), POINT{0, 0}};
   item.modifiers = modifiers;
-  {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    posted.push_back(item);
-  }
-  Wake();
+  Post(item);
   return true;
 }
 
 void KillWindowTimers(HWND window) {
+  std::vector<Timer>& timers = Queue().ui->timers;
   timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.window == window; }),
                timers.end());
-  std::lock_guard<std::mutex> lock(queueMutex);
+  auto shared = Queue().shared.Lock();
+  auto& posted = shared->posted;
   posted.erase(std::remove_if(posted.begin(), posted.end(),
                               [&](const Posted& p) { return p.timer && p.msg.hwnd == window; }),
                posted.end());
 }
 
 void ReleaseSendsTo(HWND window) {
+  MessageQueue& q = Queue();
   bool released = false;
   {
-    std::lock_guard<std::mutex> lock(queueMutex);
+    auto shared = q.shared.Lock();
+    auto& sent = shared->sent;
     for (auto it = sent.begin(); it != sent.end();) {
       Sent& item = **it;
       if (!item.function && item.window == window) {
@@ -324,7 +373,7 @@ void ReleaseSendsTo(HWND window) {
       }
     }
   }
-  if (released) sentDone.notify_all();
+  if (released) q.sentDone.notify_all();
 }
 
 void PostToUiThread(std::function<void()> function) {
@@ -337,8 +386,8 @@ void PostToUiThread(std::function<void()> function) {
   QueueSent(item);
 }
 
-ModalScope::ModalScope() : saved_(retrievalDepth) { retrievalDepth = 0; }
-ModalScope::~ModalScope() { retrievalDepth = saved_; }
+ModalScope::ModalScope() : saved_(Queue().ui->retrievalDepth) { Queue().ui->retrievalDepth = 0; }
+ModalScope::~ModalScope() { Queue().ui->retrievalDepth = saved_; }
 
 }  // namespace platform::queue
 
@@ -347,47 +396,57 @@ using namespace platform::queue;
 namespace platform {
 
 int AddMessageHook(MessageHook hook) {
-  std::lock_guard<std::mutex> lock(hookMutex);
-  int id = nextHookId++;
-  hooks.emplace_back(id, std::move(hook));
+  auto hooks = Queue().hooks.Lock();
+  int id = hooks->nextId++;
+  hooks->list.emplace_back(id, std::move(hook));
   return id;
 }
 
 void RemoveMessageHook(int id) {
-  std::lock_guard<std::mutex> lock(hookMutex);
-  hooks.erase(std::remove_if(hooks.begin(), hooks.end(), [&](const auto& h) { return h.first == id; }),
-              hooks.end());
+  auto hooks = Queue().hooks.Lock();
+  auto& list = hooks->list;
+  list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& h) { return h.first == id; }), list.end());
 }
 
 int ProcessPendingMessages() {
   if (!EnsureApplication()) return 0;
-  int before = dispatchedCount.load();
+  const int before = Queue().ui->dispatched;
   queue::ModalScope scope;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   queue::Drain();
-  return dispatchedCount.load() - before;
+  return Queue().ui->dispatched - before;
 }
 
 bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds) {
   if (!EnsureApplication()) return done();
-  auto start = std::chrono::steady_clock::now();
+  kernel::Deadline deadline(timeoutMilliseconds);
   for (;;) {
     ProcessPendingMessages();
     if (done()) return true;
-    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    if (elapsed >= static_cast<long long>(timeoutMilliseconds)) return done();
+    const DWORD left = deadline.Left();
+    if (left == 0) return done();
     // Wait for an event, at most a short slice, so that conditions set by other threads are seen.
     QTimer slice;
     slice.setSingleShot(true);
-    slice.start(static_cast<int>(std::min<long long>(5, timeoutMilliseconds - elapsed)));
+    slice.start(static_cast<int>(std::min<DWORD>(5, left)));
     queue::ModalScope scope;
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
 }
 
 void PumpMessagesFor(DWORD milliseconds) {
-  PumpMessagesUntil([] { return false; }, milliseconds);
+  if (!kernel::ClockIsDriven()) {
+    PumpMessagesUntil([] { return false; }, milliseconds);
+    return;
+  }
+  // Without an application there is nothing to handle, and creating one here would make the
+  // test's thread the UI thread behind its back.
+  if (QCoreApplication::instance() == nullptr || !IsUiThread()) {
+    kernel::AdvanceDrivenClock(milliseconds);
+    return;
+  }
+  queue::FastForward(milliseconds);
 }
 
 void RunOnUiThread(const std::function<void()>& function) {
@@ -397,48 +456,49 @@ void RunOnUiThread(const std::function<void()>& function) {
   }
   auto item = std::make_shared<Sent>();
   item->function = function;
-  QueueSentAndWait(item);
+  QueueSent(item);
+  AwaitSent(item);
 }
 
 DWORD WaitHandlingSentMessages(HANDLE object, DWORD milliseconds) {
   if (!IsUiThread()) return WaitForSingleObject(object, milliseconds);
-  const auto start = std::chrono::steady_clock::now();
+  kernel::Deadline deadline(milliseconds);
   for (;;) {
     DWORD state = WaitForSingleObject(object, 0);
     if (state != WAIT_TIMEOUT) return state;
     ProcessSent();
     state = WaitForSingleObject(object, 0);
     if (state != WAIT_TIMEOUT) return state;
-    // Sleeps until a send arrives or a short slice passes; kernel objects have no way to wake
-    // this thread, so they are looked at again after each slice.
-    auto slice = std::chrono::milliseconds(2);
-    if (milliseconds != INFINITE) {
-      auto left = std::chrono::milliseconds(milliseconds) -
-                  std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-      if (left <= std::chrono::milliseconds(0)) return WAIT_TIMEOUT;
-      slice = std::min(slice, left);
-    }
-    std::unique_lock<std::mutex> lock(queueMutex);
-    sentArrived.wait_for(lock, slice, [] { return !sent.empty(); });
+    const DWORD left = deadline.Left();
+    if (left == 0) return WAIT_TIMEOUT;
+    // Sleeps until a send arrives or a short slice of real time passes; kernel objects have no
+    // way to wake this thread, so they are looked at again after each slice.
+    auto shared = Queue().shared.Lock();
+    Queue().sentArrived.wait_for(shared.lock(), std::chrono::milliseconds(std::min<DWORD>(2, left)),
+                                 [&] { return !shared->sent.empty(); });
   }
 }
 
-int QueuedMessageCount() {
-  std::lock_guard<std::mutex> lock(queueMutex);
-  return static_cast<int>(posted.size());
+int QueuedMessageCount() { return static_cast<int>(Queue().shared.Lock()->posted.size()); }
+
+int CrossThreadCallsWaiting() { return static_cast<int>(Queue().shared.Lock()->sent.size()); }
+
+void AwaitCrossThreadCalls(int count) {
+  auto shared = Queue().shared.Lock();
+  Queue().sentArrived.wait(shared.lock(), [&] { return static_cast<int>(shared->sent.size()) >= count; });
 }
 
 int RunMessageLoop() {
   if (!EnsureApplication()) return -1;
   QEventLoop loop;
-  runningLoops.push_back(&loop);
+  Queue().ui->runningLoops.push_back(&loop);
   Wake();
   int code;
   {
     queue::ModalScope scope;
     code = loop.exec();
   }
-  runningLoops.pop_back();
+  Queue().ui->runningLoops.pop_back();
   return code;
 }
 
@@ -458,8 +518,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // Destroyed between the check above and the queueing: the destruction's release may have
   // missed this message, so release it here (the registry forgets a window before its release).
   if (!platform::win::Find(window)) ReleaseSendsTo(window);
-  std::unique_lock<std::mutex> lock(queueMutex);
-  sentDone.wait(lock, [&] { return item->done; });
+  AwaitSent(item);
   return item->result;
 }
 
@@ -470,19 +529,16 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   Posted item;
   item.msg = MSG{window, message, wParam, lParam, GetTickCount(), POINT{0, 0}};
-  {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    posted.push_back(item);
-  }
-  Wake();
+  Post(item);
   return TRUE;
 }
 
 void PostQuitMessage(int exitCode) {
   // A post: a worker does not wait for the UI thread.
   PostToUiThread([exitCode] {
-    quitPending = true;
-    quitCode = exitCode;
+    UiQueue& ui = *Queue().ui;
+    ui.quitPending = true;
+    ui.quitCode = exitCode;
   });
   Wake();
 }
@@ -505,9 +561,10 @@ bool Retrieve(MSG* message, HWND window, UINT first, UINT last, bool remove, boo
     *message = item.msg;
     return true;
   }
-  if (quitPending && QueueEmpty()) {
-    if (remove) quitPending = false;
-    *message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0, GetTickCount(), POINT{0, 0}};
+  UiQueue& ui = *Queue().ui;
+  if (ui.quitPending && QueueEmpty()) {
+    if (remove) ui.quitPending = false;
+    *message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(ui.quitCode), 0, GetTickCount(), POINT{0, 0}};
     *quit = true;
     return true;
   }
@@ -526,6 +583,13 @@ bool Retrieve(MSG* message, HWND window, UINT first, UINT last, bool remove, boo
   return false;
 }
 
+// Lets Qt wait for events while GetMessageA, PeekMessageA or WaitMessage sits below it.
+void ProcessQtEventsForRetrieval(QEventLoop::ProcessEventsFlags flags) {
+  ++Queue().ui->retrievalDepth;
+  QCoreApplication::processEvents(flags);
+  --Queue().ui->retrievalDepth;
+}
+
 }  // namespace
 
 BOOL GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
@@ -538,17 +602,13 @@ BOOL GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
   for (;;) {
     bool quit = false;
     if (Retrieve(message, window, filterMin, filterMax, true, &quit)) return quit ? FALSE : TRUE;
-    ++retrievalDepth;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    --retrievalDepth;
+    ProcessQtEventsForRetrieval(QEventLoop::WaitForMoreEvents);
   }
 }
 
 BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
   if (message == nullptr || !platform::IsUiThread() || !platform::EnsureApplication()) return FALSE;
-  ++retrievalDepth;
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-  --retrievalDepth;
+  ProcessQtEventsForRetrieval(QEventLoop::AllEvents);
   bool quit = false;
   return Retrieve(message, window, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0, &quit) ? TRUE : FALSE;
 }
@@ -566,55 +626,45 @@ LRESULT DispatchMessageA(const MSG* message) {
   }
   if (message->hwnd == nullptr) return 0;
   if (message->message == WM_PAINT) {
-    auto w = platform::win::Find(message->hwnd);
-    if (!w) return 0;
-    QRect before = w->invalid;
-    LRESULT result = platform::win::CallProc(message->hwnd, WM_PAINT, message->wParam, message->lParam);
-    // A handler that does not validate gets no second WM_PAINT for the same damage.
-    if (w->invalid == before) w->invalid = QRect();
-    return result;
+    return platform::win::DispatchPaint(message->hwnd, message->wParam, message->lParam);
   }
   return platform::win::CallProc(message->hwnd, message->message, message->wParam, message->lParam);
 }
 
 BOOL WaitMessage() {
   if (!platform::IsUiThread() || !platform::EnsureApplication()) return FALSE;
-  while (QueueEmpty() && !quitPending && !platform::win::AnyInvalidWindow(nullptr)) {
-    {
-      std::lock_guard<std::mutex> lock(queueMutex);
-      if (!sent.empty()) break;
-    }
-    ++retrievalDepth;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    --retrievalDepth;
+  while (QueueEmpty() && !Queue().ui->quitPending && !platform::win::AnyInvalidWindow(nullptr) && !SentWaiting()) {
+    ProcessQtEventsForRetrieval(QEventLoop::WaitForMoreEvents);
     CheckTimers();
   }
   return TRUE;
 }
 
-DWORD GetMessageTime() { return lastMessageTime; }
+// A worker has no queue: no message time, and it is never inside a message sent to it.
+DWORD GetMessageTime() { return platform::IsUiThread() ? Queue().ui->lastMessageTime : 0; }
 
-BOOL InSendMessage() { return crossSendDepth > 0 ? TRUE : FALSE; }
+BOOL InSendMessage() { return platform::IsUiThread() && Queue().ui->crossSendDepth > 0 ? TRUE : FALSE; }
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMilliseconds, TIMERPROC proc) {
   if (!platform::EnsureApplication()) return 0;
   UINT_PTR result = 0;
   platform::RunOnUiThread([&] {
     if (window != nullptr && !platform::win::Find(window)) return;
+    UiQueue& ui = *Queue().ui;
     UINT interval = std::max(elapseMilliseconds, kTimerMinimum);
-    for (Timer& t : timers) {
+    for (Timer& t : ui.timers) {
       if (t.window == window && t.id == id && (window != nullptr || id != 0)) {
         t.interval = interval;
         t.proc = proc;
-        t.due = Clock::now() + std::chrono::milliseconds(interval);
+        t.due = kernel::Deadline(interval);
         result = id;
         ScheduleTimers();
         return;
       }
     }
     UINT_PTR newId = id;
-    if (window == nullptr) newId = nextThreadTimerId++;
-    timers.push_back(Timer{window, newId, interval, proc, Clock::now() + std::chrono::milliseconds(interval), false});
+    if (window == nullptr) newId = ui.nextThreadTimerId++;
+    ui.timers.push_back(Timer{window, newId, interval, proc, kernel::Deadline(interval), false});
     result = newId;
     ScheduleTimers();
   });
@@ -624,12 +674,14 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMilliseconds, TIMERPROC p
 BOOL KillTimer(HWND window, UINT_PTR id) {
   BOOL found = FALSE;
   platform::RunOnUiThread([&] {
+    std::vector<Timer>& timers = Queue().ui->timers;
     auto it = std::find_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.window == window && t.id == id; });
     if (it == timers.end()) return;
     timers.erase(it);
     found = TRUE;
     {
-      std::lock_guard<std::mutex> lock(queueMutex);
+      auto shared = Queue().shared.Lock();
+      auto& posted = shared->posted;
       posted.erase(std::remove_if(posted.begin(), posted.end(),
                                   [&](const Posted& p) { return p.timer && p.msg.hwnd == window && p.msg.wParam == id; }),
                    posted.end());

@@ -24,9 +24,13 @@ void RemoveMessageHook(int id);
 // the number of queued messages dispatched. UI thread only.
 int ProcessPendingMessages();
 // Pumps (waiting for events) until the predicate holds or the time is up; returns the
-// predicate's last value. UI thread only.
+// predicate's last value. UI thread only. The time is the platform's clock: under a driven clock
+// (platform/DrivenClock.h) owned by this thread it is up only when something else drives it, so
+// there this pumps until the predicate holds.
 bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds);
-// Pumps for the given time.
+// Pumps for the given time. Under a driven clock the time is driven forward instead of waited
+// for: the clock moves to each timer's due time in turn and what is due there is handled
+// (ScopedDrivenClock::FastForward); without an application the clock only moves. UI thread only.
 void PumpMessagesFor(DWORD milliseconds);
 
 // Runs the function on the UI thread: at once when called there, otherwise queued ahead of
@@ -45,5 +49,13 @@ DWORD WaitHandlingSentMessages(HANDLE object, DWORD milliseconds);
 
 // Messages waiting in the queue (posted, input, timers), not counting WM_PAINT.
 int QueuedMessageCount();
+
+// Messages sent and calls handed to the UI thread by other threads (SendMessageA, MessageBoxA,
+// a worker's window calls, its InvalidateRect or PostQuitMessage) that wait to be handled there.
+// Any thread.
+int CrossThreadCallsWaiting();
+// Blocks, handling nothing, until at least `count` such calls wait: a test's way of knowing that
+// a worker's call has reached the UI thread before it goes on. Any thread.
+void AwaitCrossThreadCalls(int count);
 
 }  // namespace platform

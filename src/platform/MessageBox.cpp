@@ -3,13 +3,14 @@
 #include "platform/Application.h"
 #include "platform/Message.h"
 #include "platform/Text.h"
-#include "platform/Window.h"
+#include "platform/internal/Ownership.h"
+#include "platform/internal/Window.h"
 
 #include <QGuiApplication>
-#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace platform {
@@ -91,23 +92,19 @@ class DialogService : public MessageBoxService {
   }
 };
 
-std::mutex serviceMutex;
-std::shared_ptr<MessageBoxService> currentService;
+ServiceSlot<MessageBoxService, DialogService>& boxService() {
+  // Never destroyed: a worker may show a box while the process exits.
+  static auto* slot = new ServiceSlot<MessageBoxService, DialogService>;
+  return *slot;
+}
 
 }  // namespace
 
 std::shared_ptr<MessageBoxService> SetMessageBoxService(std::shared_ptr<MessageBoxService> service) {
-  std::lock_guard<std::mutex> lock(serviceMutex);
-  std::shared_ptr<MessageBoxService> previous = currentService;
-  currentService = std::move(service);
-  return previous;
+  return boxService().Set(std::move(service));
 }
 
-std::shared_ptr<MessageBoxService> GetMessageBoxService() {
-  std::lock_guard<std::mutex> lock(serviceMutex);
-  if (!currentService) currentService = std::make_shared<DialogService>();
-  return currentService;
-}
+std::shared_ptr<MessageBoxService> GetMessageBoxService() { return boxService().Get(); }
 
 void ScriptedMessageBoxes::Answer(int button) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -133,15 +130,6 @@ std::size_t ScriptedMessageBoxes::Count() const {
   return shown_.size();
 }
 
-ScopedScriptedMessageBoxes::ScopedScriptedMessageBoxes()
-    : boxes_(std::make_shared<ScriptedMessageBoxes>()) {
-  // Make sure the default exists so that it can be restored.
-  GetMessageBoxService();
-  previous_ = SetMessageBoxService(boxes_);
-}
-
-ScopedScriptedMessageBoxes::~ScopedScriptedMessageBoxes() { SetMessageBoxService(previous_); }
-
 }  // namespace platform
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
@@ -165,11 +153,4 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (disabled && IsWindow(root)) EnableWindow(root, TRUE);
   });
   return answer;
-}
-
-BOOL MessageBeep(UINT) {
-  // Qt's beep needs the application and its thread; a worker's beep must not wait for it.
-  if (!platform::EnsureApplication()) return FALSE;
-  platform::queue::PostToUiThread([] { QApplication::beep(); });
-  return TRUE;
 }

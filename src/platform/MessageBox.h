@@ -3,6 +3,7 @@
 // (text, caption, buttons, icon, default button; GBK) without showing anything.
 #pragma once
 
+#include "platform/ScopedDouble.h"
 #include "platform/WinUser.h"
 
 #include <deque>
@@ -33,7 +34,8 @@ class MessageBoxService {
   virtual int Show(const MessageBoxRequest& request) = 0;
 };
 
-// Installs a service (null restores the default dialog). The previous one is returned.
+// Installs a service (null restores the default dialog) and returns the previous one (null when
+// none was installed or asked for yet). Any thread.
 std::shared_ptr<MessageBoxService> SetMessageBoxService(std::shared_ptr<MessageBoxService> service);
 std::shared_ptr<MessageBoxService> GetMessageBoxService();
 
@@ -53,18 +55,6 @@ class ScriptedMessageBoxes : public MessageBoxService {
 };
 
 // Installs a ScriptedMessageBoxes for the life of the object and restores the previous service.
-class ScopedScriptedMessageBoxes {
- public:
-  ScopedScriptedMessageBoxes();
-  ~ScopedScriptedMessageBoxes();
-  ScopedScriptedMessageBoxes(const ScopedScriptedMessageBoxes&) = delete;
-  ScopedScriptedMessageBoxes& operator=(const ScopedScriptedMessageBoxes&) = delete;
-  ScriptedMessageBoxes& operator*() { return *boxes_; }
-  ScriptedMessageBoxes* operator->() { return boxes_.get(); }
-
- private:
-  std::shared_ptr<ScriptedMessageBoxes> boxes_;
-  std::shared_ptr<MessageBoxService> previous_;
-};
+using ScopedScriptedMessageBoxes = ScopedDouble<ScriptedMessageBoxes, MessageBoxService, &SetMessageBoxService>;
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include "platform/internal/Ownership.h"
 #include "platform/Text.h"
 
 #include <dirent.h>
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -82,8 +82,9 @@ struct TextHash {
 };
 using ResolvedPaths = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
 
+// The directory cache, reached only through the lock of TheCache(): the functions below that
+// take a Cache& are handed it by a caller that holds the lock.
 struct Cache {
-  std::mutex lock;
   std::string installRoot;
   std::unordered_map<std::string, Listing> listings;
   std::unordered_set<std::string> drivesMade;
@@ -101,8 +102,8 @@ void ForgetResolved(Cache& cache) {
   cache.relativePaths.clear();
 }
 
-Cache& TheCache() {
-  static Cache* cache = new Cache;   // never destroyed: files may be closed during exit
+platform::Guarded<Cache>& TheCache() {
+  static auto* cache = new platform::Guarded<Cache>;   // never destroyed: files may be closed during exit
   return *cache;
 }
 
@@ -166,7 +167,6 @@ bool DirectoryChanged(const std::string& dir, const Listing& listing) {
 }
 
 // Finds the name on disk of a component of dir; the exact spelling wins over other cases.
-// Called with the cache locked.
 bool LookUp(Cache& cache, const std::string& dir, const std::string& utf8Name, std::string& actual) {
   std::string folded = FoldName(utf8Name);
   auto found = cache.listings.find(dir);
@@ -248,16 +248,16 @@ void PopComponent(std::string& path, std::size_t floor) {
 }  // namespace
 
 void SetInstallRoot(const std::string& posixRoot) {
-  Cache& cache = TheCache();
-  std::lock_guard guard(cache.lock);
+  auto locked = TheCache().Lock();
+  Cache& cache = *locked;
   ForgetResolved(cache);
   cache.installRoot = posixRoot;
   while (cache.installRoot.size() > 1 && cache.installRoot.back() == '/') cache.installRoot.pop_back();
 }
 
 std::string InstallRoot() {
-  Cache& cache = TheCache();
-  std::lock_guard guard(cache.lock);
+  auto locked = TheCache().Lock();
+  Cache& cache = *locked;
   return RootLocked(cache);
 }
 
@@ -270,8 +270,8 @@ std::string Resolve(std::string_view windowsPath, bool* everyComponentFound) {
   bool drive = windowsPath.size() >= 2 && windowsPath[1] == ':' && (first | 0x20) >= 'a' && (first | 0x20) <= 'z';
   bool relative = !drive && !IsSeparator(windowsPath[0]);
   std::string base = relative ? CurrentDirectory() : std::string();
-  Cache& cache = TheCache();
-  std::lock_guard guard(cache.lock);
+  auto locked = TheCache().Lock();
+  Cache& cache = *locked;
 
   // Without an install root set, drive folders follow the current directory: not kept.
   ResolvedPaths* known = relative ? &cache.relativePaths
@@ -344,8 +344,8 @@ std::string Resolve(std::string_view windowsPath, bool* everyComponentFound) {
 }
 
 void InvalidateCache(const std::string& posixDir) {
-  Cache& cache = TheCache();
-  std::lock_guard guard(cache.lock);
+  auto locked = TheCache().Lock();
+  Cache& cache = *locked;
   ForgetResolved(cache);
   if (posixDir.empty()) {
     cache.listings.clear();
@@ -372,8 +372,8 @@ void InvalidateCache(const std::string& posixDir) {
 void NoteCreated(const std::string& posixPath) {
   std::string dir, name;
   if (!SplitLast(posixPath, dir, name)) return;
-  Cache& cache = TheCache();
-  std::lock_guard guard(cache.lock);
+  auto locked = TheCache().Lock();
+  Cache& cache = *locked;
   auto found = cache.listings.find(dir);
   if (found == cache.listings.end()) return;
   // Only a new spelling beside an existing one changes a path already resolved (to the
@@ -390,8 +390,8 @@ void NoteRemoved(const std::string& posixPath) {
   std::string dir, name;
   if (!SplitLast(posixPath, dir, name)) return;
   InvalidateCache(Join(dir, name));
-  Cache& cache = TheCache();
-  std::lock_guard guard(cache.lock);
+  auto locked = TheCache().Lock();
+  Cache& cache = *locked;
   ForgetResolved(cache);
   auto found = cache.listings.find(dir);
   if (found == cache.listings.end()) return;
@@ -404,8 +404,8 @@ void NoteRemoved(const std::string& posixPath) {
 }
 
 void ForgetPath(const std::string& posixPath) {
-  Cache& cache = TheCache();
-  std::lock_guard guard(cache.lock);
+  auto locked = TheCache().Lock();
+  Cache& cache = *locked;
   ForgetResolved(cache);
   std::string path = posixPath;
   while (true) {

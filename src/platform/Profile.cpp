@@ -8,6 +8,7 @@
 #include "platform/Profile.h"
 
 #include "platform/Files.h"
+#include "platform/internal/Ownership.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -141,15 +142,17 @@ void reindex(IniFile& file) {
   }
 }
 
+// Lines end at CR LF, LF or a lone CR. A lone CR left inside a line would come back inside a
+// key's value or a section line, where no writer can put it again: rewriting the line would
+// lose whatever follows it.
 std::shared_ptr<IniFile> parse(std::string_view bytes) {
   auto file = std::make_shared<IniFile>();
   while (!bytes.empty()) {
-    const std::size_t end = bytes.find('\n');
-    std::string_view line = bytes.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    file->lines.emplace_back(line);
+    const std::size_t end = bytes.find_first_of("\r\n");
+    file->lines.emplace_back(bytes.substr(0, end));
     if (end == std::string_view::npos) break;
-    bytes.remove_prefix(end + 1);
+    const bool crlf = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n';
+    bytes.remove_prefix(end + (crlf ? 2 : 1));
   }
   reindex(*file);
   return file;
@@ -187,9 +190,11 @@ struct CacheEntry {
 };
 
 struct Cache {
-  std::mutex lock;
-  std::unordered_map<std::string, CacheEntry> files;  // by resolved POSIX path
-  std::mutex writeLock;                                // one writer at a time
+  // Parsed files by resolved POSIX path.
+  platform::Guarded<std::unordered_map<std::string, CacheEntry>> files;
+  // Held across a whole read-edit-replace of a file, so that two writers never edit the same
+  // old content; it guards the files on disk, not a field.
+  std::mutex writeLock;
 };
 
 Cache& cache() {
@@ -230,10 +235,9 @@ Loaded load(const char* fileName) {
     paths::ForgetPath(result.resolved);
     result.resolved = paths::Resolve(fileName);
   } else if (!result.resolved.empty() && S_ISREG(info.st_mode)) {
-    Cache& c = cache();
-    std::lock_guard<std::mutex> guard(c.lock);
-    auto it = c.files.find(result.resolved);
-    if (it != c.files.end() && it->second.stamp == stampOf(info)) {
+    auto files = cache().files.Lock();
+    auto it = files->find(result.resolved);
+    if (it != files->end() && it->second.stamp == stampOf(info)) {
       result.status = LoadStatus::Loaded;
       result.file = it->second.file;
       return result;
@@ -243,8 +247,7 @@ Loaded load(const char* fileName) {
   const int fd = open(result.resolved.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     result.status = errno == ENOENT || errno == ENOTDIR ? LoadStatus::Missing : LoadStatus::Unreadable;
-    std::lock_guard<std::mutex> guard(cache().lock);
-    cache().files.erase(result.resolved);
+    cache().files.Lock()->erase(result.resolved);
     return result;
   }
   std::string bytes;
@@ -257,10 +260,9 @@ Loaded load(const char* fileName) {
   }
   std::shared_ptr<const IniFile> parsed = parse(bytes);
   {
-    Cache& c = cache();
-    std::lock_guard<std::mutex> guard(c.lock);
-    if (c.files.size() >= kMaxCachedFiles) c.files.clear();
-    c.files[result.resolved] = CacheEntry{stampOf(info), parsed};
+    auto files = cache().files.Lock();
+    if (files->size() >= kMaxCachedFiles) files->clear();
+    (*files)[result.resolved] = CacheEntry{stampOf(info), parsed};
   }
   result.status = LoadStatus::Loaded;
   result.file = std::move(parsed);
@@ -430,8 +432,7 @@ enum class EditResult { Changed, Unchanged, Failed };
 // A file that exists but cannot be read is never overwritten.
 template <class Edit>
 BOOL editFile(const char* fileName, bool createWhenMissing, Edit edit) {
-  Cache& c = cache();
-  std::lock_guard<std::mutex> writer(c.writeLock);
+  std::lock_guard<std::mutex> writer(cache().writeLock);
   Loaded current = load(fileName);
   if (current.status == LoadStatus::Unreadable) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -449,11 +450,11 @@ BOOL editFile(const char* fileName, bool createWhenMissing, Edit edit) {
   // The replace may have created the file or a differently-cased one: resolve again.
   const std::string resolved = paths::Resolve(fileName);
   struct stat info {};
-  std::lock_guard<std::mutex> guard(c.lock);
-  c.files.erase(current.resolved);
+  auto files = cache().files.Lock();
+  files->erase(current.resolved);
   if (stat(resolved.c_str(), &info) == 0) {
-    if (c.files.size() >= kMaxCachedFiles) c.files.clear();
-    c.files[resolved] = CacheEntry{stampOf(info), std::make_shared<const IniFile>(std::move(next))};
+    if (files->size() >= kMaxCachedFiles) files->clear();
+    (*files)[resolved] = CacheEntry{stampOf(info), std::make_shared<const IniFile>(std::move(next))};
   }
   return TRUE;
 }
@@ -573,8 +574,7 @@ BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName) 
 namespace profile {
 
 void ClearCache() {
-  std::lock_guard<std::mutex> guard(cache().lock);
-  cache().files.clear();
+  cache().files.Lock()->clear();
 }
 
 }  // namespace profile

@@ -6,7 +6,9 @@
 // calls that create, destroy, show, move, re-parent, enable, focus, activate, capture, update or
 // redraw a window are marshalled to the UI thread and the worker waits; PostMessageA,
 // PostQuitMessage and InvalidateRect never wait; IsWindow may be asked anywhere. The other calls
-// read or change a window's record directly and are for the UI thread only. The UI thread handles
+// read or change a window's record directly and are for the UI thread only; one that would
+// change a window's invalid area (ValidateRect, BeginPaint) or its child list stops the program
+// when called from another thread, rather than race the UI thread. The UI thread handles
 // what workers send only while it is in a message wait (GetMessageA, PeekMessageA, WaitMessage,
 // a modal loop or message box, the pumps of platform/Message.h, WaitHandlingSentMessages), as
 // on Windows; GetMessageA, PeekMessageA and WaitMessage fail on any other thread.

@@ -1,4 +1,7 @@
-#include "platform/WindowPaint.h"
+// Painting of windows: the record's invalid area and the WM_PAINT cycle on its backing image.
+#include "platform/internal/WindowPaint.h"
+
+#include "platform/internal/ThreadOwnership.h"
 
 #include "platform/Application.h"
 #include "platform/Kernel.h"
@@ -16,11 +19,8 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   WindowPtr w = Find(window);
   if (!w || paint == nullptr) return nullptr;
   std::memset(paint, 0, sizeof *paint);
-  QRect client(0, 0, w->width(), w->height());
-  QRect area = w->invalid.intersected(client);
-  bool erase = w->eraseRequested;
-  w->invalid = QRect();
-  w->eraseRequested = false;
+  bool erase = false;
+  QRect area = w->TakeUpdate(&erase);
   paint->rcPaint = RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
   // An empty update area clips everything away, as on Windows.
   HDC dc = platform::gdi::CreateWindowDc(window, &area);
@@ -58,17 +58,16 @@ int ReleaseDC(HWND window, HDC dc) {
 }
 
 namespace {
+// Windows rectangles exclude their right and bottom edges.
+QRect ToQRect(const RECT& rect) {
+  return QRect(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1));
+}
+
 void InvalidateOnUi(HWND window, const RECT* rect, BOOL erase) {
   WindowPtr w = Find(window);
   if (!w) return;
-  QRect client(0, 0, w->width(), w->height());
-  QRect area = rect == nullptr ? client
-                               : QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1))
-                                     .intersected(client);
-  if (area.isEmpty()) return;
-  w->invalid = w->invalid.isEmpty() ? area : w->invalid.united(area);
-  if (erase) w->eraseRequested = true;
-  platform::queue::Wake();
+  QRect area = rect == nullptr ? QRect(0, 0, w->width(), w->height()) : ToQRect(*rect);
+  w->Invalidate(area, erase != FALSE);
 }
 }  // namespace
 
@@ -89,15 +88,9 @@ BOOL ValidateRect(HWND window, const RECT* rect) {
   WindowPtr w = Find(window);
   if (!w) return FALSE;
   if (rect == nullptr) {
-    w->invalid = QRect();
-    w->eraseRequested = false;
-    return TRUE;
-  }
-  // The invalid part is kept as one rectangle: only a cover of it validates it.
-  QRect area(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1));
-  if (area.contains(w->invalid)) {
-    w->invalid = QRect();
-    w->eraseRequested = false;
+    w->Validate();
+  } else {
+    w->ValidateIfCovered(ToQRect(*rect));
   }
   return TRUE;
 }
@@ -105,7 +98,7 @@ BOOL ValidateRect(HWND window, const RECT* rect) {
 BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase) {
   WindowPtr w = Find(window);
   if (!w) return FALSE;
-  QRect area = w->invalid;
+  QRect area = w->invalid();
   if (rect != nullptr) {
     *rect = area.isEmpty() ? RECT{0, 0, 0, 0}
                            : RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
@@ -117,9 +110,9 @@ BOOL UpdateWindow(HWND window) {
   return OnUi([&]() -> BOOL {
     WindowPtr w = Find(window);
     if (!w) return FALSE;
-    if (!w->invalid.isEmpty() && IsVisibleChain(*w)) {
+    if (!w->invalid().isEmpty() && IsVisibleChain(*w)) {
       CallProc(window, WM_PAINT, 0, 0);
-      if (WindowPtr again = Find(window)) again->invalid = QRect();
+      if (WindowPtr again = Find(window)) again->Validate();
     }
     return TRUE;
   });
@@ -132,7 +125,7 @@ void RedrawOne(HWND window, const RECT* rect, UINT flags, bool top) {
   if (flags & RDW_INVALIDATE) InvalidateRect(window, top ? rect : nullptr, (flags & RDW_ERASE) ? TRUE : FALSE);
   if (flags & RDW_VALIDATE) ValidateRect(window, top ? rect : nullptr);
   if (flags & RDW_ALLCHILDREN) {
-    std::vector<HWND> kids = w->children;
+    std::vector<HWND> kids = w->children();
     for (HWND child : kids) RedrawOne(child, nullptr, flags, false);
   }
   if (flags & RDW_UPDATENOW) UpdateWindow(window);
@@ -149,17 +142,64 @@ BOOL RedrawWindow(HWND window, const RECT* rect, HRGN, UINT flags) {
 
 namespace platform::win {
 
-void InvalidateWhole(Window& w, bool erase) {
-  w.invalid = QRect(0, 0, std::max(0, w.width()), std::max(0, w.height()));
-  if (w.invalid.isEmpty()) w.invalid = QRect();
-  w.eraseRequested = w.eraseRequested || erase;
-  if (!w.invalid.isEmpty()) platform::queue::Wake();
+// ---- The record's invalid area --------------------------------------------------------
+
+void Window::Invalidate(const QRect& area, bool erase) {
+  AssertUiThread("a window's invalid area");
+  QRect inside = area.intersected(QRect(0, 0, std::max(0, width()), std::max(0, height())));
+  if (inside.isEmpty()) return;
+  invalid_ = invalid_.isEmpty() ? inside : invalid_.united(inside);
+  if (erase) eraseRequested_ = true;
+  platform::queue::Wake();
+}
+
+void Window::InvalidateWhole(bool erase) {
+  AssertUiThread("a window's invalid area");
+  invalid_ = QRect(0, 0, std::max(0, width()), std::max(0, height()));
+  if (invalid_.isEmpty()) invalid_ = QRect();
+  eraseRequested_ = eraseRequested_ || erase;
+  if (!invalid_.isEmpty()) platform::queue::Wake();
+}
+
+QRect Window::TakeUpdate(bool* erase) {
+  AssertUiThread("a window's invalid area");
+  QRect area = invalid_.intersected(QRect(0, 0, width(), height()));
+  *erase = eraseRequested_;
+  Validate();
+  return area;
+}
+
+void Window::Validate() {
+  AssertUiThread("a window's invalid area");
+  invalid_ = QRect();
+  eraseRequested_ = false;
+}
+
+void Window::ValidateIfCovered(const QRect& area) {
+  if (area.contains(invalid_)) Validate();
+}
+
+void Window::ValidateIfUnchanged(const QRect& before) {
+  if (invalid_ == before) Validate();
+}
+
+bool Window::NeedsPaint() const { return !invalid_.isEmpty() && !destroying_ && IsVisibleChain(*this); }
+
+// ---- The WM_PAINT cycle ---------------------------------------------------------------
+
+LRESULT DispatchPaint(HWND window, WPARAM wParam, LPARAM lParam) {
+  WindowPtr w = Find(window);
+  if (!w) return 0;
+  QRect before = w->invalid();
+  LRESULT result = CallProc(window, WM_PAINT, wParam, lParam);
+  w->ValidateIfUnchanged(before);
+  return result;
 }
 
 HWND NextWindowToPaint(HWND filter) {
   for (const WindowPtr& w : AllWindows()) {
     if (filter != nullptr && w->handle != filter) continue;
-    if (!w->invalid.isEmpty() && !w->destroying && IsVisibleChain(*w)) return w->handle;
+    if (w->NeedsPaint()) return w->handle;
   }
   return nullptr;
 }
@@ -170,13 +210,12 @@ int PaintInvalidWindows() {
   int painted = 0;
   // Each window at most once per call, so a handler that keeps invalidating cannot loop.
   for (const WindowPtr& w : AllWindows()) {
-    if (w->invalid.isEmpty() || w->destroying || !IsVisibleChain(*w) || !Find(w->handle)) continue;
+    if (!w->NeedsPaint() || !Find(w->handle)) continue;
     MSG msg{w->handle, WM_PAINT, 0, 0, GetTickCount(), POINT{0, 0}};
-    QRect before = w->invalid;
+    QRect before = w->invalid();
     if (!platform::queue::RunHooks(msg)) DispatchMessageA(&msg);
-    // A handler that does not validate gets no second WM_PAINT for the same damage; damage
-    // added while painting is kept for the next round.
-    if (WindowPtr again = Find(w->handle); again && again->invalid == before) again->invalid = QRect();
+    // A hook that handled the message may have left the damage too.
+    w->ValidateIfUnchanged(before);
     ++painted;
   }
   return painted;

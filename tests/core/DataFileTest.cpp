@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -111,42 +113,44 @@ TEST(OpenDataFileTest, AbsoluteMixedCasePathsStillReachTheirFolders) {
   EXPECT_TRUE(fs::exists(install.user() / "ALARM.SET"));
 }
 
-TEST(OpenDataFileTest, WritingNeverTruncatesUntilTheWriterTruncates) {
+TEST(OpenDataFileTest, EachModeWritesWhereItSaysIntoTheOldBytes) {
+  // One write into an existing file of a hundred bytes.
+  struct Case {
+    const char* mode;
+    std::string_view bytes;
+    std::uint32_t written;
+    std::string after;
+  };
+  const std::string old = hundredBytes();
+  const Case cases[] = {
+      {"wb", "0123456789", 10, "0123456789" + old.substr(10)},   // opening for writing never truncates
+      {"r+b", "0123456789", 10, "0123456789" + old.substr(10)},
+      {"ab", "xyz", 3, old + "xyz"},                             // appending starts at the end
+      {"rb+", "x", 0, old},                                      // '+' in third place opens read-only
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    TempInstall install;
+    WriteBytes(install.data() / "FILE.DAT", old);
+    int handle = OpenDataFile("..\\data\\file.dat", c.mode);
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(WriteDataFile(handle, c.bytes.data(), 1, static_cast<std::uint32_t>(c.bytes.size())), c.written);
+    CloseDataFile(handle);
+    EXPECT_EQ(ReadBytes(install.data() / "FILE.DAT"), c.after);
+  }
+}
+
+TEST(OpenDataFileTest, AWriterCutsTheOldTailByTruncating) {
   TempInstall install;
   WriteBytes(install.data() / "FILE.DAT", hundredBytes());
   int handle = OpenDataFile("..\\data\\file.dat", "wb");
   ASSERT_GT(handle, 0);
   EXPECT_EQ(WriteDataFile(handle, "0123456789", 1, 10), 10u);
   EXPECT_EQ(GetDataFileSize(handle), 100u);
-  std::string expected = hundredBytes();
-  expected.replace(0, 10, "0123456789");
-  EXPECT_EQ(ReadBytes(install.data() / "FILE.DAT"), expected);
-
   EXPECT_EQ(TruncateDataFile(handle, 10), 10u);
   EXPECT_EQ(GetDataFileSize(handle), 10u);
   CloseDataFile(handle);
   EXPECT_EQ(ReadBytes(install.data() / "FILE.DAT"), "0123456789");
-}
-
-TEST(OpenDataFileTest, AppendStartsAtTheEnd) {
-  TempInstall install;
-  WriteBytes(install.data() / "FILE.DAT", hundredBytes());
-  int handle = OpenDataFile("..\\data\\FILE.DAT", "ab");
-  ASSERT_GT(handle, 0);
-  EXPECT_EQ(SeekDataFile(handle, 0, 1), 100u);
-  EXPECT_EQ(WriteDataFile(handle, "xyz", 3, 1), 3u);
-  CloseDataFile(handle);
-  EXPECT_EQ(ReadBytes(install.data() / "FILE.DAT"), hundredBytes() + "xyz");
-}
-
-TEST(OpenDataFileTest, PlusInThirdPlaceOpensReadOnly) {
-  TempInstall install;
-  WriteBytes(install.data() / "FILE.DAT", hundredBytes());
-  int handle = OpenDataFile("..\\data\\FILE.DAT", "rb+");
-  ASSERT_GT(handle, 0);
-  EXPECT_EQ(WriteDataFile(handle, "x", 1, 1), 0u);
-  CloseDataFile(handle);
-  EXPECT_EQ(ReadBytes(install.data() / "FILE.DAT"), hundredBytes());
 }
 
 TEST(DataFileTest, SeeksFromEachOriginAndReadsElements) {

@@ -17,13 +17,7 @@ std::uint32_t SystemPageSize() {
   return info.dwPageSize;
 }
 
-// Limits chunk creation for one test and lifts the limit afterwards.
-class EBufferPoolTest : public testing::Test {
- protected:
-  void TearDown() override { EBufferPool::SetChunkBudgetForTest(-1); }
-};
-
-TEST_F(EBufferPoolTest, ConstructionSettlesBlockSizeAndLanes) {
+TEST(EBufferPoolTest, ConstructionSettlesBlockSizeAndLanes) {
   const std::uint32_t page = SystemPageSize();
   struct Case {
     std::uint32_t blockSize, perChunk, lanes;
@@ -55,7 +49,7 @@ TEST_F(EBufferPoolTest, ConstructionSettlesBlockSizeAndLanes) {
   }
 }
 
-TEST_F(EBufferPoolTest, PageAlignedBlocksFollowWholePagesOfPrefix) {
+TEST(EBufferPoolTest, PageAlignedBlocksFollowWholePagesOfPrefix) {
   const std::uint32_t page = SystemPageSize();
   EBufferPool pool(5000, 3, 1, true);
   for (int i = 0; i < 3; ++i) {
@@ -65,7 +59,7 @@ TEST_F(EBufferPoolTest, PageAlignedBlocksFollowWholePagesOfPrefix) {
   }
 }
 
-TEST_F(EBufferPoolTest, BlocksComeFromTheHighestSlotDownAndAFullChunkBringsANewOne) {
+TEST(EBufferPoolTest, BlocksComeFromTheHighestSlotDownAndAFullChunkBringsANewOne) {
   EBufferPool pool(104, 4, 1, false);
   EBufferPoolBlock* first = pool.GetChunk(0);
   std::vector<std::uintptr_t> addresses;
@@ -82,7 +76,7 @@ TEST_F(EBufferPoolTest, BlocksComeFromTheHighestSlotDownAndAFullChunkBringsANewO
   EXPECT_EQ(EBufferPool::ChunkOf(fifth), pool.GetChunk(1));
 }
 
-TEST_F(EBufferPoolTest, AQueuedChunkIsTakenBeforeANewOne) {
+TEST(EBufferPoolTest, AQueuedChunkIsTakenBeforeANewOne) {
   EBufferPool pool(64, 2, 1, false);
   void* a1 = pool.Alloc();
   void* a2 = pool.Alloc();  // chunk A empty, lane moves to chunk B
@@ -98,9 +92,9 @@ TEST_F(EBufferPoolTest, AQueuedChunkIsTakenBeforeANewOne) {
   pool.Free(nullptr);
 }
 
-TEST_F(EBufferPoolTest, AnEmptyChunkKeptByItsLaneIsNeverQueuedTwice) {
+TEST(EBufferPoolTest, AnEmptyChunkKeptByItsLaneIsNeverQueuedTwice) {
   // Three chunks A, B, C of two blocks, and no fourth to be had.
-  EBufferPool::SetChunkBudgetForTest(3);
+  EBufferPool::ScopedChunkBudget budget(3);
   EBufferPool pool(64, 2, 1, false);
   void* a1 = pool.Alloc();
   void* a2 = pool.Alloc();  // A empty: the lane takes B
@@ -133,7 +127,7 @@ TEST_F(EBufferPoolTest, AnEmptyChunkKeptByItsLaneIsNeverQueuedTwice) {
   EXPECT_EQ(pool.GetChunkCount(), 3);
 }
 
-TEST_F(EBufferPoolTest, ABlockFreedThroughAnotherPoolGoesBackToItsOwn) {
+TEST(EBufferPoolTest, ABlockFreedThroughAnotherPoolGoesBackToItsOwn) {
   EBufferPool small(64, 2, 1, false);
   EBufferPool large(4096, 2, 1, false);
   void* s1 = small.Alloc();
@@ -151,7 +145,7 @@ TEST_F(EBufferPoolTest, ABlockFreedThroughAnotherPoolGoesBackToItsOwn) {
   small.Free(s1);
 }
 
-TEST_F(EBufferPoolTest, TwoLanesAlternateBetweenTheirChunks) {
+TEST(EBufferPoolTest, TwoLanesAlternateBetweenTheirChunks) {
   EBufferPool pool(32, 8, 2, false);
   ASSERT_EQ(pool.GetLaneCount(), 2u);
   void* first = pool.Alloc();
@@ -161,18 +155,19 @@ TEST_F(EBufferPoolTest, TwoLanesAlternateBetweenTheirChunks) {
   EXPECT_EQ(EBufferPool::ChunkOf(first), EBufferPool::ChunkOf(third));
 }
 
-TEST_F(EBufferPoolTest, NoChunkAtAllGivesAPoolWithoutLanes) {
-  EBufferPool::SetChunkBudgetForTest(1);
-  EBufferPool pool(64, 2, 2, false);
-  EXPECT_EQ(pool.GetLaneCount(), 1u);  // the second lane's chunk was refused
-
-  EBufferPool::SetChunkBudgetForTest(0);
+TEST(EBufferPoolTest, NoChunkAtAllGivesAPoolWithoutLanes) {
+  {
+    EBufferPool::ScopedChunkBudget budget(1);
+    EBufferPool pool(64, 2, 2, false);
+    EXPECT_EQ(pool.GetLaneCount(), 1u);  // the second lane's chunk was refused
+  }
+  EBufferPool::ScopedChunkBudget budget(0);
   EBufferPool empty(64, 2, 1, false);
   EXPECT_EQ(empty.GetLaneCount(), 0u);
   EXPECT_EQ(empty.Alloc(), nullptr);
 }
 
-TEST_F(EBufferPoolTest, BlocksHoldTheirFullSizeWithoutTouchingNeighbours) {
+TEST(EBufferPoolTest, BlocksHoldTheirFullSizeWithoutTouchingNeighbours) {
   EBufferPool pool(kFormulaSmallBlockSize, 4, 1, false);
   std::vector<unsigned char*> blocks;
   for (int i = 0; i < 9; ++i) {
@@ -190,7 +185,7 @@ TEST_F(EBufferPoolTest, BlocksHoldTheirFullSizeWithoutTouchingNeighbours) {
   EXPECT_EQ(pool.GetChunkCount(), 3);
 }
 
-TEST_F(EBufferPoolTest, ReleaseAllLeavesAUsablePool) {
+TEST(EBufferPoolTest, ReleaseAllLeavesAUsablePool) {
   EBufferPool pool(64, 2, 1, false);
   pool.Alloc();
   pool.ReleaseAll();

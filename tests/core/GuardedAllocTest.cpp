@@ -50,12 +50,26 @@ TEST(GuardedAllocTest, TheTestLimitRefusesOnlyLargerBlocksUntilLifted) {
   } cases[] = {{100, 100, true}, {100, 101, false}, {0, 0, true}, {0, 1, false},
                {kNoGuardedAllocLimit, 1000003, true}};
   for (const Case& c : cases) {
-    SetGuardedAllocLimitForTest(c.limit);
-    void* block = GuardedAlloc(c.bytes);
-    SetGuardedAllocLimitForTest(kNoGuardedAllocLimit);
+    void* block = nullptr;
+    {
+      ScopedGuardedAllocLimit limit(c.limit);
+      block = GuardedAlloc(c.bytes);
+    }
     EXPECT_EQ(block != nullptr, c.granted) << c.limit << " " << c.bytes;
     GuardedFree(block);
   }
+}
+
+TEST(GuardedAllocTest, ANestedLimitGivesBackTheOneBeforeIt) {
+  ScopedGuardedAllocLimit outer(100);
+  {
+    ScopedGuardedAllocLimit inner(10);
+    EXPECT_EQ(GuardedAlloc(11), nullptr);
+  }
+  void* block = GuardedAlloc(11);
+  EXPECT_NE(block, nullptr);
+  GuardedFree(block);
+  EXPECT_EQ(GuardedAlloc(101), nullptr);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <vector>
 
@@ -192,7 +193,10 @@ TEST_F(SmallScratchTest, ComputedLimitAtOrBelowZeroReadsNoBars) {
   struct {
     int cycle;
     int limit;   // L - 1 = 0 for days, L - M = 0 for one-minute bars, and below
-  } cases[] = {{kCycleDay, 1}, {kCycle1Min, 270}, {kCycleWeek, 0}, {kCycle3Min, -5}, {kCycleNDay, 200}};
+  } cases[] = {{kCycleDay, 1},         {kCycle1Min, 270},      {kCycleWeek, 0},
+               {kCycle3Min, -5},       {kCycleNDay, 200},
+               // Limits so low that subtracting the day would wrap into a large one.
+               {kCycleDay, INT_MIN},   {kCycle1Min, INT_MIN + 100}, {kCycle60Min, INT_MIN}};
   for (auto c : cases) {
     SCOPED_TRACE(c.cycle);
     ChartBar* output = nullptr;

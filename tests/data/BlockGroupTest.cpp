@@ -3,7 +3,7 @@
 #include "MarketTestUtil.h"
 #include "data/MarketData.h"
 #include "data/UtilData.h"
-#include "platform/Files.h"
+#include "platform/FileFaults.h"
 #include "platform/Profile.h"
 #include "support/TempInstall.h"
 
@@ -38,7 +38,6 @@ class Blocks : public ::testing::Test {
   void TearDown() override {
     ClearBlocks();
     DropMarkets();
-    files::SetAtomicReplaceFaultForTest(0);
     profile::ClearCache();
   }
 
@@ -357,11 +356,15 @@ TEST_F(Blocks, FailedWriteLeavesTheOldFileIntact) {
   ASSERT_NE(mine, nullptr);
   ASSERT_EQ(AppendBlockMember(mine, STKPTR(0, 0, 0)), 1);
 
-  for (int step : {1, 2, 3, 4}) {   // 4: the crash between writing and renaming
-    files::SetAtomicReplaceFaultForTest(step);
-    EXPECT_FALSE(SaveUserBlocks()) << step;
-    files::SetAtomicReplaceFaultForTest(0);
-    EXPECT_EQ(UserBlocksText(), kEmptyUserFile) << step;
+  // The rename failing stands for the crash between writing and renaming.
+  for (files::FileCall step : {files::FileCall::kCreate, files::FileCall::kWrite, files::FileCall::kSync,
+                               files::FileCall::kRename}) {
+    SCOPED_TRACE(static_cast<int>(step));
+    {
+      files::ScopedFileFault fault(step);
+      EXPECT_FALSE(SaveUserBlocks());
+    }
+    EXPECT_EQ(UserBlocksText(), kEmptyUserFile);
   }
   ASSERT_TRUE(SaveUserBlocks());
   EXPECT_EQ(UserBlocksText(), kEmptyUserFile + "I1=SH 600000\r\n");
@@ -369,9 +372,10 @@ TEST_F(Blocks, FailedWriteLeavesTheOldFileIntact) {
   // A legacy file whose rewrite fails stays legacy and loses nothing.
   const std::string legacy = CrlfLines({"[旧]", "SH 600001"});
   WriteBytes(UserBlocks(), legacy);
-  files::SetAtomicReplaceFaultForTest(4);
-  RebuildBlocks();
-  files::SetAtomicReplaceFaultForTest(0);
+  {
+    files::ScopedFileFault fault(files::FileCall::kRename, 1, files::FaultRepeat::kEveryCallFromNth);
+    RebuildBlocks();
+  }
   EXPECT_EQ(UserBlocksText(), legacy);
   EXPECT_EQ(FindBlockByName("旧")->memberCount, 1);
 }
@@ -489,7 +493,7 @@ TEST_F(Blocks, AddingAMemberSavesOnceAndRefusesDuplicatesAndFullBlocks) {
   mine->memberCount = kMaxBlockMembers;
   EXPECT_EQ(AppendBlockMember(mine, STKPTR(0, 0, 2)), -1);
 
-  files::SetAtomicReplaceFaultForTest(2);
+  files::ScopedFileFault fault(files::FileCall::kWrite);
   mine->memberCount = 1;
   EXPECT_EQ(AddMemberAndSave(mine->id, STKPTR(0, 0, 2)), -2);
 }

@@ -16,6 +16,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,11 +47,22 @@ class TestMarket {
   markettest::ScopedMarkets markets_;
 };
 
-// The recording request client, installed as the process-wide client for its lifetime.
-class RecordingClient : public FakeRequestClient {
+// A recording request client installed as the process-wide client for this object's lifetime,
+// with the recorder's calls and queries at hand.
+class RecordingClient {
+ private:
+  RequestClientOwner owner_;
+  FakeRequestClient* client_;
+
  public:
-  RecordingClient() { RequestClient = this; }
-  ~RecordingClient() override { RequestClient = nullptr; }
+  RecordingClient() : client_(owner_.Install(std::make_unique<FakeRequestClient>())), calls(client_->calls) {}
+  RecordingClient(const RecordingClient&) = delete;
+  RecordingClient& operator=(const RecordingClient&) = delete;
+
+  int CountCalls(const std::string& op) const { return client_->CountCalls(op); }
+  const FakeRequestClient::Call* LastCall(const std::string& op) const { return client_->LastCall(op); }
+
+  std::vector<FakeRequestClient::Call>& calls;
 };
 
 inline std::filesystem::path MarketDir(const testsupport::TempInstall& install, const char* market = "SH") {

@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -232,10 +233,7 @@ TEST_F(DataIOTest, AMarketWhoseArraysCannotBeAllocatedStopsTheLoad) {
   WriteNames("QH", {MakeInstrument("C")});
   const std::string previousQuotes(sizeof(QuoteRecord), 'p');
   WriteBytes(install.data() / "SZ" / "real.tst", previousQuotes);
-  struct LimitScope {
-    LimitScope() { SetGuardedAllocLimitForTest(100000); }
-    ~LimitScope() { SetGuardedAllocLimitForTest(kNoGuardedAllocLimit); }
-  } limit;
+  ScopedGuardedAllocLimit limit(100000);
 
   TMarketData direct(1, MakeRecord("SZ", 1, 4000));
   EXPECT_EQ(direct.status, kStatusOutOfMemory);
@@ -267,13 +265,13 @@ TEST_F(DataIOTest, AMarketCodeThatEscapesTheDataFolderIsNotRead) {
 
 TEST_F(DataIOTest, OnlineNamesComeFromTheRequestClientAndAreRepaired) {
   WriteConfig({MakeRecord("SH", 1, 8), MakeRecord("SZ", 1, 8)});
-  FakeRequestClient client;
+  RequestClientOwner owner;
+  FakeRequestClient& client = *owner.Install(std::make_unique<FakeRequestClient>());
   InstrumentRecord wrong = MakeInstrument("ab  ", 1);
   wrong.market = 9;
   wrong.index = 77;
   client.nameTables[0] = {MakeInstrument("600100"), wrong};
   client.nameTables[1] = {MakeInstrument("000100")};
-  ScopedRequestClient installed(&client);
 
   ASSERT_EQ(LoadMarkets(true, TestWindow(), &notifier), 1);
   EXPECT_EQ(client.CountCalls("DownloadNameTable"), 2);
@@ -285,26 +283,31 @@ TEST_F(DataIOTest, OnlineNamesComeFromTheRequestClientAndAreRepaired) {
   EXPECT_EQ(+found.index, 1);
   EXPECT_EQ(found.category, 1);
   EXPECT_EQ(MarketTables[0]->names[1].market, 0);
-  EXPECT_EQ(RequestClient, &client);
+  EXPECT_EQ(RequestClient(), &client);
 }
 
 TEST_F(DataIOTest, AFailedDownloadGoesOfflineAndKeepsTheLastQuotes) {
   WriteConfig({MakeRecord("SH", 1, 8), MakeRecord("SZ", 1, 8)});
   const std::string previousQuotes(2 * sizeof(QuoteRecord), 'p');
   WriteBytes(install.data() / "SZ" / "real.tst", previousQuotes);
-  FakeRequestClient client;
-  client.nameTables[0] = {MakeInstrument("600100")};
-  client.nameTables[1] = {MakeInstrument("000100"), MakeInstrument("000200")};
-  client.failDownloads.insert(1);
-  client.partialRecords = 1;   // part of the table arrived before the failure
-  ScopedRequestClient installed(&client);
+  int clientsDestroyed = 0;
+  auto fake = std::make_unique<FakeRequestClient>();
+  fake->nameTables[0] = {MakeInstrument("600100")};
+  fake->nameTables[1] = {MakeInstrument("000100"), MakeInstrument("000200")};
+  fake->failDownloads.insert(1);
+  fake->partialRecords = 1;   // part of the table arrived before the failure
+  fake->destructions = &clientsDestroyed;
+  RequestClientOwner owner;
+  owner.Install(std::move(fake));
 
   EXPECT_EQ(LoadMarkets(true, TestWindow(), &notifier), 0);
   EXPECT_EQ(notifier.MessageIds(), (std::vector<UINT>{MsgLoginSyncMarket, MsgLoginSyncMarket, MsgLoginError}));
   ASSERT_EQ(notifier.errors.size(), 1u);
   EXPECT_EQ(notifier.errors[0], std::string("网络故障，下载市场信息失败。  ") + "|" + kErrorText);
-  EXPECT_EQ(RequestClient, nullptr);
-  EXPECT_EQ(ScopedRequestClient::Discards(), 1);
+  // The owner dropped the client: the program is offline from here on.
+  EXPECT_EQ(RequestClient(), nullptr);
+  EXPECT_EQ(owner.client(), nullptr);
+  EXPECT_EQ(clientsDestroyed, 1);
   EXPECT_EQ(MarketCount, 1);
   EXPECT_EQ(MarketTables[1], nullptr);
   EXPECT_EQ(ReadBytes(install.data() / "SZ" / "real.tst"), previousQuotes);

@@ -1,7 +1,6 @@
 // A recording stand-in for the request client: every request is recorded with its arguments,
 // and DownloadNameTable hands out scripted name tables (or fails) the way the real download
-// fills a market table. Install it with ScopedRequestClient, which also makes
-// DiscardRequestClient safe for a client the test owns.
+// fills a market table. Install it into a RequestClientOwner, as the program installs its client.
 #pragma once
 
 #include "data/IRequestClient.h"
@@ -31,6 +30,12 @@ class FakeRequestClient : public IRequestClient {
   std::set<int> failDownloads;
   int partialRecords = 0;
   bool infoMineIndexResult = true;
+  // Counts this client's destruction when set (the owner destroys a dropped client).
+  int* destructions = nullptr;
+
+  ~FakeRequestClient() override {
+    if (destructions != nullptr) ++*destructions;
+  }
 
   int CountCalls(const std::string& op) const {
     return static_cast<int>(std::count_if(calls.begin(), calls.end(),
@@ -100,27 +105,4 @@ class FakeRequestClient : public IRequestClient {
     calls.push_back({"RequestNote", {listNumber, noteNumber}, noteFileName != nullptr ? noteFileName : ""});
   }
   void RequestNameTable(int market) override { calls.push_back({"RequestNameTable", {market}, {}}); }
-};
-
-// Installs a test-owned client as RequestClient for the scope. DiscardRequestClient then only
-// clears the pointer and counts the discard (the client is not deleted).
-class ScopedRequestClient {
- public:
-  explicit ScopedRequestClient(IRequestClient* client) {
-    RequestClient = client;
-    Discards() = 0;
-    SetDiscardRequestClientHook([] { ++Discards(); });
-  }
-  ~ScopedRequestClient() {
-    RequestClient = nullptr;
-    SetDiscardRequestClientHook(nullptr);
-  }
-  ScopedRequestClient(const ScopedRequestClient&) = delete;
-  ScopedRequestClient& operator=(const ScopedRequestClient&) = delete;
-
-  // How often DiscardRequestClient ran while installed.
-  static int& Discards() {
-    static int discards = 0;
-    return discards;
-  }
 };

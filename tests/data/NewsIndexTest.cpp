@@ -2,7 +2,7 @@
 
 #include "core/GuardedAlloc.h"
 
-#include "platform/Files.h"
+#include "platform/FileFaults.h"
 #include "support/TempInstall.h"
 
 #include <gtest/gtest.h>
@@ -50,12 +50,6 @@ std::vector<std::uint32_t> Ids(const TNewsIndex& index) {
   for (std::uint32_t i = 0; i < index.count; ++i) ids.push_back(index.records[i].id);
   return ids;
 }
-
-// Restores the allocator even when an assertion ends the test early.
-struct FailingAllocations {
-  FailingAllocations() { SetGuardedAllocLimitForTest(0); }
-  ~FailingAllocations() { SetGuardedAllocLimitForTest(kNoGuardedAllocLimit); }
-};
 
 }  // namespace
 
@@ -190,12 +184,14 @@ TEST(NewsIndex, FailedSaveKeepsTheOldFileAndTheIndexDirty) {
   TNewsIndex index;
   index.Load();
   ASSERT_TRUE(index.Insert(Headline(3), true));
-  for (int step : {2, 4}) {
-    files::SetAtomicReplaceFaultForTest(step);
-    EXPECT_FALSE(index.Save()) << step;
-    files::SetAtomicReplaceFaultForTest(0);
-    EXPECT_EQ(index.dirty, 1) << step;
-    EXPECT_EQ(ReadBytes(IndexFile(install)), original) << step;
+  for (files::FileCall step : {files::FileCall::kWrite, files::FileCall::kRename}) {
+    SCOPED_TRACE(static_cast<int>(step));
+    {
+      files::ScopedFileFault fault(step);
+      EXPECT_FALSE(index.Save());
+    }
+    EXPECT_EQ(index.dirty, 1);
+    EXPECT_EQ(ReadBytes(IndexFile(install)), original);
   }
   EXPECT_TRUE(index.Save());
   EXPECT_EQ(std::filesystem::file_size(IndexFile(install)), 6u + 3u * 92u);
@@ -221,7 +217,7 @@ TEST(NewsIndex, OutOfMemoryDropsOnlyTheOldestNeededAndNeverPassesCapacity) {
   index.Load();
   for (std::uint32_t id = 1; id <= 995; ++id) ASSERT_TRUE(index.Insert(Headline(id), false));
 
-  FailingAllocations failing;
+  ScopedGuardedAllocLimit failing(0);
   // 10 more need 5 old ones to go; the newest survive.
   ASSERT_TRUE(index.Grow(10));
   EXPECT_EQ(index.count, 990u);

@@ -157,6 +157,38 @@ TEST_F(TickCacheTest, TradeDetailsReadGivesTheHeadOnlyWhenTheFileHasOne) {
   EXPECT_EQ(price, 12345u);
 }
 
+TEST_F(TickCacheTest, AccessGivesTheHeadOfADetailsFileAlsoWithoutMinutes) {
+  TuesdayAfternoon();
+  const auto trd = TickDir() / "600000.TRD";
+  struct {
+    const char* name;
+    std::string bytes;
+    int records;
+    bool head;
+  } cases[] = {
+      {"head and minutes", DetailsFile(2), 2, true},
+      {"head alone, before the first trade", DetailsFile(0), 0, true},
+      {"head and a torn minute", DetailsFile(0) + "xyz", 0, true},
+      {"shorter than the head", std::string(10, '\1'), 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(trd, c.bytes);
+    SetWriteTimeUtc(trd, 2008, 6, 17, 7, 10);
+    TodayMinuteRecord* minutes = nullptr;
+    int count = -1;
+    float buy = -1, sell = -1, amount = -1;
+    std::uint32_t price = 12345;
+    ASSERT_EQ(ReadTradeDetailsOrRequest(&minutes, STKPTR(0, 0, 0), &count, &buy, &sell, &price, &amount, 0), 1);
+    EXPECT_EQ(count, c.records);
+    EXPECT_FLOAT_EQ(buy, c.head ? 1.5f : 0);
+    EXPECT_FLOAT_EQ(sell, c.head ? 2.5f : 0);
+    EXPECT_EQ(price, c.head ? 990u : 0u);
+    EXPECT_FLOAT_EQ(amount, c.head ? 7.0f : 0);
+    GuardedFree(minutes);
+  }
+}
+
 TEST_F(TickCacheTest, ReadTakesAtMostTheGivenCountFromTheStart) {
   TuesdayAfternoon();
   WriteBytes(Tik(), Bytes(Trades(40)));

@@ -178,6 +178,23 @@ TEST_F(TimeZonesTest, UntrustedCountsOffsetsAndNamesAreClamped) {
   EXPECT_EQ(t, MakePackedTime(2009, 1, 1, 22, 0));
 }
 
+TEST_F(TimeZonesTest, AFileWithoutZonesLeavesZoneZeroChosen) {
+  // The file's own choice is never an index to trust: with no zone to apply it must not stand.
+  for (std::int32_t stored : {7, -3, 0x7FFFFFFF}) {
+    SCOPED_TRACE(stored);
+    SysTimeFixture file = Standard();
+    file.ZoneCount(0);
+    std::memcpy(&file.bytes[4], &stored, 4);
+    Write(file);
+    SaveZone("2");
+    TimeZoneTable fresh;
+    ASSERT_TRUE(LoadTimeZoneTable(&fresh));
+    EXPECT_EQ(fresh.zoneCount, 0);
+    EXPECT_EQ(fresh.currentZone, 0);
+    EXPECT_EQ(ZoneOffset(&fresh, 2, 1), 0);
+  }
+}
+
 TEST_F(TimeZonesTest, MissingOrShortFilesLeaveOffsetsAtZero) {
   EXPECT_FALSE(LoadTimeZoneTable(&table));
   EXPECT_EQ(table.zoneCount, 0);

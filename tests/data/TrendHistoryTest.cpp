@@ -102,7 +102,7 @@ TEST_F(TrendHistoryTest, DamagedBlockIsCutWithEverythingAfterIt) {
   EXPECT_EQ(Read(June(3)), 1);
 }
 
-TEST_F(TrendHistoryTest, DamageIsCutWhereverTheSearchMeetsIt) {
+TEST_F(TrendHistoryTest, DamageIsCutAtTheFirstDamagedBlock) {
   struct {
     const char* name;
     std::string bytes;
@@ -110,9 +110,9 @@ TEST_F(TrendHistoryTest, DamageIsCutWhereverTheSearchMeetsIt) {
     std::size_t sizeAfter;
   } cases[] = {
       {"invalid first date", Bytes(kSlots) + Block(MakePackedTime(2008, 13, 1), 1) + Block(June(3), 3), June(3), 4},
-      {"invalid last date", History({2, 3}) + Block(MakePackedTime(2008, 2, 30), 1), June(3), 4 + 2 * kBlockBytes},
-      // The search meets the later damage first; the earlier one is where the history ends.
-      {"damage before the damaged block the search meets",
+      {"invalid last date", History({2, 3}) + Block(MakePackedTime(2008, 2, 30), 1), June(4), 4 + 2 * kBlockBytes},
+      // A search would meet the later damage first; the earlier one is where the history ends.
+      {"damage before the damaged block a search meets",
        History({2}) + Block(kBadDate, 1) + Blocks({4, 5}) + Block(0, 1) + Blocks({7}), June(6), 4 + kBlockBytes},
       {"damage before an invalid last date",
        History({2, 3}) + Block(0, 1) + Blocks({5}) + Block(MakePackedTime(2008, 2, 30), 1), June(4),
@@ -128,6 +128,30 @@ TEST_F(TrendHistoryTest, DamageIsCutWhereverTheSearchMeetsIt) {
     WriteBytes(Trn(), c.bytes);
     EXPECT_EQ(Read(c.sought), 0);
     EXPECT_EQ(ReadBytes(Trn()).size(), c.sizeAfter);
+  }
+}
+
+// Valid dates out of order are damage as well, wherever they lie: a day before them still reads
+// back as stored, and they are cut with everything after them.
+TEST_F(TrendHistoryTest, ValidDatesOutOfOrderAreCutAndTheDaysBeforeThemStillRead) {
+  struct {
+    const char* name;
+    std::string bytes;
+    int sought;
+    std::size_t blocksAfter;
+  } cases[] = {
+      // A torn merge of an older version left a day twice, the second copy half moved.
+      {"a day held twice", History({2, 3, 5}) + Block(June(5), 9) + Blocks({6}), 5, 3},
+      // The middle block a search would probe lies in the damage and is earlier than the day.
+      {"damage that steers a search away", History({2, 3, 6, 4, 5, 7, 9}), 6, 3},
+      {"a last date before the first", History({3, 4, 5, 2}), 4, 3},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(Trn(), c.bytes);
+    ASSERT_EQ(Read(June(c.sought)), 1);
+    EXPECT_EQ(buffer[0].price, 1000u * c.sought);
+    EXPECT_EQ(ReadBytes(Trn()).size(), 4 + c.blocksAfter * kBlockBytes);
   }
 }
 

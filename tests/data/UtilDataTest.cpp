@@ -2,6 +2,7 @@
 
 #include "core/GuardedAlloc.h"
 #include "data/HotKeys.h"
+#include "platform/DrivenClock.h"
 #include "platform/Kernel.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
@@ -25,13 +26,10 @@ using testsupport::WriteBytes;
 // A temporary install tree with its own application-data folder, torn down after each test.
 class UtilDataTest : public ::testing::Test {
  protected:
-  UtilDataTest() : appData(install.root() / "appdata") {
+  UtilDataTest() : appData(install.root() / "appdata"), appDataFolder(appData.string()) {
     fs::create_directories(appData);
-    kernel::SetSpecialFolderForTest(appData.string());
   }
   ~UtilDataTest() override {
-    kernel::SetSpecialFolderForTest("");
-    kernel::SetClockForTest({});
     TUtilData::Shutdown();
   }
 
@@ -55,6 +53,7 @@ class UtilDataTest : public ::testing::Test {
 
   TempInstall install;
   fs::path appData;
+  kernel::ScopedSpecialFolder appDataFolder;
 };
 
 TEST_F(UtilDataTest, ConfiguredWritableDirectoryIsSeeded) {
@@ -110,7 +109,7 @@ TEST_F(UtilDataTest, EmptyUserPathUsesApplicationDataAndLeavesTheFileAlone) {
 }
 
 TEST_F(UtilDataTest, WithoutApplicationDataTheInstallTreeHoldsTheUserDirectory) {
-  kernel::SetSpecialFolderForTest(Blocker(install.root() / "appfile").string());
+  kernel::ScopedSpecialFolder noAppData(Blocker(install.root() / "appfile").string());
   WriteUserPath("");
   EXPECT_EQ(TUtilData::Startup("."), UserDirStatus::Default);
   EXPECT_TRUE(UserDirIs(install.cfg() / "user")) << UserDir;
@@ -226,7 +225,7 @@ TEST_F(UtilDataTest, NothingWritableIsReported) {
   Blocker(install.root() / "readonly");
   fs::remove_all(install.cfg() / "user");
   Blocker(install.cfg() / "user");
-  kernel::SetSpecialFolderForTest(Blocker(install.root() / "appfile").string());
+  kernel::ScopedSpecialFolder noAppData(Blocker(install.root() / "appfile").string());
   WriteUserPath("..\\readonly\\Alice");
   const std::string before = ReadBytes(install.cfg() / "UserPath.INI");
 
@@ -415,7 +414,7 @@ TEST_F(UtilDataTest, MaxDataRecordsIsClampedAndResizesTheScratchBuffer) {
 
 TEST_F(UtilDataTest, ClockWordHoldsUtcWhateverTheLocalZone) {
   // 2024-03-05 23:30:00 UTC, local zone eight hours ahead (already March 6 there).
-  kernel::SetClockForTest([] { return std::int64_t{1709681400} * 1000; }, 8 * 60);
+  platform::ScopedDrivenClock clock(std::int64_t{1709681400} * 1000, 8 * 60);
   UpdateSystemNow();
   EXPECT_EQ(SystemNow, (2024u << 20) | (3u << 16) | (5u << 11) | (23u << 6) | 30u);
 }

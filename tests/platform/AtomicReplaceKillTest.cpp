@@ -3,6 +3,8 @@
 // target, and the temporary file of a writer still at work is never taken for one of those.
 #include "platform/Files.h"
 
+#include "platform/FileFaults.h"
+
 #include "support/TempInstall.h"
 
 #include <gtest/gtest.h>
@@ -148,7 +150,7 @@ TEST(AtomicReplaceKill, AWriterAtWorkKeepsItsTemporaryWhileAnotherReplacesTheTar
     ASSERT_GE(child, 0);
     if (child == 0) {
       DieWithParent();
-      files::SetAtomicReplacePauseForTest([] { raise(SIGSTOP); });
+      files::ScopedFileCallHook stopBeforeRename(files::FileCall::kRename, [] { raise(SIGSTOP); });
       _exit(files::AtomicReplace(kTarget, "child", 5) ? 0 : 1);
     }
     ChildGuard guard(child);

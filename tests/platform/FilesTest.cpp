@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include "platform/FileFaults.h"
 #include "platform/HandleTable.h"
 #include "platform/Paths.h"
 
@@ -11,6 +12,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -723,21 +726,147 @@ TEST(AtomicReplace, ReadOnlyFilesAreNotReplacedCopiedOverOrDeleted) {
   EXPECT_EQ(Entries(install.cfg()), (std::vector<std::string>{"setting.ini", "source.ini"}));
 }
 
+// The steps of a replace, each failing as the system fails it.
+struct FailingStep {
+  const char* name;
+  files::FileCall call;
+  int error;
+  DWORD reported;
+};
+constexpr FailingStep kReplaceSteps[] = {
+    {"create", files::FileCall::kCreate, EACCES, ERROR_ACCESS_DENIED},
+    {"write", files::FileCall::kWrite, EIO, ERROR_WRITE_FAULT},
+    {"write, disk full", files::FileCall::kWrite, ENOSPC, ERROR_DISK_FULL},
+    {"flush", files::FileCall::kSync, EIO, ERROR_WRITE_FAULT},
+    {"rename", files::FileCall::kRename, EIO, ERROR_ACCESS_DENIED},
+};
+
 TEST(AtomicReplace, FailureAtAnyStepLeavesTheOldFileAndNoTemporary) {
   TempInstall install;
   WriteBytes(install.cfg() / "lastpage.dat", "old contents");
-  for (int step = 1; step <= 4; ++step) {
-    SCOPED_TRACE(step);
-    files::SetAtomicReplaceFaultForTest(step);
+  for (const FailingStep& step : kReplaceSteps) {
+    SCOPED_TRACE(step.name);
+    files::ScopedFileFault fault(step.call, 1, files::FaultRepeat::kOnce, step.error);
     EXPECT_FALSE(files::AtomicReplace("..\\cfg\\LASTPAGE.DAT", "replacement", 11));
-    EXPECT_FALSE(files::AtomicReplace("..\\cfg\\LASTPAGE.DAT", "again", 5));   // stays set
-    EXPECT_NE(GetLastError(), ERROR_SUCCESS);
+    EXPECT_EQ(GetLastError(), step.reported);
+    EXPECT_EQ(fault.Failures(), 1);
     EXPECT_EQ(ReadBytes(install.cfg() / "lastpage.dat"), "old contents");
     EXPECT_EQ(Entries(install.cfg()), std::vector<std::string>{"lastpage.dat"});
   }
-  files::SetAtomicReplaceFaultForTest(0);
   EXPECT_TRUE(files::AtomicReplace("..\\cfg\\LASTPAGE.DAT", "replacement", 11));
   EXPECT_EQ(ReadBytes(install.cfg() / "lastpage.dat"), "replacement");
+}
+
+TEST(AtomicReplace, FailedCopiesLeaveTheTargetAndNoTemporary) {
+  TempInstall install;
+  WriteBytes(install.cfg() / "source.dat", "copied bytes");
+  WriteBytes(install.cfg() / "target.dat", "old contents");
+  for (const FailingStep& step : kReplaceSteps) {
+    SCOPED_TRACE(step.name);
+    files::ScopedFileFault fault(step.call, 1, files::FaultRepeat::kOnce, step.error);
+    EXPECT_FALSE(CopyFileA("..\\cfg\\source.dat", "..\\cfg\\target.dat", FALSE));
+    EXPECT_EQ(fault.Failures(), 1);
+    EXPECT_EQ(ReadBytes(install.cfg() / "target.dat"), "old contents");
+    EXPECT_EQ(Entries(install.cfg()), (std::vector<std::string>{"source.dat", "target.dat"}));
+  }
+  // A copy that must not replace puts its file in place by a link, counted as a rename.
+  files::ScopedFileFault fault(files::FileCall::kRename);
+  EXPECT_FALSE(CopyFileA("..\\cfg\\source.dat", "..\\cfg\\new.dat", TRUE));
+  EXPECT_EQ(fault.Failures(), 1);
+  EXPECT_EQ(Entries(install.cfg()), (std::vector<std::string>{"source.dat", "target.dat"}));
+}
+
+TEST(AtomicReplace, ATemporaryThatCouldNotBeRemovedGoesAtTheNextReplace) {
+  TempInstall install;
+  WriteBytes(install.data() / "QUOTE.DAT", "old");
+  {
+    files::ScopedFileFault rename(files::FileCall::kRename);
+    files::ScopedFileFault remove(files::FileCall::kRemove);
+    EXPECT_FALSE(files::AtomicReplace("..\\data\\quote.dat", "new", 3));
+    EXPECT_EQ(remove.Failures(), 1);
+  }
+  EXPECT_EQ(Entries(install.data()), (std::vector<std::string>{".zuvo-tmp-QUOTE.DAT.0", "QUOTE.DAT"}));
+  EXPECT_TRUE(files::AtomicReplace("..\\data\\quote.dat", "new", 3));
+  EXPECT_EQ(Entries(install.data()), std::vector<std::string>{"QUOTE.DAT"});
+  EXPECT_EQ(ReadBytes(install.data() / "QUOTE.DAT"), "new");
+}
+
+TEST(FileFaults, FailTheNthCallOfTheirKindOnlyWhileTheyLive) {
+  TempInstall install;
+  struct Case {
+    const char* name;
+    int nth;
+    files::FaultRepeat repeat;
+    std::vector<bool> replaced;   // per replace in a row: did it succeed
+  };
+  const Case cases[] = {
+      {"first, once", 1, files::FaultRepeat::kOnce, {false, true, true}},
+      {"second, once", 2, files::FaultRepeat::kOnce, {true, false, true}},
+      {"second and on", 2, files::FaultRepeat::kEveryCallFromNth, {true, false, false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      files::ScopedFileFault fault(files::FileCall::kRename, c.nth, c.repeat);
+      for (std::size_t i = 0; i < c.replaced.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string bytes = "round " + std::to_string(i);
+        EXPECT_EQ(files::AtomicReplace("..\\data\\f.dat", bytes.data(), bytes.size()), c.replaced[i]);
+        if (c.replaced[i]) {
+          EXPECT_EQ(ReadBytes(install.data() / "f.dat"), bytes);
+        }
+      }
+      EXPECT_EQ(fault.Calls(), static_cast<int>(c.replaced.size()));
+      EXPECT_EQ(fault.Failures(), std::count(c.replaced.begin(), c.replaced.end(), false));
+    }
+    EXPECT_TRUE(files::AtomicReplace("..\\data\\f.dat", "after", 5));   // the guard is gone
+  }
+}
+
+TEST(FileFaults, ReachEveryFileCallThatChangesTheDisk) {
+  TempInstall install;
+  WriteBytes(install.data() / "a.dat", "old a");
+  WriteBytes(install.data() / "b.dat", "old b");
+  const std::vector<std::string> before{"a.dat", "b.dat"};
+  using files::FileCall;
+
+  {
+    files::ScopedFileFault fault(FileCall::kCreate, 1, files::FaultRepeat::kOnce, ENOSPC);
+    EXPECT_EQ(Open("..\\data\\new.dat", GENERIC_WRITE, CREATE_NEW), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+    HANDLE created = Open("..\\data\\new.dat", GENERIC_WRITE, OPEN_ALWAYS);   // only the first fails
+    EXPECT_NE(created, INVALID_HANDLE_VALUE);
+    CloseHandle(created);
+  }
+  HANDLE file = Open("..\\data\\a.dat", GENERIC_WRITE, OPEN_EXISTING);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  {
+    files::ScopedFileFault fault(FileCall::kWrite, 1, files::FaultRepeat::kOnce, ENOSPC);
+    DWORD written = 99;
+    EXPECT_FALSE(WriteFile(file, "NEW A!", 6, &written, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+    EXPECT_EQ(written, 0u);
+  }
+  EXPECT_EQ(ReadBytes(install.data() / "a.dat"), "NEW a") << "a full disk stops a write halfway";
+  {
+    files::ScopedFileFault fault(FileCall::kSync);
+    EXPECT_FALSE(FlushFileBuffers(file));
+    EXPECT_TRUE(FlushFileBuffers(file));
+  }
+  CloseHandle(file);
+  {
+    files::ScopedFileFault fault(FileCall::kRemove, 1, files::FaultRepeat::kOnce, EROFS);
+    EXPECT_FALSE(DeleteFileA("..\\data\\b.dat"));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  }
+  {
+    files::ScopedFileFault fault(FileCall::kRename, 1, files::FaultRepeat::kEveryCallFromNth);
+    EXPECT_FALSE(MoveFileA("..\\data\\b.dat", "..\\data\\c.dat"));
+    EXPECT_FALSE(MoveFileA("..\\data\\b.dat", "..\\data\\B.DAT"));   // a change of case only
+    EXPECT_EQ(fault.Failures(), 2);
+  }
+  EXPECT_EQ(Entries(install.data()), (std::vector<std::string>{"a.dat", "b.dat", "new.dat"}));
+  EXPECT_EQ(ReadBytes(install.data() / "b.dat"), "old b");
 }
 
 // A hidden file beside the target as a writer leaves it; with held, a writer at work holds it
@@ -856,11 +985,11 @@ TEST(ErrorPaths, LeaveNoDescriptorOrHandleOpen) {
     EXPECT_EQ(FindFirstFileA("..\\data\\none*", nullptr), INVALID_HANDLE_VALUE);
     WIN32_FIND_DATAA data;
     EXPECT_EQ(FindFirstFileA("..\\data\\none*", &data), INVALID_HANDLE_VALUE);
-    for (int step = 1; step <= 4; ++step) {
-      files::SetAtomicReplaceFaultForTest(step);
+    for (const FailingStep& step : kReplaceSteps) {
+      files::ScopedFileFault fault(step.call, 1, files::FaultRepeat::kEveryCallFromNth, step.error);
       EXPECT_FALSE(files::AtomicReplace("..\\data\\b.dat", "x", 1));
+      EXPECT_FALSE(CopyFileA("..\\data\\a.dat", "..\\data\\b.dat", FALSE));
     }
-    files::SetAtomicReplaceFaultForTest(0);
     EXPECT_FALSE(files::AtomicReplace("..\\nowhere\\b.dat", "x", 1));
   }
   EXPECT_EQ(OpenDescriptors(), descriptors);

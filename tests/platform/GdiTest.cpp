@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -12,6 +15,7 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kGreen = RGB(0, 160, 0);
 
 // A memory context on a white bitmap; pixels are read back with GetPixel.
 class Canvas {
@@ -102,12 +106,73 @@ TEST(GdiTest, ShapesReachingFarOffTheImageDrawTheirVisiblePartAtOnce) {
   HGDIOBJ oldBrush = SelectObject(canvas.dc(), brush);
   Rectangle(canvas.dc(), -2000000000, -2000000000, 2000000000, 2000000000);
   for (COLORREF c : canvas.All()) EXPECT_EQ(c, kBlue);
+  // The same over the whole int range, without a pen (the fill then stops one pixel short of
+  // INT32_MAX, still far beyond the image).
+  HBRUSH green = CreateSolidBrush(kGreen);
+  SelectObject(canvas.dc(), green);
   SelectObject(canvas.dc(), GetStockObject(NULL_PEN));
   Rectangle(canvas.dc(), INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+  for (COLORREF c : canvas.All()) EXPECT_EQ(c, kGreen);
   SelectObject(canvas.dc(), oldBrush);
   SelectObject(canvas.dc(), oldPen);
+  DeleteObject(green);
   DeleteObject(brush);
   DeleteObject(pen);
+}
+
+TEST(GdiTest, FarReachingShapesDrawWhatTheirNearCopiesDraw) {
+  // Each shape is drawn twice: once reaching to the int limits, through a viewport origin that
+  // pushes its device coordinates past them, and once reaching just past the canvas. The
+  // visible pixels must be the same.
+  enum class Shape { Line, Outline, Fill };
+  struct Case {
+    const char* name;
+    Shape shape;
+    int penWidth;
+    POINT origin;   // of the far copy; the near copy is drawn at 0,0
+    RECT far, near;
+  };
+  const Case cases[] = {
+      {"thin line, scrolled", Shape::Line, 1, {3, 2}, {-3, 1, INT32_MAX, 1}, {0, 3, 20, 3}},
+      {"thin line, scrolled back", Shape::Line, 1, {-3, -2}, {INT32_MIN, 5, 8, 5}, {-20, 3, 5, 3}},
+      {"wide line", Shape::Line, 3, {0, 0}, {INT32_MIN, 3, INT32_MAX, 3}, {-20, 3, 20, 3}},
+      {"wide line, scrolled", Shape::Line, 3, {5, 0}, {-8, 3, INT32_MAX, 3}, {-3, 3, 20, 3}},
+      {"thin outline, scrolled", Shape::Outline, 1, {3, 2}, {-2, -1, INT32_MAX, INT32_MAX}, {1, 1, 20, 20}},
+      {"wide outline", Shape::Outline, 3, {0, 0}, {INT32_MIN, 1, INT32_MAX, INT32_MAX}, {-20, 1, 20, 20}},
+      {"wide outline, scrolled", Shape::Outline, 3, {-4, 2}, {INT32_MIN, -1, 6, INT32_MAX}, {-20, 1, 2, 20}},
+      {"fill, scrolled", Shape::Fill, 1, {3, 2}, {-2, -1, INT32_MAX, INT32_MAX}, {1, 1, 20, 20}},
+      {"fill, scrolled back", Shape::Fill, 1, {-3, -2}, {INT32_MIN, INT32_MIN, 7, 6}, {-20, -20, 4, 4}},
+  };
+  HPEN thin = CreatePen(PS_SOLID, 1, kRed), wide = CreatePen(PS_SOLID, 3, kRed);
+  HBRUSH brush = CreateSolidBrush(kBlue);
+  auto draw = [&](const Case& c, const RECT& r, POINT origin) {
+    Canvas canvas(8, 6);
+    SelectObject(canvas.dc(), c.penWidth == 1 ? thin : wide);
+    SelectObject(canvas.dc(), brush);
+    SetViewportOrgEx(canvas.dc(), origin.x, origin.y, nullptr);
+    switch (c.shape) {
+      case Shape::Line:
+        MoveToEx(canvas.dc(), r.left, r.top, nullptr);
+        LineTo(canvas.dc(), r.right, r.bottom);
+        break;
+      case Shape::Outline: Rectangle(canvas.dc(), r.left, r.top, r.right, r.bottom); break;
+      case Shape::Fill: FillRect(canvas.dc(), &r, brush); break;
+    }
+    SelectObject(canvas.dc(), GetStockObject(BLACK_PEN));
+    SelectObject(canvas.dc(), GetStockObject(WHITE_BRUSH));
+    SetViewportOrgEx(canvas.dc(), 0, 0, nullptr);   // pixels are read back at device positions
+    return canvas.All();
+  };
+  const std::vector<COLORREF> blank = Canvas(8, 6).All();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<COLORREF> near = draw(c, c.near, POINT{0, 0});
+    EXPECT_NE(near, blank);
+    EXPECT_EQ(draw(c, c.far, c.origin), near);
+  }
+  DeleteObject(thin);
+  DeleteObject(wide);
+  DeleteObject(brush);
 }
 
 TEST(GdiTest, PolylineDrawsEachCornerOnceAndLeavesTheLastPoint) {
@@ -200,23 +265,43 @@ TEST(GdiTest, Rop2ModesCombinePenAndPixel) {
   }
 }
 
-TEST(GdiTest, DottedPenLeavesGapsAndWidePenIsWide) {
-  Canvas canvas(12, 7);
+TEST(GdiTest, DottedPenLeavesGaps) {
+  Canvas canvas(12, 1);
   SetBkMode(canvas.dc(), TRANSPARENT);
   HPEN dotted = CreatePen(PS_DOT, 1, kRed);
   HGDIOBJ old = SelectObject(canvas.dc(), dotted);
   MoveToEx(canvas.dc(), 0, 0, nullptr);
   LineTo(canvas.dc(), 12, 0);
   EXPECT_EQ(canvas.Rows()[0], "###...###...");
-  HPEN wide = CreatePen(PS_SOLID, 3, kRed);
-  SelectObject(canvas.dc(), wide);
-  MoveToEx(canvas.dc(), 2, 4, nullptr);
-  LineTo(canvas.dc(), 9, 4);
-  EXPECT_NE(GetPixel(canvas.dc(), 5, 3), kWhite);
-  EXPECT_NE(GetPixel(canvas.dc(), 5, 5), kWhite);
   SelectObject(canvas.dc(), old);
   DeleteObject(dotted);
-  DeleteObject(wide);
+}
+
+TEST(GdiTest, WidePenCoversItsWidthAcrossTheLine) {
+  // Across a horizontal line on row 6 and a vertical one on column 6, a pen of width w covers w
+  // pixels centred on the line (the extra one of an even width before it); width 0 is one pixel.
+  constexpr int kSize = 13, kLine = 6;
+  for (int width = 0; width <= 6; ++width) {
+    SCOPED_TRACE("width " + std::to_string(width));
+    const int covered = std::max(1, width);
+    std::string across(kSize, '.');
+    for (int i = 0; i < covered; ++i) across[static_cast<std::size_t>(kLine - covered / 2 + i)] = '#';
+    HPEN pen = CreatePen(PS_SOLID, width, kRed);
+    Canvas horizontal(kSize, kSize), vertical(kSize, kSize);
+    SelectObject(horizontal.dc(), pen);
+    MoveToEx(horizontal.dc(), 2, kLine, nullptr);
+    LineTo(horizontal.dc(), 11, kLine);
+    SelectObject(vertical.dc(), pen);
+    MoveToEx(vertical.dc(), kLine, 2, nullptr);
+    LineTo(vertical.dc(), kLine, 11);
+    std::string column, row = vertical.Rows()[kLine];
+    for (const std::string& line : horizontal.Rows()) column += line[kLine];
+    EXPECT_EQ(column, across);
+    EXPECT_EQ(row, across);
+    SelectObject(horizontal.dc(), GetStockObject(BLACK_PEN));
+    SelectObject(vertical.dc(), GetStockObject(BLACK_PEN));
+    DeleteObject(pen);
+  }
 }
 
 TEST(GdiTest, BlitsCopyAndCombine) {
@@ -233,6 +318,10 @@ TEST(GdiTest, BlitsCopyAndCombine) {
   EXPECT_EQ(GetPixel(dest.dc(), 4, 4), kRed);
   EXPECT_EQ(GetPixel(dest.dc(), 1, 1), kWhite);
   EXPECT_FALSE(BitBlt(dest.dc(), 0, 0, 1, 1, nullptr, 0, 0, SRCCOPY));
+  // A source wider than any image cannot be copied: the blit fails and the destination stays.
+  const std::vector<COLORREF> before = dest.All();
+  EXPECT_FALSE(BitBlt(dest.dc(), 0, 0, INT32_MAX, 2, source.dc(), 0, 0, SRCCOPY));
+  EXPECT_EQ(dest.All(), before);
   EXPECT_TRUE(PatBlt(dest.dc(), 0, 0, 1, 1, BLACKNESS));
   EXPECT_EQ(GetPixel(dest.dc(), 0, 0), RGB(0, 0, 0));
 }
@@ -279,6 +368,52 @@ TEST(GdiTest, FontHeightFollowsTheWindowsSignConvention) {
   DeleteObject(byCell);
 }
 
+TEST(GdiTest, FacesThisSystemLacksDrawInTheirInstalledStandIns) {
+  // Text drawn in a face the program asks for must come out as the same text drawn in the
+  // installed family standing in for it, whatever the case of the name.
+  auto draw = [](const char* face, BYTE pitch) {
+    Canvas canvas(90, 20);
+    HFONT font = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, pitch, face);
+    HGDIOBJ old = SelectObject(canvas.dc(), font);
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    TextOutA(canvas.dc(), 1, 1, "Wg17 成交", 9);
+    SelectObject(canvas.dc(), old);
+    DeleteObject(font);
+    return canvas.Rows();
+  };
+  // The comparison tells the installed families apart.
+  EXPECT_NE(draw("WenQuanYi Micro Hei", 0), draw("DejaVu Sans", 0));
+  EXPECT_NE(draw("DejaVu Sans", 0), draw("DejaVu Serif", 0));
+  EXPECT_NE(draw("DejaVu Sans", 0), draw("DejaVu Sans Mono", 0));
+  struct Case {
+    const char* face;
+    BYTE pitch;
+    const char* installed;
+  };
+  const Case cases[] = {
+      {"宋体", 0, "WenQuanYi Micro Hei"},          {"黑体", 0, "WenQuanYi Micro Hei"},
+      {"楷体_GB2312", 0, "WenQuanYi Micro Hei"},   {"新宋体", 0, "WenQuanYi Micro Hei Mono"},
+      {"simsun", 0, "WenQuanYi Micro Hei"},        {"Microsoft YaHei", 0, "WenQuanYi Micro Hei"},
+      {"Arial", 0, "DejaVu Sans"},                 {"TAHOMA", 0, "DejaVu Sans"},
+      {"MS Sans Serif", 0, "DejaVu Sans"},         {"Times New Roman", 0, "DejaVu Serif"},
+      {"Courier New", 0, "DejaVu Sans Mono"},      {"fixedsys", 0, "DejaVu Sans Mono"},
+      {"", VARIABLE_PITCH, "WenQuanYi Micro Hei"}, {"", FIXED_PITCH, "DejaVu Sans Mono"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.face) + " -> " + c.installed);
+    EXPECT_EQ(draw(c.face, c.pitch), draw(c.installed, 0));
+  }
+  // The context still reports the face the program asked for.
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, "宋体");
+  SelectObject(dc, font);
+  char face[LF_FACESIZE] = {};
+  EXPECT_EQ(GetTextFaceA(dc, LF_FACESIZE, face), 4);
+  EXPECT_STREQ(face, "宋体");
+  DeleteDC(dc);
+  DeleteObject(font);
+}
+
 TEST(GdiTest, DrawTextAlignsCalculatesAndElides) {
   Canvas canvas(100, 40);
   const char* text = "成交量";
@@ -312,6 +447,58 @@ TEST(GdiTest, DrawTextAlignsCalculatesAndElides) {
   DrawTextA(canvas.dc(), "&File", -1, &prefix, DT_CALCRECT | DT_SINGLELINE);
   DrawTextA(canvas.dc(), "File", -1, &plain, DT_CALCRECT | DT_SINGLELINE);
   EXPECT_EQ(prefix.right, plain.right);
+}
+
+TEST(GdiTest, EndEllipsisReplacesTheCutCharactersWithAnEllipsis) {
+  // The elided line must be whole leading characters followed by "…", drawn inside the box; a
+  // line merely clipped at the box edge would show part of the next character instead.
+  const std::string text = "上证指数深证成指";   // GBK: two bytes a character
+  const RECT box{0, 0, 40, 20};
+  auto draw = [&](const std::string& line, UINT format) {
+    Canvas canvas(70, 20);
+    RECT r = box;
+    SetTextColor(canvas.dc(), RGB(0, 0, 0));
+    DrawTextA(canvas.dc(), line.c_str(), -1, &r, DT_SINGLELINE | format);
+    return canvas.Rows();
+  };
+  const std::vector<std::string> elided = draw(text, DT_END_ELLIPSIS);
+  EXPECT_NE(elided, draw(text, 0));
+  bool matched = false;
+  for (std::size_t kept = 0; kept < text.size() && !matched; kept += 2) {
+    matched = elided == draw(text.substr(0, kept) + "…", 0);
+  }
+  EXPECT_TRUE(matched) << "no prefix + ellipsis draws as the elided line";
+  for (const std::string& row : elided) EXPECT_EQ(row.find('#', static_cast<std::size_t>(box.right)), std::string::npos);
+  // A line that fits is drawn as it stands.
+  EXPECT_EQ(draw("上证", DT_END_ELLIPSIS), draw("上证", 0));
+}
+
+TEST(GdiTest, TextInABoxSpanningTheIntRangeLandsWhereANearBoxPutsIt) {
+  // Centring works on the box's full width and height, which do not fit an int here; the near
+  // box has the same centre (both sides odd by one).
+  struct Case {
+    const char* name;
+    UINT format;
+    RECT far, near;
+  };
+  const Case cases[] = {
+      {"centred", DT_CENTER | DT_SINGLELINE, {INT32_MIN, 0, INT32_MAX, 20}, {-1001, 0, 1000, 20}},
+      {"centred, wrapping", DT_CENTER | DT_WORDBREAK, {INT32_MIN, 0, INT32_MAX, 20}, {-1001, 0, 1000, 20}},
+      {"centred vertically", DT_VCENTER | DT_SINGLELINE, {2, INT32_MIN, 60, INT32_MAX}, {2, -1001, 60, 1000}},
+  };
+  auto draw = [](RECT box, UINT format) {
+    Canvas canvas(40, 20);
+    SetTextColor(canvas.dc(), RGB(0, 0, 0));
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    DrawTextA(canvas.dc(), "成交", -1, &box, format);
+    return canvas.Rows();
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> near = draw(c.near, c.format);
+    EXPECT_NE(near, Canvas(40, 20).Rows());
+    EXPECT_EQ(draw(c.far, c.format), near);
+  }
 }
 
 TEST(GdiTest, WindowDrawingLandsInItsBackingImage) {
@@ -390,6 +577,55 @@ TEST(GdiTest, DeletedHandlesAndStockObjects) {
   EXPECT_EQ(GetPixel(dc, 0, 0), CLR_INVALID);
   EXPECT_EQ(GetSysColor(COLOR_WINDOW), RGB(255, 255, 255));
   EXPECT_EQ(GetSysColor(999), 0u);
+}
+
+TEST(GdiTest, ObjectsAreMadeAndDeletedOnAnyThread) {
+  // Workers make and drop pens and brushes while the UI thread starts the application and draws
+  // with its own: nothing breaks, every handle stays unique and names what was made with it.
+  constexpr int kWorkers = 4, kEach = 300;
+  std::vector<std::vector<HGDIOBJ>> made(kWorkers);
+  std::vector<std::thread> workers;
+  for (int w = 0; w < kWorkers; ++w) {
+    workers.emplace_back([&made, w] {
+      for (int i = 0; i < kEach; ++i) {
+        DeleteObject(CreateSolidBrush(RGB(0, 0, w)));
+        made[static_cast<std::size_t>(w)].push_back(CreatePen(PS_SOLID, 1, RGB(w, i % 256, 0)));
+      }
+    });
+  }
+  Canvas canvas(8, 8);
+  for (int i = 0; i < kEach; ++i) {
+    HPEN pen = CreatePen(PS_SOLID, 1, kRed);
+    SelectObject(canvas.dc(), pen);
+    MoveToEx(canvas.dc(), 0, i % 8, nullptr);
+    LineTo(canvas.dc(), 8, i % 8);
+    SelectObject(canvas.dc(), GetStockObject(BLACK_PEN));
+    DeleteObject(pen);
+  }
+  for (std::thread& worker : workers) worker.join();
+  std::set<HGDIOBJ> handles;
+  for (int w = 0; w < kWorkers; ++w) {
+    for (int i = 0; i < kEach; ++i) {
+      HGDIOBJ pen = made[static_cast<std::size_t>(w)][static_cast<std::size_t>(i)];
+      EXPECT_TRUE(handles.insert(pen).second);
+      LOGPEN description{};
+      ASSERT_EQ(GetObjectA(pen, sizeof description, &description), static_cast<int>(sizeof description));
+      EXPECT_EQ(description.lopnColor, RGB(w, i % 256, 0));
+      DeleteObject(pen);
+    }
+  }
+  for (const std::string& row : canvas.Rows()) EXPECT_EQ(row, "########");
+}
+
+TEST(GdiTest, DrawingFromAWorkerStopsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        Canvas canvas(4, 4);
+        std::thread worker([&canvas] { SetPixel(canvas.dc(), 1, 1, kRed); });
+        worker.join();
+      },
+      "GDI context's drawing state touched off the UI thread");
 }
 
 }  // namespace

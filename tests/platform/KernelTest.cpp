@@ -1,5 +1,6 @@
 #include "platform/Kernel.h"
 
+#include "platform/DrivenClock.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "support/TempInstall.h"
@@ -9,8 +10,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,17 +76,49 @@ TEST(VirtualMemoryTest, ReserveCommitDecommitAndRelease) {
   EXPECT_TRUE(VirtualFree(both, 0, MEM_RELEASE));
 }
 
-// ---- Time ---------------------------------------------------------------------------------
+// ---- Helpers of the time and thread tests ------------------------------------------------
 
-class ClockTest : public testing::Test {
- protected:
-  void TearDown() override {
-    kernel::SetClockForTest({});
-    kernel::SetTickSourceForTest({});
-  }
+std::string Format(const SYSTEMTIME& t) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u (day %u) %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay,
+                t.wDayOfWeek, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+  return text;
+}
+
+// Whole seconds since the Unix epoch of calendar fields read as UTC.
+std::time_t SecondsOf(const SYSTEMTIME& t) {
+  struct tm fields {};
+  fields.tm_year = t.wYear - 1900;
+  fields.tm_mon = t.wMonth - 1;
+  fields.tm_mday = t.wDay;
+  fields.tm_hour = t.wHour;
+  fields.tm_min = t.wMinute;
+  fields.tm_sec = t.wSecond;
+  return timegm(&fields);
+}
+
+struct ThreadProbe {
+  HANDLE go = nullptr;         // waited for before the procedure finishes, when set
+  HANDLE finished = nullptr;   // set as the procedure finishes, when set
+  std::atomic<DWORD> seenId{0};
+  std::atomic<bool> ran{false};
+  std::atomic<bool> resumedBefore{false};
+  std::atomic<bool> sawResume{false};
 };
 
-TEST_F(ClockTest, SystemAndLocalTimeFollowTheReplacedClock) {
+unsigned probeThread(void* argument) {
+  auto* probe = static_cast<ThreadProbe*>(argument);
+  probe->sawResume = probe->resumedBefore.load();
+  probe->seenId = GetCurrentThreadId();
+  if (probe->go) WaitForSingleObject(probe->go, INFINITE);
+  probe->ran = true;
+  if (probe->finished) SetEvent(probe->finished);
+  return 42;
+}
+
+// ---- Time ---------------------------------------------------------------------------------
+
+TEST(ClockTest, SystemAndLocalTimeFollowTheDrivenClock) {
   struct Case {
     std::int64_t utcMs;
     int offsetMinutes;
@@ -97,55 +134,154 @@ TEST_F(ClockTest, SystemAndLocalTimeFollowTheReplacedClock) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.utcMs);
-    kernel::SetClockForTest([ms = c.utcMs] { return ms; }, c.offsetMinutes);
+    platform::ScopedDrivenClock clock(c.utcMs, c.offsetMinutes);
     SYSTEMTIME utc{}, local{};
     GetSystemTime(&utc);
     GetLocalTime(&local);
-    EXPECT_EQ(std::memcmp(&utc, &c.utc, sizeof utc), 0)
-        << utc.wYear << "-" << utc.wMonth << "-" << utc.wDay << " dow " << utc.wDayOfWeek << " " << utc.wHour
-        << ":" << utc.wMinute << ":" << utc.wSecond << "." << utc.wMilliseconds;
-    EXPECT_EQ(std::memcmp(&local, &c.local, sizeof local), 0)
-        << local.wYear << "-" << local.wMonth << "-" << local.wDay << " " << local.wHour;
+    EXPECT_EQ(std::memcmp(&utc, &c.utc, sizeof utc), 0) << Format(utc);
+    EXPECT_EQ(std::memcmp(&local, &c.local, sizeof local), 0) << Format(local);
     EXPECT_EQ(kernel::NowUtcMilliseconds(), c.utcMs);
   }
-  kernel::SetClockForTest({});
-  SYSTEMTIME now{};
-  GetSystemTime(&now);
-  EXPECT_GE(now.wYear, 2024);
 }
 
-TEST_F(ClockTest, TickCountWrapsAndElapsedTimeSurvivesTheWrap) {
-  DWORD ticks = 0xFFFFFFF0u;
-  kernel::SetTickSourceForTest([&ticks] { return ticks; });
+TEST(ClockTest, TicksAndWallClockMoveTogetherAndTheTicksWrap) {
+  // 2024-02-29 23:59:59.990 UTC, ticks 16 short of wrapping.
+  platform::ScopedDrivenClock clock(1709251199990, 480, 0xFFFFFFF0u);
   const DWORD start = GetTickCount();
-  ticks += 0x20;  // wraps past zero
+  EXPECT_EQ(start, 0xFFFFFFF0u);
+  clock.Advance(0x20);
   EXPECT_EQ(GetTickCount(), 0x10u);
-  EXPECT_EQ(GetTickCount() - start, 0x20u);
+  EXPECT_EQ(GetTickCount() - start, 0x20u);   // elapsed time survives the wrap
+  SYSTEMTIME utc{}, local{};
+  GetSystemTime(&utc);
+  GetLocalTime(&local);
+  const SYSTEMTIME expectedUtc{2024, 3, 5, 1, 0, 0, 0, 22};
+  const SYSTEMTIME expectedLocal{2024, 3, 5, 1, 8, 0, 0, 22};
+  EXPECT_EQ(std::memcmp(&utc, &expectedUtc, sizeof utc), 0) << Format(utc);
+  EXPECT_EQ(std::memcmp(&local, &expectedLocal, sizeof local), 0) << Format(local);
 
-  // The real counter is the low 32 bits of a millisecond clock and Sleep waits at least as asked.
-  kernel::SetTickSourceForTest({});
-  const DWORD before = GetTickCount();
-  Sleep(20);
-  const DWORD elapsed = GetTickCount() - before;
-  EXPECT_GE(elapsed, 20u);
-  EXPECT_LT(elapsed, 10000u);
+  // Sleep on the clock's own thread is the time passing, to the millisecond.
+  Sleep(1000);
+  EXPECT_EQ(GetTickCount() - start, 0x20u + 1000);
+  EXPECT_EQ(kernel::NowUtcMilliseconds(), 1709251199990 + 0x20 + 1000);
+  Sleep(0);
+  EXPECT_EQ(GetTickCount() - start, 0x20u + 1000);
+}
+
+TEST(ClockTest, NestedDrivenClocksRestoreTheOuterOne) {
+  platform::ScopedDrivenClock outer(1000, 0, 500);
+  outer.Advance(10);
+  {
+    platform::ScopedDrivenClock inner(5000000, 0, 7);
+    EXPECT_EQ(GetTickCount(), 7u);
+    EXPECT_EQ(kernel::NowUtcMilliseconds(), 5000000);
+  }
+  EXPECT_EQ(GetTickCount(), 510u);
+  EXPECT_EQ(kernel::NowUtcMilliseconds(), 1010);
+}
+
+TEST(ClockTest, RealClockReadsUtcAndTheLocalZoneOfTheMachine) {
+  // A zone eight hours east of UTC without daylight saving, whatever the machine's own.
+  const char* savedZone = std::getenv("TZ");
+  const std::string saved = savedZone != nullptr ? savedZone : "";
+  setenv("TZ", "CST-8", 1);
+  tzset();
+  SYSTEMTIME utc{}, local{}, utcAgain{};
+  struct timespec before {}, after {};
+  // Read again when a second boundary fell between the readings.
+  do {
+    clock_gettime(CLOCK_REALTIME, &before);
+    GetSystemTime(&utc);
+    GetLocalTime(&local);
+    GetSystemTime(&utcAgain);
+    clock_gettime(CLOCK_REALTIME, &after);
+  } while (utc.wSecond != utcAgain.wSecond);
+  if (savedZone != nullptr)
+    setenv("TZ", saved.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+  const std::time_t utcSeconds = SecondsOf(utc);
+  EXPECT_LE(before.tv_sec, utcSeconds);
+  EXPECT_GE(after.tv_sec, utcSeconds);
+  EXPECT_EQ(SecondsOf(local) - utcSeconds, 8 * 3600);
+  EXPECT_EQ(local.wMilliseconds, utc.wMilliseconds);
+}
+
+TEST(ClockTest, SleepsAndTimedWaitsOfOtherThreadsEndWhenTheClockIsDrivenPastThem) {
+  platform::ScopedDrivenClock clock;
+  // An hour: a wait that ran on the real clock would hold the test until it is killed.
+  constexpr DWORD kHour = 3600000;
+  HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ThreadProbe stuck;
+  stuck.go = never;
+  HANDLE stuckThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, probeThread, &stuck, 0, nullptr));
+  ASSERT_NE(stuckThread, nullptr);
+  HANDLE signalled = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+
+  struct Case {
+    const char* name;
+    std::function<DWORD()> wait;
+    std::function<void()> release;   // ends the wait early; null when only time ends it
+    DWORD expected;
+  };
+  const Case cases[] = {
+      {"Sleep", [] { Sleep(kHour); return DWORD{WAIT_TIMEOUT}; }, nullptr, WAIT_TIMEOUT},
+      {"event", [&] { return WaitForSingleObject(never, kHour); }, nullptr, WAIT_TIMEOUT},
+      {"thread", [&] { return WaitForSingleObject(stuckThread, kHour); }, nullptr, WAIT_TIMEOUT},
+      {"event set", [&] { return WaitForSingleObject(signalled, kHour); }, [&] { SetEvent(signalled); },
+       WAIT_OBJECT_0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const DWORD start = GetTickCount();
+    std::atomic<bool> returned{false};
+    DWORD result = 0;
+    DWORD returnedAt = 0;
+    std::thread waiter([&] {
+      result = c.wait();
+      returnedAt = GetTickCount();
+      returned = true;
+    });
+    clock.AwaitWaitingThreads(1);
+    if (c.release) {
+      c.release();
+      waiter.join();
+      EXPECT_EQ(result, c.expected);
+      EXPECT_EQ(returnedAt, start);   // no time had to pass
+      continue;
+    }
+    clock.FastForward(kHour - 1);
+    EXPECT_FALSE(returned);
+    clock.FastForward(1);
+    waiter.join();
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(returnedAt - start, kHour);
+  }
+  SetEvent(never);
+  EXPECT_EQ(WaitForSingleObject(stuckThread, INFINITE), WAIT_OBJECT_0);
+  CloseHandle(stuckThread);
+  CloseHandle(never);
+  CloseHandle(signalled);
+}
+
+TEST(ClockTest, AWaitThatOutlivesTheDrivenClockGoesOnWithTheTimeItHadLeft) {
+  HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD result = 0;
+  std::thread waiter;
+  {
+    platform::ScopedDrivenClock clock;
+    waiter = std::thread([&] { result = WaitForSingleObject(never, 3600000); });
+    clock.AwaitWaitingThreads(1);
+    clock.Advance(3600000 - 1);
+  }
+  // One real millisecond was left: the join returns at once rather than after an hour.
+  waiter.join();
+  EXPECT_EQ(result, WAIT_TIMEOUT);
+  CloseHandle(never);
 }
 
 // ---- Threads ------------------------------------------------------------------------------
-
-struct ThreadProbe {
-  HANDLE go = nullptr;
-  std::atomic<DWORD> seenId{0};
-  std::atomic<bool> ran{false};
-};
-
-unsigned probeThread(void* argument) {
-  auto* probe = static_cast<ThreadProbe*>(argument);
-  probe->seenId = GetCurrentThreadId();
-  if (probe->go) WaitForSingleObject(probe->go, INFINITE);
-  probe->ran = true;
-  return 42;
-}
 
 TEST(ThreadTest, RunsWaitsAndReportsTheExitCode) {
   ThreadProbe probe;
@@ -154,7 +290,7 @@ TEST(ThreadTest, RunsWaitsAndReportsTheExitCode) {
   unsigned id = 0;
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, probeThread, &probe, 0, &id));
   ASSERT_NE(thread, nullptr);
-  EXPECT_EQ(WaitForSingleObject(thread, 10), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_TIMEOUT);
   DWORD code = 0;
   EXPECT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, STILL_ACTIVE);
@@ -173,23 +309,29 @@ TEST(ThreadTest, RunsWaitsAndReportsTheExitCode) {
 TEST(ThreadTest, ClosingTheHandleLetsTheThreadRunOnAndSuspendedThreadsWaitForResume) {
   ThreadProbe probe;
   probe.go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  probe.finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, probeThread, &probe, 0, nullptr));
   ASSERT_NE(thread, nullptr);
   EXPECT_TRUE(CloseHandle(thread));
   SetEvent(probe.go);
-  while (!probe.ran) Sleep(1);
+  EXPECT_EQ(WaitForSingleObject(probe.finished, INFINITE), WAIT_OBJECT_0);
+  EXPECT_TRUE(probe.ran);
 
   ThreadProbe suspended;
   HANDLE later = reinterpret_cast<HANDLE>(
       _beginthreadex(nullptr, 0, probeThread, &suspended, CREATE_SUSPENDED, nullptr));
   ASSERT_NE(later, nullptr);
-  EXPECT_EQ(WaitForSingleObject(later, 20), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(later, 0), WAIT_TIMEOUT);
   EXPECT_FALSE(suspended.ran);
+  suspended.resumedBefore = true;   // the procedure must see this: it ran only after ResumeThread
   EXPECT_EQ(ResumeThread(later), 1u);
+  EXPECT_EQ(ResumeThread(later), 0u);
   EXPECT_EQ(WaitForSingleObject(later, INFINITE), WAIT_OBJECT_0);
   EXPECT_TRUE(suspended.ran);
+  EXPECT_TRUE(suspended.sawResume);
   CloseHandle(later);
   CloseHandle(probe.go);
+  CloseHandle(probe.finished);
 }
 
 TEST(EventTest, AutomaticEventsLetOneWaiterThroughAndManualOnesStaySignalled) {
@@ -204,22 +346,37 @@ TEST(EventTest, AutomaticEventsLetOneWaiterThroughAndManualOnesStaySignalled) {
   EXPECT_TRUE(ResetEvent(manual));
   EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
 
-  // One SetEvent on an automatic event releases exactly one of several waiters.
-  std::atomic<int> released{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < 3; ++i)
-    waiters.emplace_back([&] {
-      if (WaitForSingleObject(automatic, 50) == WAIT_OBJECT_0) ++released;
-    });
-  SetEvent(automatic);
-  for (auto& waiter : waiters) waiter.join();
-  EXPECT_EQ(released, 1);
-
   EXPECT_FALSE(SetEvent(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x7FFFFFF0))));
   EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   CloseHandle(automatic);
   CloseHandle(manual);
+}
+
+TEST(EventTest, OneSetEventReleasesOneWaitingThreadOfAnAutomaticEventAndAllOfAManualOne) {
+  struct Case {
+    BOOL manualReset;
+    int released;
+  };
+  for (const Case c : {Case{FALSE, 1}, Case{TRUE, 3}}) {
+    SCOPED_TRACE(c.manualReset);
+    platform::ScopedDrivenClock clock;
+    HANDLE event = CreateEventA(nullptr, c.manualReset, FALSE, nullptr);
+    std::atomic<int> released{0};
+    std::atomic<int> timedOut{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i)
+      waiters.emplace_back([&] { ++(WaitForSingleObject(event, 1000) == WAIT_OBJECT_0 ? released : timedOut); });
+    // Every waiter is blocked in its wait before the event is set, so none can find it set on
+    // the way in; those it does not release time out when the clock passes their timeout.
+    clock.AwaitWaitingThreads(3);
+    EXPECT_TRUE(SetEvent(event));
+    clock.FastForward(1000);
+    for (auto& waiter : waiters) waiter.join();
+    EXPECT_EQ(released, c.released);
+    EXPECT_EQ(timedOut, 3 - c.released);
+    CloseHandle(event);
+  }
 }
 
 TEST(CriticalSectionTest, IsRecursiveAndExcludesOtherThreads) {
@@ -361,13 +518,12 @@ TEST(ProcessTest, DiskSpaceTempPathAndDataFolder) {
   EXPECT_TRUE(fs::is_directory(paths::Resolve(temp)));
 
   const fs::path dataHome = install.root() / "xdg" / "share";
-  kernel::SetSpecialFolderForTest(dataHome.string());
+  kernel::ScopedSpecialFolder dataFolder(dataHome.string());
   char folder[MAX_PATH];
   EXPECT_TRUE(SHGetSpecialFolderPathA(nullptr, folder, CSIDL_APPDATA, FALSE));
   EXPECT_EQ(std::string(folder), paths::ToWindows(dataHome.string()));
   EXPECT_TRUE(fs::is_directory(dataHome));
   EXPECT_FALSE(SHGetSpecialFolderPathA(nullptr, folder, 0x7777, TRUE));
-  kernel::SetSpecialFolderForTest({});
 }
 
 }  // namespace

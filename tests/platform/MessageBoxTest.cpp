@@ -1,12 +1,15 @@
+#include "platform/Application.h"
 #include "platform/Kernel.h"
 #include "platform/Message.h"
 #include "platform/MessageBox.h"
+#include "platform/Sound.h"
 #include "platform/WinUser.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -43,8 +46,9 @@ TEST(MessageBoxTest, WorkerBoxIsShownByTheUiThreadWhileTheWorkerWaits) {
     answer = MessageBoxA(nullptr, "内存不足，初始化失败。  ", "错误", MB_RETRYCANCEL | MB_ICONERROR);
     done = true;
   });
-  Sleep(20);
-  EXPECT_FALSE(done);   // nobody pumped yet: the worker is still waiting
+  platform::AwaitCrossThreadCalls(1);
+  EXPECT_FALSE(done);   // its box waits for the UI thread, which has not pumped yet
+  EXPECT_EQ(boxes->Count(), 0u);
   EXPECT_TRUE(platform::PumpMessagesUntil([&] { return done.load(); }, 5000));
   worker.join();
   EXPECT_EQ(answer.load(), IDRETRY);
@@ -80,6 +84,28 @@ TEST(MessageBoxTest, OwnerIsDisabledWhileTheBoxIsUp) {
 TEST(MessageBoxTest, DefaultServiceNeverBlocksWithoutAScreen) {
   // Headless runs answer with the default button instead of waiting for a click.
   EXPECT_EQ(MessageBoxA(nullptr, "x", "y", MB_OKCANCEL | MB_DEFBUTTON2), IDCANCEL);
+}
+
+TEST(SoundTest, BeepsFromAnyThreadGoToTheInstalledSinkAndTheScopeRestoresThePreviousOne) {
+  const std::shared_ptr<platform::SoundSink> before = platform::GetSoundSink();
+  {
+    platform::ScopedRecordedBeeps beeps;
+    EXPECT_TRUE(MessageBeep(MB_ICONERROR));
+    std::thread([] { EXPECT_TRUE(MessageBeep(MB_OK)); }).join();
+    EXPECT_TRUE(MessageBeep(0xFFFFFFFFu));
+    EXPECT_EQ(beeps->Beeps(), (std::vector<UINT>{MB_ICONERROR, MB_OK, 0xFFFFFFFFu}));
+  }
+  EXPECT_EQ(platform::GetSoundSink(), before);
+}
+
+TEST(SoundTest, DesktopBeepOfAWorkerDoesNotWaitForTheUiThread) {
+  ASSERT_TRUE(platform::EnsureApplication());   // made by this thread, not by the worker
+  platform::ProcessPendingMessages();
+  // The UI thread is not pumping: a beep that waited for it would never return.
+  std::thread([] { EXPECT_TRUE(MessageBeep(MB_ICONWARNING)); }).join();
+  EXPECT_EQ(platform::CrossThreadCallsWaiting(), 1);   // handed over, sounded when the UI thread looks
+  platform::ProcessPendingMessages();
+  EXPECT_EQ(platform::CrossThreadCallsWaiting(), 0);
 }
 
 }  // namespace

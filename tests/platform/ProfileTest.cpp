@@ -1,5 +1,6 @@
 #include "platform/Profile.h"
 
+#include "platform/FileFaults.h"
 #include "platform/Files.h"
 #include "support/TempInstall.h"
 
@@ -241,6 +242,23 @@ TEST_F(ProfileTest, WriteCreatesTheFileWithCrlfAndConvertsLfOnlyFiles) {
   EXPECT_EQ(ReadBytes(install.cfg() / "lf.ini"), "[A]\r\nx=3\r\n[B]\r\ny=2\r\n");
 }
 
+// Files written on old systems end lines with a lone CR: each such CR ends a line, so a
+// section read and written back keeps every line whole.
+TEST_F(ProfileTest, ALoneCrEndsALineAndASectionRewriteKeepsWhatFollowsIt) {
+  WriteBytes(install.cfg() / "cr.ini", "[A]\rx=1\rnote\rkept after a lone CR\r\ny=2\r[B]\r\nz=3");
+  EXPECT_EQ(GetPrivateProfileIntA("A", "x", 0, "..\\cfg\\cr.ini"), 1u);
+  EXPECT_EQ(GetPrivateProfileIntA("A", "y", 0, "..\\cfg\\cr.ini"), 2u);
+  EXPECT_EQ(GetPrivateProfileIntA("B", "z", 0, "..\\cfg\\cr.ini"), 3u);
+  char buffer[128];
+  GetPrivateProfileSectionA("A", buffer, sizeof buffer, "..\\cfg\\cr.ini");
+  const std::vector<std::string> lines{"x=1", "note", "kept after a lone CR", "y=2"};
+  EXPECT_EQ(items(buffer), lines);
+  EXPECT_TRUE(WritePrivateProfileSectionA("A", buffer, "..\\cfg\\cr.ini"));
+  GetPrivateProfileSectionA("A", buffer, sizeof buffer, "..\\cfg\\cr.ini");
+  EXPECT_EQ(items(buffer), lines);
+  EXPECT_EQ(ReadBytes(install.cfg() / "cr.ini"), "[A]\r\nx=1\r\nnote\r\nkept after a lone CR\r\ny=2\r\n[B]\r\nz=3\r\n");
+}
+
 TEST_F(ProfileTest, ValuesCannotInjectLines) {
   EXPECT_TRUE(WritePrivateProfileStringA("Other", "key", "safe\r\n[Evil]\r\nx=1", kIni));
   EXPECT_EQ(read("Other", "key"), "safe");
@@ -305,9 +323,10 @@ TEST_F(ProfileTest, NamesThatWouldNotReadBackAreRefused) {
 TEST_F(ProfileTest, FailedWriteLeavesFileAndCachedValuesIntact) {
   EXPECT_EQ(read("Other", "key"), "1");
   const std::string before = file();
-  files::SetAtomicReplaceFaultForTest(2);
-  EXPECT_FALSE(WritePrivateProfileStringA("Other", "key", "2", kIni));
-  files::SetAtomicReplaceFaultForTest(0);
+  {
+    files::ScopedFileFault fault(files::FileCall::kWrite);
+    EXPECT_FALSE(WritePrivateProfileStringA("Other", "key", "2", kIni));
+  }
   EXPECT_EQ(file(), before);
   EXPECT_EQ(read("Other", "key"), "1");
 

@@ -1,3 +1,5 @@
+#include "platform/Application.h"
+#include "platform/DrivenClock.h"
 #include "platform/Files.h"
 #include "platform/Input.h"
 #include "platform/Kernel.h"
@@ -47,6 +49,8 @@ const char* TestClass() {
   return "PlatformTestWindow";
 }
 
+// Every test runs on a driven clock: timers fire, and timed waits end, exactly when the test
+// moves it.
 class WindowTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -77,6 +81,7 @@ class WindowTest : public testing::Test {
     return out;
   }
   std::vector<HWND> created_;
+  platform::ScopedDrivenClock clock_;
 };
 
 TEST_F(WindowTest, CreationSendsMessagesInOrderWithTheCreationParameter) {
@@ -235,7 +240,7 @@ TEST_F(WindowTest, WorkerSendToAWindowDestroyedBeforeDeliveryReturnsZero) {
     done = true;
   });
   // Destroy while the worker's message waits; it must wake with 0, not hang.
-  Sleep(20);
+  platform::AwaitCrossThreadCalls(1);
   DestroyWindow(w);
   EXPECT_TRUE(platform::PumpMessagesUntil([&] { return done.load(); }, 5000));
   worker.join();
@@ -266,16 +271,11 @@ TEST_F(WindowTest, DestroyingTheTargetReleasesAWaitingSenderWithoutPumping) {
   // The login dialog pattern: the UI thread destroys the dialog, then waits (without pumping)
   // for the worker that is blocked sending progress to it.
   HWND w = Make();
-  std::atomic<bool> sending{false};
   std::atomic<LRESULT> result{-1};
-  Worker worker([&] {
-    sending = true;
-    result = SendMessageA(w, WM_USER, 0, 0);
-  });
-  while (!sending) Sleep(1);
-  Sleep(20);   // the send is queued by now
+  Worker worker([&] { result = SendMessageA(w, WM_USER, 0, 0); });
+  platform::AwaitCrossThreadCalls(1);
   DestroyWindow(w);
-  EXPECT_EQ(WaitForSingleObject(worker.handle(), 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(worker.handle(), INFINITE), WAIT_OBJECT_0);
   EXPECT_EQ(result.load(), 0);
   EXPECT_TRUE(Received(w, {WM_USER}).empty());
 }
@@ -299,7 +299,7 @@ TEST_F(WindowTest, SendersRacingTheDestructionOfTheirWindowAllReturn) {
     }
     platform::PumpMessagesUntil([&] { return handled.load() >= 20 * (round + 1); }, 5000);
     DestroyWindow(w);
-    for (auto& worker : workers) EXPECT_EQ(WaitForSingleObject(worker->handle(), 5000), WAIT_OBJECT_0);
+    for (auto& worker : workers) EXPECT_EQ(WaitForSingleObject(worker->handle(), INFINITE), WAIT_OBJECT_0);
     workers.clear();
     handler = nullptr;
   }
@@ -323,11 +323,19 @@ TEST_F(WindowTest, UiThreadWaitingForAWorkerHandlesItsSendsOnlyInAMessageWait) {
       sent = true;
       boxAnswer = MessageBoxA(w, "x", "y", MB_YESNO);
     });
-    // A plain wait handles nothing, as on Windows: it can only time out.
+    platform::AwaitCrossThreadCalls(1);
+    // A plain wait handles nothing, as on Windows: it can only time out (the clock is driven past
+    // its timeout from another thread once it waits).
+    std::thread driver([&] {
+      clock_.AwaitWaitingThreads(1);
+      clock_.Advance(50);
+    });
     EXPECT_EQ(WaitForSingleObject(worker.handle(), 50), WAIT_TIMEOUT);
+    driver.join();
     EXPECT_FALSE(sent);
+    EXPECT_EQ(platform::CrossThreadCallsWaiting(), 1);
     // A wait that handles sent messages lets the worker's send and box through, and nothing else.
-    EXPECT_EQ(platform::WaitHandlingSentMessages(worker.handle(), 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(platform::WaitHandlingSentMessages(worker.handle(), INFINITE), WAIT_OBJECT_0);
   }
   EXPECT_EQ(sendResult.load(), 42);
   EXPECT_EQ(boxAnswer.load(), IDYES);
@@ -350,7 +358,7 @@ TEST_F(WindowTest, WorkerPostsQuitAndInvalidatesWithoutWaitingForTheUiThread) {
       EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     });
     // The UI thread does not pump while it waits.
-    ASSERT_EQ(WaitForSingleObject(worker.handle(), 5000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(worker.handle(), INFINITE), WAIT_OBJECT_0);
   }
   // Both take effect once the UI thread looks at its queue (the quit before painting).
   MSG msg;
@@ -358,6 +366,110 @@ TEST_F(WindowTest, WorkerPostsQuitAndInvalidatesWithoutWaitingForTheUiThread) {
   EXPECT_EQ(msg.wParam, 5u);
   RECT update;
   EXPECT_TRUE(GetUpdateRect(w, &update, FALSE));
+}
+
+TEST_F(WindowTest, WindowCallsOfAWorkerAreHandledByTheUiThread) {
+  // A worker creates, shows, moves, names and times a window, then destroys it; each call is
+  // handed to the UI thread and the worker waits for its result. The UI thread checks the window
+  // between the two halves. (The application is made here first: the thread that makes it is
+  // the UI thread.)
+  ASSERT_TRUE(platform::EnsureApplication());
+  TestClass();
+  const std::thread::id uiThread = std::this_thread::get_id();
+  std::vector<std::pair<UINT, std::thread::id>> handledOn;
+  bool inSendDuringSetText = false;
+  handler = [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    handledOn.emplace_back(m, std::this_thread::get_id());
+    if (m == WM_SETTEXT) inSendDuringSetText = InSendMessage() != FALSE;
+    return std::nullopt;
+  };
+  HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE goOn = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<HWND> window{nullptr};
+  BOOL shown = FALSE, moved = FALSE, named = FALSE, destroyed = FALSE, killed = FALSE;
+  UINT_PTR timer = 0;
+  BOOL workerInSend = TRUE;
+  {
+    Worker worker([&] {
+      HWND w = CreateWindowExA(0, "PlatformTestWindow", "t", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr,
+                               nullptr);
+      window = w;
+      shown = ShowWindow(w, SW_SHOW) == FALSE;   // FALSE: it was hidden before
+      moved = MoveWindow(w, 7, 8, 90, 60, TRUE);
+      named = SetWindowTextA(w, "行情");
+      timer = SetTimer(w, 3, 100, nullptr);
+      workerInSend = InSendMessage();
+      SetEvent(made);
+      WaitForSingleObject(goOn, INFINITE);
+      killed = KillTimer(w, 3);
+      destroyed = DestroyWindow(w);
+    });
+    // Expectations only until goOn is set: the worker waits for it.
+    EXPECT_EQ(platform::WaitHandlingSentMessages(made, INFINITE), WAIT_OBJECT_0);
+    HWND w = window;
+    EXPECT_TRUE(IsWindow(w));
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(IsWindowVisible(w));
+    EXPECT_TRUE(moved);
+    RECT r{};
+    EXPECT_TRUE(GetWindowRect(w, &r));
+    EXPECT_EQ(r.left, 7);
+    EXPECT_EQ(r.top, 8);
+    EXPECT_EQ(r.right - r.left, 90);
+    EXPECT_TRUE(named);
+    char text[8] = {};
+    EXPECT_EQ(GetWindowTextA(w, text, sizeof text), 4);
+    EXPECT_STREQ(text, "行情");
+    EXPECT_TRUE(inSendDuringSetText);   // the worker's send is being handled
+    EXPECT_FALSE(workerInSend);         // a worker has no queue to be inside a send of
+    EXPECT_EQ(timer, 3u);
+    clock_.FastForward(100);
+    EXPECT_EQ(Received(w, {WM_TIMER}).size(), 1u);
+    SetEvent(goOn);
+    EXPECT_EQ(platform::WaitHandlingSentMessages(worker.handle(), INFINITE), WAIT_OBJECT_0);
+    EXPECT_TRUE(killed);
+    EXPECT_TRUE(destroyed);
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_EQ(Received(w, {WM_CREATE, WM_SHOWWINDOW, WM_MOVE, WM_SETTEXT, WM_DESTROY, WM_NCDESTROY}),
+              (std::vector<UINT>{WM_CREATE, WM_MOVE, WM_SHOWWINDOW, WM_MOVE, WM_SETTEXT, WM_DESTROY, WM_NCDESTROY}));
+  }
+  for (const auto& [message, thread] : handledOn) {
+    SCOPED_TRACE(message);
+    EXPECT_EQ(thread, uiThread);
+  }
+  CloseHandle(made);
+  CloseHandle(goOn);
+}
+
+TEST_F(WindowTest, InSendMessageAndGetMessageTimeAnswerForTheCallingThread) {
+  // A worker has no queue: it is never inside a sent message and has no message time, even while
+  // the UI thread is inside one a worker sent.
+  HWND w = Make();
+  PostMessageA(w, WM_USER + 2, 0, 0);
+  platform::ProcessPendingMessages();
+  const DWORD uiTime = GetMessageTime();
+  EXPECT_NE(uiTime, 0u);
+  BOOL uiInSend = FALSE;
+  std::atomic<BOOL> otherInSend{TRUE};
+  std::atomic<DWORD> otherTime{1};
+  handler = [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (m != WM_USER + 3) return std::nullopt;
+    uiInSend = InSendMessage();
+    Worker other([&] {
+      otherInSend = InSendMessage();
+      otherTime = GetMessageTime();
+    });
+    return 0;
+  };
+  {
+    Worker sender([&] { SendMessageA(w, WM_USER + 3, 0, 0); });
+    EXPECT_EQ(platform::WaitHandlingSentMessages(sender.handle(), INFINITE), WAIT_OBJECT_0);
+  }
+  EXPECT_TRUE(uiInSend);
+  EXPECT_FALSE(otherInSend);
+  EXPECT_EQ(otherTime.load(), 0u);
+  EXPECT_FALSE(InSendMessage());
+  EXPECT_EQ(GetMessageTime(), uiTime);
 }
 
 TEST_F(WindowTest, PostedMessagesComeInOrderAfterTheCurrentHandler) {
@@ -410,8 +522,8 @@ TEST_F(WindowTest, PostsFromManyWorkersAllArrive) {
 TEST_F(WindowTest, TimerKeepsAtMostOneMessageWaiting) {
   HWND w = Make();
   ASSERT_EQ(SetTimer(w, 7, 10, nullptr), 7u);
-  // Several intervals pass while the UI thread is busy: one WM_TIMER waits, not five.
-  Sleep(60);
+  // Six intervals pass while the UI thread is busy: one WM_TIMER waits, not six.
+  clock_.Advance(60);
   MSG msg;
   int timers = 0;
   while (PeekMessageA(&msg, w, WM_TIMER, WM_TIMER, PM_REMOVE)) {
@@ -419,25 +531,87 @@ TEST_F(WindowTest, TimerKeepsAtMostOneMessageWaiting) {
     EXPECT_EQ(msg.wParam, 7u);
   }
   EXPECT_EQ(timers, 1);
-  // It keeps firing while pumped, and stops after KillTimer.
+  // Due again one interval after it fired; it keeps firing while pumped, and stops after KillTimer.
   messageLog.clear();
-  platform::PumpMessagesUntil([&] { return Received(w, {WM_TIMER}).size() >= 2; }, 2000);
-  EXPECT_GE(Received(w, {WM_TIMER}).size(), 2u);
+  clock_.FastForward(20);
+  EXPECT_EQ(Received(w, {WM_TIMER}).size(), 2u);
   EXPECT_TRUE(KillTimer(w, 7));
   EXPECT_FALSE(KillTimer(w, 7));
   messageLog.clear();
-  platform::PumpMessagesFor(40);
+  clock_.FastForward(100);
   EXPECT_TRUE(Received(w, {WM_TIMER}).empty());
+}
+
+std::vector<DWORD> timerProcTicks;
+void RecordTimerProc(HWND, UINT message, UINT_PTR, DWORD ticks) {
+  if (message == WM_TIMER) timerProcTicks.push_back(ticks);
+}
+
+TEST_F(WindowTest, TimersFireAtTheirIntervalsAsTheClockIsDriven) {
+  // The main window's pair: a 30 ms timer and a one-second timer that calls its procedure.
+  HWND w = Make();
+  ASSERT_EQ(SetTimer(w, 1, 30, nullptr), 1u);
+  timerProcTicks.clear();
+  const UINT_PTR threadTimer = SetTimer(nullptr, 0, 1000, RecordTimerProc);
+  ASSERT_NE(threadTimer, 0u);
+  const DWORD start = GetTickCount();
+  messageLog.clear();
+  clock_.FastForward(29);
+  EXPECT_TRUE(Received(w, {WM_TIMER}).empty());
+  clock_.FastForward(1);
+  EXPECT_EQ(Received(w, {WM_TIMER}).size(), 1u);
+  clock_.FastForward(3000 - 30);
+  EXPECT_EQ(Received(w, {WM_TIMER}).size(), 100u);
+  EXPECT_EQ(timerProcTicks, (std::vector<DWORD>{start + 1000, start + 2000, start + 3000}));
+  // A timer set again starts its interval afresh.
+  ASSERT_EQ(SetTimer(w, 1, 500, nullptr), 1u);
+  messageLog.clear();
+  clock_.FastForward(499);
+  EXPECT_TRUE(Received(w, {WM_TIMER}).empty());
+  clock_.FastForward(1);
+  EXPECT_EQ(Received(w, {WM_TIMER}).size(), 1u);
+  EXPECT_TRUE(KillTimer(nullptr, threadTimer));
+  EXPECT_TRUE(KillTimer(w, 1));
 }
 
 TEST_F(WindowTest, TimerOfADestroyedWindowStops) {
   HWND w = Make();
-  SetTimer(w, 1, 10, nullptr);
-  Sleep(20);
+  ASSERT_EQ(SetTimer(w, 1, 10, nullptr), 1u);
+  clock_.FastForward(10);
+  EXPECT_EQ(Received(w, {WM_TIMER}).size(), 1u);   // it did fire while the window lived
+  clock_.Advance(10);                               // and one more is due, not yet handled
   DestroyWindow(w);
   messageLog.clear();
-  platform::PumpMessagesFor(40);
+  clock_.FastForward(100);
   EXPECT_TRUE(messageLog.empty());
+}
+
+TEST(SystemClockTimerTest, ADueTimerWakesAWaitingGetMessage) {
+  // The one timer test on the system's clock: with no driven clock, the queue's own Qt timer has
+  // to wake the UI thread out of its event wait when a timer falls due. It waits for the message,
+  // never for a length of time.
+  HWND w = CreateWindowExA(0, TestClass(), "t", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(SetTimer(w, 9, 10, nullptr), 9u);
+  MSG msg;
+  ASSERT_EQ(GetMessageA(&msg, w, WM_TIMER, WM_TIMER), TRUE);
+  EXPECT_EQ(msg.hwnd, w);
+  EXPECT_EQ(msg.wParam, 9u);
+  EXPECT_TRUE(KillTimer(w, 9));
+  DestroyWindow(w);
+  platform::ProcessPendingMessages();
+  messageLog.clear();
+}
+
+TEST(MessageQueueOwnershipTest, PumpingFromAWorkerStopsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The queue's retrieval state belongs to the UI thread: a worker that pumped would race it.
+  EXPECT_DEATH(
+      {
+        platform::EnsureApplication();
+        std::thread([] { platform::ProcessPendingMessages(); }).join();
+      },
+      "message queue's UI-thread state touched off the UI thread");
 }
 
 TEST_F(WindowTest, HooksSeeQueuedMessagesBeforeDispatchAndMayConsumeThem) {
@@ -481,14 +655,15 @@ TEST_F(WindowTest, InvalidWindowGetsOnePaintWhenTheQueueIsEmpty) {
   InvalidateRect(w, &part, FALSE);
   RECT update;
   EXPECT_TRUE(GetUpdateRect(w, &update, FALSE));
-  platform::PumpMessagesFor(30);
+  platform::ProcessPendingMessages();
+  platform::ProcessPendingMessages();
   EXPECT_EQ(Received(w, {WM_PAINT}).size(), 1u);
   EXPECT_FALSE(GetUpdateRect(w, &update, FALSE));
   // Hidden windows are not painted until shown.
   ShowWindow(w, SW_HIDE);
   InvalidateRect(w, nullptr, TRUE);
   messageLog.clear();
-  platform::PumpMessagesFor(20);
+  platform::ProcessPendingMessages();
   EXPECT_TRUE(Received(w, {WM_PAINT}).empty());
 }
 
@@ -567,7 +742,7 @@ TEST_F(WindowTest, KeysBecomeVirtualKeyMessagesWithGbkCharacters) {
   platform::SimulateKey(w, VK_CONTROL, false, 0);
   platform::SimulateKey(w, 'X', true, platform::kSimulatedAlt, "x");
   platform::SimulateCommittedText(w, "中");
-  platform::PumpMessagesFor(20);
+  platform::ProcessPendingMessages();
   std::vector<std::pair<UINT, WPARAM>> got;
   for (const Logged& l : messageLog) {
     if (l.message >= WM_KEYFIRST && l.message <= WM_KEYLAST) got.emplace_back(l.message, l.wParam);
@@ -588,7 +763,7 @@ TEST_F(WindowTest, NumLockToggleBitFollowsPresses) {
   SHORT before = GetKeyState(VK_NUMLOCK) & 1;
   platform::SimulateKey(w, VK_NUMLOCK, true, 0);
   platform::SimulateKey(w, VK_NUMLOCK, false, 0);
-  platform::PumpMessagesFor(10);
+  platform::ProcessPendingMessages();
   EXPECT_EQ(GetKeyState(VK_NUMLOCK) & 1, before ^ 1);
 }
 
@@ -603,7 +778,7 @@ TEST_F(WindowTest, MouseMessagesGoToTheWindowUnderTheMouseOrTheCapture) {
   platform::SimulateMouse(child, WM_MOUSEMOVE, 5, 6, 0);
   ReleaseCapture();
   platform::SimulateWheel(child, -120, 1, 1);
-  platform::PumpMessagesFor(20);
+  platform::ProcessPendingMessages();
   std::vector<Logged> mouse;
   for (const Logged& l : messageLog) {
     if (l.message >= WM_MOUSEFIRST && l.message <= WM_MOUSELAST) mouse.push_back(l);
@@ -630,7 +805,7 @@ TEST_F(WindowTest, TrackMouseEventReportsLeavingOnce) {
   platform::SimulateMouse(b, WM_MOUSEMOVE, 1, 1, 0);
   platform::SimulateMouse(a, WM_MOUSEMOVE, 1, 1, 0);
   platform::SimulateMouse(b, WM_MOUSEMOVE, 1, 1, 0);
-  platform::PumpMessagesFor(20);
+  platform::ProcessPendingMessages();
   EXPECT_EQ(Received(a, {WM_MOUSELEAVE}).size(), 1u);
 }
 
@@ -641,7 +816,7 @@ TEST_F(WindowTest, DisabledWindowGetsNoInput) {
   messageLog.clear();
   platform::SimulateMouse(w, WM_LBUTTONDOWN, 1, 1, MK_LBUTTON);
   platform::SimulateKey(w, 'A', true, 0, "a");
-  platform::PumpMessagesFor(10);
+  platform::ProcessPendingMessages();
   EXPECT_TRUE(Received(w, {WM_LBUTTONDOWN, WM_KEYDOWN, WM_CHAR}).empty());
 }
 

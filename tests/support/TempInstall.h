@@ -3,6 +3,8 @@
 // Everything is removed and the previous current directory restored when it goes away.
 #pragma once
 
+#include "support/install/ScratchInstall.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -10,22 +12,9 @@
 
 namespace testsupport {
 
-class TempInstall {
+class TempInstall : public ScratchInstall {
  public:
-  TempInstall();
-  ~TempInstall();
-  TempInstall(const TempInstall&) = delete;
-  TempInstall& operator=(const TempInstall&) = delete;
-
-  const std::filesystem::path& root() const { return root_; }
-  std::filesystem::path bin() const { return root_ / "bin"; }
-  std::filesystem::path cfg() const { return root_ / "cfg"; }
-  std::filesystem::path data() const { return root_ / "data"; }
-  std::filesystem::path user() const { return root_ / "user"; }
-
- private:
-  std::filesystem::path root_;
-  std::filesystem::path previousDir_;
+  TempInstall() : ScratchInstall("zuvo-test") {}
 };
 
 // Whole-file helpers on POSIX paths (parents are created by WriteBytes).

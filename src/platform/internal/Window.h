@@ -1,16 +1,19 @@
 // Platform-internal: the window registry shared by the window, message, input and drawing
 // units. A window's record lives in the registry from its WM_NCCREATE until its WM_NCDESTROY has
 // returned; holders keep it alive with a shared pointer. Records are changed on the UI thread
-// only; the registry itself may be searched from any thread.
+// only (the members that keep an invariant check it); the registry itself may be searched from
+// any thread.
 #pragma once
+
+#include "platform/internal/Guard.h"
 
 #include "platform/Application.h"
 #include "platform/Message.h"
 #include "platform/WinUser.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QRect>
-#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -23,11 +26,20 @@ struct WindowClass {
   std::string name;
   std::string menuName;
   WNDCLASSA info{};
+  WORD atom = 0;
+  // A class argument names a class by its name (without regard to ASCII case) or, below
+  // 0x10000, by its atom.
+  bool Matches(LPCSTR nameOrAtom) const;
 };
 
 class HostWidget;
 
-struct Window {
+// One window's record. The plain fields are the window's words and geometry, read and written
+// by the Windows calls on the UI thread. The invalid area, the child list, the backing image and
+// the destroying mark keep rules of their own and are reached through members; the members that
+// change them stop the program when called off the UI thread.
+class Window {
+ public:
   HWND handle = nullptr;
   std::shared_ptr<WindowClass> windowClass;
   WNDPROC proc = nullptr;
@@ -35,20 +47,67 @@ struct Window {
   DWORD exStyle = 0;
   HWND parent = nullptr;   // WS_CHILD windows
   HWND owner = nullptr;    // top-level windows
-  std::vector<HWND> children;   // z-order bottom first: back() is the top child
-  RECT rect{};                  // in the parent's client coordinates, or on the screen
-  std::string text;             // GBK
-  LONG_PTR id = 0;              // GWL_ID (the menu argument of a child)
+  RECT rect{};             // in the parent's client coordinates, or on the screen
+  std::string text;        // GBK
+  LONG_PTR id = 0;         // GWL_ID (the menu argument of a child)
   LONG_PTR userData = 0;
   std::vector<unsigned char> extraBytes;
-  bool destroying = false;
   bool trackLeave = false;
-  QImage image;                 // the backing image, client size
-  QRect invalid;                // the invalid part of the client area (empty when valid)
-  bool eraseRequested = false;
   HostWidget* widget = nullptr;
+
   int width() const { return rect.right - rect.left; }
   int height() const { return rect.bottom - rect.top; }
+
+  // ---- Children: z-order bottom first, so the last is the top child.
+  const std::vector<HWND>& children() const { return children_; }
+  // The children top first: the order in which they are destroyed.
+  std::vector<HWND> ChildrenTopFirst() const { return {children_.rbegin(), children_.rend()}; }
+  void AddChildOnTop(HWND child);
+  void AddChildAtBottom(HWND child);
+  // Just below `above` (which must be a child already).
+  void AddChildBelow(HWND child, HWND above);
+  void RemoveChild(HWND child);
+
+  // ---- Backing image: client size, white where nothing was drawn yet.
+  QImage& image() { return image_; }
+  const QImage& image() const { return image_; }
+  // Follows the client size, keeping what was drawn in the part that stays.
+  void ResizeImage();
+
+  // ---- Invalid area: one rectangle in client coordinates (the union of what was invalidated),
+  // empty when the window is valid. Nonempty wakes the queue so that WM_PAINT follows.
+  const QRect& invalid() const { return invalid_; }
+  bool eraseRequested() const { return eraseRequested_; }
+  // Adds the part of `area` inside the client area; `erase` asks for WM_ERASEBKGND.
+  void Invalidate(const QRect& area, bool erase);
+  void InvalidateWhole(bool erase);
+  // Validates everything; BeginPaint's hand-over: returns the invalid part of the client area
+  // and whether an erase was asked.
+  QRect TakeUpdate(bool* erase);
+  void Validate();
+  // The invalid area is one rectangle: only a cover of it validates it.
+  void ValidateIfCovered(const QRect& area);
+  // After WM_PAINT: a handler that did not validate gets no second WM_PAINT for the same damage,
+  // while damage added during the paint (the area changed) is kept for the next round.
+  void ValidateIfUnchanged(const QRect& before);
+  // Visible, not being destroyed, and invalid: WM_PAINT is due.
+  bool NeedsPaint() const;
+
+  // ---- Destruction: WM_DESTROY goes parent first, then the children top first; WM_NCDESTROY
+  // children first; the record leaves the registry after its own WM_NCDESTROY.
+  bool destroying() const { return destroying_; }
+  // Marks the window as being destroyed; false when it already was, so that a second
+  // DestroyWindow (from a handler of the first) does nothing.
+  bool BeginDestroying();
+  // After WM_NCDESTROY: the widget and the image go; the record stays readable to holders.
+  void ReleaseResources();
+
+ private:
+  std::vector<HWND> children_;
+  QImage image_;
+  QRect invalid_;
+  bool eraseRequested_ = false;
+  bool destroying_ = false;
 };
 
 using WindowPtr = std::shared_ptr<Window>;
@@ -57,8 +116,11 @@ using WindowPtr = std::shared_ptr<Window>;
 WindowPtr Find(HWND window);
 // Visible and every parent up to the top-level window visible too.
 bool IsVisibleChain(const Window& window);
-// Live windows in creation order (parents before their children). UI thread.
+// Live windows in creation order (parents before their children). A snapshot: windows created
+// or destroyed while the caller walks it are not reflected. Any thread.
 std::vector<WindowPtr> AllWindows();
+// True when `candidate` is `root` or a (WS_CHILD) descendant of it.
+bool IsInSubtree(HWND candidate, HWND root);
 
 // Calls the window's procedure. 0 for a dead window.
 LRESULT CallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -71,37 +133,6 @@ QImage* BackingImage(HWND window);
 // Schedules the window's widget to show its image again after drawing.
 void ImageChanged(HWND window);
 
-// The Qt widget that shows a window and turns Qt's events into messages.
-class HostWidget : public QWidget {
- public:
-  HostWidget(HWND window, QWidget* parent, Qt::WindowFlags flags);
-  HWND window() const { return window_; }
-  void Detach() { window_ = nullptr; }
-  int busy() const { return busy_; }
-  bool syncing = false;   // set while the window system moves the widget itself
-
- protected:
-  bool event(QEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
-  void leaveEvent(QEvent* event) override;
-  void inputMethodEvent(QInputMethodEvent* event) override;
-  void changeEvent(QEvent* event) override;
-
- private:
-  HWND window_;
-  int busy_ = 0;
-};
-
 // Runs the call on the UI thread when made from another thread; the caller waits for it.
 template <typename F>
 auto OnUi(F&& f) -> decltype(f()) {
@@ -111,22 +142,31 @@ auto OnUi(F&& f) -> decltype(f()) {
   return result;
 }
 
-// Focus, activation and capture state (UI thread).
+// Focus, activation and capture. Changed on the UI thread only (checked); read from any thread.
 HWND FocusWindow();
 HWND ActiveWindow();
 HWND CaptureWindow();
 // Called by the input unit when Qt activates or deactivates a top-level widget.
 void ActivateFromQt(HWND window, bool active);
-// Called when the mouse is over a window (for WM_MOUSELEAVE and cursors).
+// Called when the mouse is over a window (for WM_MOUSELEAVE and cursors). UI thread.
 void MouseOver(HWND window);
+// The window the mouse was last over (null when none). UI thread.
+HWND MouseWindow();
 void ApplyCursor(HWND window);
 
 }  // namespace platform::win
 
+class QKeyEvent;
+class QMouseEvent;
+class QWheelEvent;
+class QString;
+
 namespace platform::input {
+// What a mouse event of a host widget is.
+enum class MouseAction { Press, Release, DoubleClick, Move };
 // Qt events of a host widget become queued messages.
 void KeyEvent(HWND window, QKeyEvent* event, bool press);
-void MouseEvent(HWND window, QMouseEvent* event, UINT kind);   // kind: 0 press, 1 release, 2 double, 3 move
+void MouseEvent(HWND window, QMouseEvent* event, MouseAction action);
 void WheelEvent(HWND window, QWheelEvent* event);
 void TextEvent(HWND window, const QString& text);
 // Updates the key state from a message taken from the queue (modifiers snapshot or -1).

@@ -1,0 +1,25 @@
+# Run by the Layering.InternalHeadersStartWithTheirGuard test: every header under
+# src/<folder>/internal/ (but the guard itself) includes src/<folder>/internal/Guard.h, so that
+# no other folder can include it, even one that names no Qt or system type.
+# cmake -DSOURCE_DIR=<project source> -P CheckInternalHeaders.cmake
+file(GLOB headers ${SOURCE_DIR}/src/*/internal/*.h)
+set(unguarded "")
+foreach(header IN LISTS headers)
+  get_filename_component(name ${header} NAME)
+  if(name STREQUAL "Guard.h")
+    continue()
+  endif()
+  get_filename_component(internal_dir ${header} DIRECTORY)
+  get_filename_component(folder_dir ${internal_dir} DIRECTORY)
+  get_filename_component(folder ${folder_dir} NAME)
+  file(STRINGS ${header} found REGEX "^#include \"${folder}/internal/Guard.h\"")
+  if(NOT found)
+    list(APPEND unguarded ${header})
+  endif()
+endforeach()
+if(unguarded)
+  list(JOIN unguarded "\n  " listed)
+  message(FATAL_ERROR "internal headers without their folder's guard:\n  ${listed}")
+endif()
+list(LENGTH headers count)
+message(STATUS "${count} internal headers checked")

@@ -1,0 +1,10 @@
+# Fails when the targets fuzz_replay knows differ from the list the replay tests are made from.
+execute_process(COMMAND ${REPLAY} --list OUTPUT_VARIABLE listed RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "fuzz_replay --list failed: ${result}")
+endif()
+string(STRIP "${listed}" listed)
+string(REPLACE "\n" ";" listed "${listed}")
+if(NOT "${listed}" STREQUAL "${EXPECTED}")
+  message(FATAL_ERROR "fuzz targets ${listed} differ from ZUVO_FUZZ_TARGETS ${EXPECTED} in fuzz/CMakeLists.txt")
+endif()

@@ -1,0 +1,254 @@
+// GBK text: measuring, drawing at a point and formatting in a rectangle with the context's font.
+
+#include "platform/internal/GdiSurface.h"
+
+#include "platform/Text.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::gdi {
+namespace {
+
+QString Utf16(LPCSTR text, int count) {
+  if (text == nullptr) return QString();
+  std::size_t n = count < 0 ? std::strlen(text) : static_cast<std::size_t>(count);
+  return QString::fromStdU16String(gbk::ToUtf16(std::string_view(text, n)));
+}
+
+QFont FontOf(const DcState& st) {
+  return st.font && st.font->qfont ? *st.font->qfont : QFont(QStringLiteral("WenQuanYi Micro Hei"));
+}
+
+// Draws one line of text with its cell's top-left at the device point.
+void DrawTextLine(const Surface& s, DevicePoint topLeft, const QString& text, const QRect* clip) {
+  const DcState& st = s.dc->State();
+  QFont font = FontOf(st);
+  QFontMetrics metrics(font);
+  int width = metrics.horizontalAdvance(text);
+  QPoint at = ToQPoint(topLeft);
+  QPainter p(s.image);
+  QRect area = clip ? (*clip & s.clip) : s.clip;
+  p.setClipRect(area);
+  if (st.bkMode == OPAQUE) p.fillRect(QRect(at.x(), at.y(), width, metrics.height()), QColor(ToRgb(st.bkColor)));
+  p.setFont(font);
+  p.setPen(QColor(ToRgb(st.textColor)));
+  p.drawText(QPoint(at.x(), at.y() + metrics.ascent()), text);
+}
+
+bool IsWide(QChar c) { return c.unicode() >= 0x2E80; }
+
+// Breaks one paragraph into lines no wider than `width`: at spaces, and between any two wide
+// (CJK) characters; a word wider than the line is broken where it no longer fits.
+QStringList WrapParagraph(const QString& text, const QFontMetrics& metrics, int width) {
+  QStringList lines;
+  QString line;
+  int i = 0;
+  while (i < text.size()) {
+    // The next token: one wide character, a run of spaces, or a run of other characters.
+    int j = i + 1;
+    if (!IsWide(text[i])) {
+      bool space = text[i].isSpace();
+      while (j < text.size() && !IsWide(text[j]) && text[j].isSpace() == space) ++j;
+    }
+    QString token = text.mid(i, j - i);
+    QString candidate = line + token;
+    if (metrics.horizontalAdvance(candidate) <= width || line.isEmpty()) {
+      if (line.isEmpty() && metrics.horizontalAdvance(token) > width && token.size() > 1 && !token[0].isSpace()) {
+        // A word longer than the line: cut it character by character.
+        QString part;
+        for (QChar c : token) {
+          if (!part.isEmpty() && metrics.horizontalAdvance(part + c) > width) {
+            lines << part;
+            part.clear();
+          }
+          part += c;
+        }
+        line = part;
+      } else {
+        line = candidate;
+      }
+      i = j;
+      continue;
+    }
+    // The token does not fit: close the line (trailing spaces dropped) and start a new one.
+    while (!line.isEmpty() && line.back().isSpace()) line.chop(1);
+    lines << line;
+    line.clear();
+    if (token[0].isSpace()) i = j;   // spaces at a break vanish
+  }
+  while (!line.isEmpty() && line.back().isSpace()) line.chop(1);
+  lines << line;
+  return lines;
+}
+
+QString StripPrefixes(const QString& text) {
+  QString out;
+  for (int i = 0; i < text.size(); ++i) {
+    if (text[i] == QChar('&')) {
+      if (i + 1 < text.size() && text[i + 1] == QChar('&')) {
+        out += QChar('&');
+        ++i;
+      }
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+}  // namespace
+}  // namespace platform::gdi
+
+using namespace platform::gdi;
+
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count) {
+  return ExtTextOutA(dc, x, y, 0, nullptr, text, count < 0 ? 0 : static_cast<UINT>(count), nullptr);
+}
+
+BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count, const int*) {
+  Surface s = SurfaceOf(dc);
+  if (!s.ok()) return FALSE;
+  DcState& st = s.dc->State();
+  QRect box = rect ? DeviceRect(s, *rect) : QRect();
+  if ((options & ETO_OPAQUE) && rect != nullptr) FillDevice(s, box, Rgb24(st.bkColor));
+  if (text == nullptr || count == 0) {
+    Changed(s);
+    return TRUE;
+  }
+  QString str = Utf16(text, static_cast<int>(count));
+  QFontMetrics metrics(FontOf(st));
+  int width = metrics.horizontalAdvance(str);
+  long long px = x, py = y;
+  if (st.textAlign & TA_UPDATECP) {
+    px = st.position.x;
+    py = st.position.y;
+  }
+  UINT horizontal = st.textAlign & TA_CENTER;
+  if (horizontal == TA_CENTER) px -= width / 2;
+  else if (horizontal == TA_RIGHT) px -= width;
+  UINT vertical = st.textAlign & TA_BASELINE;
+  if (vertical == TA_BASELINE) py -= metrics.ascent();
+  else if (vertical == TA_BOTTOM) py -= metrics.height();
+  DrawTextLine(s, s.Device(px, py), str, (options & ETO_CLIPPED) && rect ? &box : nullptr);
+  if (st.textAlign & TA_UPDATECP) st.position.x = SaturateToInt(horizontal == TA_RIGHT ? px : px + width);
+  Changed(s);
+  return TRUE;
+}
+
+BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, SIZE* size) {
+  DcPtr context = GdiRegistry().FindContext(dc);
+  if (!context || size == nullptr || count < 0) return FALSE;
+  QFontMetrics metrics(FontOf(context->State()));
+  size->cx = text == nullptr ? 0 : metrics.horizontalAdvance(Utf16(text, count));
+  size->cy = metrics.height();
+  return TRUE;
+}
+
+BOOL GetTextExtentPointA(HDC dc, LPCSTR text, int count, SIZE* size) {
+  return GetTextExtentPoint32A(dc, text, count, size);
+}
+
+BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics) {
+  DcPtr context = GdiRegistry().FindContext(dc);
+  if (!context || metrics == nullptr) return FALSE;
+  const DcState& st = context->State();
+  QFont font = FontOf(st);
+  QFontMetrics m(font);
+  std::memset(metrics, 0, sizeof *metrics);
+  metrics->tmHeight = m.height();
+  metrics->tmAscent = m.ascent();
+  metrics->tmDescent = m.descent();
+  metrics->tmInternalLeading = std::max(0, m.height() - font.pixelSize());
+  metrics->tmExternalLeading = std::max(0, m.leading());
+  metrics->tmAveCharWidth = m.averageCharWidth();
+  metrics->tmMaxCharWidth = m.maxWidth();
+  metrics->tmWeight = st.font ? st.font->font.lfWeight : FW_NORMAL;
+  metrics->tmItalic = font.italic() ? 1 : 0;
+  metrics->tmUnderlined = font.underline() ? 1 : 0;
+  metrics->tmStruckOut = font.strikeOut() ? 1 : 0;
+  metrics->tmFirstChar = 0x20;
+  metrics->tmLastChar = 0xFF;
+  metrics->tmDefaultChar = '?';
+  metrics->tmBreakChar = ' ';
+  metrics->tmCharSet = GB2312_CHARSET;
+  metrics->tmDigitizedAspectX = 96;
+  metrics->tmDigitizedAspectY = 96;
+  return TRUE;
+}
+
+int GetTextFaceA(HDC dc, int size, LPSTR face) {
+  DcPtr context = GdiRegistry().FindContext(dc);
+  if (!context) return 0;
+  const DcState& st = context->State();
+  if (!st.font) return 0;
+  const char* name = st.font->font.lfFaceName;
+  int n = static_cast<int>(strnlen(name, LF_FACESIZE));
+  if (face == nullptr) return n + 1;
+  if (size <= 0) return 0;
+  n = std::min(n, size - 1);
+  std::memcpy(face, name, static_cast<std::size_t>(n));
+  face[n] = '\0';
+  return n;
+}
+
+int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format) {
+  Surface s = SurfaceOf(dc);
+  if (!s.dc || rect == nullptr || text == nullptr) return 0;
+  const DcState& st = s.dc->State();
+  QString str = Utf16(text, count);
+  if ((format & DT_NOPREFIX) == 0) str = StripPrefixes(str);
+  if (format & DT_EXPANDTABS) str.replace(QChar('\t'), QStringLiteral("        "));
+  QFontMetrics metrics(FontOf(st));
+  int lineHeight = metrics.height();
+  // In 64 bits: a rectangle may span the whole int range.
+  const long long boxWidth = static_cast<long long>(rect->right) - rect->left;
+  const int layoutWidth = static_cast<int>(std::clamp<long long>(boxWidth, 0, INT32_MAX));
+  QStringList lines;
+  if (format & DT_SINGLELINE) {
+    str.remove(QChar('\r'));
+    str.replace(QChar('\n'), QChar(' '));
+    lines << str;
+  } else {
+    str.remove(QChar('\r'));
+    for (const QString& paragraph : str.split(QChar('\n'))) {
+      if (format & DT_WORDBREAK) lines << WrapParagraph(paragraph, metrics, std::max(1, layoutWidth));
+      else lines << paragraph;
+    }
+  }
+  if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS)) {
+    for (QString& line : lines) {
+      if (metrics.horizontalAdvance(line) > boxWidth) line = metrics.elidedText(line, Qt::ElideRight, layoutWidth);
+    }
+  }
+  int textWidth = 0;
+  for (const QString& line : lines) textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
+  const long long textHeight = static_cast<long long>(lineHeight) * lines.size();
+  if (format & DT_CALCRECT) {
+    rect->right = SaturateToInt(static_cast<long long>(rect->left) + textWidth);
+    rect->bottom = SaturateToInt(rect->top + textHeight);
+    return SaturateToInt(textHeight);
+  }
+  if (!s.ok()) return 0;
+  long long y = rect->top;
+  if (format & DT_SINGLELINE) {
+    if (format & DT_VCENTER) y = rect->top + (static_cast<long long>(rect->bottom) - rect->top - lineHeight) / 2;
+    else if (format & DT_BOTTOM) y = static_cast<long long>(rect->bottom) - lineHeight;
+  }
+  QRect clip = DeviceRect(s, *rect);
+  for (const QString& line : lines) {
+    int width = metrics.horizontalAdvance(line);
+    long long x = rect->left;
+    if (format & DT_CENTER) x = rect->left + (boxWidth - width) / 2;
+    else if (format & DT_RIGHT) x = static_cast<long long>(rect->right) - width;
+    DrawTextLine(s, s.Device(x, y), line, (format & DT_NOCLIP) ? nullptr : &clip);
+    y += lineHeight;
+  }
+  Changed(s);
+  return SaturateToInt((format & DT_SINGLELINE) ? (y - rect->top) : textHeight);
+}

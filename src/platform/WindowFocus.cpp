@@ -1,0 +1,213 @@
+// Focus, activation, mouse capture, mouse tracking and cursors. The handles live in the window
+// registry; every change to them runs on the UI thread (the calls below marshal there).
+#include "platform/internal/HostWidget.h"
+#include "platform/internal/Window.h"
+#include "platform/internal/WindowRegistry.h"
+
+#include <QCursor>
+
+namespace platform::win {
+namespace {
+
+struct CursorEntry {
+  UINT_PTR id;
+  Qt::CursorShape shape;
+};
+const CursorEntry kCursors[] = {
+    {32512, Qt::ArrowCursor},     {32513, Qt::IBeamCursor},     {32514, Qt::WaitCursor},
+    {32515, Qt::CrossCursor},     {32516, Qt::UpArrowCursor},   {32642, Qt::SizeFDiagCursor},
+    {32643, Qt::SizeBDiagCursor}, {32644, Qt::SizeHorCursor},   {32645, Qt::SizeVerCursor},
+    {32646, Qt::SizeAllCursor},   {32648, Qt::ForbiddenCursor}, {32649, Qt::PointingHandCursor},
+};
+
+WindowRegistry& Registry() { return WindowRegistry::Get(); }
+
+}  // namespace
+
+HWND FocusWindow() { return Registry().focus(); }
+HWND ActiveWindow() { return Registry().active(); }
+HWND CaptureWindow() { return Registry().capture(); }
+HWND MouseWindow() { return Registry().mouse(); }
+
+void ActivateFromQt(HWND window, bool active) {
+  if (active) {
+    if (Registry().active() != window) SetActiveWindow(window);
+  } else if (Registry().active() == window) {
+    Registry().SetActiveHandle(nullptr);
+    CallProc(window, WM_ACTIVATE, WA_INACTIVE, 0);
+  }
+}
+
+void MouseOver(HWND window) {
+  HWND& mouse = Registry().mouse();
+  if (mouse == window) return;
+  HWND left = mouse;
+  mouse = window;
+  if (WindowPtr w = Find(left); w && w->trackLeave) {
+    w->trackLeave = false;
+    PostMessageA(left, WM_MOUSELEAVE, 0, 0);
+  }
+}
+
+void ApplyCursor(HWND window) {
+  WindowPtr w = Find(window);
+  if (!w || w->widget == nullptr) return;
+  HCURSOR cursor = Registry().cursor.load();
+  if (cursor == nullptr) {
+    w->widget->setCursor(Qt::BlankCursor);
+    return;
+  }
+  auto* entry = reinterpret_cast<const CursorEntry*>(cursor);
+  w->widget->setCursor(entry->shape);
+}
+
+}  // namespace platform::win
+
+using namespace platform::win;
+
+// ---- Focus, activation, capture -----------------------------------------------------------
+
+HWND SetFocus(HWND window) {
+  return OnUi([&]() -> HWND {
+    WindowRegistry& registry = Registry();
+    HWND old = registry.focus();
+    if (window == nullptr) {
+      registry.SetFocusHandle(nullptr);
+      if (old != nullptr) CallProc(old, WM_KILLFOCUS, 0, 0);
+      return old;
+    }
+    WindowPtr w = Find(window);
+    if (!w || (w->style & WS_DISABLED) != 0) return nullptr;
+    if (window == old) return old;
+    HWND root = RootOf(window);
+    if (registry.active() != root) {
+      SetActiveWindow(root);
+      if (registry.focus() == window) return old;   // activation already moved the focus here
+      old = registry.focus();
+    }
+    if (old != nullptr) CallProc(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
+    if (!Find(window)) return old;
+    registry.SetFocusHandle(window);
+    CallProc(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
+    if (WindowPtr r = Find(root); r && r->widget != nullptr && r->widget->isVisible()) {
+      r->widget->setFocus(Qt::OtherFocusReason);
+    }
+    return old;
+  });
+}
+
+HWND GetFocus() { return Registry().focus(); }
+
+HWND SetActiveWindow(HWND window) {
+  return OnUi([&]() -> HWND {
+    WindowRegistry& registry = Registry();
+    HWND root = RootOf(window);
+    if (root == nullptr) return nullptr;
+    HWND old = registry.active();
+    if (old == root) return old;
+    if (old != nullptr && Find(old)) {
+      registry.SetActiveHandle(nullptr);
+      CallProc(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(root));
+      if (HWND focus = registry.focus(); focus != nullptr && RootOf(focus) == old) {
+        registry.SetFocusHandle(nullptr);
+        CallProc(focus, WM_KILLFOCUS, 0, 0);
+      }
+    }
+    if (!Find(root)) return old;
+    registry.SetActiveHandle(root);
+    CallProc(root, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
+    if (WindowPtr r = Find(root); r && r->widget != nullptr && r->widget->isVisible() &&
+                                  !r->widget->isActiveWindow()) {
+      r->widget->activateWindow();
+    }
+    return old;
+  });
+}
+
+HWND GetActiveWindow() { return Registry().active(); }
+BOOL SetForegroundWindow(HWND window) {
+  return SetActiveWindow(window) != nullptr || Registry().active() == RootOf(window);
+}
+HWND GetForegroundWindow() { return Registry().active(); }
+
+HWND SetCapture(HWND window) {
+  return OnUi([&]() -> HWND {
+    WindowRegistry& registry = Registry();
+    HWND old = registry.capture();
+    if (!Find(window)) return nullptr;
+    registry.SetCaptureHandle(window);
+    if (old != nullptr && old != window) CallProc(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
+    return old;
+  });
+}
+
+BOOL ReleaseCapture() {
+  return OnUi([&]() -> BOOL {
+    HWND old = Registry().capture();
+    Registry().SetCaptureHandle(nullptr);
+    if (old != nullptr) CallProc(old, WM_CAPTURECHANGED, 0, 0);
+    return TRUE;
+  });
+}
+
+HWND GetCapture() { return Registry().capture(); }
+
+BOOL _TrackMouseEvent(TRACKMOUSEEVENT* track) {
+  if (track == nullptr) return FALSE;
+  // Mouse tracking belongs to the thread of the window, the UI thread.
+  if (!platform::IsUiThread()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  WindowPtr w = Find(track->hwndTrack);
+  if (!w) return FALSE;
+  if ((track->dwFlags & TME_LEAVE) == 0) return TRUE;
+  if (track->dwFlags & TME_CANCEL) {
+    w->trackLeave = false;
+    return TRUE;
+  }
+  // Asked while the mouse is elsewhere: the leave is reported at once.
+  if (Registry().mouse() != track->hwndTrack) {
+    PostMessageA(track->hwndTrack, WM_MOUSELEAVE, 0, 0);
+    return TRUE;
+  }
+  w->trackLeave = true;
+  return TRUE;
+}
+
+// ---- Cursors ------------------------------------------------------------------------------
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+  if (instance != nullptr) return nullptr;
+  auto id = reinterpret_cast<UINT_PTR>(name);
+  for (const CursorEntry& entry : kCursors) {
+    if (entry.id == id) return reinterpret_cast<HCURSOR>(const_cast<CursorEntry*>(&entry));
+  }
+  return nullptr;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+  HCURSOR old = Registry().cursor.exchange(cursor);
+  // Widgets change only on the UI thread.
+  if (platform::IsUiThread()) {
+    HWND target = Registry().capture() != nullptr ? Registry().capture() : Registry().mouse();
+    if (target != nullptr) ApplyCursor(target);
+  }
+  return old;
+}
+
+HCURSOR GetCursor() { return Registry().cursor.load(); }
+
+BOOL GetCursorPos(POINT* point) {
+  if (point == nullptr) return FALSE;
+  QPoint p = QCursor::pos();
+  *point = POINT{p.x(), p.y()};
+  return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+  QCursor::setPos(x, y);
+  return TRUE;
+}
+
+int ShowCursor(BOOL show) { return Registry().cursorShowCount += show ? 1 : -1; }

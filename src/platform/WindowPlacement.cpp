@@ -1,0 +1,190 @@
+// Showing, moving and sizing windows, and their coordinates.
+#include "platform/internal/HostWidget.h"
+#include "platform/internal/Window.h"
+#include "platform/internal/WindowRegistry.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
+
+using namespace platform::win;
+
+// ---- Showing, moving, sizing --------------------------------------------------------------
+
+BOOL ShowWindow(HWND window, int command) {
+  return OnUi([&]() -> BOOL {
+    WindowPtr w = Find(window);
+    if (!w) return FALSE;
+    BOOL wasVisible = (w->style & WS_VISIBLE) != 0 ? TRUE : FALSE;
+    if (command == SW_HIDE) {
+      if (!wasVisible) return FALSE;
+      CallProc(window, WM_SHOWWINDOW, FALSE, 0);
+      w->style &= ~WS_VISIBLE;
+      if (w->widget != nullptr) w->widget->hide();
+      if (HWND old = FocusWindow(); old != nullptr && IsInSubtree(old, window)) {
+        WindowRegistry::Get().SetFocusHandle(nullptr);
+        CallProc(old, WM_KILLFOCUS, 0, 0);
+      }
+      return wasVisible;
+    }
+    bool topLevel = (w->style & WS_CHILD) == 0;
+    if (!wasVisible) {
+      CallProc(window, WM_SHOWWINDOW, TRUE, 0);
+      if (!Find(window)) return FALSE;
+      w->style |= WS_VISIBLE;
+      w->InvalidateWhole(true);
+    }
+    if (topLevel && (command == SW_SHOWMAXIMIZED || command == SW_MINIMIZE ||
+                     command == SW_SHOWMINIMIZED || command == SW_RESTORE)) {
+      RECT r = w->rect;
+      if (command == SW_SHOWMAXIMIZED) {
+        w->style = (w->style | WS_MAXIMIZE) & ~WS_MINIMIZE;
+        QScreen* screen = QGuiApplication::primaryScreen();
+        QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+        r = RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+      } else if (command == SW_RESTORE) {
+        w->style &= ~(WS_MAXIMIZE | WS_MINIMIZE);
+      } else {
+        w->style = (w->style | WS_MINIMIZE) & ~WS_MAXIMIZE;
+      }
+      SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      w = Find(window);
+      if (!w) return wasVisible;
+    }
+    if (w->widget != nullptr) {
+      SyncWidgetGeometry(*w);
+      w->widget->show();
+    }
+    bool activate = topLevel && command != SW_SHOWNOACTIVATE && command != SW_SHOWNA &&
+                    command != SW_SHOWMINNOACTIVE && (w->exStyle & WS_EX_NOACTIVATE) == 0;
+    if (activate) SetActiveWindow(window);
+    return wasVisible;
+  });
+}
+
+BOOL IsIconic(HWND window) {
+  WindowPtr w = Find(window);
+  return w && (w->style & WS_MINIMIZE) != 0 ? TRUE : FALSE;
+}
+
+BOOL IsZoomed(HWND window) {
+  WindowPtr w = Find(window);
+  return w && (w->style & WS_MAXIMIZE) != 0 ? TRUE : FALSE;
+}
+
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+  return SetWindowPos(window, nullptr, x, y, width, height,
+                      SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
+}
+
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags) {
+  return OnUi([&]() -> BOOL {
+    WindowPtr w = Find(window);
+    if (!w) return FALSE;
+    WINDOWPOS pos{window, insertAfter, x, y, std::max(0, width), std::max(0, height), flags};
+    if (flags & SWP_NOMOVE) {
+      pos.x = w->rect.left;
+      pos.y = w->rect.top;
+    }
+    if (flags & SWP_NOSIZE) {
+      pos.cx = w->width();
+      pos.cy = w->height();
+    }
+    CallProc(window, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    if (!Find(window)) return FALSE;
+    bool moved = pos.x != w->rect.left || pos.y != w->rect.top;
+    bool sized = std::max(0, pos.cx) != w->width() || std::max(0, pos.cy) != w->height();
+    w->rect = RECT{pos.x, pos.y, pos.x + std::max(0, pos.cx), pos.y + std::max(0, pos.cy)};
+    if (sized) w->ResizeImage();
+    if ((flags & SWP_NOZORDER) == 0) {
+      HWND after = pos.hwndInsertAfter;
+      if (after == HWND_TOPMOST) w->exStyle |= WS_EX_TOPMOST;
+      if (after == HWND_NOTOPMOST) w->exStyle &= ~WS_EX_TOPMOST;
+      // A sibling handle places the window just below that sibling; HWND_TOP and the
+      // topmost handles put it on top of its siblings.
+      WindowPtr p = (w->style & WS_CHILD) != 0 ? Find(w->parent) : nullptr;
+      WindowPtr sibling = p != nullptr && after != window ? Find(after) : nullptr;
+      if (sibling && (sibling->parent != w->parent || (sibling->style & WS_CHILD) == 0)) sibling = nullptr;
+      if (p) {
+        if (after == HWND_BOTTOM) p->AddChildAtBottom(window);
+        else if (sibling) p->AddChildBelow(window, after);
+        else p->AddChildOnTop(window);
+      }
+      if (w->widget != nullptr) {
+        if (after == HWND_BOTTOM) w->widget->lower();
+        else if (sibling && sibling->widget != nullptr) w->widget->stackUnder(sibling->widget);
+        else w->widget->raise();
+      }
+    }
+    SyncWidgetGeometry(*w);
+    if (flags & SWP_SHOWWINDOW) ShowWindow(window, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
+    if (flags & SWP_HIDEWINDOW) ShowWindow(window, SW_HIDE);
+    pos.flags = flags | (moved ? 0 : SWP_NOMOVE) | (sized ? 0 : SWP_NOSIZE);
+    if (moved || sized) {
+      CallProc(window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+      w = Find(window);
+      if (w && sized && (flags & SWP_NOREDRAW) == 0) w->InvalidateWhole(true);
+    }
+    return TRUE;
+  });
+}
+
+BOOL BringWindowToTop(HWND window) {
+  return SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+  WindowPtr w = Find(window);
+  if (!w || rect == nullptr) return FALSE;
+  *rect = RECT{0, 0, w->width(), w->height()};
+  return TRUE;
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect) {
+  WindowPtr w = Find(window);
+  if (!w || rect == nullptr) return FALSE;
+  QPoint origin = ClientOrigin(*w);
+  *rect = RECT{origin.x(), origin.y(), origin.x() + w->width(), origin.y() + w->height()};
+  return TRUE;
+}
+
+BOOL ClientToScreen(HWND window, POINT* point) {
+  WindowPtr w = Find(window);
+  if (!w || point == nullptr) return FALSE;
+  QPoint origin = ClientOrigin(*w);
+  point->x += origin.x();
+  point->y += origin.y();
+  return TRUE;
+}
+
+BOOL ScreenToClient(HWND window, POINT* point) {
+  WindowPtr w = Find(window);
+  if (!w || point == nullptr) return FALSE;
+  QPoint origin = ClientOrigin(*w);
+  point->x -= origin.x();
+  point->y -= origin.y();
+  return TRUE;
+}
+
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
+  QPoint a, b;
+  if (from != nullptr && from != GetDesktopWindow()) {
+    WindowPtr w = Find(from);
+    if (!w) return 0;
+    a = ClientOrigin(*w);
+  }
+  if (to != nullptr && to != GetDesktopWindow()) {
+    WindowPtr w = Find(to);
+    if (!w) return 0;
+    b = ClientOrigin(*w);
+  }
+  int dx = a.x() - b.x(), dy = a.y() - b.y();
+  for (UINT i = 0; points != nullptr && i < count; ++i) {
+    points[i].x += dx;
+    points[i].y += dy;
+  }
+  return static_cast<int>(MAKELONG(static_cast<WORD>(dx), static_cast<WORD>(dy)));
+}
+

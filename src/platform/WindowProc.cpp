@@ -1,0 +1,214 @@
+// A window's default processing, its words and its text and state.
+#include "platform/internal/HostWidget.h"
+#include "platform/internal/Window.h"
+
+#include "platform/Kernel.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace platform::win;
+
+// ---- Default processing -------------------------------------------------------------------
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  WindowPtr w = Find(window);
+  if (!w) return 0;
+  switch (message) {
+    case WM_NCCREATE:
+      return TRUE;
+    case WM_NCHITTEST:
+      return 1;   // HTCLIENT
+    case WM_MOUSEACTIVATE:
+      return 1;   // MA_ACTIVATE
+    case WM_CLOSE:
+      DestroyWindow(window);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      if (BeginPaint(window, &ps) != nullptr) EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND: {
+      HBRUSH brush = w->windowClass->info.hbrBackground;
+      COLORREF color;
+      if (brush == nullptr || !platform::gdi::BrushColor(brush, &color)) return 0;
+      RECT client{0, 0, w->width(), w->height()};
+      FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+      return 1;
+    }
+    case WM_SETTEXT:
+      w->text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      if (w->widget != nullptr && w->widget->isWindow()) {
+        w->widget->setWindowTitle(QString::fromStdU16String(gbk::ToUtf16(w->text)));
+      }
+      return TRUE;
+    case WM_GETTEXT: {
+      if (wParam == 0 || lParam == 0) return 0;
+      auto* buffer = reinterpret_cast<char*>(lParam);
+      std::size_t n = std::min<std::size_t>(w->text.size(), wParam - 1);
+      std::memcpy(buffer, w->text.data(), n);
+      buffer[n] = '\0';
+      return static_cast<LRESULT>(n);
+    }
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(w->text.size());
+    case WM_WINDOWPOSCHANGED: {
+      auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+      if (pos == nullptr) return 0;
+      if ((pos->flags & SWP_NOMOVE) == 0) {
+        CallProc(window, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(w->rect.left), static_cast<WORD>(w->rect.top)));
+      }
+      if ((pos->flags & SWP_NOSIZE) == 0) {
+        WPARAM kind = (w->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED
+                      : (w->style & WS_MINIMIZE) ? SIZE_MINIMIZED : SIZE_RESTORED;
+        CallProc(window, WM_SIZE, kind, MAKELPARAM(static_cast<WORD>(w->width()), static_cast<WORD>(w->height())));
+      }
+      return 0;
+    }
+    case WM_SETCURSOR: {
+      if (LOWORD(static_cast<DWORD_PTR>(lParam)) == 1 && w->windowClass->info.hCursor != nullptr) {
+        SetCursor(w->windowClass->info.hCursor);
+        return TRUE;
+      }
+      return FALSE;
+    }
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE && (FocusWindow() == nullptr || RootOf(FocusWindow()) != window)) {
+        SetFocus(window);
+      }
+      return 0;
+    case WM_MOUSEWHEEL:
+      if ((w->style & WS_CHILD) != 0 && w->parent != nullptr) {
+        return SendMessageA(w->parent, message, wParam, lParam);
+      }
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return proc == nullptr ? 0 : proc(window, message, wParam, lParam);
+}
+
+// ---- Window words -------------------------------------------------------------------------
+
+LONG_PTR GetWindowLongPtrA(HWND window, int index) {
+  WindowPtr w = Find(window);
+  if (!w) return 0;
+  switch (index) {
+    case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWL_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->windowClass->info.hInstance);
+    case GWL_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->owner);
+    case GWL_ID: return w->id;
+    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
+    case GWL_USERDATA: return w->userData;
+    default: break;
+  }
+  if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w->extraBytes.size()) {
+    // Windows allows 4-byte words at the end of the extra bytes.
+    if (index >= 0 && static_cast<std::size_t>(index) + sizeof(LONG) <= w->extraBytes.size()) {
+      LONG v;
+      std::memcpy(&v, w->extraBytes.data() + index, sizeof v);
+      return v;
+    }
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  LONG_PTR v;
+  std::memcpy(&v, w->extraBytes.data() + index, sizeof v);
+  return v;
+}
+
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
+  WindowPtr w = Find(window);
+  if (!w) return 0;
+  LONG_PTR old = GetWindowLongPtrA(window, index);
+  switch (index) {
+    case GWL_WNDPROC:
+      if (value != 0) w->proc = reinterpret_cast<WNDPROC>(value);
+      return old;
+    case GWL_HWNDPARENT: w->owner = reinterpret_cast<HWND>(value); return old;
+    case GWL_ID: w->id = value; return old;
+    case GWL_STYLE: w->style = static_cast<DWORD>(value); return old;
+    case GWL_EXSTYLE: w->exStyle = static_cast<DWORD>(value); return old;
+    case GWL_USERDATA: w->userData = value; return old;
+    case GWL_HINSTANCE: return old;
+    default: break;
+  }
+  if (index >= 0 && static_cast<std::size_t>(index) + sizeof(LONG_PTR) <= w->extraBytes.size()) {
+    std::memcpy(w->extraBytes.data() + index, &value, sizeof value);
+  } else if (index >= 0 && static_cast<std::size_t>(index) + sizeof(LONG) <= w->extraBytes.size()) {
+    LONG v = static_cast<LONG>(value);
+    std::memcpy(w->extraBytes.data() + index, &v, sizeof v);
+  } else {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return old;
+}
+
+int GetDlgCtrlID(HWND window) {
+  WindowPtr w = Find(window);
+  return w && (w->style & WS_CHILD) != 0 ? static_cast<int>(w->id) : 0;
+}
+
+HWND GetDlgItem(HWND dialog, int id) {
+  WindowPtr d = Find(dialog);
+  if (!d) return nullptr;
+  for (HWND child : d->children()) {
+    if (WindowPtr c = Find(child); c && c->id == id) return child;
+  }
+  return nullptr;
+}
+
+// ---- Text and state -----------------------------------------------------------------------
+
+BOOL SetWindowTextA(HWND window, LPCSTR text) {
+  if (!Find(window)) return FALSE;
+  return SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text != nullptr ? text : "")) ? TRUE : FALSE;
+}
+
+int GetWindowTextA(HWND window, LPSTR buffer, int size) {
+  if (buffer == nullptr || size <= 0) return 0;
+  buffer[0] = '\0';
+  if (!Find(window)) return 0;
+  return static_cast<int>(SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
+}
+
+int GetWindowTextLengthA(HWND window) {
+  if (!Find(window)) return 0;
+  return static_cast<int>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
+}
+
+BOOL EnableWindow(HWND window, BOOL enable) {
+  return OnUi([&]() -> BOOL {
+    WindowPtr w = Find(window);
+    if (!w) return FALSE;
+    BOOL wasDisabled = (w->style & WS_DISABLED) != 0 ? TRUE : FALSE;
+    if (enable && wasDisabled) {
+      w->style &= ~WS_DISABLED;
+      CallProc(window, WM_ENABLE, TRUE, 0);
+    } else if (!enable && !wasDisabled) {
+      w->style |= WS_DISABLED;
+      if (FocusWindow() != nullptr && IsInSubtree(FocusWindow(), window)) SetFocus(nullptr);
+      if (CaptureWindow() == window) ReleaseCapture();
+      CallProc(window, WM_ENABLE, FALSE, 0);
+    }
+    return wasDisabled;
+  });
+}
+
+BOOL IsWindowVisible(HWND window) {
+  WindowPtr w = Find(window);
+  return w && IsVisibleChain(*w) ? TRUE : FALSE;
+}
+
+BOOL IsWindowEnabled(HWND window) {
+  WindowPtr w = Find(window);
+  return w && (w->style & WS_DISABLED) == 0 ? TRUE : FALSE;
+}
+

@@ -1,0 +1,26 @@
+// Platform-internal: painting of windows: the invalid (update) area of each window and the
+// WM_PAINT cycle on its backing image. The Windows calls (BeginPaint, EndPaint, GetDC,
+// ReleaseDC, InvalidateRect, ValidateRect, GetUpdateRect, UpdateWindow, RedrawWindow) are
+// declared in WinUser.h; the invalid area itself is kept by the window record (Window.h). This
+// header holds what the message queue needs of painting. UI thread.
+#pragma once
+
+#include "platform/internal/Guard.h"
+
+#include "platform/internal/Window.h"
+
+namespace platform::win {
+
+// Sends WM_PAINT (through the message hooks) to every visible invalid window, each at most once
+// per call. A handler that does not validate gets no second WM_PAINT for the same damage.
+// Returns how many windows were painted.
+int PaintInvalidWindows();
+// The first visible invalid window (matching the filter when not null) for WM_PAINT; null when
+// none. AnyInvalidWindow says whether there is one.
+HWND NextWindowToPaint(HWND filter);
+bool AnyInvalidWindow(HWND filter);
+// Dispatches a WM_PAINT taken from the queue to the window's procedure; afterwards the damage
+// the handler left unvalidated and unchanged is dropped. 0 for a dead window.
+LRESULT DispatchPaint(HWND window, WPARAM wParam, LPARAM lParam);
+
+}  // namespace platform::win
