@@ -91,8 +91,15 @@ TEST(AtomicReplaceKill, TargetStaysWholeAndAKilledWritersTemporaryGoesAtTheNextR
   const std::string newBytes = Contents(2, (1 << 20) + 4097);
   WriteBytes(target, oldBytes);
   std::mt19937 random(20240611);
-  // Long enough for several replaces of the child, so kills land in every step of one.
-  std::uniform_int_distribution<int> killAfterMicroseconds(0, 4000);
+  // The kill window spans two replaces as long as one takes on this machine now (a loaded
+  // machine under the sanitizers is many times slower than an idle one), so kills land in
+  // every step of one.
+  const auto timedStart = std::chrono::steady_clock::now();
+  ASSERT_TRUE(files::AtomicReplace(kTarget, oldBytes.data(), oldBytes.size()));
+  const auto oneReplace = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - timedStart);
+  const int windowMicroseconds = std::max<int>(4000, static_cast<int>(2 * oneReplace.count()));
+  std::uniform_int_distribution<int> killAfterMicroseconds(0, windowMicroseconds);
   int killsThatLeftATemporary = 0;
   for (int kill = 0; kill < 300; ++kill) {
     int ready[2];
@@ -102,11 +109,15 @@ TEST(AtomicReplaceKill, TargetStaysWholeAndAKilledWritersTemporaryGoesAtTheNextR
     if (child == 0) {
       DieWithParent();
       ::close(ready[0]);
-      const char started = 1;
-      if (::write(ready[1], &started, 1) != 1) _exit(2);
+      // Ready once one replace is done: the kill then falls among replaces in their steady
+      // state, not in the start-up of the child.
       for (int i = 0;; ++i) {
         const std::string& bytes = i % 2 == 0 ? newBytes : oldBytes;
         files::AtomicReplace(kTarget, bytes.data(), bytes.size());
+        if (i == 0) {
+          const char started = 1;
+          if (::write(ready[1], &started, 1) != 1) _exit(2);
+        }
       }
     }
     ChildGuard guard(child);
