@@ -19,6 +19,7 @@ const FuzzTarget kFuzzTargets[] = {
     {"gbk", FuzzGbkCodec},
     {"paths", FuzzPathResolver},
     {"quoteserver", FuzzQuoteServerStream},
+    {"frames", FuzzFrameAssembly},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

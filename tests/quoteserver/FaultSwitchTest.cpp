@@ -4,6 +4,7 @@
 // have been counted in `status`, and the server must still serve.
 #include "quoteserver/ServerFixture.h"
 
+#include "ClientStream.h"
 #include "InstallTree.h"
 #include "LzwEncoder.h"
 #include "MarketModel.h"
@@ -12,7 +13,6 @@
 #include <sys/socket.h>
 #include <zlib.h>
 
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -82,7 +82,8 @@ class FaultTest : public ServerTest {
   void SetUp() override {
     auto config = SampleConfig();
     config.timedPush = false;
-    StartServer(config);
+    // Timing and pacing follow ticks_ alone: a case moves it past what it waits for.
+    StartServer(config, DrivenTicker());
     std::string error;
     model_ = zuvo::model::MarketModel::Load(SampleRoot(), 1, &error);
     ASSERT_NE(model_, nullptr) << error;
@@ -130,6 +131,16 @@ class FaultTest : public ServerTest {
     return kept_.back().get();
   }
   std::unique_ptr<RawClient> Push() { return OpenedPush(); }
+  // Moves the server's ticker and runs what fell due; what it sends is sent on return.
+  void Advance(std::int64_t ms) {
+    ticks_ += ms;
+    server_->Tick();
+  }
+  std::size_t Held() {
+    std::size_t held = 0;
+    for (const auto& connection : server_->Connections()) held += connection.held;
+    return held;
+  }
 
   std::unique_ptr<zuvo::model::MarketModel> model_;
 
@@ -321,14 +332,19 @@ TEST_F(FaultTest, EverySwitchDoesWhatItNamesAndNothingElse) {
       {"stall=150",
        [&](FaultTest& t, const std::string& fault) {
          const std::string normal = t.Exchange(202, version);
-         t.On(fault);
          RawClient* client = t.Keep(t.LoggedIn());
-         const auto start = std::chrono::steady_clock::now();
+         t.On(fault);
          client->Send(202, version);
+         t.Advance(0);
+         EXPECT_TRUE(client->Quiet()) << "held from the start";
+         EXPECT_EQ(t.Held(), 1u);
+         t.Advance(149);
+         EXPECT_TRUE(client->Quiet()) << "held until 150 ms have passed";
+         t.Advance(1);
          std::string reply;
          ASSERT_TRUE(client->ReadRawReply(&reply));
-         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
          EXPECT_EQ(reply, normal);
+         EXPECT_EQ(t.Held(), 0u);
        }},
       {"late=202",
        [&](FaultTest& t, const std::string& fault) {
@@ -340,10 +356,17 @@ TEST_F(FaultTest, EverySwitchDoesWhatItNamesAndNothingElse) {
          std::string reply;
          ASSERT_TRUE(client->ReadRawReply(&reply));
          EXPECT_EQ(reply[1], 6) << "the later request answered first";
-         bool held = false;
-         for (const auto& connection : t.server().Connections()) held = held || connection.held == 1;
-         EXPECT_TRUE(held);
+         EXPECT_EQ(t.Held(), 1u);
          t.server().ReleaseHeld();
+         ASSERT_TRUE(client->ReadRawReply(&reply));
+         EXPECT_EQ(reply, normal);
+         // Unreleased, a held reply goes once the ticker passes 25 s.
+         client->Send(202, version);
+         t.Advance(0);
+         t.Advance(zuvo::quoteserver::kHeldReplyMs - 1);
+         EXPECT_TRUE(client->Quiet());
+         EXPECT_EQ(t.Held(), 1u);
+         t.Advance(1);
          ASSERT_TRUE(client->ReadRawReply(&reply));
          EXPECT_EQ(reply, normal);
        }},
@@ -406,6 +429,9 @@ TEST_F(FaultTest, EverySwitchDoesWhatItNamesAndNothingElse) {
          RawClient* client = t.Keep(t.LoggedIn());
          t.On(fault);
          client->Send(202, version);
+         t.Advance(0);
+         EXPECT_EQ(client->PeekAvailable(), 1u) << "one byte until the ticker moves";
+         for (std::size_t sent = 1; sent < normal.size(); ++sent) t.Advance(1);
          std::string reply;
          ASSERT_TRUE(client->ReadRawReply(&reply));
          EXPECT_EQ(reply, normal);
@@ -416,12 +442,14 @@ TEST_F(FaultTest, EverySwitchDoesWhatItNamesAndNothingElse) {
          const std::string normal = t.Exchange(202, version);
          RawClient* client = t.Keep(t.LoggedIn());
          t.On(fault);
-         const auto start = std::chrono::steady_clock::now();
          client->Send(202, version);
+         t.Advance(0);
          EXPECT_EQ(client->PeekAvailable(), normal.size() / 2) << "the first half alone";
+         t.Advance(99);
+         EXPECT_EQ(client->PeekAvailable(), normal.size() / 2) << "the second half waits 100 ms";
+         t.Advance(1);
          std::string reply;
          ASSERT_TRUE(client->ReadRawReply(&reply));
-         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
          EXPECT_EQ(reply, normal);
        }},
       {"coalesce@request",
@@ -429,11 +457,24 @@ TEST_F(FaultTest, EverySwitchDoesWhatItNamesAndNothingElse) {
          const std::string normal = t.Exchange(202, version);
          RawClient* client = t.Keep(t.LoggedIn());
          t.On(fault);
-         for (int i = 0; i < 3; ++i) client->Send(202, version);
+         client->Send(202, version);
+         client->Send(202, version);
+         t.Advance(0);
+         EXPECT_TRUE(client->Quiet()) << "two frames wait for a third";
+         client->Send(202, version);
+         t.Advance(0);
          EXPECT_EQ(client->PeekAvailable(), 3 * normal.size()) << "three frames in one send";
          std::string replies;
          ASSERT_TRUE(client->ReadBytes(3 * normal.size(), &replies));
          EXPECT_EQ(replies, normal + normal + normal);
+         // Fewer go once the oldest has waited 200 ms.
+         client->Send(202, version);
+         t.Advance(0);
+         t.Advance(199);
+         EXPECT_TRUE(client->Quiet());
+         t.Advance(1);
+         ASSERT_TRUE(client->ReadBytes(normal.size(), &replies));
+         EXPECT_EQ(replies, normal);
        }},
       {"bad-magic@request", HeaderBytes(0, "X")},
       {"len-8193@request", HeaderBytes(6, std::string("\x01\x20", 2))},
@@ -559,10 +600,37 @@ TEST_F(FaultTest, EverySwitchDoesWhatItNamesAndNothingElse) {
        }},
       {"unterminated",
        [&](FaultTest& t, const std::string& fault) {
+         // The news and notes lists: each title fills its 80 bytes, the rest stays as it was.
+         struct Titles {
+           std::uint8_t type;
+           std::string request;
+           std::size_t record;
+           std::size_t titleAt;
+           std::string normal;
+         };
+         std::vector<Titles> lists = {{15, std::string(10, '\0'), 90, 10, {}},
+                                      {16, Field(10, 1, std::string(1, '\x02')), 108, 6, {}}};
+         for (Titles& list : lists) list.normal = Body(t.Exchange(list.type, list.request));
          t.On(fault);
          const std::string body = Body(t.Exchange(kUnknownRequest, shortBody));
          ASSERT_EQ(body.size(), 303u);
          EXPECT_EQ(body.find('\0', 3), std::string::npos);
+         for (const Titles& list : lists) {
+           SCOPED_TRACE(int{list.type});
+           const std::string spoiled = Body(t.Exchange(list.type, list.request));
+           ASSERT_EQ(spoiled.size(), list.normal.size());
+           ASSERT_GT(spoiled.size(), 2 + list.record);
+           EXPECT_EQ(spoiled.substr(0, 2), list.normal.substr(0, 2));
+           for (std::size_t at = 2; at + list.record <= spoiled.size(); at += list.record) {
+             const std::string title = spoiled.substr(at + list.titleAt, 80);
+             const std::string plain = list.normal.substr(at + list.titleAt, 80);
+             EXPECT_EQ(title.find('\0'), std::string::npos) << "no terminator";
+             EXPECT_EQ(title.substr(0, plain.find('\0')), plain.substr(0, plain.find('\0')));
+             EXPECT_EQ(spoiled.substr(at, list.titleAt), list.normal.substr(at, list.titleAt));
+             const std::size_t after = at + list.titleAt + 80;
+             EXPECT_EQ(spoiled.substr(after, at + list.record - after), list.normal.substr(after, at + list.record - after));
+           }
+         }
        }},
       {"info-offset=77",
        [](FaultTest& t, const std::string& fault) {
@@ -580,15 +648,33 @@ TEST_F(FaultTest, EverySwitchDoesWhatItNamesAndNothingElse) {
        }},
       {"bad-index",
        [&](FaultTest& t, const std::string& fault) {
-         const std::string normal = Body(t.Exchange(9, snapshot));
-         ASSERT_EQ(normal.size(), 2u * 28);
+         // The keys of snapshot entries (28 bytes from the first) and of sort records (8 bytes
+         // after the 1-byte head, by last price), every other byte as it was.
+         std::string sort(775, '\0');
+         sort[0] = 4;
+         Put16(&sort, 5, 2);
+         Put16(&sort, 8, 2);
+         Put16(&sort, 11, 3);
+         struct Keyed {
+           std::uint8_t type;
+           std::string request;
+           std::vector<std::size_t> keys;
+           std::string normal;
+         };
+         std::vector<Keyed> answers = {{9, snapshot, {0, 28}, {}}, {101, sort, {1, 9}, {}}};
+         for (Keyed& answer : answers) answer.normal = Body(t.Exchange(answer.type, answer.request));
+         ASSERT_EQ(answers[0].normal.size(), 2u * 28);
+         ASSERT_EQ(answers[1].normal.size(), 1u + 2 * 8);
          t.On(fault);
-         std::string expected = normal;
-         for (std::size_t at : {0, 28}) {
-           expected[at] = static_cast<char>(200);
-           Put16(&expected, at + 1, 0xFFFF);
+         for (const Keyed& answer : answers) {
+           SCOPED_TRACE(int{answer.type});
+           std::string expected = answer.normal;
+           for (std::size_t at : answer.keys) {
+             expected[at] = static_cast<char>(200);
+             Put16(&expected, at + 1, 0xFFFF);
+           }
+           EXPECT_EQ(Body(t.Exchange(answer.type, answer.request)), expected);
          }
-         EXPECT_EQ(Body(t.Exchange(9, snapshot)), expected);
        }},
       {"path-code",
        [](FaultTest& t, const std::string& fault) {

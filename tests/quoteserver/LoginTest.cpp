@@ -53,6 +53,19 @@ TEST_F(LoginTest, FirstStageAnswersTheBlockWithRightsAddressAndExpiry) {
   }
   EXPECT_EQ(block.substr(98, 16), std::string(16, '\xFF')) << "information classes 1 to 128";
   EXPECT_EQ(block.substr(114, 4), std::string("\x0A\x14\x1E\x28", 4));
+
+  // The ticket in 118-127: present, the same for the same user, another for another user.
+  auto ticket = [&](const std::string& user) {
+    RawClient other(mainPort());
+    other.Send(3, LoginBody(user, "anything", 0));
+    Reply again;
+    EXPECT_TRUE(other.ReadReply(&again));
+    EXPECT_EQ(again.type, 3);
+    return again.frames.empty() || again.frames[0].body.size() < 128 ? std::string() : again.frames[0].body.substr(118, 10);
+  };
+  EXPECT_NE(block.substr(118, 10), std::string(10, '\0'));
+  EXPECT_EQ(ticket("anyone"), block.substr(118, 10));
+  EXPECT_NE(ticket("someone"), block.substr(118, 10));
 }
 
 TEST_F(LoginTest, OnlyListedUsersLogInOnEitherStage) {

@@ -1,7 +1,8 @@
 // The push connection with a raw client and a manual clock: the opening-frame rule, clock
 // records, subscriptions and their snapshots, quote records only for changed quotes and only
 // within trading hours, news flashes that join the news lists, fetch and advice records,
-// compressed bodies, and the silence rule.
+// compressed bodies, the timed push and news flashes on the server's ticker, and the silence
+// rule.
 #include "quoteserver/ServerFixture.h"
 
 #include "MarketModel.h"
@@ -337,6 +338,88 @@ TEST_F(PushTest, NewsFlashesJoinTheNewsListsAndFetchAndAdviceGoToEveryone) {
   EXPECT_EQ(advice.substr(6, 108), std::string(reinterpret_cast<const char*>(&all.back()), 108));
 }
 
+TEST_F(PushTest, TimedPushComesWhenTheTickerPassesPushMsAndNotBefore) {
+  auto config = SampleConfig();
+  config.pushMs = 500;
+  StartServer(config, DrivenTicker());
+  // 10:00 Beijing: the stocks trade, so the quote moves from one minute to the next.
+  const std::int64_t morning = kFriday + 2 * kHour;
+  server_->SetManualClock(morning);
+  const int index = model_->FindInstrument(0, "600100");
+  ASSERT_GE(index, 0);
+  ASSERT_NE(ExpectedRecord(0, index, morning), ExpectedRecord(0, index, morning + 60));
+  auto client = OpenedPush();
+  // No key named new: nothing at once, the timed push sends the quote.
+  Subscribe(client.get(), {{0, static_cast<std::uint16_t>(index)}}, 0);
+  ticks_ += 499;
+  server_->Tick();
+  EXPECT_TRUE(client->Quiet()) << "not before push-ms";
+  ticks_ += 1;
+  server_->Tick();
+  std::vector<std::string> records = ReadRecords(client.get(), 1);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0], ExpectedRecord(0, index, morning));
+
+  // The next minute: push-ms after the last push, the clock record and the moved quote.
+  server_->StepClock(60);
+  ticks_ += 499;
+  server_->Tick();
+  EXPECT_TRUE(client->Quiet()) << "push-ms counts from the last push";
+  ticks_ += 1;
+  server_->Tick();
+  records = ReadRecords(client.get(), 1);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_TRUE(IsClock(records[0]));
+  EXPECT_EQ(Get16(records[0], 2), 2 * 60 + 1);
+  EXPECT_EQ(records[1], ExpectedRecord(0, index, morning + 60));
+
+  // Due again with nothing changed: nothing goes out.
+  ticks_ += 500;
+  server_->Tick();
+  EXPECT_TRUE(client->Quiet());
+}
+
+TEST_F(PushTest, TimedNewsFlashesComeEveryNewsEverySecondsAndJoinTheList) {
+  auto config = SampleConfig();
+  config.timedPush = false;
+  config.newsEvery = 120;
+  StartServer(config, DrivenTicker());
+  server_->SetManualClock(kLunch);
+  auto client = OpenedPush();
+  const int markets = model_->MarketCount();
+  std::vector<std::uint32_t> ids;
+  for (int flash = 0; flash < 2; ++flash) {
+    SCOPED_TRACE(flash);
+    ticks_ += 120 * 1000 - 1;
+    server_->Tick();
+    EXPECT_TRUE(client->Quiet()) << "not before news-every";
+    ticks_ += 1;
+    server_->Tick();
+    const std::vector<std::string> records = ReadRecords(client.get(), 1);
+    ASSERT_EQ(records.size(), 1u);
+    const std::string& record = records[0];
+    EXPECT_EQ(static_cast<std::uint8_t>(record[0]), markets + 1);
+    EXPECT_EQ(Get32(record, 6), (1205u << 20) | 240628u);
+    const std::size_t end = record.find('\0', 10);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_GT(end, 10u) << "a title";
+    EXPECT_LE(end - 10, 79u);
+    ids.push_back(Get32(record, 2));
+  }
+  EXPECT_GT(ids[1], ids[0]);
+  for (const zuvo::model::NewsItem& item : model_->News(kLunch)) EXPECT_GT(ids[0], std::uint32_t{item.entry.id});
+
+  // Both joined the list: the page from the first one's id holds exactly them.
+  std::string list = Field(10, 0, "");
+  Put32(&list, 6, ids[0]);
+  const Reply reply = Ask(15, list);
+  ASSERT_EQ(reply.type, 15);
+  const std::string entries = reply.Data(2);
+  ASSERT_EQ(entries.size(), 2u * 90);
+  EXPECT_EQ(Get32(entries, 2), ids[0]);
+  EXPECT_EQ(Get32(entries, 90 + 2), ids[1]);
+}
+
 TEST_F(PushTest, CompressedBodiesDecodeToThePlainRecords) {
   for (const auto compression : {zuvo::quoteserver::Compression::kZlib, zuvo::quoteserver::Compression::kLzw}) {
     SCOPED_TRACE(zuvo::quoteserver::CompressionName(compression));
@@ -376,23 +459,22 @@ TEST_F(PushTest, CompressedBodiesDecodeToThePlainRecords) {
 }
 
 TEST_F(PushTest, HeartbeatsAreIgnoredAndOnlyFiveMinutesOfSilenceClose) {
-  std::atomic<std::int64_t> ticks{1000000};
   auto config = SampleConfig();
   config.timedPush = false;
-  StartServer(config, [&](zuvo::quoteserver::QuoteServer& server) { server.SetTicker([&] { return ticks.load(); }); });
+  StartServer(config, DrivenTicker());
   auto push = OpenedPush();
   auto request = LoggedIn();
-  ticks += 299 * 1000;
+  ticks_ += 299 * 1000;
   push->Send(1, "");
   server_->Tick();
   EXPECT_TRUE(push->Quiet()) << "a heartbeat gets no answer";
   EXPECT_TRUE(request->Quiet()) << "still open";
   // The request client said nothing for 300 s: closed. The push client spoke 1 s ago.
-  ticks += 1000;
+  ticks_ += 1000;
   server_->Tick();
   EXPECT_TRUE(request->WaitClosed());
   EXPECT_TRUE(push->Quiet());
-  ticks += 299 * 1000;
+  ticks_ += 299 * 1000;
   server_->Tick();
   EXPECT_TRUE(push->WaitClosed());
   EXPECT_TRUE(Logged("5 minutes without a frame"));

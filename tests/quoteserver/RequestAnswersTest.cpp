@@ -351,6 +351,54 @@ TEST_F(RequestAnswersTest, SortAnswersFollowBlockMembersOrTheKeys) {
     EXPECT_EQ(refused.type, 2);
     EXPECT_EQ(refused.level(), 0);
   }
+
+  // The fast-change column (code 24): a = the last price, b = the last price 5 minutes
+  // earlier, while the markets trade (10:02 Beijing on Friday).
+  std::string error;
+  const auto model = zuvo::model::MarketModel::Load(SampleRoot(), 1, &error);
+  ASSERT_NE(model, nullptr) << error;
+  const std::int64_t trading = kSampleNow - 86400 + 2 * 3600 + 2 * 60;
+  server_->SetManualClock(trading);
+  const std::vector<std::pair<int, int>> keys = {{0, 2}, {1, 3}, {2, 0}};
+  const std::string fast = Ask(101, SortBody(24, false, 3, keys)).Data(1);
+  ASSERT_EQ(fast.size(), keys.size() * 11);
+  bool moved = false;
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    SCOPED_TRACE(k);
+    const QuoteRecord now = model->Quote(keys[k].first, keys[k].second, trading);
+    const QuoteRecord before = model->Quote(keys[k].first, keys[k].second, trading - 300);
+    ASSERT_GT(now.last, 0u);
+    ASSERT_GT(before.last, 0u);
+    float values[2] = {};
+    std::memcpy(values, fast.data() + k * 11 + 3, sizeof values);
+    EXPECT_EQ(values[0], static_cast<float>(now.last));
+    EXPECT_EQ(values[1], static_cast<float>(before.last));
+    moved = moved || now.last != before.last;
+  }
+  EXPECT_TRUE(moved) << "a and b differ somewhere, or the test shows nothing";
+}
+
+TEST_F(RequestAnswersTest, MessagesNameTheDateAndValue1) {
+  struct Case {
+    std::uint8_t type;
+    std::uint32_t value1;
+    const char* expected;
+  };
+  // The server's moment is 08:00 Beijing on Saturday 2024-06-29.
+  const Case cases[] = {
+      {203, 0, "系统消息：2024年06月29日，本地行情服务器运行正常。"},
+      {204, 3, "即时消息（3）：2024年06月29日 08:00，行情推送正常。"},
+      {204, 77, "即时消息（77）：2024年06月29日 08:00，行情推送正常。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << int{c.type} << " " << c.value1);
+    std::string body(4, '\0');
+    Put32(&body, 0, c.value1);
+    const Reply reply = Ask(c.type, body);
+    ASSERT_EQ(reply.type, c.type);
+    const std::string text = reply.Data(4);
+    EXPECT_EQ(text.substr(0, text.find('\0')), c.expected);
+  }
 }
 
 TEST_F(RequestAnswersTest, TrendOfPastTradingDaysOnly) {

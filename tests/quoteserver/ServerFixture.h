@@ -52,8 +52,13 @@ class ServerTest : public testing::Test {
   std::unique_ptr<RawClient> OpenedPush(std::string* clock = nullptr);
   // How often the named fault switch has acted, from `status`.
   std::uint64_t Fired(const std::string& name);
+  // A `prepare` step for StartServer: the server's monotonic ticker becomes ticks_, which only
+  // the test moves (then Tick() runs what fell due), so nothing the server times waits on the
+  // wall clock.
+  std::function<void(zuvo::quoteserver::QuoteServer&)> DrivenTicker();
 
   std::atomic<std::int64_t> now_{kSampleNow};
+  std::atomic<std::int64_t> ticks_{1000000};
   std::unique_ptr<zuvo::quoteserver::QuoteServer> server_;
 
  private:

@@ -1,7 +1,8 @@
 // scripts/start-quote-server.sh, the part of ./run.sh that makes the local quote server the
 // terminal's default: it starts the server and waits for its ports, runs the terminal in the
 // program folder and stops the server after it, stops a server it left running, and reports a
-// port in use. No case leaves a process behind.
+// port in use. No case leaves a process behind. And the server list the program folder ships,
+// which points the terminal at that server.
 #include "quoteserver/ServerFixture.h"
 
 #include <arpa/inet.h>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 namespace quoteservertest {
 namespace {
@@ -179,6 +181,67 @@ TEST_F(StartScriptTest, APortInUseIsReportedAndNothingIsLeftRunning) {
       RawClient client(port);
       EXPECT_FALSE(client.connected()) << "no server left on " << port;
     }
+  }
+}
+
+// dist/bin/SERVER.INI, the server list the program folder ships: the local server as its one
+// [RIGHT] entry and the ports the quote server listens on by default; GBK text, CRLF line ends.
+TEST(ServerIniTest, NamesTheLocalServerAndItsDefaultPorts) {
+  std::ifstream in(SourceTop() / "dist" / "bin" / "SERVER.INI", std::ios::binary);
+  ASSERT_TRUE(in.good());
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << "the last line ends too";
+  std::map<std::string, std::map<std::string, std::string>> sections;
+  std::string section;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t end = bytes.find('\n', at);
+    ASSERT_NE(end, std::string::npos);
+    ASSERT_GT(end, at) << "a bare LF at " << at;
+    ASSERT_EQ(bytes[end - 1], '\r') << "a bare LF at " << end;
+    const std::string line = bytes.substr(at, end - 1 - at);
+    at = end + 1;
+    EXPECT_EQ(line.find('\r'), std::string::npos) << "a bare CR in \"" << line << '"';
+    if (line.empty()) continue;
+    if (line.front() == '[') {
+      ASSERT_EQ(line.back(), ']') << line;
+      section = line.substr(1, line.size() - 2);
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    ASSERT_NE(equals, std::string::npos) << line;
+    ASSERT_FALSE(section.empty()) << "a key before any section: " << line;
+    EXPECT_TRUE(sections[section].emplace(line.substr(0, equals), line.substr(equals + 1)).second)
+        << "a key twice: " << line;
+  }
+  const zuvo::quoteserver::ServerConfig defaults;
+  struct Case {
+    const char* section;
+    const char* key;
+    std::string value;
+  };
+  const Case cases[] = {
+      {"RIGHT", "svraddr0", "127.0.0.1"},
+      {"RIGHT", "company0", "本地行情服务器"},   // GBK: the literal is compiled to GB18030
+      {"RIGHT", "svrport0", std::to_string(defaults.mainPort)},
+      {"RIGHT", "Network0", "1"},
+      {"Server", "NOJH", "0"},
+      {"Server", "Port1", std::to_string(defaults.requestPort)},
+      {"Server", "Port2", std::to_string(defaults.pushPort)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.section << "/" << c.key);
+    const auto found = sections[c.section].find(c.key);
+    ASSERT_NE(found, sections[c.section].end());
+    EXPECT_EQ(found->second, c.value);
+  }
+  EXPECT_EQ(sections["RIGHT"]["company0"], "\xB1\xBE\xB5\xD8\xD0\xD0\xC7\xE9\xB7\xFE\xCE\xF1\xC6\xF7");
+  EXPECT_EQ(defaults.mainPort, 13130);
+  EXPECT_EQ(defaults.requestPort, 13152);
+  EXPECT_EQ(defaults.pushPort, 13153);
+  // The local server is the only entry.
+  for (const auto& [key, value] : sections["RIGHT"]) {
+    EXPECT_TRUE(key.empty() || key.back() == '0' || key == "lastindex") << key << "=" << value;
   }
 }
 

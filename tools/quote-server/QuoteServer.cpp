@@ -160,6 +160,13 @@ class QuoteServer::Impl {
   void Accept(int listener, PortRole role);
   void Read(Connection* connection);
   void Write(Connection* connection);
+  // True when a framing switch paces this connection's sending (dribble, split, coalesce).
+  bool Paced(const Connection& connection) const {
+    const ScopeBits scope = connection.stream.session().role == PortRole::kPush ? kScopePush : kScopeRequest;
+    const FaultSwitches& faults = state_.faults;
+    return faults.OnFor(Fault::kDribble, scope) || faults.OnFor(Fault::kSplit, scope) ||
+           faults.OnFor(Fault::kCoalesce, scope);
+  }
   // The bytes the framing switches let go now (0: wait), and when sending may go on.
   std::size_t SendLimit(Connection* connection, std::int64_t now, std::int64_t* resumeAt);
   void ProcessFrames(Connection* connection);
@@ -696,6 +703,12 @@ void QuoteServer::Impl::RunTimers(std::int64_t now) {
         Write(&connection);
         FinishIfDone(&connection);
       }
+    }
+    // Sending the framing switches paced may go on now: done here, so that a test's Tick has
+    // sent it by the time it returns.
+    if (!connection.closed && stream.pendingSize() > 0 && Paced(connection)) {
+      Write(&connection);
+      FinishIfDone(&connection);
     }
   }
   if (config_.timedPush && now >= nextPushMs_) {

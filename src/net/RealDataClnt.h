@@ -1,0 +1,82 @@
+// TRealDataClnt: the push client. This unit holds the object, its frame assembly (with the
+// process-wide push decompression mode and the slow-network notice), the send buffer and the
+// close of a broken connection; the subscription, the records and the connect are added by
+// their own unit on the same class.
+//
+// UI thread only. No client is deleted inside its own callbacks: an OnClose during a receive
+// only marks the client, and the receive loop finishes the close as it unwinds.
+#pragma once
+
+#include "core/EArray.h"
+#include "data/Records.h"
+#include "net/ESock.h"
+#include "net/LCompressLite.h"
+#include "net/NetFrame.h"
+
+#include <cstdint>
+#include <memory>
+
+// At least this long between two requests of the slow-network notice (45 minutes).
+constexpr std::uint32_t kSlowNetworkRequestIntervalMs = 2700000;
+// The argument of the real-time message request a slow-network notice makes.
+constexpr int kSlowNetworkRealtimeMessage = 3;
+
+class TRealDataClnt : public ESock {
+ public:
+  // No subscription, empty buffers, last traffic now, no slow-network request yet.
+  TRealDataClnt();
+  // OnClose (a connected client posts MsgConnectionLost (0, 1)), then the subscription and the
+  // decoder go.
+  ~TRealDataClnt() override;
+
+  // Reads everything that is ready (until 10035, then re-registers the events) and hands each
+  // complete frame to the push handler (zuvo::net::DispatchPush); records the traffic tick after
+  // every receive call. Closes on a framing fault, an undecodable body, a full buffer, the peer's
+  // close or a socket error other than 10035. The error argument is not used. A push handler
+  // must not delete its client (the shell posts); it may close it (OnClose), which only marks it
+  // while the loop runs: the loop stops after that handler and finishes the close.
+  void OnReceive(int error) override;
+  // Sends what the send buffer holds, records the traffic tick and re-registers the events;
+  // closes on a send error other than 10035.
+  void OnSend(int error) override;
+  void OnOutOfBand(int error) override {}
+  void OnAccept(int error) override {}
+  void OnConnect(int error) override {}
+  // Closes a broken connection: the socket, both buffers, the held header, and posts
+  // MsgConnectionLost (0, 1) to the connection-lost window, once. Nothing when already closed.
+  void OnClose(int error) override;
+
+  // Header step: true to keep reading, false to close. A header with magic '#' raises the
+  // slow-network notice: at most one real-time message request per 45 minutes of ticks.
+  bool MakeFrame();
+  // Body step over (bytes, available) with the current header describing the first frame:
+  // bytes consumed, or -1 (bad next header, undecodable body, the client closed by a handler).
+  // Compressed bodies decode by the process-wide PushDecompressMode (LZW first while it is 0
+  // or 1, zlib first while it is 2; the other format second, and the mode follows the one that
+  // worked; output at most kDecompressBytes).
+  int MakeData(std::uint8_t* bytes, int available);
+
+  // Offers the send buffer to ESock::Send; 1 when nothing failed (10035 included), else 0.
+  int FlushSendBuffer();
+
+  FrameHeader header{};
+  bool headerHeld = false;
+  std::uint8_t receiveBuffer[kReceiveBufferBytes]{};
+  int receiveCount = 0;
+  std::uint8_t sendBuffer[kSendBufferBytes]{};
+  int sendCount = 0;
+  std::uint8_t output[kDecompressBytes]{};
+  std::unique_ptr<LCompressLite> decoder;
+
+  std::uint32_t lastSlowNetworkRequest = 0;   // tick of the last request; 0 none yet
+  std::uint32_t lastTraffic = 0;              // tick of the last receive or send call
+  std::unique_ptr<EArray<STKMS>> subscription;
+
+ protected:
+  // Set when OnClose runs inside the read loop; the loop finishes the close.
+  bool closePending_ = false;
+
+ private:
+  bool Decompress(const std::uint8_t* source, int length, int* decoded);
+  void RaiseSlowNetworkNotice(const char* traceText);
+};

@@ -1,0 +1,147 @@
+#include "net/NetTestSupport.h"
+
+#include "LzwEncoder.h"
+#include "data/Messages.h"
+#include "platform/Message.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <random>
+
+namespace nettest {
+namespace {
+
+struct LostMessage {
+  HWND window;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+std::vector<LostMessage> lostMessages;
+
+LRESULT LostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == MsgConnectionLost) {
+    lostMessages.push_back({window, wParam, lParam});
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Put16(std::string* bytes, std::size_t at, std::uint16_t value) {
+  (*bytes)[at] = static_cast<char>(value & 0xFF);
+  (*bytes)[at + 1] = static_cast<char>(value >> 8);
+}
+
+Handled Record(const FrameHeader& header, const std::uint8_t* body, int length) {
+  return {header.magic, header.type, header.count, header.index,
+          std::string(reinterpret_cast<const char*>(body), static_cast<std::size_t>(length))};
+}
+
+}  // namespace
+
+std::string Frame(const FrameSpec& spec) {
+  EXPECT_LE(spec.body.size(), static_cast<std::size_t>(kMaxFrameBody)) << "a test frame too large for the wire";
+  std::string bytes(10, '\0');
+  bytes[0] = static_cast<char>(spec.magic);
+  bytes[1] = static_cast<char>(spec.type);
+  Put16(&bytes, 2, spec.count);
+  Put16(&bytes, 4, spec.index);
+  Put16(&bytes, 6, static_cast<std::uint16_t>(spec.length >= 0 ? spec.length : static_cast<int>(spec.body.size())));
+  bytes[8] = static_cast<char>(spec.compressed);
+  return bytes + spec.body;
+}
+
+std::string Frame(std::uint8_t type, const std::string& body) {
+  FrameSpec spec;
+  spec.type = type;
+  spec.body = body;
+  return Frame(spec);
+}
+
+std::string Pattern(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  // Runs and noise mixed, so both encoders have something to do.
+  for (std::size_t at = 0; at < size; ++at) {
+    bytes[at] = static_cast<char>(at % 7 == 0 ? random() & 0xFF : 'a' + at % 13);
+  }
+  return bytes;
+}
+
+std::string Lzw(const std::string& plain) {
+  std::vector<std::uint8_t> out;
+  EXPECT_TRUE(zuvo::quoteserver::EncodeLzw(reinterpret_cast<const std::uint8_t*>(plain.data()), plain.size(), &out));
+  return std::string(out.begin(), out.end());
+}
+
+std::string LzwUnlimited(const std::string& plain) {
+  std::vector<std::uint8_t> out;
+  zuvo::quoteserver::EncodeLzwUnlimited(reinterpret_cast<const std::uint8_t*>(plain.data()), plain.size(), &out);
+  return std::string(out.begin(), out.end());
+}
+
+std::string Zlib(const std::string& plain) {
+  uLongf size = compressBound(plain.size());
+  std::string out(size, '\0');
+  EXPECT_EQ(compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(plain.data()),
+                     plain.size()),
+            Z_OK);
+  out.resize(size);
+  return out;
+}
+
+LostRecorder::LostRecorder() {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &LostWindowProc;
+    windowClass.lpszClassName = "NetTestLostWindow";
+    RegisterClassA(&windowClass);
+    registered = true;
+  }
+  window_ = CreateWindowExA(0, "NetTestLostWindow", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_NE(window_, nullptr);
+  lostMessages.clear();
+  installed_ = std::make_unique<zuvo::net::ScopedConnectionLostWindow>(window_);
+}
+
+LostRecorder::~LostRecorder() {
+  installed_.reset();
+  platform::ProcessPendingMessages();
+  DestroyWindow(window_);
+  lostMessages.clear();
+}
+
+int LostRecorder::Count(LPARAM which) {
+  platform::ProcessPendingMessages();
+  int count = 0;
+  for (const LostMessage& message : lostMessages) {
+    EXPECT_EQ(message.window, window_);
+    EXPECT_EQ(message.wParam, 0u);
+    if (message.lParam == which) ++count;
+  }
+  return count;
+}
+
+int LostRecorder::Total() {
+  platform::ProcessPendingMessages();
+  return static_cast<int>(lostMessages.size());
+}
+
+void LostRecorder::Clear() {
+  platform::ProcessPendingMessages();
+  lostMessages.clear();
+}
+
+RecordingHandlers::RecordingHandlers()
+    : reply_([this](TNormalClnt* client, const std::uint8_t* body, int length) {
+        replies.push_back(Record(client->header, body, length));
+        if (during) during(replies.back());
+        return client->header.type == 250 ? -1 : 0;
+      }),
+      push_([this](TRealDataClnt* client, const std::uint8_t* body, int length) {
+        pushes.push_back(Record(client->header, body, length));
+        if (during) during(pushes.back());
+      }) {}
+
+}  // namespace nettest
