@@ -1,11 +1,14 @@
 // DecodeLzw's output speed against zlib's uncompress of the same bytes, in the same run.
-// Payloads of one frame body (8192 bytes) each:
+// Payloads of about one frame body (8192 bytes) each:
 // - quotes: 64 push records of 128 bytes (quotes of 64 instruments, prices walking by ticks),
 //   the bodies the push connection carries all day;
-// - worst cases: random bytes (the shortest strings: about one byte per code, 12-bit codes and
-//   a dictionary reset every few kilobytes) and random bytes of two values (long chains: strings
-//   of dozens of bytes, resets too). zlib stores random bytes nearly as they are, so that row
-//   is a decoder against a copy.
+// - chains_resets, the worst case: a stream written code by code in which every code is the one
+//   being defined (each string one byte longer than the last, chains up to 41 links) and the
+//   dictionary is reset after every 40 codes (about ten resets a body);
+// - random: random bytes (the shortest strings, about one byte per code, 12-bit codes and a
+//   reset every few kilobytes). zlib stores random bytes as they are, so that row is the
+//   decoder against a copy: reported, not held to the target;
+// - two_values: random bytes of two values (strings of dozens of bytes from the encoder).
 // The ratio of the two speeds is printed after the runs. Target: at least 1.0x.
 #include "LzwEncoder.h"
 #include "data/Records.h"
@@ -28,7 +31,7 @@ constexpr std::size_t kBody = 8192;
 constexpr std::size_t kRecord = 128;
 constexpr int kOutput = 16384;
 
-enum class Payload { kQuotes, kRandom, kLongChains };
+enum class Payload { kQuotes, kChainsResets, kRandom, kTwoValues };
 
 // Push records as the server writes them: word 0 the market, word 2 zero, the quote's first
 // 32 bytes at 4 and its levels at 36, the code at 116, the settlement at 124.
@@ -71,6 +74,49 @@ std::vector<std::uint8_t> RandomBytes(unsigned alphabet) {
   return body;
 }
 
+// Codes most significant bit first after the magic, as the servers pack them.
+class CodeWriter {
+ public:
+  CodeWriter() : stream_{'W', 'M', 'C', '1', '5'} {}
+  void Put(std::uint32_t code, int width) {
+    bits_ = (bits_ << width) | code;
+    count_ += width;
+    while (count_ >= 8) {
+      count_ -= 8;
+      stream_.push_back(static_cast<std::uint8_t>(bits_ >> count_));
+    }
+  }
+  std::vector<std::uint8_t> Finish() {
+    if (count_ > 0) stream_.push_back(static_cast<std::uint8_t>(bits_ << (8 - count_)));
+    return stream_;
+  }
+
+ private:
+  std::vector<std::uint8_t> stream_;
+  std::uint64_t bits_ = 0;
+  int count_ = 0;
+};
+
+// The worst case: per dictionary a literal, then 40 codes each naming the entry being defined
+// (the previous string and its first byte again), then a reset. *plain receives the bytes the
+// stream stands for.
+std::vector<std::uint8_t> ChainsAndResets(std::vector<std::uint8_t>* plain) {
+  constexpr int kCodesPerDictionary = 40;
+  CodeWriter writer;
+  for (std::uint8_t letter = 'a'; plain->size() + 1 + (kCodesPerDictionary + 3) * kCodesPerDictionary / 2 <= kBody;
+       ++letter) {
+    writer.Put(letter, 9);
+    plain->push_back(letter);
+    for (int code = 0; code < kCodesPerDictionary; ++code) {
+      writer.Put(259 + static_cast<std::uint32_t>(code), 9);
+      plain->insert(plain->end(), static_cast<std::size_t>(code) + 2, letter);
+    }
+    writer.Put(258, 9);
+  }
+  writer.Put(256, 9);
+  return writer.Finish();
+}
+
 struct Streams {
   std::vector<std::uint8_t> plain;
   std::vector<std::uint8_t> lzw;
@@ -82,8 +128,12 @@ const Streams& StreamsOf(Payload payload) {
   auto found = built.find(payload);
   if (found != built.end()) return found->second;
   Streams streams;
-  streams.plain = payload == Payload::kQuotes ? QuoteRecords() : RandomBytes(payload == Payload::kRandom ? 256 : 2);
-  if (!zuvo::quoteserver::EncodeLzw(streams.plain.data(), streams.plain.size(), &streams.lzw)) std::abort();
+  if (payload == Payload::kChainsResets) {
+    streams.lzw = ChainsAndResets(&streams.plain);
+  } else {
+    streams.plain = payload == Payload::kQuotes ? QuoteRecords() : RandomBytes(payload == Payload::kRandom ? 256 : 2);
+    if (!zuvo::quoteserver::EncodeLzw(streams.plain.data(), streams.plain.size(), &streams.lzw)) std::abort();
+  }
   uLongf size = compressBound(static_cast<uLong>(streams.plain.size()));
   streams.zlib.resize(size);
   if (compress(streams.zlib.data(), &size, streams.plain.data(), static_cast<uLong>(streams.plain.size())) != Z_OK) {
@@ -134,10 +184,12 @@ void BM_ZlibUncompress(benchmark::State& state, Payload payload) {
 
 BENCHMARK_CAPTURE(BM_DecodeLzw, quotes, Payload::kQuotes);
 BENCHMARK_CAPTURE(BM_ZlibUncompress, quotes, Payload::kQuotes);
+BENCHMARK_CAPTURE(BM_DecodeLzw, chains_resets, Payload::kChainsResets);
+BENCHMARK_CAPTURE(BM_ZlibUncompress, chains_resets, Payload::kChainsResets);
 BENCHMARK_CAPTURE(BM_DecodeLzw, random, Payload::kRandom);
 BENCHMARK_CAPTURE(BM_ZlibUncompress, random, Payload::kRandom);
-BENCHMARK_CAPTURE(BM_DecodeLzw, long_chains, Payload::kLongChains);
-BENCHMARK_CAPTURE(BM_ZlibUncompress, long_chains, Payload::kLongChains);
+BENCHMARK_CAPTURE(BM_DecodeLzw, two_values, Payload::kTwoValues);
+BENCHMARK_CAPTURE(BM_ZlibUncompress, two_values, Payload::kTwoValues);
 
 // The console report, then the ratio of each payload's two speeds.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -152,7 +204,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    for (const char* payload : {"quotes", "random", "long_chains"}) {
+    for (const char* payload : {"quotes", "chains_resets", "random", "two_values"}) {
       const auto lzw = speeds_.find(std::string("BM_DecodeLzw/") + payload);
       const auto zlib = speeds_.find(std::string("BM_ZlibUncompress/") + payload);
       if (lzw == speeds_.end() || zlib == speeds_.end() || zlib->second <= 0) continue;

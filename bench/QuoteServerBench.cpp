@@ -6,7 +6,8 @@
 // - Quote records pushed per second with --push-ms 0 to one client subscribed to 256
 //   instruments, and to four such clients, while every quote changes at every step (the
 //   server's clock moves one trading minute a step). Target: 3 million a second to one client,
-//   the server on one core.
+//   the server on one core. Beside them, the market model's quotes alone for the same 256
+//   instruments and moments: the server computes each once a step, so they bound the pushing.
 #include "MarketModel.h"
 #include "QuoteServer.h"
 #include "data/Records.h"
@@ -376,6 +377,31 @@ void BM_PushFourClients(benchmark::State& state) {
   state.counters["per client/s"] = benchmark::Counter(static_cast<double>(total) / 4, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PushFourClients)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// What the pushing above costs in the market model alone: the quotes of the 256 instruments,
+// one trading minute further each round, as the server computes them once a step. The push
+// benchmarks cannot be faster than this.
+void BM_ModelQuotes(benchmark::State& state) {
+  const std::filesystem::path root = WriteTree();
+  std::string error;
+  const auto model = zuvo::model::MarketModel::Load(root, 1, &error);
+  if (!model) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  // The first round computes each instrument's history; it is not measured.
+  for (int i = 0; i < kInstruments; ++i) benchmark::DoNotOptimize(model->Quote(0, i, kSessionStart));
+  std::int64_t step = 0;
+  for (auto _ : state) {
+    const std::int64_t now = kSessionStart + (++step % kSessionMinutes) * 60;
+    for (int i = 0; i < kInstruments; ++i) benchmark::DoNotOptimize(model->Quote(0, i, now));
+  }
+  state.SetItemsProcessed(state.iterations() * kInstruments);
+  state.counters["quotes/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * kInstruments), benchmark::Counter::kIsRate);
+  std::filesystem::remove_all(root);
+}
+BENCHMARK(BM_ModelQuotes)->Unit(benchmark::kMicrosecond);
 
 // Prints the benchmarks as usual, then the server's time as a multiple of the plain send's.
 class RatioReporter : public benchmark::ConsoleReporter {

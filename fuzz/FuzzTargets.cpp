@@ -20,6 +20,7 @@ const FuzzTarget kFuzzTargets[] = {
     {"paths", FuzzPathResolver},
     {"quoteserver", FuzzQuoteServerStream},
     {"frames", FuzzFrameAssembly},
+    {"lzw", FuzzLzwDecoder},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

@@ -29,6 +29,7 @@ int FuzzGbkCodec(const std::uint8_t* data, std::size_t size);
 int FuzzPathResolver(const std::uint8_t* data, std::size_t size);
 int FuzzQuoteServerStream(const std::uint8_t* data, std::size_t size);
 int FuzzFrameAssembly(const std::uint8_t* data, std::size_t size);
+int FuzzLzwDecoder(const std::uint8_t* data, std::size_t size);
 
 // Every target, and its number.
 extern const FuzzTarget kFuzzTargets[];

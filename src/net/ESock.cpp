@@ -3,6 +3,7 @@
 #include "data/Messages.h"
 #include "platform/Kernel.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -11,8 +12,9 @@ constexpr long kLookupTries = 3;
 constexpr DWORD kLookupPauseMs = 500;
 constexpr WORD kWinsockVersion11 = 0x0101;
 
-// The hidden window; made on the UI thread by the first client and never destroyed.
-ESockWnd* socketWindow = nullptr;
+// The hidden window; made on the UI thread by the first client and never destroyed. Read by
+// workers creating sockets, hence atomic.
+std::atomic<ESockWnd*> socketWindow{nullptr};
 
 // Workers (login downloads, the password change) create and close sockets too: every access to
 // the table holds the lock. The lock is never held while a handler runs.
@@ -55,10 +57,10 @@ SOCKET AsSocket(int handle) { return static_cast<SOCKET>(static_cast<unsigned in
 }  // namespace
 
 ESock::ESock() {
-  if (socketWindow != nullptr) return;
+  if (socketWindow.load() != nullptr) return;
   auto* window = new ESockWnd;
   if (window->Create(0, 0, 0, 0, 0, 0, nullptr)) {
-    socketWindow = window;
+    socketWindow.store(window);
     return;
   }
   MessageBoxA(nullptr, "网络窗口初始化失败。  ", "错误", MB_ICONERROR | MB_TOPMOST);
@@ -112,7 +114,7 @@ int ESock::Send(const void* data, int length, int flags) {
 int ESock::Create(int type, int protocol, int family) {
   if (handle != -1) Close();
   std::lock_guard<std::mutex> lock(liveMutex);
-  if (socketWindow == nullptr || liveCount >= kMaxLiveSockets) return 0;
+  if (socketWindow.load() == nullptr || liveCount >= kMaxLiveSockets) return 0;
   SOCKET made = socket(family, type, protocol);
   if (made == INVALID_SOCKET && WSAGetLastError() == WSANOTINITIALISED) {
     // The library is started on this demand only and never shut down.
@@ -155,8 +157,9 @@ int ESock::Connect(const char* host, int port) {
 }
 
 int ESock::AsyncSelect(long events) {
-  if (socketWindow == nullptr || handle == -1) return 0;
-  return WSAAsyncSelect(AsSocket(handle), socketWindow->handle, MsgSocketEvent, events) != SOCKET_ERROR ? 1 : 0;
+  ESockWnd* window = socketWindow.load();
+  if (window == nullptr || handle == -1) return 0;
+  return WSAAsyncSelect(AsSocket(handle), window->handle, MsgSocketEvent, events) != SOCKET_ERROR ? 1 : 0;
 }
 
 int ESock::IOCtl(long command, u_long* argument) {
@@ -236,7 +239,9 @@ void DispatchSocketEvent(WPARAM socketHandle, LPARAM eventAndError) {
 
 namespace zuvo::net {
 
-ESockWnd* SocketWindow() { return socketWindow; }
+ESockWnd* SocketWindow() { return socketWindow.load(); }
+
+ESockWnd* ReplaceSocketWindowForTest(ESockWnd* window) { return socketWindow.exchange(window); }
 
 int LiveSocketCount() {
   std::lock_guard<std::mutex> lock(liveMutex);

@@ -96,6 +96,10 @@ namespace zuvo::net {
 
 // The hidden window, or null when it could not be made (tests).
 ESockWnd* SocketWindow();
+// Puts `window` (null: none) in place of the hidden window and returns the one there was, so a
+// test can see the constructor make it (or fail to) and put the process's window back after.
+// Nothing may be live or registered while it is swapped. Tests only.
+ESockWnd* ReplaceSocketWindowForTest(ESockWnd* window);
 // The number of live sockets (tests).
 int LiveSocketCount();
 // The live socket at a position of the table, or null (tests).

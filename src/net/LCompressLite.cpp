@@ -28,8 +28,11 @@ class BitReader {
 
   // The next code of `width` bits; false when fewer bits than that are left in the source.
   bool Read(int width, std::uint32_t* code) {
-    if (count_ < width) {
-      Refill();
+    // Topping up on every code costs less than deciding whether to.
+    if (end_ - at_ >= 8) {
+      RefillWide();
+    } else if (count_ < width) {
+      RefillTail();
       if (count_ < width) return false;
     }
     *code = static_cast<std::uint32_t>(bits_ >> (64 - width));
@@ -39,17 +42,18 @@ class BitReader {
   }
 
  private:
-  void Refill() {
-    if (end_ - at_ >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, at_, sizeof word);
-      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-      bits_ |= word >> count_;
-      at_ += (63 - count_) >> 3;
-      count_ |= 56;
-      return;
-    }
-    // The last bytes one at a time, never past the end.
+  // At least 56 bits held afterwards; needs 8 bytes left in the source.
+  void RefillWide() {
+    std::uint64_t word;
+    std::memcpy(&word, at_, sizeof word);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    bits_ |= word >> count_;
+    at_ += (63 - count_) >> 3;
+    count_ |= 56;
+  }
+
+  // The last bytes one at a time, never past the end.
+  void RefillTail() {
     while (count_ <= 56 && at_ < end_) {
       bits_ |= static_cast<std::uint64_t>(*at_++) << (56 - count_);
       count_ += 8;

@@ -10,14 +10,12 @@
 // client, and the receive loop finishes the close as it unwinds.
 #pragma once
 
-#include "net/ESock.h"
-#include "net/LCompressLite.h"
-#include "net/NetFrame.h"
+#include "net/FrameClient.h"
 
 #include <cstdint>
 #include <memory>
 
-class TNormalClnt : public ESock {
+class TNormalClnt : public FrameClient {
  public:
   TNormalClnt();
   // OnClose (a connected client posts MsgConnectionLost (0, 0)), then the decoder goes.
@@ -36,9 +34,6 @@ class TNormalClnt : public ESock {
   void OnOutOfBand(int error) override {}
   void OnAccept(int error) override {}
   void OnConnect(int error) override {}
-  // Closes a broken connection: the socket, both buffers, the held header, and posts
-  // MsgConnectionLost (0, 0) to the connection-lost window, once. Nothing when already closed.
-  void OnClose(int error) override;
 
   // Header step of the asynchronous read: true to keep reading, false to close.
   bool AnalyzeInfoHead();
@@ -58,23 +53,10 @@ class TNormalClnt : public ESock {
   // The read loop re-registers this way only once the client is asynchronous.
   int StartAsync();
 
-  // The bytes waiting in the send buffer are offered to ESock::Send and the accepted ones
-  // removed from its front. 1 when nothing failed (10035 included), 0 on another error (the
-  // caller closes).
-  int FlushSendBuffer();
-
-  // ---- State (members in the order the request client keeps them) ---------------------------
+  // ---- State of the request connection (the frame buffers are FrameClient's) ---------------
   std::uint8_t async = 0;       // 1 once StartAsync ran
   std::uint8_t loginMode = 1;   // 1 two stages (main server, then data server), 0 one stage
 
-  FrameHeader header{};         // the current header
-  bool headerHeld = false;      // the header's body is still incomplete
-  std::uint8_t receiveBuffer[kReceiveBufferBytes]{};
-  int receiveCount = 0;
-  std::uint8_t sendBuffer[kSendBufferBytes]{};
-  int sendCount = 0;
-  std::uint8_t output[kDecompressBytes]{};
-  std::unique_ptr<LCompressLite> decoder;
   const std::uint8_t* body = nullptr;   // the current body of a blocking read
   int bodyLength = 0;
 
@@ -82,8 +64,7 @@ class TNormalClnt : public ESock {
   int loginYear = 0, loginMonth = 0, loginDay = 0, loginHour = 0, loginMinute = 0;
   char errorText[256]{};
 
- protected:
-  // Set when OnClose runs inside the read loop (ESock::inReceive_ set): the loop finishes the
-  // close after the handler returns.
-  bool closePending_ = false;
+ private:
+  bool HandleFrame(const std::uint8_t* frame, int length) override;
+  void RearmAfterWouldBlock() override;
 };

@@ -8,10 +8,9 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
-
-void TakeHeader(FrameHeader* header, const std::uint8_t* bytes) { std::memcpy(header, bytes, kFrameHeaderBytes); }
 
 // The traffic clock: 0 means "never", so a tick of 0 is taken as 1.
 std::uint32_t NonZeroTick() {
@@ -21,47 +20,18 @@ std::uint32_t NonZeroTick() {
 
 }  // namespace
 
-TRealDataClnt::TRealDataClnt() : decoder(std::make_unique<LCompressLite>()), lastTraffic(GetTickCount()) {}
+TRealDataClnt::TRealDataClnt() : FrameClient(true, "MakeFrame", "MakeData"), lastTraffic(GetTickCount()) {}
 
-TRealDataClnt::~TRealDataClnt() {
-  inReceive_ = false;
-  OnClose(0);
-}
+TRealDataClnt::~TRealDataClnt() { CloseFromDestructor(); }
 
-void TRealDataClnt::OnReceive(int /*error*/) {
-  // A nested read waits for the outer loop, which reads again before it returns.
-  if (inReceive_ || handle == -1) return;
-  inReceive_ = true;
-  bool close = false;
-  for (;;) {
-    if (receiveCount >= kReceiveBufferBytes) {
-      close = true;
-      break;
-    }
-    const int received = Receive(receiveBuffer + receiveCount, kReceiveBufferBytes - receiveCount, 0);
-    if (received == 0) {
-      close = true;   // the peer closed; a body it cut short is dropped with the buffer
-      break;
-    }
-    if (received < 0) {
-      if (GetLastError() != WSAEWOULDBLOCK) {
-        close = true;
-        break;
-      }
-      AsyncSelect(kClientSocketEvents);
-      break;
-    }
-    receiveCount += received;
-    if (!MakeFrame() || closePending_) {
-      close = true;
-      break;
-    }
-  }
+void TRealDataClnt::OnReceive(int /*error*/) { ReadFrames(); }
+
+void TRealDataClnt::RearmAfterWouldBlock() { AsyncSelect(kClientSocketEvents); }
+
+void TRealDataClnt::ReceiveCallsDone() {
   // The traffic time of the receive calls: they all ran within this one notification, so the
   // time of the last one stands for each (one clock read a notification, not one a call).
   lastTraffic = GetTickCount();
-  inReceive_ = false;
-  if (close || closePending_) OnClose(0);
 }
 
 void TRealDataClnt::OnSend(int /*error*/) {
@@ -75,90 +45,25 @@ void TRealDataClnt::OnSend(int /*error*/) {
   AsyncSelect(kClientSocketEvents);
 }
 
-void TRealDataClnt::OnClose(int /*error*/) {
-  if (handle == -1) return;
-  if (inReceive_) {
-    closePending_ = true;   // the read loop finishes the close as it unwinds
-    return;
-  }
-  closePending_ = false;
-  zuvo::net::Trace("网络断开 (OnClose)");
-  ESock::Close();
-  headerHeld = false;
-  receiveCount = 0;
-  sendCount = 0;
-  if (HWND window = zuvo::net::ConnectionLostWindow(); window != nullptr) {
-    PostMessageA(window, MsgConnectionLost, 0, 1);
-  }
+bool TRealDataClnt::MakeFrame() { return CutHead(); }
+
+int TRealDataClnt::MakeData(std::uint8_t* bytes, int available) { return CutBodies(bytes, available); }
+
+void TRealDataClnt::HeaderTaken(const char* step) {
+  if (header.magic != kSlowNetworkMagic) return;
+  zuvo::net::Trace((std::string("收到网速慢通知 (") + step + ")").c_str());
+  RaiseSlowNetworkNotice((std::string("申请网速慢通知 (") + step + ")").c_str());
 }
 
-bool TRealDataClnt::MakeFrame() {
-  if (headerHeld) {
-    if (receiveCount < header.length) return true;
-    const int consumed = MakeData(receiveBuffer, receiveCount);
-    if (consumed < 0) return false;
-    std::memmove(receiveBuffer, receiveBuffer + consumed, static_cast<std::size_t>(receiveCount - consumed));
-    receiveCount -= consumed;
-    return true;
+bool TRealDataClnt::HandleFrame(const std::uint8_t* frame, int length) {
+  if (header.compressed != 0) {
+    int decoded = 0;
+    if (!Decompress(frame, length, &decoded)) return false;
+    frame = output;
+    length = decoded;
   }
-  if (receiveCount < kFrameHeaderBytes) return true;
-  TakeHeader(&header, receiveBuffer);
-  if (!IsValidFrameHeader(header, true)) {
-    zuvo::net::Trace("收到错误的包头 (MakeFrame)");
-    return false;
-  }
-  if (header.magic == kSlowNetworkMagic) {
-    zuvo::net::Trace("收到网速慢通知 (MakeFrame)");
-    RaiseSlowNetworkNotice("申请网速慢通知 (MakeFrame)");
-  }
-  const int available = receiveCount - kFrameHeaderBytes;
-  if (available < header.length) {
-    std::memmove(receiveBuffer, receiveBuffer + kFrameHeaderBytes, static_cast<std::size_t>(available));
-    receiveCount = available;
-    headerHeld = true;
-    return true;
-  }
-  const int consumed = MakeData(receiveBuffer + kFrameHeaderBytes, available);
-  if (consumed < 0) return false;
-  const int taken = kFrameHeaderBytes + consumed;
-  std::memmove(receiveBuffer, receiveBuffer + taken, static_cast<std::size_t>(receiveCount - taken));
-  receiveCount -= taken;
+  zuvo::net::DispatchPush(this, frame, length);
   return true;
-}
-
-int TRealDataClnt::MakeData(std::uint8_t* bytes, int available) {
-  int consumed = 0;
-  for (;;) {
-    const std::uint8_t* frameBody = bytes + consumed;
-    int frameLength = header.length;
-    if (header.compressed != 0) {
-      int decoded = 0;
-      if (!Decompress(frameBody, frameLength, &decoded)) return -1;
-      frameBody = output;
-      frameLength = decoded;
-    }
-    zuvo::net::DispatchPush(this, frameBody, frameLength);
-    if (closePending_) return -1;   // the handler closed this client; the read loop finishes it
-    consumed += header.length;
-    if (available - consumed < kFrameHeaderBytes) {
-      headerHeld = false;
-      return consumed;
-    }
-    TakeHeader(&header, bytes + consumed);
-    if (!IsValidFrameHeader(header, true)) {
-      zuvo::net::Trace("收到错误的包头 (MakeData)");
-      return -1;
-    }
-    if (header.magic == kSlowNetworkMagic) {
-      zuvo::net::Trace("收到网速慢通知 (MakeData)");
-      RaiseSlowNetworkNotice("申请网速慢通知 (MakeData)");
-    }
-    consumed += kFrameHeaderBytes;
-    if (available - consumed < header.length) {
-      headerHeld = true;
-      return consumed;
-    }
-  }
 }
 
 bool TRealDataClnt::Decompress(const std::uint8_t* source, int length, int* decoded) {
@@ -211,16 +116,4 @@ void TRealDataClnt::RaiseSlowNetworkNotice(const char* traceText) {
   lastSlowNetworkRequest = now;
   zuvo::net::Trace(traceText);
   zuvo::net::RequestRealtimeMessageForSlowNetwork(kSlowNetworkRealtimeMessage);
-}
-
-int TRealDataClnt::FlushSendBuffer() {
-  while (sendCount > 0) {
-    const int sent = Send(sendBuffer, sendCount, 0);
-    if (sent < 0) return GetLastError() == WSAEWOULDBLOCK ? 1 : 0;
-    if (sent == 0) return 1;
-    const int taken = sent < sendCount ? sent : sendCount;
-    std::memmove(sendBuffer, sendBuffer + taken, static_cast<std::size_t>(sendCount - taken));
-    sendCount -= taken;
-  }
-  return 1;
 }

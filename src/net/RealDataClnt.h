@@ -9,9 +9,7 @@
 
 #include "core/EArray.h"
 #include "data/Records.h"
-#include "net/ESock.h"
-#include "net/LCompressLite.h"
-#include "net/NetFrame.h"
+#include "net/FrameClient.h"
 
 #include <cstdint>
 #include <memory>
@@ -21,7 +19,7 @@ constexpr std::uint32_t kSlowNetworkRequestIntervalMs = 2700000;
 // The argument of the real-time message request a slow-network notice makes.
 constexpr int kSlowNetworkRealtimeMessage = 3;
 
-class TRealDataClnt : public ESock {
+class TRealDataClnt : public FrameClient {
  public:
   // No subscription, empty buffers, last traffic now, no slow-network request yet.
   TRealDataClnt();
@@ -42,9 +40,6 @@ class TRealDataClnt : public ESock {
   void OnOutOfBand(int error) override {}
   void OnAccept(int error) override {}
   void OnConnect(int error) override {}
-  // Closes a broken connection: the socket, both buffers, the held header, and posts
-  // MsgConnectionLost (0, 1) to the connection-lost window, once. Nothing when already closed.
-  void OnClose(int error) override;
 
   // Header step: true to keep reading, false to close. A header with magic '#' raises the
   // slow-network notice: at most one real-time message request per 45 minutes of ticks.
@@ -56,27 +51,15 @@ class TRealDataClnt : public ESock {
   // worked; output at most kDecompressBytes).
   int MakeData(std::uint8_t* bytes, int available);
 
-  // Offers the send buffer to ESock::Send; 1 when nothing failed (10035 included), else 0.
-  int FlushSendBuffer();
-
-  FrameHeader header{};
-  bool headerHeld = false;
-  std::uint8_t receiveBuffer[kReceiveBufferBytes]{};
-  int receiveCount = 0;
-  std::uint8_t sendBuffer[kSendBufferBytes]{};
-  int sendCount = 0;
-  std::uint8_t output[kDecompressBytes]{};
-  std::unique_ptr<LCompressLite> decoder;
-
   std::uint32_t lastSlowNetworkRequest = 0;   // tick of the last request; 0 none yet
   std::uint32_t lastTraffic = 0;              // tick of the last receive or send call
   std::unique_ptr<EArray<STKMS>> subscription;
 
- protected:
-  // Set when OnClose runs inside the read loop; the loop finishes the close.
-  bool closePending_ = false;
-
  private:
+  bool HandleFrame(const std::uint8_t* frame, int length) override;
+  void RearmAfterWouldBlock() override;
+  void HeaderTaken(const char* step) override;
+  void ReceiveCallsDone() override;
   bool Decompress(const std::uint8_t* source, int length, int* decoded);
   void RaiseSlowNetworkNotice(const char* traceText);
 };

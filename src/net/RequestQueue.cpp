@@ -57,6 +57,12 @@ bool SentBefore(std::uint32_t a, std::uint32_t b) { return static_cast<std::int3
 struct Queue {
   RequestRecord slots[kRequestQueueSlots];
   std::uint32_t serials[kRequestQueueSlots] = {};   // send order of the requests in flight
+  // The search keys of every slot, kept beside the records (SetSlot, WithdrawSlot): the
+  // duplicate searches read these dense arrays (3 KB) and look at a record only where they say
+  // it may decide.
+  std::uint32_t groupOf[kRequestQueueSlots] = {};       // SearchGroup; 0 withdrawn or unused
+  std::uint32_t targetKeyOf[kRequestQueueSlots] = {};   // TargetKey
+  std::uint32_t requesterOf[kRequestQueueSlots] = {};
   std::uint8_t historyStart = 0;
   std::uint8_t inFlightStart = 0;
   std::uint8_t sendPos = 0;
@@ -67,6 +73,7 @@ struct Queue {
   int finished = 0;        // [historyStart, inFlightStart)
   int inFlightSlots = 0;   // [inFlightStart, sendPos), withdrawn slots included
   int pending = 0;         // [sendPos, writePos)
+  int liveInFlight = 0;    // the requests in flight, withdrawn slots not counted
   std::uint32_t nextSerial = 0;
   LateMarks late[kLateCategories];
 };
@@ -78,6 +85,133 @@ Queue& TheQueue() {
 
 RequestRecord& At(Queue& q, int position) { return q.slots[position & 0xFF]; }
 
+bool IsNewsList(const RequestRecord& slot) { return slot.kind == kRequestNews && slot.param == kNewsList; }
+
+// ---- Search keys ----------------------------------------------------------------------------------
+
+// The searches compare requests of one group: the kind, with 6 and 7 as one group and news lists
+// apart from the other news requests. 0 for a withdrawn slot, which matches nothing.
+constexpr std::uint32_t kGroupNewsList = 250;
+constexpr std::uint32_t kGroupNewsOther = 251;
+// A target key no slot has (no group is 255).
+constexpr std::uint32_t kNoTargetKey = 0xFFFFFFFFu;
+
+std::uint32_t SearchGroup(const RequestRecord& r) {
+  if (r.kind == kRequestDayBars) return kRequestIntradayBars;
+  if (r.kind == kRequestNews) return r.param == kNewsList ? kGroupNewsList : kGroupNewsOther;
+  return r.kind;
+}
+
+// A fingerprint of a few fields: each value mixed in a word at a time.
+std::uint64_t Mix(std::uint64_t hash, std::uint64_t value) {
+  hash = (hash ^ value) * 0x9E3779B97F4A7C15u;
+  return hash ^ (hash >> 29);
+}
+// A NUL-terminated text of at most `size` bytes, eight bytes a step (the bytes after its end
+// count as 0, so what follows the terminator does not change the fingerprint).
+template <std::size_t Size>
+std::uint64_t MixText(std::uint64_t hash, const char (&text)[Size]) {
+  const std::size_t length = strnlen(text, Size);
+  char words[(Size + 7) / 8 * 8] = {};
+  std::memcpy(words, text, length);
+  for (std::size_t at = 0; at < length; at += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, words + at, 8);
+    hash = Mix(hash, word);
+  }
+  return Mix(hash, length);
+}
+
+// The group in the top byte and 24 bits of a fingerprint of the fields that make the target
+// (MergeRequest's table; codes and texts as NUL-terminated text). Equal targets give equal keys;
+// equal keys are confirmed field by field. Kinds without a target key their group alone.
+std::uint32_t TargetKey(const RequestRecord& r) {
+  std::uint64_t hash = 0;
+  switch (r.kind) {
+    case kRequestIntradayBars: case kRequestDayBars:
+      hash = Mix(MixText(Mix(hash, r.market), r.code), static_cast<std::uint32_t>(r.param));
+      break;
+    case kRequestTradeDetails: case kRequestRecentTrades: case kRequestExRights: case kRequestTicks:
+    case kRequestAdvice:
+      hash = MixText(Mix(hash, r.market), r.code);
+      break;
+    case kRequestDayTrend: case kRequestInfoIndex:
+      hash = Mix(MixText(Mix(hash, r.market), r.code), r.value1);
+      break;
+    case kRequestInfoText:
+      hash = Mix(hash, r.market | static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.param)) << 16);
+      hash = Mix(hash, r.value1 | static_cast<std::uint64_t>(r.value2) << 32);
+      hash = MixText(MixText(hash, r.code), r.text);
+      break;
+    default:
+      break;   // no target: the group alone
+  }
+  return SearchGroup(r) << 24 | static_cast<std::uint32_t>(hash >> 40);
+}
+
+// Every write of a whole record into a slot goes through here, so its keys follow it.
+void SetSlot(Queue& q, int position, const RequestRecord& r) {
+  const int at = position & 0xFF;
+  q.slots[at] = r;
+  q.groupOf[at] = SearchGroup(r);
+  q.targetKeyOf[at] = TargetKey(r);
+  q.requesterOf[at] = r.requester;
+}
+
+void WithdrawSlot(Queue& q, int position) {
+  const int at = position & 0xFF;
+  q.slots[at].kind = kRequestWithdrawn;
+  q.groupOf[at] = 0;
+  q.targetKeyOf[at] = 0;
+}
+
+// What a search looks for: a slot whose target key is `targetKey`, or one of group `group` whose
+// requester equals `requester` in the bits of `requesterMask` (mask 0: any slot of the group).
+struct SearchKeys {
+  std::uint32_t targetKey = kNoTargetKey;
+  std::uint32_t group = kNoTargetKey;
+  std::uint32_t requester = 0;
+  std::uint32_t requesterMask = 0xFFFFFFFFu;
+};
+
+bool MayDecide(const Queue& q, int at, const SearchKeys& keys) {
+  return (q.targetKeyOf[at] == keys.targetKey) |
+         ((q.groupOf[at] == keys.group) & (((q.requesterOf[at] ^ keys.requester) & keys.requesterMask) == 0));
+}
+
+// Walks `count` slots from `first` newest first and offers `decide` each slot the keys say may
+// decide, until it returns true (then true). The keys are tested a block at a time without
+// branches, so a search that finds nothing costs a pass over the dense arrays.
+template <typename Decide>
+bool SearchNewestFirst(const Queue& q, std::uint8_t first, int count, const SearchKeys& keys, Decide decide) {
+  constexpr int kBlock = 16;
+  // The region as at most two runs of ascending positions: [first, upper) and [0, wrapped).
+  const int end = first + count;
+  const int upper = std::min(end, kRequestQueueSlots);
+  const int wrapped = end - upper;
+  const auto run = [&](int low, int high) {
+    while (high > low) {
+      const int start = std::max(low, high - kBlock);
+      bool any = false;
+      if (high - start == kBlock) {
+        unsigned hits = 0;
+        for (int i = 0; i < kBlock; ++i) hits |= MayDecide(q, start + i, keys) ? 1u : 0u;
+        any = hits != 0;
+      } else {
+        any = true;
+      }
+      if (any) {
+        for (int at = high - 1; at >= start; --at) {
+          if (MayDecide(q, at, keys) && decide(at)) return true;
+        }
+      }
+      high = start;
+    }
+    return false;
+  };
+  return run(0, wrapped) || run(first, upper);
+}
+
 // The news catch-up ends: clear the flag and tell the main window once.
 void EndNewsCatchUp() {
   if (NewsIndex.NewsCatchUpFlag == 0) return;
@@ -85,19 +219,9 @@ void EndNewsCatchUp() {
   PostMessage(zuvo::net::ConnectionLostWindow(), MsgServerData, static_cast<WPARAM>(15) << 16, 0);
 }
 
-bool IsNewsList(const RequestRecord& slot) { return slot.kind == kRequestNews && slot.param == kNewsList; }
-
-// Requests in flight, withdrawn slots not counted.
-int LiveInFlight(Queue& q) {
-  int live = 0;
-  for (int i = 0; i < q.inFlightSlots; ++i) {
-    if (At(q, q.inFlightStart + i).kind != kRequestWithdrawn) ++live;
-  }
-  return live;
-}
-
 // The oldest slot of the flight becomes finished.
 void RetireHead(Queue& q) {
+  if (At(q, q.inFlightStart).kind != kRequestWithdrawn) --q.liveInFlight;
   ++q.inFlightStart;
   --q.inFlightSlots;
   --q.count;
@@ -200,6 +324,13 @@ void PruneKeysPending(Queue& q, RequestRecord& r) {
                 static_cast<std::uint32_t>(i);
   }
   std::sort(sorted, sorted + size);
+  // A bit per 16-bit hash of r's keys: most pending keys are passed on one bit test.
+  std::uint64_t seen[1024] = {};
+  const auto bit = [](std::uint32_t packed) { return (packed * 0x9E3779B1u) >> 16; };
+  for (int i = 0; i < size; ++i) {
+    const std::uint32_t b = bit(sorted[i] & 0xFFFFFF00u);
+    seen[b >> 6] |= std::uint64_t{1} << (b & 63);
+  }
   for (int p = 0; p < q.pending; ++p) {
     const RequestRecord& slot = At(q, q.sendPos + p);
     if (slot.kind != kRequestSnapshot || slot.keyList == nullptr) continue;
@@ -207,6 +338,8 @@ void PruneKeysPending(Queue& q, RequestRecord& r) {
     for (int k = 0; k < slot.keyList->GetSize(); ++k) {
       const std::uint32_t packed =
           static_cast<std::uint32_t>(other[k].market) << 24 | static_cast<std::uint32_t>(other[k].index) << 8;
+      const std::uint32_t b = bit(packed);
+      if ((seen[b >> 6] >> (b & 63) & 1) == 0) continue;
       // Every entry of r with this key (r may repeat a key) sits in [lower, packed | 0xFF].
       for (const std::uint32_t* at = std::lower_bound(sorted, sorted + size, packed);
            at != sorted + size && (*at & 0xFFFFFF00u) == packed; ++at) {
@@ -224,47 +357,66 @@ void PruneKeysPending(Queue& q, RequestRecord& r) {
 enum class Merge { kAccept, kTakenInPlace, kRefuse };
 
 Merge MergeRequest(Queue& q, RequestRecord& r, std::uint32_t now) {
-  // 1. Pending requests, newest first.
+  // A snapshot drops the keys pending elsewhere and is always accepted.
   if (r.kind == kRequestSnapshot) {
     PruneKeysPending(q, r);
-  } else {
-    for (int p = q.pending - 1; p >= 0; --p) {
-      RequestRecord& slot = At(q, q.sendPos + p);
-      if (r.kind == kRequestServerSort) {
-        if (slot.kind == kRequestServerSort && slot.requester == r.requester) {
-          ReleaseRequestData(&slot);
-          slot = r;
-          return Merge::kTakenInPlace;
-        }
-        continue;
-      }
-      if (!HasTarget(r) || !SameGroup(slot, r)) continue;
-      if (IsNewsList(r)) {
-        slot = r;
-        return Merge::kTakenInPlace;
-      }
-      if (SameTarget(slot, r)) return Merge::kRefuse;
-      if (slot.requester == r.requester) {
-        slot = r;
-        return Merge::kTakenInPlace;
-      }
-    }
+    return Merge::kAccept;
+  }
+  Merge result = Merge::kAccept;
+  const std::uint32_t group = SearchGroup(r);
+  const std::uint32_t targetKey = TargetKey(r);
+  const auto takeInPlace = [&](int at) {
+    SetSlot(q, at, r);
+    result = Merge::kTakenInPlace;
+    return true;
+  };
+
+  // 1. Pending requests, newest first.
+  SearchKeys pending;
+  pending.group = group;
+  pending.requester = r.requester;
+  if (r.kind == kRequestServerSort) {
+    // The newest pending sort of the same requester gives its place (and its array).
+    SearchNewestFirst(q, q.sendPos, q.pending, pending, [&](int at) {
+      ReleaseRequestData(&q.slots[at]);
+      return takeInPlace(at);
+    });
+    return result;
   }
   if (!HasTarget(r)) return Merge::kAccept;
-  // 2. Requests in flight, newest first.
-  for (int i = q.inFlightSlots - 1; i >= 0; --i) {
-    const RequestRecord& slot = At(q, q.inFlightStart + i);
-    if (SameGroup(slot, r) && SameTarget(slot, r)) return Merge::kRefuse;
+  if (IsNewsList(r)) {
+    pending.requesterMask = 0;   // any pending news list
+    if (SearchNewestFirst(q, q.sendPos, q.pending, pending, takeInPlace)) return result;
+  } else {
+    pending.targetKey = targetKey;
+    const bool decided = SearchNewestFirst(q, q.sendPos, q.pending, pending, [&](int at) {
+      const RequestRecord& slot = q.slots[at];
+      if (q.targetKeyOf[at] == targetKey && SameTarget(slot, r)) {
+        result = Merge::kRefuse;
+        return true;
+      }
+      if (q.groupOf[at] == group && slot.requester == r.requester) return takeInPlace(at);
+      return false;   // keys alike, target not
+    });
+    if (decided) return result;
   }
+
+  // 2. Requests in flight, newest first: the same target refuses.
+  SearchKeys target;
+  target.targetKey = targetKey;
+  const auto sameTarget = [&](int at) { return SameGroup(q.slots[at], r) && SameTarget(q.slots[at], r); };
+  if (SearchNewestFirst(q, q.inFlightStart, q.inFlightSlots, target, sameTarget)) return Merge::kRefuse;
+
   // 3. Finished requests of the kinds fetched from the position held: answered less than 1000 ms
   // ago, the answer has not been taken into the cache file the caller looked at yet.
   if (r.kind == kRequestTradeDetails || r.kind == kRequestExRights || r.kind == kRequestTicks) {
-    for (int i = 1; i <= q.finished; ++i) {
-      const RequestRecord& slot = At(q, q.inFlightStart - i);
-      if (slot.kind == r.kind && slot.market == r.market && !IntervalElapsed(slot.stamp, now, kRepeatWindowMs) &&
-          SameCode(slot, r))
-        return Merge::kRefuse;
-    }
+    const auto answeredJustNow = [&](int at) {
+      const RequestRecord& slot = q.slots[at];
+      return slot.kind == r.kind && slot.market == r.market && !IntervalElapsed(slot.stamp, now, kRepeatWindowMs) &&
+             SameCode(slot, r);
+    };
+    const auto first = static_cast<std::uint8_t>(q.inFlightStart - q.finished);
+    if (SearchNewestFirst(q, first, q.finished, target, answeredJustNow)) return Merge::kRefuse;
   }
   return Merge::kAccept;
 }
@@ -370,7 +522,7 @@ void EnqueueRequest(const RequestRecord& record) {
         ++q.historyStart;
         --q.finished;
       }
-      At(q, q.writePos) = r;
+      SetSlot(q, q.writePos, r);
       ++q.writePos;
       ++q.count;
       ++q.pending;
@@ -381,7 +533,7 @@ void EnqueueRequest(const RequestRecord& record) {
 
 void SendPendingRequests() {
   Queue& q = TheQueue();
-  int budget = kMaxRequestsInFlight - LiveInFlight(q);
+  int budget = kMaxRequestsInFlight - q.liveInFlight;
   if (budget <= 0) return;
   const std::uint32_t now = GetTickCount();
   while (q.pending > 0 && budget > 0) {
@@ -391,7 +543,7 @@ void SendPendingRequests() {
       PruneFilledKeys(slot.keyList);
       if (slot.keyList == nullptr || slot.keyList->GetSize() == 0) {
         ReleaseRequestData(&slot);
-        slot.kind = kRequestWithdrawn;
+        WithdrawSlot(q, position);
         slot.stamp = now;
         ++q.sendPos;
         --q.pending;
@@ -406,6 +558,7 @@ void SendPendingRequests() {
     ++q.sendPos;
     --q.pending;
     ++q.inFlightSlots;
+    ++q.liveInFlight;
     --budget;
     if (NormalClnt != nullptr && BuildRequestFrame(NormalClnt, &slot) == -1) NormalClnt->OnClose(0);
     ReleaseRequestData(&slot);
@@ -473,7 +626,7 @@ void ResetRequestQueue() {
   // requests never sent.
   for (RequestRecord& slot : q.slots) ReleaseRequestData(&slot);
   q.historyStart = q.inFlightStart = q.sendPos = q.writePos = 0;
-  q.count = q.finished = q.inFlightSlots = q.pending = 0;
+  q.count = q.finished = q.inFlightSlots = q.pending = q.liveInFlight = 0;
   for (LateMarks& marks : q.late) marks.count = 0;
   EndNewsCatchUp();
 }
@@ -544,7 +697,7 @@ RequestQueueState GetRequestQueueState() {
   state.count = q.count;
   state.finished = q.finished;
   state.inFlightSlots = q.inFlightSlots;
-  state.inFlight = LiveInFlight(q);
+  state.inFlight = q.liveInFlight;
   state.pending = q.pending;
   return state;
 }

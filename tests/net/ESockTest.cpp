@@ -1,23 +1,32 @@
-// ESock on loopback: the live-socket table (8 at most, order kept on close), the name lookup
-// on the driven clock, and the routing of notifications through the hidden window: dropped when
+// ESock on loopback: the live-socket table (8 at most, order kept on close, whole while worker
+// threads create and close), the hidden window that cannot be made, the name lookup on the
+// driven clock, and the routing of notifications through the hidden window: dropped when
 // nothing is ready or the socket is gone, never dispatched twice by a nested message loop,
-// never dropped when many arrive at once, and a close that lets the reader finish first.
+// never dropped when many arrive at once, and a close that lets the reader finish first (also
+// when it arrives in a modal loop inside a push client's handler).
 #include "net/ESock.h"
 
 #include "net/LoopbackPeer.h"
+#include "net/NetTestSupport.h"
+
+#include "core/EWnd.h"
+#include "core/GuardedAlloc.h"
 
 #include "data/Messages.h"
 #include "platform/DrivenClock.h"
 #include "platform/Kernel.h"
 #include "platform/Message.h"
+#include "platform/MessageBox.h"
 #include "platform/WinSock.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -82,7 +91,7 @@ class ESockTest : public testing::Test {
   void TearDown() override { platform::ProcessPendingMessages(); }
 
   // A socket connected to the listener, and the peer's descriptor.
-  int Connected(RecordingSock* sock) {
+  SOCKET Connected(ESock* sock) {
     EXPECT_EQ(sock->Create(), 1);
     EXPECT_EQ(sock->Connect("127.0.0.1", listener.port()), 1);
     return listener.Accept();
@@ -156,7 +165,7 @@ TEST_F(ESockTest, ResolvedNameAndDottedAddressConnect) {
 
 TEST_F(ESockTest, ReadNotificationWithNothingReadyCallsNothing) {
   RecordingSock sock;
-  const int peer = Connected(&sock);
+  const SOCKET peer = Connected(&sock);
   Post(sock, FD_READ);
   platform::ProcessPendingMessages();
   EXPECT_TRUE(sock.calls.empty());
@@ -175,7 +184,7 @@ TEST_F(ESockTest, ReadNotificationWithNothingReadyCallsNothing) {
 
 TEST_F(ESockTest, LateNotificationAfterCloseCallsNothing) {
   RecordingSock sock;
-  const int peer = Connected(&sock);
+  const SOCKET peer = Connected(&sock);
   LoopbackPeer::Write(peer, "late");
   const WPARAM closedHandle = static_cast<WPARAM>(sock.handle);
   sock.Close();
@@ -185,6 +194,22 @@ TEST_F(ESockTest, LateNotificationAfterCloseCallsNothing) {
   PostMessageA(SocketWindowHandle(), MsgSocketEvent, 0, 0);
   platform::ProcessPendingMessages();
   EXPECT_TRUE(sock.calls.empty());
+
+  // A socket made after the close never takes the closed one's value, so late notifications
+  // of the old socket cannot reach the new object either.
+  RecordingSock next;
+  Connected(&next);
+  EXPECT_NE(static_cast<WPARAM>(next.handle), closedHandle);
+  ASSERT_EQ(next.AsyncSelect(kClientSocketEvents), 1);
+  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return !next.calls.empty(); }, 10000));   // its own FD_WRITE
+  next.calls.clear();
+  for (long event : {FD_READ, FD_WRITE, FD_CLOSE}) {
+    PostMessageA(SocketWindowHandle(), MsgSocketEvent, closedHandle, event);
+  }
+  platform::ProcessPendingMessages();
+  EXPECT_TRUE(next.calls.empty());
+  EXPECT_TRUE(sock.calls.empty());
+  next.Close();
 }
 
 TEST_F(ESockTest, EventsReachTheirHandlersWithTheirError) {
@@ -204,7 +229,7 @@ TEST_F(ESockTest, EventsReachTheirHandlersWithTheirError) {
 // before OnClose, so frames sent just before a close are not lost.
 TEST_F(ESockTest, CloseNotificationLetsTheReaderFinishFirst) {
   RecordingSock sock;
-  const int peer = Connected(&sock);
+  const SOCKET peer = Connected(&sock);
   sock.readSize = 64;
   ASSERT_EQ(sock.AsyncSelect(kClientSocketEvents), 1);
   LoopbackPeer::Write(peer, "last words");
@@ -221,7 +246,7 @@ TEST_F(ESockTest, CloseNotificationLetsTheReaderFinishFirst) {
 // the one being handled a second time.
 TEST_F(ESockTest, ModalLoopInsideOnReceiveDispatchesEachNotificationOnce) {
   RecordingSock sock;
-  const int peer = Connected(&sock);
+  const SOCKET peer = Connected(&sock);
   LoopbackPeer::Write(peer, "xy");
   sock.duringReceive = [&] {
     Post(sock, FD_WRITE);
@@ -247,9 +272,143 @@ TEST_F(ESockTest, FortyNotificationsAtOnceAreAllDispatched) {
   }
 }
 
+// Forty notifications that arrive while a handler runs a nested message loop (where the pending
+// queue used to pile up and drop the surplus): each is dispatched once, in order per socket, and
+// the handler's own notification is not dispatched again.
+TEST_F(ESockTest, FortyNotificationsDuringANestedLoopAreEachDispatchedOnce) {
+  RecordingSock socks[kMaxLiveSockets];
+  for (RecordingSock& sock : socks) Connected(&sock);
+  socks[0].duringReceive = [&] {
+    for (int round = 0; round < 5; ++round) {
+      for (RecordingSock& sock : socks) Post(sock, FD_WRITE, round);
+    }
+    platform::ProcessPendingMessages();
+  };
+  Post(socks[0], FD_READ, WSAECONNRESET);   // an error: OnReceive runs with nothing to read
+  platform::ProcessPendingMessages();
+  for (int at = 0; at < kMaxLiveSockets; ++at) {
+    SCOPED_TRACE(at);
+    std::vector<std::string> expected = {"send 0", "send 1", "send 2", "send 3", "send 4"};
+    if (at == 0) expected.insert(expected.begin(), "receive 10054");
+    EXPECT_EQ(socks[at].calls, expected);
+    socks[at].Close();
+  }
+}
+
+// Workers (the login downloads, the password change) create and close sockets while the UI
+// thread does the same: the live-socket table stays whole.
+TEST_F(ESockTest, LiveSocketTableStaysWholeWhileThreadsCreateAndClose) {
+  RecordingSock first;   // the hidden window exists before the workers start
+  constexpr int kThreads = 7;   // with the UI thread, 8 live at most: every Create must succeed
+  constexpr int kRounds = 1000;
+  std::atomic<int> failures{0};
+  std::atomic<int> tooMany{0};
+  auto churn = [&] {
+    RecordingSock sock;
+    for (int round = 0; round < kRounds; ++round) {
+      if (sock.Create() != 1) ++failures;
+      if (zuvo::net::LiveSocketCount() > kThreads + 1) ++tooMany;
+      sock.Close();
+    }
+  };
+  std::vector<std::thread> workers;
+  for (int i = 0; i < kThreads; ++i) workers.emplace_back(churn);
+  churn();
+  for (std::thread& worker : workers) worker.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(tooMany.load(), 0);
+  EXPECT_EQ(zuvo::net::LiveSocketCount(), 0);
+  EXPECT_EQ(zuvo::net::LiveSocketAt(0), nullptr);
+}
+
+// When the hidden window cannot be made (here: the window map has no memory for its handle),
+// the constructor says so in an error box and every Create fails; a later constructor tries
+// again and, succeeding, lets sockets be made.
+TEST_F(ESockTest, HiddenWindowThatCannotBeMadeRefusesSocketsUntilALaterTry) {
+  // The process's window (none yet when this test runs first) is put back at the end.
+  ESockWnd* processWindow = zuvo::net::ReplaceSocketWindowForTest(nullptr);
+  // Use up the map's free nodes, so that entering one more window needs a new block.
+  EMap<void*, EWnd*>& map = EWndHandleMap();
+  std::vector<std::unique_ptr<EWnd>> fillers;
+  while (map.GetCount() < map.GetBlockCount() * 10) {
+    fillers.push_back(std::make_unique<EWnd>());
+    ASSERT_EQ(fillers.back()->Create(0, WS_POPUP, 0, 0, 1, 1, nullptr), 1);
+  }
+  platform::ScopedScriptedMessageBoxes boxes;
+  std::unique_ptr<RecordingSock> refused;
+  {
+    ScopedGuardedAllocLimit noMemory(0);
+    refused = std::make_unique<RecordingSock>();
+  }
+  EXPECT_EQ(zuvo::net::SocketWindow(), nullptr);
+  const std::vector<platform::MessageBoxRequest> shown = boxes->Shown();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "网络窗口初始化失败。  ");
+  EXPECT_EQ(shown[0].caption, "错误");
+  EXPECT_EQ(shown[0].icon, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_TRUE(shown[0].topMost);
+  EXPECT_EQ(refused->Create(), 0);
+  EXPECT_EQ(refused->handle, -1);
+  EXPECT_EQ(refused->AsyncSelect(kClientSocketEvents), 0);
+  EXPECT_EQ(zuvo::net::LiveSocketCount(), 0);
+
+  RecordingSock later;
+  ESockWnd* made = zuvo::net::SocketWindow();
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(boxes->Count(), 1u);
+  EXPECT_EQ(later.Create(), 1);
+  EXPECT_EQ(refused->Create(), 1);
+  later.Close();
+  refused->Close();
+  fillers.clear();
+  delete zuvo::net::ReplaceSocketWindowForTest(processWindow);
+}
+
+// A modal loop inside a push handler, on a real connection: the bytes and the peer's close that
+// arrive meanwhile are notified to the nested loop, which must neither re-enter the assembly nor
+// close under it; the outer read takes the rest in order and closes once.
+TEST_F(ESockTest, ModalLoopInsideAPushHandlerKeepsFramesInOrderAndClosesOnce) {
+  class CountingPush : public TRealDataClnt {
+   public:
+    void OnReceive(int error) override {
+      ++notifications;
+      TRealDataClnt::OnReceive(error);
+    }
+    int notifications = 0;
+  };
+  nettest::LostRecorder lost;
+  nettest::RecordingHandlers handlers;
+  CountingPush client;
+  const SOCKET peer = Connected(&client);
+  ASSERT_EQ(client.AsyncSelect(kClientSocketEvents), 1);
+  int nestedNotifications = -1;
+  handlers.during = [&](const nettest::Handled& frame) {
+    if (frame.body != "first") return;
+    LoopbackPeer::Write(peer, nettest::Frame(8, "second") + nettest::Frame(8, "third"));
+    LoopbackPeer::ShutdownWrite(peer);
+    // The modal loop: runs until the read notification of the new bytes has come and gone.
+    const int before = client.notifications;
+    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return client.notifications > before; }, 10000));
+    platform::ProcessPendingMessages();   // the close notification, when it came with the bytes
+    nestedNotifications = client.notifications - before;
+    EXPECT_EQ(handlers.pushes.size(), 1u) << "no frame is handled inside the nested loop";
+    EXPECT_NE(client.handle, -1) << "the close waits for the outer read";
+  };
+  LoopbackPeer::Write(peer, nettest::Frame(8, "first"));
+  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return client.handle == -1; }, 10000));
+  EXPECT_GE(nestedNotifications, 1);
+  ASSERT_EQ(handlers.pushes.size(), 3u);
+  EXPECT_EQ(handlers.pushes[0].body, "first");
+  EXPECT_EQ(handlers.pushes[1].body, "second");
+  EXPECT_EQ(handlers.pushes[2].body, "third");
+  platform::ProcessPendingMessages();   // a late close notification, if any, finds nothing
+  EXPECT_EQ(lost.Count(1), 1);
+  EXPECT_EQ(lost.Total(), 1);
+}
+
 TEST_F(ESockTest, AsynchronousReadsArriveThroughTheHiddenWindow) {
   RecordingSock sock;
-  const int peer = Connected(&sock);
+  const SOCKET peer = Connected(&sock);
   sock.readSize = 1;   // a reader that takes less than all still hears again
   ASSERT_EQ(sock.AsyncSelect(kClientSocketEvents), 1);
   LoopbackPeer::Write(peer, "hello");

@@ -4,6 +4,9 @@
 // slow-network notice on a driven tick, closes from inside a handler and nested reads.
 #include "net/NetTestSupport.h"
 
+#include "net/RequestFrames.h"
+#include "net/RequestRecord.h"
+
 #include "platform/DrivenClock.h"
 #include "platform/Kernel.h"
 
@@ -313,6 +316,37 @@ TEST(FrameAssembly, HandlerClosingItsOwnClientStopsTheReadCleanly) {
     }
     EXPECT_EQ(lost.Total(), 1);
   }
+}
+
+// The chain a reply can set off: its handler completes a request, the queue builds the next one,
+// the send fails with a reset and the failed build closes the client. That close only marks the
+// client: the read stops after this handler (the frame after it stays unhandled), and the close
+// completes once, with both buffers emptied.
+TEST(FrameAssembly, FailedRequestSendInsideAHandlerClosesOnceAfterTheHandler) {
+  LostRecorder lost;
+  RecordingHandlers handlers;
+  ScriptedRequest client;
+  client.sendRoom = 0;
+  client.sendError = WSAECONNRESET;
+  int builds = 0;
+  handlers.during = [&](const Handled&) {
+    RequestRecord record;
+    record.kind = kRequestVersion;
+    ++builds;
+    if (BuildRequestFrame(&client, &record) == -1) client.OnClose(0);
+    EXPECT_EQ(client.handle, kScriptedHandle) << "only marked while the read runs";
+    EXPECT_GT(client.sendCount, 0);
+  };
+  client.Notify({Frame(8, "one") + Frame(8, Pattern(3000)), Frame(8, "three")});
+  EXPECT_EQ(builds, 1);
+  ASSERT_EQ(handlers.replies.size(), 1u);
+  EXPECT_EQ(handlers.replies[0].body, "one");
+  EXPECT_EQ(client.handle, -1);
+  EXPECT_EQ(client.receiveCount, 0);
+  EXPECT_EQ(client.sendCount, 0);
+  EXPECT_FALSE(client.headerHeld);
+  EXPECT_EQ(lost.Count(0), 1);
+  EXPECT_EQ(lost.Total(), 1);
 }
 
 // A modal loop inside a handler delivers the next read notification of the same client: it

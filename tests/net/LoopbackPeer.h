@@ -1,7 +1,9 @@
 // The far end of a loopback connection for the socket tests: a listening socket on 127.0.0.1
-// and the connections it accepts, written to and shut down through plain system calls. Kept
-// apart from the tests because the system's socket names clash with the program's.
+// and the connections it accepts, written to and shut down through the program's own socket
+// calls (platform/WinSock.h), blocking, outside the live-socket table of ESock.
 #pragma once
+
+#include "platform/WinSock.h"
 
 #include <string>
 #include <vector>
@@ -16,19 +18,19 @@ class LoopbackPeer {
   LoopbackPeer& operator=(const LoopbackPeer&) = delete;
 
   int port() const { return port_; }
-  // The next connection (the connect has completed on loopback); its descriptor.
-  int Accept();
+  // The next connection (the connect has completed on loopback).
+  SOCKET Accept();
   // Writes all of bytes; the test fails when it cannot.
-  static void Write(int connection, const std::string& bytes);
+  static void Write(SOCKET connection, const std::string& bytes);
   // Ends the sending direction (the other side sees FIN).
-  static void ShutdownWrite(int connection);
-  // Host-order 127.0.0.1 in network order (for a scripted resolver).
-  static unsigned LoopbackAddress();
+  static void ShutdownWrite(SOCKET connection);
+  // 127.0.0.1 in network order (for a scripted resolver).
+  static std::uint32_t LoopbackAddress();
 
  private:
-  int fd_ = -1;
+  SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
-  std::vector<int> accepted_;
+  std::vector<SOCKET> accepted_;
 };
 
 }  // namespace nettest

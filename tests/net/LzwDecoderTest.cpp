@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -85,12 +86,15 @@ struct Decoded {
 };
 
 // Decodes into `capacity` bytes followed by guard bytes; fails the test when a guard byte
-// changed, when an error set the length, or when success reports more than the capacity.
+// changed, when an error set the length, or when success reports more than the capacity. The
+// source lies in an allocation of its exact size, so that the sanitizer sees any read past it.
 Decoded Decode(LCompressLite& decoder, const std::string& stream, int capacity) {
+  const auto source = std::make_unique<std::uint8_t[]>(stream.size());
+  std::copy(stream.begin(), stream.end(), source.get());
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(capacity) + kGuard, kGuardByte);
   Decoded decoded;
-  decoded.result = decoder.DecodeLzw(reinterpret_cast<const std::uint8_t*>(stream.data()),
-                                     static_cast<int>(stream.size()), buffer.data(), capacity, &decoded.length);
+  decoded.result = decoder.DecodeLzw(source.get(), static_cast<int>(stream.size()), buffer.data(), capacity,
+                                     &decoded.length);
   EXPECT_TRUE(std::all_of(buffer.begin() + capacity, buffer.end(), [](std::uint8_t b) { return b == kGuardByte; }))
       << "written past the capacity";
   if (decoded.result == kLzwOk) {

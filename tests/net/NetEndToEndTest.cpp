@@ -36,6 +36,18 @@ std::string BarsBody() {
   return body;
 }
 
+// The minutes of the clock records among the push frames (records of market 0, index 0, with
+// byte 116 clear), in arrival order.
+std::vector<int> ClockMinutes(const std::vector<Handled>& pushes) {
+  std::vector<int> minutes;
+  for (const Handled& frame : pushes) {
+    if (frame.body.size() >= 128 && frame.body[0] == 0 && frame.body[1] == 0 && frame.body[116] == 0) {
+      minutes.push_back(static_cast<std::uint8_t>(frame.body[2]) | static_cast<std::uint8_t>(frame.body[3]) << 8);
+    }
+  }
+  return minutes;
+}
+
 template <class Client>
 bool Queue(Client* client, std::uint8_t type, const std::string& body) {
   const std::string frame = Frame(type, body);
@@ -190,6 +202,41 @@ TEST_F(NetEndToEnd, PushCompressionSwitchesTheModeBothWays) {
   }
 }
 
+// The timing switches on the push connection, each under another compression: the clock
+// records arrive whole and in order however the bytes are cut.
+TEST_F(NetEndToEnd, PushTimingSwitchesDeliverEveryFrameInOrder) {
+  struct Row {
+    const char* fault;
+    Compression compression;
+  };
+  const Row rows[] = {{"dribble@push", Compression::kLzw},
+                      {"split=5@push", Compression::kZlib},
+                      {"coalesce@push", Compression::kNone}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    Start(Compression::kNone, row.compression);
+    On(row.fault);
+    handlers.pushes.clear();
+    auto client = OpenedPushClient();
+    // The clock record answers the opening frame; each step a minute on brings another.
+    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return !ClockMinutes(handlers.pushes).empty(); }, kPumpMs));
+    for (int step = 0; step < 4; ++step) PushMinute();
+    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return ClockMinutes(handlers.pushes).size() >= 5; }, kPumpMs));
+    for (const Handled& frame : handlers.pushes) {
+      EXPECT_EQ(frame.type, 8);
+      EXPECT_EQ(frame.body.size() % 128, 0u);
+    }
+    const std::vector<int> minutes = ClockMinutes(handlers.pushes);
+    ASSERT_GE(minutes.size(), 5u);
+    for (std::size_t i = 1; i < minutes.size(); ++i) EXPECT_EQ(minutes[i], (minutes[i - 1] + 1) % 1440);
+    EXPECT_NE(client->handle, -1);
+    EXPECT_EQ(lost.Total(), 0);
+    client.reset();
+    EXPECT_EQ(lost.Count(1), 1);
+    lost.Clear();
+  }
+}
+
 TEST_F(NetEndToEnd, EveryFramingAndCompressionFaultClosesWithOneMessage) {
   struct Row {
     const char* fault;
@@ -252,23 +299,53 @@ TEST_F(NetEndToEnd, EveryFramingAndCompressionFaultClosesWithOneMessage) {
   }
 }
 
-// The truncated stream keeps the rule that a code cut by the end of the source ends the data:
-// the frame is handled with what decoded, and the connection stays.
-TEST_F(NetEndToEnd, TruncatedLzwBodyEndsItsDataWhereTheCodesEnd) {
-  Start(Compression::kLzw);
-  const std::vector<std::string> whole = Reference(kVersionRequest, std::string(4, '\0'));
-  ASSERT_EQ(whole.size(), 1u);
+// lzw-truncated keeps the decoder's rule that a code cut by the end of the source ends the data:
+// a cut body decodes to a prefix of what was sent, so each frame is handled with that prefix and
+// the connection stays (no MsgConnectionLost), on both connections. The same connection then
+// carries whole replies again.
+TEST_F(NetEndToEnd, TruncatedLzwBodyIsHandledAsThePrefixItDecodesTo) {
+  Start(Compression::kLzw, Compression::kLzw);
+  const std::string body = BarsBody();
+  const std::vector<std::string> whole = Reference(kBarsRequest, body);
+  ASSERT_GT(whole.size(), 1u);
   auto client = LoggedInClient();
   On("lzw-truncated@request");
-  ASSERT_TRUE(Queue(client.get(), kVersionRequest, std::string(4, '\0')));
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return !handlers.replies.empty() || client->handle == -1; }, kPumpMs));
-  if (client->handle != -1) {
-    ASSERT_EQ(handlers.replies.size(), 1u);
-    EXPECT_EQ(whole[0].compare(0, handlers.replies[0].body.size(), handlers.replies[0].body), 0)
-        << "a prefix of the reply";
-  } else {
-    EXPECT_EQ(lost.Count(0), 1);
+  ASSERT_TRUE(Queue(client.get(), kBarsRequest, body));
+  EXPECT_TRUE(platform::PumpMessagesUntil(
+      [&] { return handlers.replies.size() >= whole.size() || client->handle == -1; }, kPumpMs));
+  ASSERT_NE(client->handle, -1) << "a truncated body ends its data; it is no framing fault";
+  ASSERT_EQ(handlers.replies.size(), whole.size());
+  for (std::size_t i = 0; i < whole.size(); ++i) {
+    const std::string& cut = handlers.replies[i].body;
+    EXPECT_FALSE(cut.empty()) << "frame " << i;
+    EXPECT_LT(cut.size(), whole[i].size()) << "frame " << i;
+    EXPECT_EQ(whole[i].compare(0, cut.size(), cut), 0) << "frame " << i << " is no prefix of the reply";
   }
+  Off("lzw-truncated");
+  handlers.replies.clear();
+  ASSERT_TRUE(Queue(client.get(), kBarsRequest, body));
+  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.replies.size() >= whole.size(); }, kPumpMs));
+  ASSERT_EQ(handlers.replies.size(), whole.size());
+  for (std::size_t i = 0; i < whole.size(); ++i) EXPECT_TRUE(handlers.replies[i].body == whole[i]) << "frame " << i;
+  EXPECT_EQ(lost.Total(), 0);
+
+  // The push connection: the clock record after the opening frame arrives cut, is handled, and
+  // the mode becomes the LZW one; later whole records follow on the same connection.
+  On("lzw-truncated@push");
+  auto push = OpenedPushClient();
+  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return !handlers.pushes.empty() || push->handle == -1; }, kPumpMs));
+  ASSERT_NE(push->handle, -1);
+  ASSERT_EQ(handlers.pushes.size(), 1u);
+  EXPECT_FALSE(handlers.pushes[0].body.empty());
+  EXPECT_LT(handlers.pushes[0].body.size(), 128u);
+  EXPECT_EQ(PushDecompressMode, kPushCompressionLzw);
+  Off("lzw-truncated");
+  PushMinute();
+  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 2; }, kPumpMs));
+  ASSERT_GE(handlers.pushes.size(), 2u);
+  EXPECT_EQ(handlers.pushes[1].body.size() % 128, 0u);
+  EXPECT_NE(push->handle, -1);
+  EXPECT_EQ(lost.Total(), 0);
 }
 
 TEST_F(NetEndToEnd, FinWithDataHandlesTheLastReplyBeforeClosing) {

@@ -7,6 +7,7 @@
 #include "net/RequestQueue.h"
 
 #include "MarketModel.h"
+#include "core/GuardedAlloc.h"
 #include "data/Messages.h"
 #include "data/NewsIndex.h"
 #include "platform/DrivenClock.h"
@@ -120,19 +121,50 @@ class RequestQueueEndToEnd : public quoteservertest::ServerTest {
   }};
 };
 
+RequestRecord WithCode(std::uint8_t kind, int market, const char* code, int param = 0) {
+  RequestRecord r = Make(kind, market);
+  std::strcpy(r.code, code);
+  r.param = param;
+  return r;
+}
+
 TEST_F(RequestQueueEndToEnd, AStreamOfMixedRequestsKeepsTwoInFlightAndCompletesInOrder) {
   Start();
   Connect();
-  const std::uint8_t kinds[] = {kRequestSystemMessage, kRequestNameTable, kRequestNotesList,
-                                kRequestRealtimeMessage, kRequestNameTable, kRequestSystemMessage};
-  for (std::uint8_t kind : kinds) EnqueueRequest(Make(kind));
+  // Replies of one frame and of many (every day bar since the model's first day), owned key
+  // lists and arrays, and a sort on a column the server has no code for, refused on the way in
+  // while the connection stays.
+  RequestRecord dayBars = WithCode(kRequestDayBars, 0, "600100", kBarFileDay);
+  dayBars.value1 = zuvo::model::kModelEpoch;
+  RequestRecord snapshot = Make(kRequestSnapshot);
+  snapshot.keyList = new EArray<STKMS>();
+  snapshot.keyList->Add({0, 2});
+  snapshot.keyList->Add({0, 3});
+  const auto sort = [](int column) {
+    RequestRecord r = Make(kRequestServerSort);
+    r.param = column;
+    r.requester = static_cast<std::uint32_t>(column);
+    r.value1 = 2;
+    r.keyArray = static_cast<STKMS*>(GuardedAlloc(2 * sizeof(STKMS)));
+    r.keyArray[0] = {0, 2};
+    r.keyArray[1] = {0, 3};
+    return r;
+  };
+  const RequestRecord requests[] = {
+      Make(kRequestSystemMessage), dayBars, Make(kRequestNameTable), WithCode(kRequestTicks, 0, "600300"),
+      sort(34), snapshot, sort(14), Make(kRequestNotesList), WithCode(kRequestTradeDetails, 0, "600100", 1),
+      Make(kRequestNews), Make(kRequestRealtimeMessage),
+  };
+  for (const RequestRecord& r : requests) EnqueueRequest(r);
   EXPECT_EQ(State().inFlight, 2);
-  EXPECT_EQ(State().pending, 4);
-  AwaitCompletions(6);
-  EXPECT_EQ(Types(), (std::vector<std::uint8_t>{203, 6, 16, 204, 6, 203}));
+  EXPECT_EQ(State().pending, 8);
+  AwaitCompletions(10);
+  EXPECT_EQ(Types(), (std::vector<std::uint8_t>{203, 12, 6, 20, 9, 101, 16, 10, 15, 204}));
+  for (const Completion& c : completions_) EXPECT_FALSE(c.late);
   EXPECT_EQ(State().count, 0);
-  EXPECT_EQ(State().finished, 6);
+  EXPECT_EQ(State().finished, 10);
   EXPECT_EQ(lost_.Total(), 0);
+  EXPECT_EQ(Received(12), 1u);
 }
 
 TEST_F(RequestQueueEndToEnd, AStalledServerKeepsTheRestQueuedBehind) {
@@ -156,24 +188,25 @@ TEST_F(RequestQueueEndToEnd, AStalledServerKeepsTheRestQueuedBehind) {
 TEST_F(RequestQueueEndToEnd, UnansweredRequestsExpireAt20SecondsAndLetTheNextTwoGo) {
   Start();
   Connect();
-  On("skip=20");   // ticks are never answered
-  RequestRecord ticks = Make(kRequestTicks, 1);
-  std::strcpy(ticks.code, "600000");
-  EnqueueRequest(ticks);
-  std::strcpy(ticks.code, "600001");
-  EnqueueRequest(ticks);
+  On("skip=20");   // tick requests (wire 20) are never answered
+  EnqueueRequest(WithCode(kRequestTicks, 0, "600300"));
+  EnqueueRequest(WithCode(kRequestTicks, 0, "600301"));
   EnqueueRequest(Make(kRequestSystemMessage));
-  EnqueueRequest(Make(kRequestRealtimeMessage));
   ASSERT_TRUE(server_->AwaitReceived(zuvo::quoteserver::PortRole::kRequest, 20, 2, 20000));
   clock_.Advance(19999);
-  ExpireRequests();
+  EnqueueRequest(Make(kRequestRealtimeMessage));
+  EXPECT_EQ(State().inFlight, 2);
   EXPECT_EQ(State().pending, 2);
+  // At 20 s the next request expires both and sends the two waiting.
   clock_.Advance(1);
-  ExpireRequests();
-  EXPECT_EQ(State().pending, 0);
-  AwaitCompletions(2);
-  EXPECT_EQ(Types(), (std::vector<std::uint8_t>{203, 204}));
+  EnqueueRequest(Make(kRequestNotesList));
+  EXPECT_EQ(State().inFlight, 2);
+  EXPECT_EQ(State().pending, 1);
+  AwaitCompletions(3);
+  EXPECT_EQ(Types(), (std::vector<std::uint8_t>{203, 204, 16}));
   EXPECT_EQ(State().count, 0);
+  EXPECT_EQ(State().finished, 5);
+  EXPECT_EQ(lost_.Total(), 0);
 }
 
 TEST_F(RequestQueueEndToEnd, ALateNoteAfterItsRequestExpiredCompletesNothing) {
@@ -211,11 +244,13 @@ TEST_F(RequestQueueEndToEnd, ALateNoteAfterItsRequestExpiredCompletesNothing) {
 TEST_F(RequestQueueEndToEnd, AnErrorReplyCompletesItsRequestQuietly) {
   Start();
   Connect();
-  On("error=6:0");
+  On("error=6:0");    // name tables
+  On("error=12:0");   // bars
   EnqueueRequest(Make(kRequestNameTable));
+  EnqueueRequest(WithCode(kRequestIntradayBars, 0, "600100", kBarFile5Min));
   EnqueueRequest(Make(kRequestSystemMessage));
-  AwaitCompletions(2);
-  EXPECT_EQ(Types(), (std::vector<std::uint8_t>{kErrorReplyType, 203}));
+  AwaitCompletions(3);
+  EXPECT_EQ(Types(), (std::vector<std::uint8_t>{kErrorReplyType, kErrorReplyType, 203}));
   EXPECT_EQ(State().count, 0);
   EXPECT_EQ(lost_.Total(), 0);
   EXPECT_NE(client_->handle, -1);

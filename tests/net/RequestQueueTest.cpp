@@ -343,6 +343,56 @@ TEST_F(RequestQueueTest, RepeatsAreRefusedMergedOrAccepted) {
   }
 }
 
+TEST_F(RequestQueueTest, RepeatsAreFoundWhereverTheRegionsLieInTheRing) {
+  // The searches walk the ring newest first in blocks; the regions may wrap past slot 255 and
+  // the deciding slot may be the oldest of its region, at any offset.
+  for (int start : {0, 1, 15, 16, 17, 200, 230, 240, 255}) {
+    SCOPED_TRACE(start);
+    ResetRequestQueue();
+    for (int i = 0; i < start; ++i) {
+      EnqueueRequest(Make(kRequestSystemMessage));
+      Complete(203);
+    }
+    clock_.Advance(1000);   // the finished ones are out of the repeat window
+    EnqueueRequest(Ticks("F0"));
+    EnqueueRequest(Ticks("F1"));
+    for (int i = 0; i < 40; ++i) {
+      RequestRecord r = Ticks(("P" + std::to_string(i)).c_str());
+      r.requester = 1000 + static_cast<std::uint32_t>(i);
+      EnqueueRequest(r);
+    }
+    ASSERT_EQ(State().pending, 40);
+    const int count = State().count;
+    // The oldest pending target, from another requester: refused.
+    RequestRecord again = Ticks("P0");
+    again.requester = 1;
+    EnqueueRequest(again);
+    EXPECT_EQ(State().count, count);
+    // The oldest request in flight: refused.
+    again = Ticks("F0");
+    again.requester = 2;
+    EnqueueRequest(again);
+    EXPECT_EQ(State().count, count);
+    // A new target of the oldest pending request's requester takes its slot.
+    RequestRecord replacing = Ticks("NEW");
+    replacing.requester = 1000;
+    EnqueueRequest(replacing);
+    EXPECT_EQ(State().count, count);
+    EXPECT_STREQ(zuvo::net::RequestQueueSlot(State().sendPos).code, "NEW");
+    // A target nobody asked for, from a new requester: stored.
+    RequestRecord fresh = Ticks("P0");
+    fresh.requester = 3;
+    EnqueueRequest(fresh);
+    EXPECT_EQ(State().count, count + 1);
+    // Answered ticks within their 1000 ms: the oldest finished one refuses its repeat.
+    Complete(20);
+    again = Ticks("F0");
+    again.requester = 4;
+    EnqueueRequest(again);
+    EXPECT_EQ(State().count, count);
+  }
+}
+
 TEST_F(RequestQueueTest, AnEmptiedSnapshotIsWithdrawnUnsentAtItsTurn) {
   EnqueueRequest(Make(kRequestSystemMessage));
   EnqueueRequest(Make(kRequestRealtimeMessage));

@@ -85,6 +85,29 @@ TEST_F(ConsoleTest, CommandsDoWhatTheySay) {
   EXPECT_TRUE(back.WaitClosed());
 }
 
+TEST_F(ConsoleTest, DownRefusesConnectionsUntilItsSecondsHavePassedOnTheTicker) {
+  StartServer(SampleConfig(), DrivenTicker());
+  auto before = LoggedIn();
+  EXPECT_EQ(server_->Command("down 5"), "down for 5 s");
+  EXPECT_TRUE(before->WaitClosed());
+  ticks_ += 4999;
+  server_->Tick();
+  for (std::uint16_t port : {mainPort(), requestPort(), pushPort()}) {
+    RawClient refused(port);
+    EXPECT_FALSE(refused.connected()) << port;
+  }
+  EXPECT_NE(server_->Command("status").find("(down, back in 1 s)"), std::string::npos);
+  ticks_ += 1;
+  server_->Tick();
+  EXPECT_EQ(server_->Command("status").find("(down"), std::string::npos);
+  for (std::uint16_t port : {mainPort(), requestPort(), pushPort()}) {
+    RawClient back(port);
+    EXPECT_TRUE(back.connected()) << port;
+  }
+  RawClient request(requestPort());
+  EXPECT_TRUE(request.LogIn()) << "the same ports serve again";
+}
+
 TEST_F(ConsoleTest, TheClockRunsRealSetSpedUpOrByHand) {
   std::int64_t source = kFriday + 3600;
   std::int64_t ticks = 0;

@@ -452,9 +452,35 @@ TEST_F(RequestAnswersTest, SnapshotEntriesForKnownKeysOnly) {
   EXPECT_EQ(+entries[1].market, 2);
   EXPECT_EQ(+entries[1].index, 1);
   EXPECT_GT(+entries[0].refVolume, 0.0f);
+  // Each entry is the model's for that instrument at the server's moment.
+  std::string error;
+  const auto model = zuvo::model::MarketModel::Load(SampleRoot(), 1, &error);
+  ASSERT_NE(model, nullptr) << error;
+  const std::pair<int, int> keys[] = {{0, 2}, {2, 1}};
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    SCOPED_TRACE(k);
+    const auto expected = model->QuoteExtra(keys[k].first, keys[k].second, kSampleNow);
+    EXPECT_EQ(std::memcmp(&entries[k], &expected, sizeof expected), 0);
+  }
   const Reply none = Ask(9, SnapshotBody({{9, 0}}));
   EXPECT_EQ(none.type, 2) << "no known key: a quiet refusal rather than an empty body";
   EXPECT_EQ(none.level(), 0);
+}
+
+TEST_F(RequestAnswersTest, AdviceRecordsAscendByTheirKeys) {
+  std::string error;
+  const auto model = zuvo::model::MarketModel::Load(SampleRoot(), 1, &error);
+  ASSERT_NE(model, nullptr) << error;
+  const int index = model->FindInstrument(0, "600100");
+  const auto expected = model->Advice(0, index, kSampleNow);
+  ASSERT_GT(expected.size(), 1u);
+  const auto advice = Records<zuvo::model::AdviceRecord>(Ask(33, MarketCodeBody(17, 0, 1, "600100")).Data(9));
+  ASSERT_EQ(advice.size(), expected.size());
+  EXPECT_EQ(std::memcmp(advice.data(), expected.data(), expected.size() * sizeof expected[0]), 0);
+  for (std::size_t i = 1; i < advice.size(); ++i) EXPECT_LT(+advice[i - 1].time, +advice[i].time);
+  const Reply unknown = Ask(33, MarketCodeBody(17, 0, 1, "999999"));
+  EXPECT_EQ(unknown.type, 2);
+  EXPECT_EQ(unknown.level(), 0);
 }
 
 TEST_F(RequestAnswersTest, BrokerQueuesOnlyInTheBrokerMarket) {

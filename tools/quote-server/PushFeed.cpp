@@ -62,22 +62,31 @@ void PushFeed::ClockRecord(int minutes, std::uint8_t* record) const {
   Put16(record + 2, static_cast<std::uint16_t>(minutes));
 }
 
-const std::uint8_t* PushFeed::QuoteRecordAt(int market, int index, std::int64_t now) {
+const std::uint8_t* PushFeed::QuoteRecordAt(int market, int index, std::int64_t now, std::uint64_t* version) {
   if (!cacheValid_ || now != cacheNow_) {
     ++serial_;
     cacheNow_ = now;
     cacheValid_ = true;
   }
   Cached& cached = cache_[static_cast<std::size_t>(market)][static_cast<std::size_t>(index)];
-  if (cached.serial == serial_) return cached.record;
-  cached.serial = serial_;
-  std::uint8_t* record = cached.record;
-  const QuoteRecord quote = model_.Quote(market, index, now);
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&quote);
-  std::memcpy(record + 4, bytes, 32);
-  std::memcpy(record + 36, bytes + 40, 80);
-  std::memcpy(record + 124, &quote.settlement, 4);
-  return record;
+  if (cached.serial != serial_) {
+    cached.serial = serial_;
+    const QuoteRecord quote = model_.Quote(market, index, now);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&quote);
+    std::uint8_t* record = cached.record;
+    // The market (0-3) and the code (116-123) never change.
+    const bool same = cached.version != 0 && std::memcmp(record + 4, bytes, 32) == 0 &&
+                      std::memcmp(record + 36, bytes + 40, 80) == 0 &&
+                      std::memcmp(record + 124, &quote.settlement, 4) == 0;
+    if (!same) {
+      std::memcpy(record + 4, bytes, 32);
+      std::memcpy(record + 36, bytes + 40, 80);
+      std::memcpy(record + 124, &quote.settlement, 4);
+      ++cached.version;
+    }
+  }
+  *version = cached.version;
+  return cached.record;
 }
 
 bool PushFeed::Handle(PushSession* session, std::uint8_t type, const std::uint8_t* body, std::size_t length,
@@ -133,13 +142,12 @@ void PushFeed::Subscribe(PushSession* session, const std::uint8_t* body, ReplyWr
     entry.market = static_cast<std::uint8_t>(market);
     entry.index = static_cast<std::uint16_t>(index);
     if (k < fresh) {
-      const std::uint8_t* record = QuoteRecordAt(market, index, now);
-      std::memcpy(entry.last.data(), record, kPushRecord);
+      const std::uint8_t* record = QuoteRecordAt(market, index, now, &entry.version);
       entry.sent = true;
       snapshots.insert(snapshots.end(), record, record + kPushRecord);
     } else if (auto kept = std::find_if(session->keys.begin(), session->keys.end(), same); kept != session->keys.end()) {
       entry.sent = kept->sent;
-      entry.last = kept->last;
+      entry.version = kept->version;
     }
     keys.push_back(entry);
   }
@@ -149,28 +157,37 @@ void PushFeed::Subscribe(PushSession* session, const std::uint8_t* body, ReplyWr
 
 std::size_t PushFeed::Step(PushSession* session, std::int64_t now, ReplyWriter* writer) {
   if (!session->opened) return 0;
-  std::uint8_t batch[kRecordsPerFrame * kPushRecord];
+  // The records of one frame: the clock record first when the minute changed, then the
+  // changed quotes. Each frame is copied once, into the writer's output where it can.
+  const std::uint8_t* frame[kRecordsPerFrame];
   std::size_t held = 0;
   std::size_t quotes = 0;
+  std::uint8_t clock[kPushRecord];
   const int minutes = ClockMinutes(now);
   if (minutes != session->clockMinutes) {
     session->clockMinutes = minutes;
-    ClockRecord(minutes, batch);
-    held = 1;
+    ClockRecord(minutes, clock);
+    frame[held++] = clock;
   }
+  auto flush = [&] {
+    std::uint8_t* out = writer->InPlace(wire::kPushRecords, held * kPushRecord);
+    std::uint8_t batch[kRecordsPerFrame * kPushRecord];
+    std::uint8_t* to = out != nullptr ? out : batch;
+    for (std::size_t r = 0; r < held; ++r) std::memcpy(to + r * kPushRecord, frame[r], kPushRecord);
+    if (out == nullptr) writer->Single(wire::kPushRecords, batch, held * kPushRecord);
+    held = 0;
+  };
   for (PushKey& key : session->keys) {
-    const std::uint8_t* record = QuoteRecordAt(key.market, key.index, now);
-    if (key.sent && std::memcmp(key.last.data(), record, kPushRecord) == 0) continue;
-    std::memcpy(key.last.data(), record, kPushRecord);
+    std::uint64_t version = 0;
+    const std::uint8_t* record = QuoteRecordAt(key.market, key.index, now, &version);
+    if (key.sent && key.version == version) continue;
     key.sent = true;
-    std::memcpy(batch + held * kPushRecord, record, kPushRecord);
+    key.version = version;
+    frame[held++] = record;
     ++quotes;
-    if (++held == kRecordsPerFrame) {
-      writer->Single(wire::kPushRecords, batch, held * kPushRecord);
-      held = 0;
-    }
+    if (held == kRecordsPerFrame) flush();
   }
-  if (held > 0) writer->Single(wire::kPushRecords, batch, held * kPushRecord);
+  if (held > 0) flush();
   return quotes;
 }
 

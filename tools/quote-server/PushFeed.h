@@ -37,8 +37,9 @@ class PushFeed {
               ReplyWriter* writer, std::string* note, std::int64_t now);
 
   // One push step for an opened session: the clock record when the minute changed, then a
-  // record per subscribed instrument whose quote changed since its last push. The number of
-  // quote records written.
+  // record per subscribed instrument whose quote changed since its last push (a quote that
+  // changed and changed back, as when the clock is set back, goes again). The number of quote
+  // records written.
   std::size_t Step(PushSession* session, std::int64_t now, ReplyWriter* writer);
 
   // Records pushed to every opened session.
@@ -54,11 +55,14 @@ class PushFeed {
  private:
   void Subscribe(PushSession* session, const std::uint8_t* body, ReplyWriter* writer, std::int64_t now);
   void ClockRecord(int minutes, std::uint8_t* record) const;
-  // The quote record of an instrument at now, computed once per instrument and moment.
-  const std::uint8_t* QuoteRecordAt(int market, int index, std::int64_t now);
+  // The quote record of an instrument at now, computed once per instrument and moment, and
+  // its version (*version), which changes whenever the record's bytes do: a key whose version
+  // is the one it last pushed has nothing new, whichever session asks.
+  const std::uint8_t* QuoteRecordAt(int market, int index, std::int64_t now, std::uint64_t* version);
 
   struct Cached {
-    std::uint64_t serial = 0;
+    std::uint64_t serial = 0;    // the moment it was computed for
+    std::uint64_t version = 0;   // 0: never computed
     std::uint8_t record[kPushRecord];
   };
 

@@ -48,6 +48,21 @@ void ReplyWriter::Frame(std::uint8_t type, std::uint16_t count, std::uint16_t in
   frameEnds_.push_back(out_->size());
 }
 
+std::uint8_t* ReplyWriter::InPlace(std::uint8_t type, std::size_t size) {
+  if (faults_ != nullptr || compression_ != Compression::kNone) return nullptr;
+  ++frames_;
+  frameTypes_.push_back(type);
+  FrameHeader header;
+  header.type = type;
+  header.length = static_cast<std::uint16_t>(size);
+  const std::size_t at = out_->size();
+  out_->resize(at + kFrameHeaderSize + size);
+  std::uint8_t* p = out_->data() + at;
+  WriteHeader(header, p);
+  frameEnds_.push_back(out_->size());
+  return p + kFrameHeaderSize;
+}
+
 void ReplyWriter::Empty(std::uint8_t type) {
   ++frames_;
   frameTypes_.push_back(type);

@@ -37,6 +37,11 @@ class ReplyWriter {
   // and the text starts in frame 1. An empty text gives one frame of the head alone.
   void Text(std::uint8_t type, std::string_view head, std::string_view text, bool headFrame = false);
 
+  // A frame whose plain body of `size` bytes (1 to 8192) the caller writes in place at the
+  // pointer returned, straight into the output. Null when this writer compresses or spoils its
+  // frames: then the body goes through Single.
+  std::uint8_t* InPlace(std::uint8_t type, std::size_t size);
+
   // A type-2 reply: level and text.
   void Error(std::uint8_t level, std::string_view text = {});
 

@@ -62,8 +62,8 @@ constexpr std::size_t kMaxSubscribed = 256;
 struct PushKey {
   std::uint8_t market = 0;
   std::uint16_t index = 0;
-  bool sent = false;                                 // `last` holds the record last pushed
-  std::array<std::uint8_t, kPushRecord> last{};
+  bool sent = false;           // pushed at least once
+  std::uint64_t version = 0;   // the version of the instrument's record last pushed (PushFeed)
 };
 
 // The push connection's state.
