@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -67,7 +67,7 @@ long long handledBytes = 0;
 
 template <class Client>
 void Assembly(benchmark::State& state) {
-  platform::ScopedScriptedMessageBoxes boxes;
+  zuvo::platform::ScopedScriptedMessageBoxes boxes;
   const std::string stream = Stream(static_cast<int>(state.range(0)));
   const int chunk = static_cast<int>(state.range(1));
   zuvo::net::ScopedReplyHandler reply([](TNormalClnt*, const std::uint8_t* body, int length) {

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr int kMarkets = 48;

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <string>
 
+using namespace zuvo::platform;
+
 namespace {
 
 namespace fs = std::filesystem;

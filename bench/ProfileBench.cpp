@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+using namespace zuvo::platform;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -95,7 +95,7 @@ bool ReadReply(TNormalClnt* client, std::uint8_t* type) {
 }
 
 void LoopbackRoundTrip(benchmark::State& state) {
-  platform::ScopedScriptedMessageBoxes boxes;
+  zuvo::platform::ScopedScriptedMessageBoxes boxes;
   benchsupport::BenchInstall install("zuvo-rqbench");
   WriteServerTree(install.root());
   zuvo::quoteserver::ServerConfig config;
@@ -183,7 +183,7 @@ bool RingIsWorstCase() {
 
 // Ticks: finished [X], in flight [Y0, Y1], pending [Y2 .. Y254]; X asked again by a new requester.
 void EnqueueWorstCaseTicks(benchmark::State& state) {
-  platform::ScopedDrivenClock clock;   // the tick stands still: X stays inside its 1000 ms
+  zuvo::platform::ScopedDrivenClock clock;   // the tick stands still: X stays inside its 1000 ms
   NormalClnt = nullptr;                // nothing goes out; requests still move into the flight
   ResetRequestQueue();
   EnqueueRequest(Ticks("X", 1));
@@ -209,7 +209,7 @@ BENCHMARK(EnqueueWorstCaseTicks);
 // Information texts: in flight [T0, T1], pending [T2 .. T254]; T0 asked again by a new requester
 // (refused by the oldest slot in flight, the last one the in-flight search reaches).
 void EnqueueWorstCaseInfoText(benchmark::State& state) {
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   NormalClnt = nullptr;
   ResetRequestQueue();
   for (int i = 0; i < 255; ++i) EnqueueRequest(InfoText(i, 100 + static_cast<std::uint32_t>(i)));
@@ -229,7 +229,7 @@ BENCHMARK(EnqueueWorstCaseInfoText);
 // A snapshot of 256 keys against 253 pending snapshots of 256 keys each, no key shared. The
 // accepted request changes the ring, so each call gets a fresh ring (outside the timing).
 void EnqueueSnapshotLists(benchmark::State& state) {
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   NormalClnt = nullptr;
   const auto list = [](int first) {
     RequestRecord r;
@@ -298,7 +298,7 @@ RequestRecord FrameRecord(std::uint8_t kind) {
 }
 
 void BuildFrame(benchmark::State& state) {
-  platform::ScopedScriptedMessageBoxes boxes;
+  zuvo::platform::ScopedScriptedMessageBoxes boxes;
   benchsupport::BenchInstall install("zuvo-rqframes");
   // Local copies for kinds 30 and 31 (their frames open them) and credentials for kind 29.
   benchsupport::WriteFile(install.root() / "cfg" / "MKINFO.CFG", std::string(1000, 'm'));

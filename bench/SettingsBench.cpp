@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+using namespace zuvo::platform;
+
 namespace {
 
 // A small install tree in the temporary folder with a full HotKey.ini and SETTING.INI.

@@ -24,6 +24,8 @@
 #include <iterator>
 #include <system_error>
 
+using namespace zuvo::platform;
+
 namespace fuzz {
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+using namespace zuvo::platform;
+
 const FuzzTarget kFuzzTargets[] = {
     {"ini", FuzzIniFile},
     {"blocks", FuzzBlockFile},

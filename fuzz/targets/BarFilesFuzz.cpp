@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr int kFileKinds[4] = {kBarFile1Min, kBarFile5Min, kBarFile60Min, kBarFileDay};

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr const char* kCodes[kCycleCount] = {"T", "1", "3", "Y", "5", "15", "30", "60",

@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr const char* kTablePath = "..\\cfg\\Brokerlist.dbf";

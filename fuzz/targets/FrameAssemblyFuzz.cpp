@@ -123,7 +123,7 @@ void Check(const char* side, std::string_view stream, bool push, std::uint32_t s
   Scripted<Client> client(stream, seed, peerCloses);
   // One read notification reads until the socket would block or closes.
   client.OnReceive(0);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   const Walk walk = WalkStream(stream, push);
   FUZZ_CHECK(seen->size() <= walk.frames.size(), side);
   for (std::size_t i = 0; i < seen->size(); ++i) {
@@ -163,11 +163,11 @@ int FuzzFrameAssembly(const std::uint8_t* data, std::size_t size) {
   const bool peerCloses = (control.U8() & 1) != 0;
   const int closeAfter = control.U8() % 8;
 
-  platform::ScopedScriptedMessageBoxes boxes;   // a hidden window that fails must not show a box
+  zuvo::platform::ScopedScriptedMessageBoxes boxes;   // a hidden window that fails must not show a box
   zuvo::net::ScopedConnectionLostWindow lostWindow(LostWindow());
   const int savedMode = PushDecompressMode;
   PushDecompressMode = mode;
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   lostRequest = 0;
   lostPush = 0;
 
@@ -189,7 +189,7 @@ int FuzzFrameAssembly(const std::uint8_t* data, std::size_t size) {
 
   Check<TNormalClnt>("request", stream, false, seed, peerCloses, closeAfter, &replies, &lostRequest);
   Check<TRealDataClnt>("push", stream, true, seed, peerCloses, closeAfter, &pushes, &lostPush);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   PushDecompressMode = savedMode;
   return 0;
 }

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr std::size_t kMaxText = 64 * 1024;

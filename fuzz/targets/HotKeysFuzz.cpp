@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr std::size_t kMaxTexts = 64;

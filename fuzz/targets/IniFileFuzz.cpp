@@ -25,6 +25,8 @@
 #include <utility>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr const char* kFile = "..\\cfg\\fuzz.ini";

@@ -28,6 +28,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr int kMaxFuzzMarkets = 4;

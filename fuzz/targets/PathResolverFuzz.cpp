@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr const char* kFolder = "..\\data\\SH";

@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr std::uint32_t kTimeBits = 0x7FF;

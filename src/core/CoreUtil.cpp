@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr std::size_t kDirectoryPathLimit = 1020;   // paths this long or longer are refused

@@ -17,6 +17,8 @@
 
 #include <string>
 
+using namespace zuvo::platform;
+
 namespace {
 
 // Bytes asked for by size x count; false when the product does not fit in 32 bits (a wrapped

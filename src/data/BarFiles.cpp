@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;

@@ -17,6 +17,8 @@
 #include <unordered_set>
 #include <vector>
 
+using namespace zuvo::platform;
+
 BlockGroupRecord BlockGroupTable[kMaxBlockGroups];
 int BlockGroupCount = 0;
 BlockRecord BlockTable[kMaxBlocks];

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string_view>
 
+using namespace zuvo::platform;
+
 namespace {
 
 // Codes are short fixed fields; a longer run without a terminator is not a code.

@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstring>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr int kHeaderBytes = 16;

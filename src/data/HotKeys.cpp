@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace zuvo::platform;
+
 HotKeyRecord HotKeyTable[kHotKeyTableSize];
 
 namespace {

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <string>
 
+using namespace zuvo::platform;
+
 TMarketData* MarketTables[kMaxMarkets] = {};
 int MarketCount = 0;
 

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace zuvo::platform;
+
 TNewsIndex NewsIndex;
 
 namespace {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;

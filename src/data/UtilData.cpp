@@ -17,6 +17,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace zuvo::platform;
+
 char UserDir[kUserDirSize];
 COLORREF ColorTable[kColorCount];
 FontRecord FontTable[kFontCount];

@@ -11,7 +11,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace platform {
+namespace zuvo::platform {
 namespace {
 
 std::once_flag applicationOnce;
@@ -47,4 +47,4 @@ bool IsUiThread() {
   return std::this_thread::get_id() == uiThreadId;
 }
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -3,7 +3,7 @@
 // Headless runs set QT_QPA_PLATFORM=offscreen.
 #pragma once
 
-namespace platform {
+namespace zuvo::platform {
 
 // Creates the application when there is none (idempotent). Returns false when it could not be
 // created (no display and no offscreen platform).
@@ -14,4 +14,4 @@ bool IsUiThread();
 // Runs the message loop until PostQuitMessage; returns its exit code.
 int RunMessageLoop();
 
-}  // namespace platform
+}  // namespace zuvo::platform

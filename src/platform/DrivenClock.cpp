@@ -4,7 +4,7 @@
 #include "platform/Message.h"
 #include "platform/internal/Clock.h"
 
-namespace platform {
+namespace zuvo::platform {
 
 ScopedDrivenClock::ScopedDrivenClock() : ScopedDrivenClock(kDefaultUtcMilliseconds) {}
 
@@ -25,4 +25,4 @@ void ScopedDrivenClock::Advance(DWORD milliseconds) { kernel::AdvanceDrivenClock
 
 void ScopedDrivenClock::AwaitWaitingThreads(int count) { kernel::AwaitDrivenWaiters(count); }
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -5,11 +5,11 @@
 // busy machine as on an idle one. No test needs to sleep or to measure how long something took.
 //
 // How a test uses it:
-//   platform::ScopedDrivenClock clock;             // 2024-03-06 09:30:00 in Beijing (UTC+8)
+//   zuvo::platform::ScopedDrivenClock clock;       // 2024-03-06 09:30:00 in Beijing (UTC+8)
 //   SetTimer(window, 1, 30, nullptr);
 //   clock.FastForward(90);                          // WM_TIMER handled at +30, +60 and +90
 //   clock.Advance(1000);                            // one jump, nothing handled:
-//   platform::ProcessPendingMessages();             //   one WM_TIMER waited (timers coalesce)
+//   zuvo::platform::ProcessPendingMessages();       //   one WM_TIMER waited (timers coalesce)
 // With a worker that sleeps or waits with a timeout:
 //   clock.AwaitWaitingThreads(1);                   // the worker is blocked in its Sleep(500)
 //   clock.FastForward(500);                         // and now its Sleep returns
@@ -33,7 +33,7 @@
 
 #include <cstdint>
 
-namespace platform {
+namespace zuvo::platform {
 
 class ScopedDrivenClock {
  public:
@@ -60,4 +60,4 @@ class ScopedDrivenClock {
   int token_;
 };
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -11,7 +11,7 @@
 #include <functional>
 #include <memory>
 
-namespace files {
+namespace zuvo::platform::files {
 
 class FileOperations;
 class FileCallCounter;
@@ -61,4 +61,4 @@ class ScopedFileCallHook {
   std::shared_ptr<FileOperations> previous_;
 };
 
-}  // namespace files
+}  // namespace zuvo::platform::files

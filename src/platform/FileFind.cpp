@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+using namespace zuvo::platform;
+
 using files::FileTimeFromTimespec;
 using files::LastComponentStart;
 using files::OnPath;

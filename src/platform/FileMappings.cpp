@@ -14,6 +14,8 @@
 #include <map>
 #include <utility>
 
+using namespace zuvo::platform;
+
 namespace {
 
 using FileKey = std::pair<dev_t, ino_t>;
@@ -37,8 +39,8 @@ struct ViewTables {
   }
 };
 
-platform::Guarded<ViewTables>& Views() {
-  static auto* registry = new platform::Guarded<ViewTables>;   // never destroyed: handles may be closed during exit
+zuvo::platform::Guarded<ViewTables>& Views() {
+  static auto* registry = new zuvo::platform::Guarded<ViewTables>;   // never destroyed: handles may be closed during exit
   return *registry;
 }
 
@@ -63,7 +65,7 @@ class MappingObject : public handles::KernelObject {
 
 }  // namespace
 
-namespace files {
+namespace zuvo::platform::files {
 
 bool TruncateUnlessMapped(int fd, off_t length) {
   struct stat info;
@@ -76,7 +78,7 @@ bool TruncateUnlessMapped(int fd, off_t length) {
   return ftruncate(fd, length) == 0;
 }
 
-}  // namespace files
+}  // namespace zuvo::platform::files
 
 using files::ErrorFromErrno;
 using files::LookupFile;

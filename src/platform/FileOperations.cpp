@@ -11,7 +11,7 @@
 
 #include <atomic>
 
-namespace files {
+namespace zuvo::platform::files {
 namespace {
 
 class SystemFileOperations final : public FileOperations {
@@ -141,4 +141,4 @@ ScopedFileCallHook::ScopedFileCallHook(FileCall kind, std::function<void()> befo
 
 ScopedFileCallHook::~ScopedFileCallHook() { InstallFileOperations(std::move(previous_)); }
 
-}  // namespace files
+}  // namespace zuvo::platform::files

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdint>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr std::int64_t kTicksPerSecond = 10'000'000;
@@ -53,14 +55,14 @@ unsigned DaysInMonth(unsigned year, unsigned month) {
 
 }  // namespace
 
-namespace files {
+namespace zuvo::platform::files {
 
 FILETIME FileTimeFromTimespec(const timespec& time) {
   std::int64_t ticks = static_cast<std::int64_t>(time.tv_sec) * kTicksPerSecond + time.tv_nsec / 100 + kUnixEpochTicks;
   return FileTimeOf(ticks < 0 ? 0 : static_cast<std::uint64_t>(ticks));
 }
 
-}  // namespace files
+}  // namespace zuvo::platform::files
 
 using files::ErrorFromErrno;
 using files::FileTimeFromTimespec;

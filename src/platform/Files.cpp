@@ -17,7 +17,9 @@
 #include <string>
 #include <utility>
 
-namespace files {
+using namespace zuvo::platform;
+
+namespace zuvo::platform::files {
 
 // ---- Kernel objects and errors ------------------------------------------------------------
 
@@ -77,7 +79,7 @@ void SetPathError(int error, const std::string& resolved) { SetLastError(PathErr
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-}  // namespace files
+}  // namespace zuvo::platform::files
 
 using files::CopyInto;
 using files::CurrentFileOperations;

@@ -148,7 +148,7 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
 // FALSE with ERROR_INVALID_ADDRESS for a pointer that is not the start of a view.
 BOOL UnmapViewOfFile(LPCVOID view);
 
-namespace files {
+namespace zuvo::platform::files {
 
 // Owns one kernel handle (file, mapping, find search...) and closes it when it goes out of
 // scope. A null or INVALID_HANDLE_VALUE handle is held as "not open" (ok() false) and never
@@ -184,4 +184,4 @@ class ScopedHandle {
 bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t bytes);
 
 
-}  // namespace files
+}  // namespace zuvo::platform::files

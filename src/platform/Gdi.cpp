@@ -9,7 +9,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-namespace platform::gdi {
+namespace zuvo::platform::gdi {
 
 bool BrushColor(HBRUSH brush, COLORREF* color) {
   ObjectPtr o = BrushObject(brush);
@@ -20,7 +20,7 @@ bool BrushColor(HBRUSH brush, COLORREF* color) {
 
 QColor ToQColor(COLORREF color) { return QColor(ToRgb(color)); }
 
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi
 
 COLORREF GetSysColor(int index) {
   static const COLORREF kColors[] = {
@@ -43,7 +43,7 @@ HBRUSH GetSysColorBrush(int index) {
 
 int GetSystemMetrics(int index) {
   QRect screen(0, 0, 1024, 768);
-  if (platform::EnsureApplication()) {
+  if (zuvo::platform::EnsureApplication()) {
     if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry();
   }
   switch (index) {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace platform::gdi {
+namespace zuvo::platform::gdi {
 namespace {
 
 bool UsesSource(DWORD rop) {
@@ -93,9 +93,9 @@ BOOL Blit(HDC dest, long long x, long long y, long long width, long long height,
 }
 
 }  // namespace
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi
 
-using namespace platform::gdi;
+using namespace zuvo::platform::gdi;
 
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
   return Blit(dest, x, y, width, height, source, sourceX, sourceY, width, height, rop);

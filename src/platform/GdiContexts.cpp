@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace platform::gdi {
+namespace zuvo::platform::gdi {
 namespace {
 
 DcState InitialState(Registry& registry) {
@@ -100,9 +100,9 @@ HDC CreateWindowDc(HWND window, const QRect* clip) {
 
 void DeleteWindowDc(HDC handle) { GdiRegistry().DeleteContext(handle, Registry::Which::NotMemory); }
 
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi
 
-using namespace platform::gdi;
+using namespace zuvo::platform::gdi;
 
 HWND WindowFromDC(HDC dc) {
   DcPtr context = ContextOf(dc);
@@ -110,7 +110,7 @@ HWND WindowFromDC(HDC dc) {
 }
 
 HDC CreateCompatibleDC(HDC) {
-  if (!platform::EnsureApplication()) return nullptr;
+  if (!zuvo::platform::EnsureApplication()) return nullptr;
   Registry& registry = GdiRegistry();
   DcState state = InitialState(registry);
   state.bitmap = registry.DefaultBitmap();

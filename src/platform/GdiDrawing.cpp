@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace platform::gdi {
+namespace zuvo::platform::gdi {
 
 void FillDevice(const Surface& s, QRect area, std::uint32_t color) {
   area &= s.clip;
@@ -247,9 +247,9 @@ BOOL ArcShape(HDC dc, int left, int top, int right, int bottom, int x1, int y1, 
 }
 
 }  // namespace
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi
 
-using namespace platform::gdi;
+using namespace zuvo::platform::gdi;
 
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous) {
   DcPtr context = GdiRegistry().FindContext(dc);

@@ -12,7 +12,9 @@
 #include <cmath>
 #include <cstring>
 
-namespace platform::gdi {
+using namespace zuvo::platform;
+
+namespace zuvo::platform::gdi {
 namespace {
 
 // Installed families for the faces the program asks for.
@@ -117,9 +119,9 @@ ObjectPtr MakeFont(const LOGFONTA& lf) {
   return o;
 }
 
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi
 
-using namespace platform::gdi;
+using namespace zuvo::platform::gdi;
 
 HPEN CreatePen(int style, int width, COLORREF color) {
   if ((style & PS_STYLE_MASK) > PS_ALTERNATE) return nullptr;
@@ -163,7 +165,7 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
 }
 
 HFONT CreateFontIndirectA(const LOGFONTA* font) {
-  if (font == nullptr || !platform::EnsureApplication()) return nullptr;
+  if (font == nullptr || !zuvo::platform::EnsureApplication()) return nullptr;
   LOGFONTA lf = *font;
   lf.lfFaceName[LF_FACESIZE - 1] = '\0';
   return GdiRegistry().Add(MakeFont(lf));

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace platform::gdi {
+namespace zuvo::platform::gdi {
 namespace {
 
 // The record a table holds for a handle, or null.
@@ -144,4 +144,4 @@ ObjectPtr BrushObject(HBRUSH brush) {
   return object && object->kind == Kind::Brush ? object : nullptr;
 }
 
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi

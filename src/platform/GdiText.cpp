@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace platform::gdi {
+namespace zuvo::platform::gdi {
 namespace {
 
 QString Utf16(LPCSTR text, int count) {
@@ -103,9 +103,9 @@ QString StripPrefixes(const QString& text) {
 }
 
 }  // namespace
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi
 
-using namespace platform::gdi;
+using namespace zuvo::platform::gdi;
 
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count) {
   return ExtTextOutA(dc, x, y, 0, nullptr, text, count < 0 ? 0 : static_cast<UINT>(count), nullptr);

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace handles {
+namespace zuvo::platform::handles {
 namespace {
 
 // Handles are (slot + 1) * 4, as Windows hands them out: a value that is not a multiple of 4
@@ -115,4 +115,4 @@ bool Close(HANDLE handle) {
 
 std::size_t OpenCount() { return Registry().OpenCount(); }
 
-}  // namespace handles
+}  // namespace zuvo::platform::handles

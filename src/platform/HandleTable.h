@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace handles {
+namespace zuvo::platform::handles {
 
 // A kernel object behind a handle. Lookups hand out shared references, so an object closed
 // by one thread stays alive until a call in flight on another thread lets go of it.
@@ -48,4 +48,4 @@ std::size_t OpenCount();
 inline int ToInt(HANDLE handle) { return static_cast<int>(reinterpret_cast<std::intptr_t>(handle)); }
 inline HANDLE FromInt(int value) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(value)); }
 
-}  // namespace handles
+}  // namespace zuvo::platform::handles

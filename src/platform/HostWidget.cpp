@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-namespace platform::win {
+namespace zuvo::platform::win {
 namespace {
 
 Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned) {
@@ -156,4 +156,4 @@ void HostWidget::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
 }
 
-}  // namespace platform::win
+}  // namespace zuvo::platform::win

@@ -14,7 +14,7 @@
 #include <array>
 #include <atomic>
 
-namespace platform::input {
+namespace zuvo::platform::input {
 namespace {
 
 constexpr int kShift = 1;
@@ -311,17 +311,17 @@ void ApplyInput(const MSG& message, int modifiers) {
   }
 }
 
-}  // namespace platform::input
+}  // namespace zuvo::platform::input
 
 SHORT GetKeyState(int virtualKey) {
   if (virtualKey <= 0 || virtualKey > 255) return 0;
-  unsigned char s = platform::input::KeyState()[static_cast<std::size_t>(virtualKey)];
+  unsigned char s = zuvo::platform::input::KeyState()[static_cast<std::size_t>(virtualKey)];
   return static_cast<SHORT>(((s & 0x80) ? 0x8000 : 0) | (s & 1));
 }
 
 SHORT GetAsyncKeyState(int virtualKey) { return GetKeyState(virtualKey); }
 
-namespace platform {
+namespace zuvo::platform {
 namespace {
 
 Qt::KeyboardModifiers QtModifiers(UINT modifiers) {
@@ -411,4 +411,4 @@ bool SimulateCloseRequest(HWND window) {
   return true;
 }
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -10,7 +10,7 @@
 
 #include "platform/WinUser.h"
 
-namespace platform {
+namespace zuvo::platform {
 
 constexpr UINT kSimulatedAlt = 0x0100;   // with MK_SHIFT and MK_CONTROL in `modifiers`
 
@@ -26,4 +26,4 @@ bool SimulateCommittedText(HWND window, const char* gbkText);
 // the widget's close event. False for a child or dead window.
 bool SimulateCloseRequest(HWND window);
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -46,13 +46,13 @@ DWORD GetTickCount();
 // Returns after the time has passed; 0 only yields, INFINITE never returns.
 void Sleep(DWORD milliseconds);
 
-namespace kernel {
+namespace zuvo::platform::kernel {
 // Current UTC time in milliseconds since the Unix epoch, from the clock GetSystemTime reads.
 std::int64_t NowUtcMilliseconds();
 // The calendar fields, day of week included, of an instant given as milliseconds since the
 // Unix epoch (earlier instants are negative); proleptic Gregorian calendar. Never fails.
 void SystemTimeFromUnixMilliseconds(std::int64_t milliseconds, SYSTEMTIME* out);
-}  // namespace kernel
+}  // namespace zuvo::platform::kernel
 
 // ---- Threads and synchronisation ----------------------------------------------------------
 using ThreadProc = unsigned (*)(void* argument);
@@ -80,7 +80,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // STILL_ACTIVE while the thread runs, then its procedure's result. FALSE for a bad handle.
 BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
 
-namespace kernel {
+namespace zuvo::platform::kernel {
 // Kernel objects that WaitForSingleObject can wait on (threads, events; other platform units
 // may add their own, e.g. processes). WaitFor returns WAIT_OBJECT_0 or WAIT_TIMEOUT; a timeout
 // is measured with kernel::WaitOnClock (platform/internal/Clock.h), so driven time reaches it.
@@ -88,7 +88,7 @@ class WaitableObject : public handles::KernelObject {
  public:
   virtual DWORD WaitFor(DWORD milliseconds) = 0;
 };
-}  // namespace kernel
+}  // namespace zuvo::platform::kernel
 
 // Recursive critical section. A zeroed section that was never initialised also works (it is
 // set up on first use); DeleteCriticalSection frees it.
@@ -148,7 +148,7 @@ constexpr int CSIDL_PERSONAL = 0x05;
 // missing, as these folders always exist where the program came from. FALSE for other folders.
 BOOL SHGetSpecialFolderPathA(HWND owner, LPSTR path, int folder, BOOL create);
 
-namespace kernel {
+namespace zuvo::platform::kernel {
 // Test seam: while it lives, SHGetSpecialFolderPathA reports posixDir (a POSIX path) as the
 // XDG data folder, or the real one for an empty path; the folder reported before it comes
 // back when it goes.
@@ -162,4 +162,4 @@ class ScopedSpecialFolder {
  private:
   std::string previous_;
 };
-}  // namespace kernel
+}  // namespace zuvo::platform::kernel

@@ -24,8 +24,8 @@ struct Reservations {
   std::map<std::uintptr_t, std::size_t> bySize;  // base -> reserved bytes
 };
 
-platform::Guarded<Reservations>& reservations() {
-  static auto* instance = new platform::Guarded<Reservations>;  // never destroyed: used until exit
+zuvo::platform::Guarded<Reservations>& reservations() {
+  static auto* instance = new zuvo::platform::Guarded<Reservations>;  // never destroyed: used until exit
   return *instance;
 }
 

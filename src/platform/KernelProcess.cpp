@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 // The pseudo handle of the program's own module.
@@ -62,8 +64,8 @@ std::string homeDirectory() {
 }
 
 // The XDG data folder a test put in place of the real one; empty when none.
-platform::Guarded<std::string>& specialFolderOverride() {
-  static auto* folder = new platform::Guarded<std::string>;   // never destroyed: read until exit
+zuvo::platform::Guarded<std::string>& specialFolderOverride() {
+  static auto* folder = new zuvo::platform::Guarded<std::string>;   // never destroyed: read until exit
   return *folder;
 }
 
@@ -79,7 +81,7 @@ std::string xdgDataHome() {
 
 }  // namespace
 
-namespace kernel {
+namespace zuvo::platform::kernel {
 
 ScopedSpecialFolder::ScopedSpecialFolder(const std::string& posixDir) {
   auto folder = specialFolderOverride().Lock();
@@ -88,7 +90,7 @@ ScopedSpecialFolder::ScopedSpecialFolder(const std::string& posixDir) {
 
 ScopedSpecialFolder::~ScopedSpecialFolder() { *specialFolderOverride().Lock() = std::move(previous_); }
 
-}  // namespace kernel
+}  // namespace zuvo::platform::kernel
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
   if (module && module != selfModule()) {

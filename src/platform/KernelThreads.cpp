@@ -11,6 +11,8 @@
 #include <system_error>
 #include <thread>
 
+using namespace zuvo::platform;
+
 namespace {
 
 std::atomic<DWORD> nextThreadId{1};

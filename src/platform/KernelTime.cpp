@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 constexpr std::int64_t kMsPerDay = 86400000;
@@ -76,9 +78,9 @@ struct ListenerFields {
 
 // The clock's registry, never destroyed: threads may read the time until the process exits.
 struct ClockRegistry {
-  platform::Guarded<ClockFields> clock;
+  zuvo::platform::Guarded<ClockFields> clock;
   // Listeners run under this lock, so that destroying one waits out a call in flight.
-  platform::Guarded<ListenerFields> listeners;
+  zuvo::platform::Guarded<ListenerFields> listeners;
 };
 
 ClockRegistry& registry() {
@@ -172,7 +174,7 @@ class CountedDrivenWaiter {
 
 }  // namespace
 
-namespace kernel {
+namespace zuvo::platform::kernel {
 
 std::int64_t ClockNow() { return readClock().now; }
 
@@ -335,7 +337,7 @@ void SystemTimeFromUnixMilliseconds(std::int64_t milliseconds, SYSTEMTIME* out) 
   out->wMilliseconds = static_cast<WORD>(rest % 1000);
 }
 
-}  // namespace kernel
+}  // namespace zuvo::platform::kernel
 
 void GetSystemTime(SYSTEMTIME* time) {
   if (!time) return;

@@ -28,7 +28,9 @@
 #include <utility>
 #include <vector>
 
-namespace platform::queue {
+using namespace zuvo::platform;
+
+namespace zuvo::platform::queue {
 namespace {
 
 struct Posted {
@@ -389,11 +391,11 @@ void PostToUiThread(std::function<void()> function) {
 ModalScope::ModalScope() : saved_(Queue().ui->retrievalDepth) { Queue().ui->retrievalDepth = 0; }
 ModalScope::~ModalScope() { Queue().ui->retrievalDepth = saved_; }
 
-}  // namespace platform::queue
+}  // namespace zuvo::platform::queue
 
-using namespace platform::queue;
+using namespace zuvo::platform::queue;
 
-namespace platform {
+namespace zuvo::platform {
 
 int AddMessageHook(MessageHook hook) {
   auto hooks = Queue().hooks.Lock();
@@ -502,13 +504,13 @@ int RunMessageLoop() {
   return code;
 }
 
-}  // namespace platform
+}  // namespace zuvo::platform
 
 // ---- Windows calls ------------------------------------------------------------------------
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!platform::win::Find(window)) return 0;
-  if (platform::IsUiThread()) return platform::win::CallProc(window, message, wParam, lParam);
+  if (!zuvo::platform::win::Find(window)) return 0;
+  if (zuvo::platform::IsUiThread()) return zuvo::platform::win::CallProc(window, message, wParam, lParam);
   auto item = std::make_shared<Sent>();
   item->window = window;
   item->message = message;
@@ -517,13 +519,13 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   QueueSent(item);
   // Destroyed between the check above and the queueing: the destruction's release may have
   // missed this message, so release it here (the registry forgets a window before its release).
-  if (!platform::win::Find(window)) ReleaseSendsTo(window);
+  if (!zuvo::platform::win::Find(window)) ReleaseSendsTo(window);
   AwaitSent(item);
   return item->result;
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (window != nullptr && !platform::win::Find(window)) {
+  if (window != nullptr && !zuvo::platform::win::Find(window)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
@@ -570,7 +572,7 @@ bool Retrieve(MSG* message, HWND window, UINT first, UINT last, bool remove, boo
   }
   bool paintInRange = (first == 0 && last == 0) || (WM_PAINT >= first && WM_PAINT <= last);
   if (paintInRange) {
-    while (HWND target = platform::win::NextWindowToPaint(window)) {
+    while (HWND target = zuvo::platform::win::NextWindowToPaint(window)) {
       MSG paint{target, WM_PAINT, 0, 0, GetTickCount(), POINT{0, 0}};
       if (remove && RunHooks(paint)) {
         ValidateRect(target, nullptr);
@@ -594,11 +596,11 @@ void ProcessQtEventsForRetrieval(QEventLoop::ProcessEventsFlags flags) {
 
 BOOL GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
   // Only the UI thread has a queue: a worker would touch its state unguarded.
-  if (message == nullptr || !platform::IsUiThread()) {
+  if (message == nullptr || !zuvo::platform::IsUiThread()) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return -1;
   }
-  if (!platform::EnsureApplication()) return FALSE;
+  if (!zuvo::platform::EnsureApplication()) return FALSE;
   for (;;) {
     bool quit = false;
     if (Retrieve(message, window, filterMin, filterMax, true, &quit)) return quit ? FALSE : TRUE;
@@ -607,7 +609,7 @@ BOOL GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
 }
 
 BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
-  if (message == nullptr || !platform::IsUiThread() || !platform::EnsureApplication()) return FALSE;
+  if (message == nullptr || !zuvo::platform::IsUiThread() || !zuvo::platform::EnsureApplication()) return FALSE;
   ProcessQtEventsForRetrieval(QEventLoop::AllEvents);
   bool quit = false;
   return Retrieve(message, window, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0, &quit) ? TRUE : FALSE;
@@ -626,14 +628,14 @@ LRESULT DispatchMessageA(const MSG* message) {
   }
   if (message->hwnd == nullptr) return 0;
   if (message->message == WM_PAINT) {
-    return platform::win::DispatchPaint(message->hwnd, message->wParam, message->lParam);
+    return zuvo::platform::win::DispatchPaint(message->hwnd, message->wParam, message->lParam);
   }
-  return platform::win::CallProc(message->hwnd, message->message, message->wParam, message->lParam);
+  return zuvo::platform::win::CallProc(message->hwnd, message->message, message->wParam, message->lParam);
 }
 
 BOOL WaitMessage() {
-  if (!platform::IsUiThread() || !platform::EnsureApplication()) return FALSE;
-  while (QueueEmpty() && !Queue().ui->quitPending && !platform::win::AnyInvalidWindow(nullptr) && !SentWaiting()) {
+  if (!zuvo::platform::IsUiThread() || !zuvo::platform::EnsureApplication()) return FALSE;
+  while (QueueEmpty() && !Queue().ui->quitPending && !zuvo::platform::win::AnyInvalidWindow(nullptr) && !SentWaiting()) {
     ProcessQtEventsForRetrieval(QEventLoop::WaitForMoreEvents);
     CheckTimers();
   }
@@ -641,15 +643,15 @@ BOOL WaitMessage() {
 }
 
 // A worker has no queue: no message time, and it is never inside a message sent to it.
-DWORD GetMessageTime() { return platform::IsUiThread() ? Queue().ui->lastMessageTime : 0; }
+DWORD GetMessageTime() { return zuvo::platform::IsUiThread() ? Queue().ui->lastMessageTime : 0; }
 
-BOOL InSendMessage() { return platform::IsUiThread() && Queue().ui->crossSendDepth > 0 ? TRUE : FALSE; }
+BOOL InSendMessage() { return zuvo::platform::IsUiThread() && Queue().ui->crossSendDepth > 0 ? TRUE : FALSE; }
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMilliseconds, TIMERPROC proc) {
-  if (!platform::EnsureApplication()) return 0;
+  if (!zuvo::platform::EnsureApplication()) return 0;
   UINT_PTR result = 0;
-  platform::RunOnUiThread([&] {
-    if (window != nullptr && !platform::win::Find(window)) return;
+  zuvo::platform::RunOnUiThread([&] {
+    if (window != nullptr && !zuvo::platform::win::Find(window)) return;
     UiQueue& ui = *Queue().ui;
     UINT interval = std::max(elapseMilliseconds, kTimerMinimum);
     for (Timer& t : ui.timers) {
@@ -673,7 +675,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMilliseconds, TIMERPROC p
 
 BOOL KillTimer(HWND window, UINT_PTR id) {
   BOOL found = FALSE;
-  platform::RunOnUiThread([&] {
+  zuvo::platform::RunOnUiThread([&] {
     std::vector<Timer>& timers = Queue().ui->timers;
     auto it = std::find_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.window == window && t.id == id; });
     if (it == timers.end()) return;

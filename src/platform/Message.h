@@ -10,7 +10,7 @@
 
 #include <functional>
 
-namespace platform {
+namespace zuvo::platform {
 
 // A hook sees each message taken from the queue on the UI thread, before it is dispatched, and
 // may change it; returning true marks it handled, and it is then not dispatched. Hooks run
@@ -58,4 +58,4 @@ int CrossThreadCallsWaiting();
 // a worker's call has reached the UI thread before it goes on. Any thread.
 void AwaitCrossThreadCalls(int count);
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace platform {
+namespace zuvo::platform {
 namespace {
 
 // The buttons of a box type, in order; the default button indexes them.
@@ -130,10 +130,10 @@ std::size_t ScriptedMessageBoxes::Count() const {
   return shown_.size();
 }
 
-}  // namespace platform
+}  // namespace zuvo::platform
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  platform::MessageBoxRequest request;
+  zuvo::platform::MessageBoxRequest request;
   request.owner = owner;
   request.text = text != nullptr ? text : "";
   request.caption = caption != nullptr ? caption : "错误";
@@ -144,9 +144,9 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   request.type = type;
   int answer = 0;
   // Shown by the UI thread; a worker waits for the answer.
-  platform::RunOnUiThread([&] {
-    std::shared_ptr<platform::MessageBoxService> service = platform::GetMessageBoxService();
-    HWND root = owner != nullptr ? platform::win::RootOf(owner) : nullptr;
+  zuvo::platform::RunOnUiThread([&] {
+    std::shared_ptr<zuvo::platform::MessageBoxService> service = zuvo::platform::GetMessageBoxService();
+    HWND root = owner != nullptr ? zuvo::platform::win::RootOf(owner) : nullptr;
     bool disabled = root != nullptr && IsWindowEnabled(root);
     if (disabled) EnableWindow(root, FALSE);
     answer = service->Show(request);

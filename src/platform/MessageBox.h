@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace zuvo::platform {
 
 // One request for a box, as MessageBoxA received it (type split into its parts).
 struct MessageBoxRequest {
@@ -57,4 +57,4 @@ class ScriptedMessageBoxes : public MessageBoxService {
 // Installs a ScriptedMessageBoxes for the life of the object and restores the previous service.
 using ScopedScriptedMessageBoxes = ScopedDouble<ScriptedMessageBoxes, MessageBoxService, &SetMessageBoxService>;
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -14,7 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
-namespace paths {
+namespace zuvo::platform::paths {
 namespace {
 
 // A directory listing is trusted until its directory's mtime changes. A listing read in the
@@ -472,4 +472,4 @@ bool CheckedJoin(std::string_view base, std::string_view component, std::string&
   return true;
 }
 
-}  // namespace paths
+}  // namespace zuvo::platform::paths

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace paths {
+namespace zuvo::platform::paths {
 
 // The install root (the parent of the program folder bin/); drive folders live under it
 // ("C:\x" -> <root>/drive_c/x). Set at start-up and by tests; defaults to the parent of the
@@ -68,4 +68,4 @@ bool CheckedJoin(std::string_view base, std::string_view component, std::string&
 // True when a component from untrusted data is safe to place in a path (see CheckedJoin).
 bool IsSafeComponent(std::string_view component);
 
-}  // namespace paths
+}  // namespace zuvo::platform::paths

@@ -27,6 +27,8 @@
 #include <unordered_map>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 // Settings files are small; anything larger is not a settings file and is left alone.
@@ -191,7 +193,7 @@ struct CacheEntry {
 
 struct Cache {
   // Parsed files by resolved POSIX path.
-  platform::Guarded<std::unordered_map<std::string, CacheEntry>> files;
+  zuvo::platform::Guarded<std::unordered_map<std::string, CacheEntry>> files;
   // Held across a whole read-edit-replace of a file, so that two writers never edit the same
   // old content; it guards the files on disk, not a field.
   std::mutex writeLock;
@@ -571,10 +573,10 @@ BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName) 
   });
 }
 
-namespace profile {
+namespace zuvo::platform::profile {
 
 void ClearCache() {
   cache().files.Lock()->clear();
 }
 
-}  // namespace profile
+}  // namespace zuvo::platform::profile

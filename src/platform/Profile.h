@@ -42,7 +42,7 @@ DWORD GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR fileName);
 // at the end of the file when missing); NULL lines deletes the section. FALSE as above.
 BOOL WritePrivateProfileSectionA(LPCSTR section, LPCSTR lines, LPCSTR fileName);
 
-namespace profile {
+namespace zuvo::platform::profile {
 // Drops every cached file (tests that rewrite INI files behind the platform's back).
 void ClearCache();
-}  // namespace profile
+}  // namespace zuvo::platform::profile

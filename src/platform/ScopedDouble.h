@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-namespace platform {
+namespace zuvo::platform {
 
 template <class Double, class Service, std::shared_ptr<Service> (*Install)(std::shared_ptr<Service>)>
 class ScopedDouble {
@@ -23,4 +23,4 @@ class ScopedDouble {
   std::shared_ptr<Service> previous_;
 };
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -6,7 +6,7 @@
 
 #include <QApplication>
 
-namespace platform {
+namespace zuvo::platform {
 namespace {
 
 // The desktop's beep. Qt's beep needs the application and its thread; a worker's beep is handed
@@ -43,6 +43,6 @@ std::vector<UINT> RecordingSoundSink::Beeps() const {
   return beeps_;
 }
 
-}  // namespace platform
+}  // namespace zuvo::platform
 
-BOOL MessageBeep(UINT type) { return platform::GetSoundSink()->Beep(type) ? TRUE : FALSE; }
+BOOL MessageBeep(UINT type) { return zuvo::platform::GetSoundSink()->Beep(type) ? TRUE : FALSE; }

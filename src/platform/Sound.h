@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-namespace platform {
+namespace zuvo::platform {
 
 // Sounds one beep of a MessageBeep type (MB_OK, MB_ICONERROR, 0xFFFFFFFF for the plain beep...).
 // Called on the thread that called MessageBeep, which must not wait for the sound; false when
@@ -40,4 +40,4 @@ class RecordingSoundSink : public SoundSink {
 // Installs a RecordingSoundSink for the life of the object and restores the previous sink.
 using ScopedRecordedBeeps = ScopedDouble<RecordingSoundSink, SoundSink, &SetSoundSink>;
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-namespace files {
+namespace zuvo::platform::files {
 namespace {
 
 // A file is rewritten through a hidden temporary file beside it, named after it
@@ -253,4 +253,4 @@ bool AtomicReplace(std::string_view windowsPath, const void* data, std::size_t b
   return true;
 }
 
-}  // namespace files
+}  // namespace zuvo::platform::files

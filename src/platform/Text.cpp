@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace gbk {
+namespace zuvo::platform::gbk {
 namespace {
 
 // The GBK side is converted as GB18030, the superset the compiler writes our literals in: it
@@ -367,4 +367,4 @@ std::size_t CutLength(std::string_view text, std::size_t maxBytes) {
   return end;
 }
 
-}  // namespace gbk
+}  // namespace zuvo::platform::gbk

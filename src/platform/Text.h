@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace gbk {
+namespace zuvo::platform::gbk {
 
 // True for a byte that starts a double-byte GBK character (0x81..0xFE).
 constexpr bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
@@ -54,4 +54,4 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) { return Compar
 // double-byte character: used to cut GBK text into fixed fields.
 std::size_t CutLength(std::string_view text, std::size_t maxBytes);
 
-}  // namespace gbk
+}  // namespace zuvo::platform::gbk

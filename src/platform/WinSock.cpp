@@ -27,6 +27,8 @@
 #include <unordered_map>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace zuvo::platform::sockets {
 namespace {
 
@@ -109,7 +111,7 @@ struct State {
 };
 
 struct Registry {
-  ::platform::Guarded<State> state;
+  ::zuvo::platform::Guarded<State> state;
   std::condition_variable changed;   // with state's lock: a waiter became ready, a pass ended
 };
 
@@ -118,7 +120,7 @@ Registry& TheRegistry() {
   return *registry;
 }
 
-using StateAccess = ::platform::Guarded<State>::Access;
+using StateAccess = ::zuvo::platform::Guarded<State>::Access;
 
 void WatchLoop();
 
@@ -439,7 +441,7 @@ bool FilterNotification(MSG& message) {
 
 void InstallHookOnce() {
   static std::once_flag once;
-  std::call_once(once, [] { ::platform::AddMessageHook(FilterNotification); });
+  std::call_once(once, [] { ::zuvo::platform::AddMessageHook(FilterNotification); });
 }
 
 bool ReadAddress(const SOCKADDR* address, int length, std::uint32_t* ip, std::uint16_t* port, int* error) {

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace platform::win {
+namespace zuvo::platform::win {
 namespace {
 
 std::uintptr_t Key(HWND window) { return reinterpret_cast<std::uintptr_t>(window); }
@@ -232,9 +232,9 @@ void ImageChanged(HWND window) {
   if (w && w->widget != nullptr && platform::IsUiThread()) w->widget->update();
 }
 
-}  // namespace platform::win
+}  // namespace zuvo::platform::win
 
-using namespace platform::win;
+using namespace zuvo::platform::win;
 
 // ---- Classes ----------------------------------------------------------------------------
 

@@ -6,7 +6,7 @@
 
 #include <QCursor>
 
-namespace platform::win {
+namespace zuvo::platform::win {
 namespace {
 
 struct CursorEntry {
@@ -61,9 +61,9 @@ void ApplyCursor(HWND window) {
   w->widget->setCursor(entry->shape);
 }
 
-}  // namespace platform::win
+}  // namespace zuvo::platform::win
 
-using namespace platform::win;
+using namespace zuvo::platform::win;
 
 // ---- Focus, activation, capture -----------------------------------------------------------
 
@@ -155,7 +155,7 @@ HWND GetCapture() { return Registry().capture(); }
 BOOL _TrackMouseEvent(TRACKMOUSEEVENT* track) {
   if (track == nullptr) return FALSE;
   // Mouse tracking belongs to the thread of the window, the UI thread.
-  if (!platform::IsUiThread()) {
+  if (!zuvo::platform::IsUiThread()) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -189,7 +189,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR old = Registry().cursor.exchange(cursor);
   // Widgets change only on the UI thread.
-  if (platform::IsUiThread()) {
+  if (zuvo::platform::IsUiThread()) {
     HWND target = Registry().capture() != nullptr ? Registry().capture() : Registry().mouse();
     if (target != nullptr) ApplyCursor(target);
   }

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-namespace platform::win {
+namespace zuvo::platform::win {
 namespace {
 
 // WM_DESTROY to the window, then to each child top first (each marked as being destroyed).
@@ -156,14 +156,14 @@ BOOL DestroyOnUi(HWND window) {
 }
 
 }  // namespace
-}  // namespace platform::win
+}  // namespace zuvo::platform::win
 
-using namespace platform::win;
+using namespace zuvo::platform::win;
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param) {
-  if (!platform::EnsureApplication()) return nullptr;
+  if (!zuvo::platform::EnsureApplication()) return nullptr;
   return OnUi([&] {
     return CreateOnUi(exStyle, className, windowName, style, x, y, width, height, parent, menu,
                       instance, param);

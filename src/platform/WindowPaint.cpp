@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-using namespace platform::win;
+using namespace zuvo::platform::win;
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   WindowPtr w = Find(window);
@@ -23,7 +23,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   QRect area = w->TakeUpdate(&erase);
   paint->rcPaint = RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
   // An empty update area clips everything away, as on Windows.
-  HDC dc = platform::gdi::CreateWindowDc(window, &area);
+  HDC dc = zuvo::platform::gdi::CreateWindowDc(window, &area);
   paint->hdc = dc;
   paint->fErase = FALSE;
   if (erase && dc != nullptr) {
@@ -33,18 +33,18 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
-  if (paint != nullptr && paint->hdc != nullptr) platform::gdi::DeleteWindowDc(paint->hdc);
+  if (paint != nullptr && paint->hdc != nullptr) zuvo::platform::gdi::DeleteWindowDc(paint->hdc);
   ImageChanged(window);
   return TRUE;
 }
 
 HDC GetDC(HWND window) {
   if (window == nullptr) {
-    platform::EnsureApplication();
-    return platform::gdi::CreateWindowDc(nullptr, nullptr);
+    zuvo::platform::EnsureApplication();
+    return zuvo::platform::gdi::CreateWindowDc(nullptr, nullptr);
   }
   if (!Find(window)) return nullptr;
-  return platform::gdi::CreateWindowDc(window, nullptr);
+  return zuvo::platform::gdi::CreateWindowDc(window, nullptr);
 }
 
 HDC GetWindowDC(HWND window) { return GetDC(window); }
@@ -52,7 +52,7 @@ HDC GetWindowDC(HWND window) { return GetDC(window); }
 int ReleaseDC(HWND window, HDC dc) {
   if (dc == nullptr) return 0;
   HWND owner = WindowFromDC(dc);
-  platform::gdi::DeleteWindowDc(dc);
+  zuvo::platform::gdi::DeleteWindowDc(dc);
   if (owner != nullptr) ImageChanged(owner);
   return 1;
 }
@@ -73,14 +73,14 @@ void InvalidateOnUi(HWND window, const RECT* rect, BOOL erase) {
 
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
   if (!Find(window)) return FALSE;
-  if (platform::IsUiThread()) {
+  if (zuvo::platform::IsUiThread()) {
     InvalidateOnUi(window, rect, erase);
     return TRUE;
   }
   // From a worker this only records damage, as on Windows: it never waits for the UI thread.
   std::optional<RECT> area;
   if (rect != nullptr) area = *rect;
-  platform::queue::PostToUiThread([window, area, erase] { InvalidateOnUi(window, area ? &*area : nullptr, erase); });
+  zuvo::platform::queue::PostToUiThread([window, area, erase] { InvalidateOnUi(window, area ? &*area : nullptr, erase); });
   return TRUE;
 }
 
@@ -140,7 +140,7 @@ BOOL RedrawWindow(HWND window, const RECT* rect, HRGN, UINT flags) {
   });
 }
 
-namespace platform::win {
+namespace zuvo::platform::win {
 
 // ---- The record's invalid area --------------------------------------------------------
 
@@ -220,4 +220,4 @@ int PaintInvalidWindows() {
   }
   return painted;
 }
-}  // namespace platform::win
+}  // namespace zuvo::platform::win

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-using namespace platform::win;
+using namespace zuvo::platform::win;
 
 // ---- Showing, moving, sizing --------------------------------------------------------------
 

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstring>
 
-using namespace platform::win;
+using namespace zuvo::platform;
+
+using namespace zuvo::platform::win;
 
 // ---- Default processing -------------------------------------------------------------------
 
@@ -33,7 +35,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_ERASEBKGND: {
       HBRUSH brush = w->windowClass->info.hbrBackground;
       COLORREF color;
-      if (brush == nullptr || !platform::gdi::BrushColor(brush, &color)) return 0;
+      if (brush == nullptr || !zuvo::platform::gdi::BrushColor(brush, &color)) return 0;
       RECT client{0, 0, w->width(), w->height()};
       FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
       return 1;

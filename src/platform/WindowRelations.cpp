@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-using namespace platform::win;
+using namespace zuvo::platform::win;
 
 BOOL IsChild(HWND parent, HWND window) {
   if (parent == nullptr || window == parent) return FALSE;

@@ -142,7 +142,7 @@ TEST(EWndTest, WindowDestroyedBeforeTheObjectIsSafeToDelete) {
 TEST(EWndTest, RedrawPaintsAtOnceAndTextExtentNeedsNoContext) {
   Probe probe;
   ASSERT_EQ(probe.Create(0, WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, nullptr), 1);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   int before = probe.paints;
   probe.Redraw();
   EXPECT_EQ(probe.paints, before + 1);

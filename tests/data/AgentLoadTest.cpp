@@ -7,6 +7,8 @@
 
 #include <filesystem>
 
+using namespace zuvo::platform;
+
 namespace {
 
 using agenttest::AgentTest;

@@ -85,7 +85,7 @@ class AgentTest : public ::testing::Test {
     market = std::make_unique<cachetest::TestMarket>(marketKind);
     client = std::make_unique<cachetest::RecordingClient>();
     std::memcpy(savedUserDir, UserDir, sizeof UserDir);
-    const std::string user = paths::ToWindows(install->user().string()) + "\\";
+    const std::string user = zuvo::platform::paths::ToWindows(install->user().string()) + "\\";
     std::strncpy(UserDir, user.c_str(), sizeof UserDir - 1);
     SetClock(10, 0);
     Log().clear();

@@ -16,6 +16,8 @@
 #include <tuple>
 #include <vector>
 
+using namespace zuvo::platform;
+
 using testsupport::CrlfLines;
 using testsupport::ReadBytes;
 using testsupport::TempInstall;

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+using namespace zuvo::platform;
+
 using cachetest::TestMarket;
 using testsupport::TempInstall;
 using testsupport::WriteBytes;

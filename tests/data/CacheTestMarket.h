@@ -87,7 +87,7 @@ inline void SetWriteTimeUtc(const std::filesystem::path& file, int year, int mon
   const long long seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60;
   const auto when = std::chrono::system_clock::time_point(std::chrono::seconds(seconds));
   std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::from_sys(when));
-  paths::InvalidateCache();
+  zuvo::platform::paths::InvalidateCache();
 }
 
 inline ChartBar Bar(PackedTime time, std::uint32_t close, float volume = 100, float amount = 1000) {

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 using markettest::Bytes;
@@ -383,7 +385,7 @@ unsigned LoadToWindow(void* argument) {
 TEST_F(DataIOTest, ProgressAndErrorsReachTheLoginWindowOnTheUserInterfaceThread) {
   WriteConfig({MakeRecord("SH"), MakeRecord("SZ")});
   WriteNames("SH", {MakeInstrument("A")});   // the second market has no names: offline error
-  platform::ScopedScriptedMessageBoxes boxes;
+  zuvo::platform::ScopedScriptedMessageBoxes boxes;
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = &RecordingWindowProc;
   windowClass.lpszClassName = "MarketLoadTestWindow";
@@ -398,7 +400,7 @@ TEST_F(DataIOTest, ProgressAndErrorsReachTheLoginWindowOnTheUserInterfaceThread)
   unsigned threadId = 0;
   const UINT_PTR thread = _beginthreadex(nullptr, 0, &LoadToWindow, &load, 0, &threadId);
   ASSERT_NE(thread, 0u);
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return load.done.load(); }, 10000));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return load.done.load(); }, 10000));
   HANDLE handle = reinterpret_cast<HANDLE>(thread);
   ASSERT_EQ(WaitForSingleObject(handle, 10000), WAIT_OBJECT_0);
   CloseHandle(handle);
@@ -412,7 +414,7 @@ TEST_F(DataIOTest, ProgressAndErrorsReachTheLoginWindowOnTheUserInterfaceThread)
   EXPECT_EQ(windowLog[2].message, MsgLoginError);
   for (const WindowRecord& record : windowLog) EXPECT_EQ(record.thread, GetCurrentThreadId());
   ASSERT_EQ(boxes->Count(), 1u);
-  const platform::MessageBoxRequest shown = boxes->Shown()[0];
+  const zuvo::platform::MessageBoxRequest shown = boxes->Shown()[0];
   EXPECT_EQ(shown.text, kNoMarketFilesText);
   EXPECT_EQ(shown.caption, kErrorText);
   EXPECT_EQ(shown.icon, static_cast<UINT>(MB_ICONERROR));

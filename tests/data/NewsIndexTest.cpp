@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace zuvo::platform;
+
 using testsupport::ReadBytes;
 using testsupport::TempInstall;
 using testsupport::WriteBytes;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 using testsupport::WriteBytes;

@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zuvo::platform;
+
 using cachetest::Bytes;
 using cachetest::TestMarket;
 using testsupport::TempInstall;

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -414,7 +416,7 @@ TEST_F(UtilDataTest, MaxDataRecordsIsClampedAndResizesTheScratchBuffer) {
 
 TEST_F(UtilDataTest, ClockWordHoldsUtcWhateverTheLocalZone) {
   // 2024-03-05 23:30:00 UTC, local zone eight hours ahead (already March 6 there).
-  platform::ScopedDrivenClock clock(std::int64_t{1709681400} * 1000, 8 * 60);
+  zuvo::platform::ScopedDrivenClock clock(std::int64_t{1709681400} * 1000, 8 * 60);
   UpdateSystemNow();
   EXPECT_EQ(SystemNow, (2024u << 20) | (3u << 16) | (5u << 11) | (23u << 6) | 30u);
 }

@@ -85,10 +85,10 @@ void Post(const ESock& socket, long event, int error = 0) {
 class ESockTest : public testing::Test {
  protected:
   void SetUp() override {
-    platform::ProcessPendingMessages();
+    zuvo::platform::ProcessPendingMessages();
     ASSERT_EQ(zuvo::net::LiveSocketCount(), 0) << "a test left a socket open";
   }
-  void TearDown() override { platform::ProcessPendingMessages(); }
+  void TearDown() override { zuvo::platform::ProcessPendingMessages(); }
 
   // A socket connected to the listener, and the peer's descriptor.
   SOCKET Connected(ESock* sock) {
@@ -131,7 +131,7 @@ TEST_F(ESockTest, UnresolvableNameCostsThreeLookupsAndTwoPauses) {
     lookups.push_back(GetTickCount());
     return false;
   });
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   RecordingSock sock;
   ASSERT_EQ(sock.Create(), 1);
   const DWORD start = GetTickCount();
@@ -167,17 +167,17 @@ TEST_F(ESockTest, ReadNotificationWithNothingReadyCallsNothing) {
   RecordingSock sock;
   const SOCKET peer = Connected(&sock);
   Post(sock, FD_READ);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_TRUE(sock.calls.empty());
   // An error is passed on even with nothing to read.
   Post(sock, FD_READ, WSAECONNRESET);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_EQ(sock.calls, std::vector<std::string>{"receive 10054"});
   // Bytes ready: the handler runs.
   LoopbackPeer::Write(peer, "abc");
   sock.readSize = 3;
   Post(sock, FD_READ);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_EQ(sock.received, "abc");
   sock.Close();
 }
@@ -192,7 +192,7 @@ TEST_F(ESockTest, LateNotificationAfterCloseCallsNothing) {
     PostMessageA(SocketWindowHandle(), MsgSocketEvent, closedHandle, event);
   }
   PostMessageA(SocketWindowHandle(), MsgSocketEvent, 0, 0);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_TRUE(sock.calls.empty());
 
   // A socket made after the close never takes the closed one's value, so late notifications
@@ -201,12 +201,12 @@ TEST_F(ESockTest, LateNotificationAfterCloseCallsNothing) {
   Connected(&next);
   EXPECT_NE(static_cast<WPARAM>(next.handle), closedHandle);
   ASSERT_EQ(next.AsyncSelect(kClientSocketEvents), 1);
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return !next.calls.empty(); }, 10000));   // its own FD_WRITE
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return !next.calls.empty(); }, 10000));   // its own FD_WRITE
   next.calls.clear();
   for (long event : {FD_READ, FD_WRITE, FD_CLOSE}) {
     PostMessageA(SocketWindowHandle(), MsgSocketEvent, closedHandle, event);
   }
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_TRUE(next.calls.empty());
   EXPECT_TRUE(sock.calls.empty());
   next.Close();
@@ -220,7 +220,7 @@ TEST_F(ESockTest, EventsReachTheirHandlersWithTheirError) {
   Post(sock, FD_ACCEPT);
   Post(sock, FD_CONNECT, WSAECONNREFUSED);
   Post(sock, 0x40);   // no such event
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_EQ(sock.calls, (std::vector<std::string>{"send 0", "oob 7", "accept 0", "connect 10061"}));
   sock.Close();
 }
@@ -234,7 +234,7 @@ TEST_F(ESockTest, CloseNotificationLetsTheReaderFinishFirst) {
   ASSERT_EQ(sock.AsyncSelect(kClientSocketEvents), 1);
   LoopbackPeer::Write(peer, "last words");
   LoopbackPeer::ShutdownWrite(peer);
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return sock.handle == -1; }, 10000));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return sock.handle == -1; }, 10000));
   EXPECT_EQ(sock.received, "last words");
   ASSERT_FALSE(sock.calls.empty());
   EXPECT_EQ(sock.calls.back(), "close 0");
@@ -250,10 +250,10 @@ TEST_F(ESockTest, ModalLoopInsideOnReceiveDispatchesEachNotificationOnce) {
   LoopbackPeer::Write(peer, "xy");
   sock.duringReceive = [&] {
     Post(sock, FD_WRITE);
-    platform::ProcessPendingMessages();   // the nested loop
+    zuvo::platform::ProcessPendingMessages();   // the nested loop
   };
   Post(sock, FD_READ);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_EQ(sock.calls, (std::vector<std::string>{"receive 0", "send 0"}));
   EXPECT_EQ(sock.maxDepth, 1);
   sock.Close();
@@ -265,7 +265,7 @@ TEST_F(ESockTest, FortyNotificationsAtOnceAreAllDispatched) {
   for (int round = 0; round < 5; ++round) {
     for (RecordingSock& sock : socks) Post(sock, FD_WRITE, round);
   }
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   for (RecordingSock& sock : socks) {
     EXPECT_EQ(sock.calls, (std::vector<std::string>{"send 0", "send 1", "send 2", "send 3", "send 4"}));
     sock.Close();
@@ -282,10 +282,10 @@ TEST_F(ESockTest, FortyNotificationsDuringANestedLoopAreEachDispatchedOnce) {
     for (int round = 0; round < 5; ++round) {
       for (RecordingSock& sock : socks) Post(sock, FD_WRITE, round);
     }
-    platform::ProcessPendingMessages();
+    zuvo::platform::ProcessPendingMessages();
   };
   Post(socks[0], FD_READ, WSAECONNRESET);   // an error: OnReceive runs with nothing to read
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   for (int at = 0; at < kMaxLiveSockets; ++at) {
     SCOPED_TRACE(at);
     std::vector<std::string> expected = {"send 0", "send 1", "send 2", "send 3", "send 4"};
@@ -334,14 +334,14 @@ TEST_F(ESockTest, HiddenWindowThatCannotBeMadeRefusesSocketsUntilALaterTry) {
     fillers.push_back(std::make_unique<EWnd>());
     ASSERT_EQ(fillers.back()->Create(0, WS_POPUP, 0, 0, 1, 1, nullptr), 1);
   }
-  platform::ScopedScriptedMessageBoxes boxes;
+  zuvo::platform::ScopedScriptedMessageBoxes boxes;
   std::unique_ptr<RecordingSock> refused;
   {
     ScopedGuardedAllocLimit noMemory(0);
     refused = std::make_unique<RecordingSock>();
   }
   EXPECT_EQ(zuvo::net::SocketWindow(), nullptr);
-  const std::vector<platform::MessageBoxRequest> shown = boxes->Shown();
+  const std::vector<zuvo::platform::MessageBoxRequest> shown = boxes->Shown();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].text, "网络窗口初始化失败。  ");
   EXPECT_EQ(shown[0].caption, "错误");
@@ -388,20 +388,20 @@ TEST_F(ESockTest, ModalLoopInsideAPushHandlerKeepsFramesInOrderAndClosesOnce) {
     LoopbackPeer::ShutdownWrite(peer);
     // The modal loop: runs until the read notification of the new bytes has come and gone.
     const int before = client.notifications;
-    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return client.notifications > before; }, 10000));
-    platform::ProcessPendingMessages();   // the close notification, when it came with the bytes
+    EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return client.notifications > before; }, 10000));
+    zuvo::platform::ProcessPendingMessages();   // the close notification, when it came with the bytes
     nestedNotifications = client.notifications - before;
     EXPECT_EQ(handlers.pushes.size(), 1u) << "no frame is handled inside the nested loop";
     EXPECT_NE(client.handle, -1) << "the close waits for the outer read";
   };
   LoopbackPeer::Write(peer, nettest::Frame(8, "first"));
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return client.handle == -1; }, 10000));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return client.handle == -1; }, 10000));
   EXPECT_GE(nestedNotifications, 1);
   ASSERT_EQ(handlers.pushes.size(), 3u);
   EXPECT_EQ(handlers.pushes[0].body, "first");
   EXPECT_EQ(handlers.pushes[1].body, "second");
   EXPECT_EQ(handlers.pushes[2].body, "third");
-  platform::ProcessPendingMessages();   // a late close notification, if any, finds nothing
+  zuvo::platform::ProcessPendingMessages();   // a late close notification, if any, finds nothing
   EXPECT_EQ(lost.Count(1), 1);
   EXPECT_EQ(lost.Total(), 1);
 }
@@ -412,7 +412,7 @@ TEST_F(ESockTest, AsynchronousReadsArriveThroughTheHiddenWindow) {
   sock.readSize = 1;   // a reader that takes less than all still hears again
   ASSERT_EQ(sock.AsyncSelect(kClientSocketEvents), 1);
   LoopbackPeer::Write(peer, "hello");
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return sock.received.size() == 5; }, 10000));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return sock.received.size() == 5; }, 10000));
   EXPECT_EQ(sock.received, "hello");
   sock.Close();
 }

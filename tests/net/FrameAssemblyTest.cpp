@@ -428,8 +428,8 @@ TEST(FrameAssembly, SlowNetworkNoticeAsksOncePer45Minutes) {
   const std::string split = hash.substr(0, 10);   // header first: MakeFrame sees it
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    platform::ScopedDrivenClock clock(platform::ScopedDrivenClock::kDefaultUtcMilliseconds,
-                                      platform::ScopedDrivenClock::kDefaultLocalOffsetMinutes, row.startTick);
+    zuvo::platform::ScopedDrivenClock clock(zuvo::platform::ScopedDrivenClock::kDefaultUtcMilliseconds,
+                                      zuvo::platform::ScopedDrivenClock::kDefaultLocalOffsetMinutes, row.startTick);
     std::vector<int> asked;
     std::vector<std::string> traces;
     zuvo::net::ScopedRealtimeMessageRequest request([&](int which) { asked.push_back(which); });
@@ -491,7 +491,9 @@ TEST(FrameAssembly, TracesNameTheFailingStep) {
     }
     ASSERT_FALSE(traces.empty());
     EXPECT_EQ(traces.front(), row.trace);
-    if (row.side == Side::kPush) EXPECT_EQ(traces.back(), "网络断开 (OnClose)");
+    if (row.side == Side::kPush) {
+      EXPECT_EQ(traces.back(), "网络断开 (OnClose)");
+    }
     EXPECT_EQ(lost.Total(), 1);
   }
   PushDecompressMode = kPushCompressionUnknown;
@@ -526,7 +528,7 @@ TEST(FrameAssembly, SendBufferKeepsWhatTheSocketCannotTakeYet) {
 }
 
 TEST(FrameAssembly, PushClientRecordsTheTrafficTickOfEveryReceive) {
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   ScriptedPush client;
   const DWORD constructed = client.lastTraffic;
   EXPECT_EQ(constructed, GetTickCount());

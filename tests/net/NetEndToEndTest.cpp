@@ -136,7 +136,9 @@ TEST_F(NetEndToEnd, TimingSwitchesAndCompressionDeliverEveryFrameInOrder) {
     const std::string body = row.type == kBarsRequest ? BarsBody() : std::string(4, '\0');
     const std::vector<std::string> once = Reference(row.type, body);
     ASSERT_FALSE(once.empty());
-    if (row.type == kBarsRequest) EXPECT_GT(once.size(), 1u) << "a reply of several frames";
+    if (row.type == kBarsRequest) {
+      EXPECT_GT(once.size(), 1u) << "a reply of several frames";
+    }
     std::vector<std::string> expected;
     for (int i = 0; i < row.repeats; ++i) expected.insert(expected.end(), once.begin(), once.end());
 
@@ -144,7 +146,7 @@ TEST_F(NetEndToEnd, TimingSwitchesAndCompressionDeliverEveryFrameInOrder) {
     auto client = LoggedInClient();
     if (row.fault[0] != '\0') On(row.fault);
     for (int i = 0; i < row.repeats; ++i) ASSERT_TRUE(Queue(client.get(), row.type, body));
-    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.replies.size() >= expected.size(); }, kPumpMs));
+    EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return handlers.replies.size() >= expected.size(); }, kPumpMs));
     ASSERT_EQ(handlers.replies.size(), expected.size());
     for (std::size_t i = 0; i < handlers.replies.size(); ++i) {
       EXPECT_TRUE(handlers.replies[i].body == expected[i]) << "frame " << i << " differs";
@@ -176,10 +178,10 @@ TEST_F(NetEndToEnd, PushCompressionSwitchesTheModeBothWays) {
     handlers.pushes.clear();
     auto client = OpenedPushClient();
     // The clock record answers the opening frame; two more steps bring clock records again.
-    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 1; }, kPumpMs));
+    EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 1; }, kPumpMs));
     PushMinute();
     PushMinute();
-    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 3; }, kPumpMs));
+    EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 3; }, kPumpMs));
     ASSERT_GE(handlers.pushes.size(), 3u);
     for (const Handled& frame : handlers.pushes) {
       EXPECT_EQ(frame.type, 8);
@@ -219,9 +221,9 @@ TEST_F(NetEndToEnd, PushTimingSwitchesDeliverEveryFrameInOrder) {
     handlers.pushes.clear();
     auto client = OpenedPushClient();
     // The clock record answers the opening frame; each step a minute on brings another.
-    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return !ClockMinutes(handlers.pushes).empty(); }, kPumpMs));
+    EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return !ClockMinutes(handlers.pushes).empty(); }, kPumpMs));
     for (int step = 0; step < 4; ++step) PushMinute();
-    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return ClockMinutes(handlers.pushes).size() >= 5; }, kPumpMs));
+    EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return ClockMinutes(handlers.pushes).size() >= 5; }, kPumpMs));
     for (const Handled& frame : handlers.pushes) {
       EXPECT_EQ(frame.type, 8);
       EXPECT_EQ(frame.body.size() % 128, 0u);
@@ -281,7 +283,7 @@ TEST_F(NetEndToEnd, EveryFramingAndCompressionFaultClosesWithOneMessage) {
     if (row.push) {
       On(row.fault);
       auto client = OpenedPushClient();
-      EXPECT_TRUE(platform::PumpMessagesUntil([&] { return client->handle == -1; }, kPumpMs));
+      EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return client->handle == -1; }, kPumpMs));
       EXPECT_TRUE(handlers.pushes.empty());
       EXPECT_EQ(client->receiveCount, 0);
       client.reset();
@@ -289,7 +291,7 @@ TEST_F(NetEndToEnd, EveryFramingAndCompressionFaultClosesWithOneMessage) {
       auto client = LoggedInClient();
       On(row.fault);
       ASSERT_TRUE(Queue(client.get(), kVersionRequest, std::string(4, '\0')));
-      EXPECT_TRUE(platform::PumpMessagesUntil([&] { return client->handle == -1; }, kPumpMs));
+      EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return client->handle == -1; }, kPumpMs));
       client.reset();
     }
     EXPECT_EQ(lost.Count(which), 1);
@@ -311,7 +313,7 @@ TEST_F(NetEndToEnd, TruncatedLzwBodyIsHandledAsThePrefixItDecodesTo) {
   auto client = LoggedInClient();
   On("lzw-truncated@request");
   ASSERT_TRUE(Queue(client.get(), kBarsRequest, body));
-  EXPECT_TRUE(platform::PumpMessagesUntil(
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil(
       [&] { return handlers.replies.size() >= whole.size() || client->handle == -1; }, kPumpMs));
   ASSERT_NE(client->handle, -1) << "a truncated body ends its data; it is no framing fault";
   ASSERT_EQ(handlers.replies.size(), whole.size());
@@ -324,7 +326,7 @@ TEST_F(NetEndToEnd, TruncatedLzwBodyIsHandledAsThePrefixItDecodesTo) {
   Off("lzw-truncated");
   handlers.replies.clear();
   ASSERT_TRUE(Queue(client.get(), kBarsRequest, body));
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.replies.size() >= whole.size(); }, kPumpMs));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return handlers.replies.size() >= whole.size(); }, kPumpMs));
   ASSERT_EQ(handlers.replies.size(), whole.size());
   for (std::size_t i = 0; i < whole.size(); ++i) EXPECT_TRUE(handlers.replies[i].body == whole[i]) << "frame " << i;
   EXPECT_EQ(lost.Total(), 0);
@@ -333,7 +335,7 @@ TEST_F(NetEndToEnd, TruncatedLzwBodyIsHandledAsThePrefixItDecodesTo) {
   // the mode becomes the LZW one; later whole records follow on the same connection.
   On("lzw-truncated@push");
   auto push = OpenedPushClient();
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return !handlers.pushes.empty() || push->handle == -1; }, kPumpMs));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return !handlers.pushes.empty() || push->handle == -1; }, kPumpMs));
   ASSERT_NE(push->handle, -1);
   ASSERT_EQ(handlers.pushes.size(), 1u);
   EXPECT_FALSE(handlers.pushes[0].body.empty());
@@ -341,7 +343,7 @@ TEST_F(NetEndToEnd, TruncatedLzwBodyIsHandledAsThePrefixItDecodesTo) {
   EXPECT_EQ(PushDecompressMode, kPushCompressionLzw);
   Off("lzw-truncated");
   PushMinute();
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 2; }, kPumpMs));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 2; }, kPumpMs));
   ASSERT_GE(handlers.pushes.size(), 2u);
   EXPECT_EQ(handlers.pushes[1].body.size() % 128, 0u);
   EXPECT_NE(push->handle, -1);
@@ -355,7 +357,7 @@ TEST_F(NetEndToEnd, FinWithDataHandlesTheLastReplyBeforeClosing) {
   handlers.during = [&](const Handled&) { events.push_back(lost.Total() == 0 ? "reply" : "reply after lost"); };
   On("fin-with-data");
   ASSERT_TRUE(Queue(client.get(), kVersionRequest, std::string(4, '\0')));
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return client->handle == -1; }, kPumpMs));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return client->handle == -1; }, kPumpMs));
   EXPECT_EQ(events, std::vector<std::string>{"reply"});
   EXPECT_EQ(lost.Count(0), 1);
   client.reset();
@@ -364,22 +366,22 @@ TEST_F(NetEndToEnd, FinWithDataHandlesTheLastReplyBeforeClosing) {
 
 TEST_F(NetEndToEnd, SlowNetworkAsksOncePer45Minutes) {
   Start();
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   std::vector<int> asked;
   zuvo::net::ScopedRealtimeMessageRequest request([&](int which) { asked.push_back(which); });
   On("slow-net");
   auto client = OpenedPushClient();
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 1; }, kPumpMs));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 1; }, kPumpMs));
   EXPECT_EQ(asked, std::vector<int>{3});
   for (int step = 0; step < 3; ++step) {
     clock.Advance(10 * 60 * 1000);   // 10, 20, 30 minutes
     PushMinute();
-    EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 2u + step; }, kPumpMs));
+    EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 2u + step; }, kPumpMs));
   }
   EXPECT_EQ(asked.size(), 1u);
   clock.Advance(15 * 60 * 1000);   // 45 minutes after the first
   PushMinute();
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 5; }, kPumpMs));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return handlers.pushes.size() >= 5; }, kPumpMs));
   EXPECT_EQ(asked, (std::vector<int>{3, 3}));
   for (const Handled& frame : handlers.pushes) EXPECT_EQ(frame.magic, '#');
   EXPECT_NE(client->handle, -1);
@@ -391,7 +393,7 @@ TEST_F(NetEndToEnd, SlowNetworkAsksOncePer45Minutes) {
 TEST_F(NetEndToEnd, SilentServerEndsABlockingReadInItsTimeout) {
   Start();
   zuvo::platform::sockets::ScopedSocketTimeouts timeouts(10000, 5000);
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   TNormalClnt client;
   ASSERT_EQ(client.Create(), 1);
   ASSERT_EQ(client.Connect("127.0.0.1", requestPort()), 1);

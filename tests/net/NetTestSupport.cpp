@@ -107,13 +107,13 @@ LostRecorder::LostRecorder() {
 
 LostRecorder::~LostRecorder() {
   installed_.reset();
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   DestroyWindow(window_);
   lostMessages.clear();
 }
 
 int LostRecorder::Count(LPARAM which) {
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   int count = 0;
   for (const LostMessage& message : lostMessages) {
     EXPECT_EQ(message.window, window_);
@@ -124,12 +124,12 @@ int LostRecorder::Count(LPARAM which) {
 }
 
 int LostRecorder::Total() {
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   return static_cast<int>(lostMessages.size());
 }
 
 void LostRecorder::Clear() {
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   lostMessages.clear();
 }
 

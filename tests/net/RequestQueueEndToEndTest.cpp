@@ -81,7 +81,7 @@ class RequestQueueEndToEnd : public quoteservertest::ServerTest {
 
   // Pumps until `n` replies have been completed (or handed over as late).
   void AwaitCompletions(std::size_t n) {
-    ASSERT_TRUE(platform::PumpMessagesUntil([&] { return completions_.size() >= n; }, 20000));
+    ASSERT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return completions_.size() >= n; }, 20000));
   }
   // Lets the server's held replies fall due.
   void ServerTime(std::int64_t milliseconds) {
@@ -100,7 +100,7 @@ class RequestQueueEndToEnd : public quoteservertest::ServerTest {
     return types;
   }
 
-  platform::ScopedDrivenClock clock_;
+  zuvo::platform::ScopedDrivenClock clock_;
   LostRecorder lost_;
   std::unique_ptr<TNormalClnt> client_;
   std::vector<Completion> completions_;

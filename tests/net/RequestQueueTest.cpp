@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -61,13 +62,13 @@ class MainWindowRecorder {
   }
   ~MainWindowRecorder() {
     installed_.reset();
-    platform::ProcessPendingMessages();
+    zuvo::platform::ProcessPendingMessages();
     DestroyWindow(window_);
     heard.clear();
   }
   // Everything heard so far, posts included; then forgotten.
   std::vector<Heard> Take() {
-    platform::ProcessPendingMessages();
+    zuvo::platform::ProcessPendingMessages();
     std::vector<Heard> taken;
     taken.swap(heard);
     return taken;
@@ -85,11 +86,19 @@ class MainWindowRecorder {
 
 // ---- Records --------------------------------------------------------------------------------------
 
+// Copies at most `most` bytes of `from` (fewer when the field is shorter) and terminates.
+template <std::size_t N>
+void CopyCut(char (&to)[N], const char* from, std::size_t most) {
+  const std::size_t n = strnlen(from, std::min(most, N - 1));
+  std::memcpy(to, from, n);
+  to[n] = '\0';
+}
+
 RequestRecord Make(std::uint8_t kind, const char* code = "", int market = 1, std::uint32_t requester = 0) {
   RequestRecord r;
   r.kind = kind;
   r.market = static_cast<std::uint16_t>(market);
-  std::strncpy(r.code, code, sizeof r.code - 1);
+  CopyCut(r.code, code, sizeof r.code - 1);
   r.requester = requester;
   return r;
 }
@@ -115,7 +124,7 @@ RequestRecord NewsText(std::uint32_t id) {
 }
 RequestRecord Note(const char* name) {
   RequestRecord r = Make(kRequestNote, "", 1);
-  std::strncpy(r.text, name, 15);
+  CopyCut(r.text, name, 15);
   return r;
 }
 RequestRecord Sort(int column, std::uint32_t requester, std::initializer_list<STKMS> keys = {}, int purpose = 0) {
@@ -151,7 +160,7 @@ constexpr DWORD kStartTicks = 5000000;
 
 class RequestQueueTest : public testing::Test {
  protected:
-  RequestQueueTest() : clock_(platform::ScopedDrivenClock::kDefaultUtcMilliseconds, 480, kStartTicks) {}
+  RequestQueueTest() : clock_(zuvo::platform::ScopedDrivenClock::kDefaultUtcMilliseconds, 480, kStartTicks) {}
 
   void SetUp() override {
     NewsIndex.NewsCatchUpFlag = 0;
@@ -176,7 +185,7 @@ class RequestQueueTest : public testing::Test {
       const std::string body = bytes.substr(at + 10, length);
       std::string label = std::to_string(type);
       const int codeAt = type == 20 || type == 12 ? 2 : type == 102 ? 1 : -1;
-      if (codeAt >= 0) label += ":" + std::string(body.c_str() + codeAt);
+      if (codeAt >= 0) label.append(":").append(body.c_str() + codeAt);
       frames.push_back(label);
       at += 10 + length;
     }
@@ -186,7 +195,7 @@ class RequestQueueTest : public testing::Test {
   static int Complete(std::uint8_t type, int subKind = kNoSubKind) { return CompleteRequest(Reply(type), subKind); }
   static zuvo::net::RequestQueueState State() { return zuvo::net::GetRequestQueueState(); }
 
-  platform::ScopedDrivenClock clock_;
+  zuvo::platform::ScopedDrivenClock clock_;
   ScriptedRequest client_;
   MainWindowRecorder recorder_;
 };
@@ -219,28 +228,28 @@ TEST_F(RequestQueueTest, RepeatsAreRefusedMergedOrAccepted) {
     std::function<void()> check;
   };
   const Case cases[] = {
-      {"ticks for X while X is in flight: refused", [] { EnqueueRequest(Ticks("X")); }, [] { return Ticks("X"); }, 0},
-      {"ticks for X in another market: stored", [] { EnqueueRequest(Ticks("X")); }, [] { return Ticks("X", 2); }, 1},
+      {"ticks for X while X is in flight: refused", [] { EnqueueRequest(Ticks("X")); }, [] { return Ticks("X"); }, 0, {}},
+      {"ticks for X in another market: stored", [] { EnqueueRequest(Ticks("X")); }, [] { return Ticks("X", 2); }, 1, {}},
       {"ticks for X within 1000 ms of X's reply: refused",
        [this] {
          EnqueueRequest(Ticks("X"));
          Complete(20);
          clock_.Advance(999);
        },
-       [] { return Ticks("X"); }, 0},
+       [] { return Ticks("X"); }, 0, {}},
       {"ticks for X 1000 ms after X's reply: stored",
        [this] {
          EnqueueRequest(Ticks("X"));
          Complete(20);
          clock_.Advance(1000);
        },
-       [] { return Ticks("X"); }, 1},
+       [] { return Ticks("X"); }, 1, {}},
       {"newest trades within 1000 ms of their reply: stored (no finished rule)",
        [] {
          EnqueueRequest(Make(kRequestRecentTrades, "X"));
          Complete(11);
        },
-       [] { return Make(kRequestRecentTrades, "X"); }, 1},
+       [] { return Make(kRequestRecentTrades, "X"); }, 1, {}},
       {"bars of requester 7 for X while its Y is pending: Y replaced in its slot",
        [&] {
          fillFlight();
@@ -258,19 +267,19 @@ TEST_F(RequestQueueTest, RepeatsAreRefusedMergedOrAccepted) {
          fillFlight();
          EnqueueRequest(Bars(kRequestDayBars, "X", 7));
        },
-       [] { return Bars(kRequestDayBars, "X", 9); }, 0},
+       [] { return Bars(kRequestDayBars, "X", 9); }, 0, {}},
       {"intraday and day bars are one group: refused",
        [&] {
          fillFlight();
          EnqueueRequest(Bars(kRequestDayBars, "X", 7, kBarFile5Min));
        },
-       [] { return Bars(kRequestIntradayBars, "X", 9, kBarFile5Min); }, 0},
+       [] { return Bars(kRequestIntradayBars, "X", 9, kBarFile5Min); }, 0, {}},
       {"other bar file of X from another requester: stored",
        [&] {
          fillFlight();
          EnqueueRequest(Bars(kRequestDayBars, "X", 7));
        },
-       [] { return Bars(kRequestIntradayBars, "X", 9, kBarFile1Min); }, 1},
+       [] { return Bars(kRequestIntradayBars, "X", 9, kBarFile1Min); }, 1, {}},
       {"news list of category 3 while one of 5 is pending: replaces it",
        [&] {
          fillFlight();
@@ -279,9 +288,9 @@ TEST_F(RequestQueueTest, RepeatsAreRefusedMergedOrAccepted) {
        [] { return NewsList(3); }, 0,
        [] { EXPECT_EQ(zuvo::net::RequestQueueSlot(State().sendPos).market, 3); }},
       {"news list while a news list is in flight: refused", [] { EnqueueRequest(NewsList(5)); },
-       [] { return NewsList(3, true, 99); }, 0},
+       [] { return NewsList(3, true, 99); }, 0, {}},
       {"news text while a news list is in flight: stored", [] { EnqueueRequest(NewsList(5)); },
-       [] { return NewsText(7); }, 1},
+       [] { return NewsText(7); }, 1, {}},
       {"sort of requester 4 while its sort is pending: replaces it",
        [&] {
          fillFlight();
@@ -294,7 +303,7 @@ TEST_F(RequestQueueTest, RepeatsAreRefusedMergedOrAccepted) {
          fillFlight();
          EnqueueRequest(Sort(2, 4, {{1, 1}}));
        },
-       [] { return Sort(2, 5, {{1, 1}}); }, 1},
+       [] { return Sort(2, 5, {{1, 1}}); }, 1, {}},
       {"a past day's trend of another day: stored",
        [] {
          RequestRecord day = Make(kRequestDayTrend, "X");
@@ -306,7 +315,7 @@ TEST_F(RequestQueueTest, RepeatsAreRefusedMergedOrAccepted) {
          day.value1 = 101;
          return day;
        },
-       1},
+       1, {}},
       {"information text of another section: stored",
        [] {
          RequestRecord text = Make(kRequestInfoText, "X");
@@ -318,9 +327,9 @@ TEST_F(RequestQueueTest, RepeatsAreRefusedMergedOrAccepted) {
          std::strcpy(text.text, "b");
          return text;
        },
-       1},
+       1, {}},
       {"broker queue twice: stored (no repeat rule)", [] { EnqueueRequest(Broker("X")); }, [] { return Broker("X"); },
-       1},
+       1, {}},
       {"snapshot of keys all pending elsewhere: stored with an empty list",
        [&] {
          fillFlight();
@@ -357,7 +366,7 @@ TEST_F(RequestQueueTest, RepeatsAreFoundWhereverTheRegionsLieInTheRing) {
     EnqueueRequest(Ticks("F0"));
     EnqueueRequest(Ticks("F1"));
     for (int i = 0; i < 40; ++i) {
-      RequestRecord r = Ticks(("P" + std::to_string(i)).c_str());
+      RequestRecord r = Ticks((std::string("P") + std::to_string(i)).c_str());
       r.requester = 1000 + static_cast<std::uint32_t>(i);
       EnqueueRequest(r);
     }
@@ -466,7 +475,7 @@ TEST_F(RequestQueueTest, SnapshotKeysAlreadyFilledAreNotAskedFor) {
 
 TEST_F(RequestQueueTest, RequestsInFlightExpireAfter20SecondsAcrossTheTickWrap) {
   // Start 5 s before the 32-bit tick counter wraps.
-  platform::ScopedDrivenClock nearWrap(platform::ScopedDrivenClock::kDefaultUtcMilliseconds, 480, 0xFFFFFFFFu - 5000);
+  zuvo::platform::ScopedDrivenClock nearWrap(zuvo::platform::ScopedDrivenClock::kDefaultUtcMilliseconds, 480, 0xFFFFFFFFu - 5000);
   EnqueueRequest(Broker("A"));
   EnqueueRequest(Broker("B"));
   nearWrap.Advance(19999);
@@ -523,7 +532,7 @@ TEST_F(RequestQueueTest, HistoryNeverReachesBeyondTheFlight) {
   // historyStart and inFlightStart, and a new request only ever takes a finished slot.
   for (int round = 0; round < 300; ++round) {
     Complete(102);
-    EnqueueRequest(Broker(("n" + std::to_string(round)).c_str()));
+    EnqueueRequest(Broker((std::string("n") + std::to_string(round)).c_str()));
     state = State();
     ASSERT_EQ(state.count + state.finished, 256);
     ASSERT_EQ(static_cast<std::uint8_t>(state.inFlightStart - state.historyStart), state.finished % 256);

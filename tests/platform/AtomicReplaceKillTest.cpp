@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 namespace fs = std::filesystem;

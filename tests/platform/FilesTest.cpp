@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace fs = std::filesystem;
 using testsupport::ReadBytes;
 using testsupport::TempInstall;

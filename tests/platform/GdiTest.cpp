@@ -523,7 +523,7 @@ TEST(GdiTest, WindowDrawingLandsInItsBackingImage) {
   RegisterClassA(&wc);
   HWND w = CreateWindowExA(0, "GdiTestPaint", "", WS_POPUP | WS_VISIBLE, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(w, nullptr);
-  platform::PumpMessagesUntil([&] { return painted == w; }, 2000);
+  zuvo::platform::PumpMessagesUntil([&] { return painted == w; }, 2000);
   HDC dc = GetDC(w);
   EXPECT_EQ(GetPixel(dc, 39, 29), RGB(0, 0, 255));
   EXPECT_EQ(GetPixel(dc, 40, 29), CLR_INVALID);

@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -134,7 +136,7 @@ TEST(ClockTest, SystemAndLocalTimeFollowTheDrivenClock) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.utcMs);
-    platform::ScopedDrivenClock clock(c.utcMs, c.offsetMinutes);
+    zuvo::platform::ScopedDrivenClock clock(c.utcMs, c.offsetMinutes);
     SYSTEMTIME utc{}, local{};
     GetSystemTime(&utc);
     GetLocalTime(&local);
@@ -146,7 +148,7 @@ TEST(ClockTest, SystemAndLocalTimeFollowTheDrivenClock) {
 
 TEST(ClockTest, TicksAndWallClockMoveTogetherAndTheTicksWrap) {
   // 2024-02-29 23:59:59.990 UTC, ticks 16 short of wrapping.
-  platform::ScopedDrivenClock clock(1709251199990, 480, 0xFFFFFFF0u);
+  zuvo::platform::ScopedDrivenClock clock(1709251199990, 480, 0xFFFFFFF0u);
   const DWORD start = GetTickCount();
   EXPECT_EQ(start, 0xFFFFFFF0u);
   clock.Advance(0x20);
@@ -169,10 +171,10 @@ TEST(ClockTest, TicksAndWallClockMoveTogetherAndTheTicksWrap) {
 }
 
 TEST(ClockTest, NestedDrivenClocksRestoreTheOuterOne) {
-  platform::ScopedDrivenClock outer(1000, 0, 500);
+  zuvo::platform::ScopedDrivenClock outer(1000, 0, 500);
   outer.Advance(10);
   {
-    platform::ScopedDrivenClock inner(5000000, 0, 7);
+    zuvo::platform::ScopedDrivenClock inner(5000000, 0, 7);
     EXPECT_EQ(GetTickCount(), 7u);
     EXPECT_EQ(kernel::NowUtcMilliseconds(), 5000000);
   }
@@ -209,7 +211,7 @@ TEST(ClockTest, RealClockReadsUtcAndTheLocalZoneOfTheMachine) {
 }
 
 TEST(ClockTest, SleepsAndTimedWaitsOfOtherThreadsEndWhenTheClockIsDrivenPastThem) {
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   // An hour: a wait that ran on the real clock would hold the test until it is killed.
   constexpr DWORD kHour = 3600000;
   HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -270,7 +272,7 @@ TEST(ClockTest, AWaitThatOutlivesTheDrivenClockGoesOnWithTheTimeItHadLeft) {
   DWORD result = 0;
   std::thread waiter;
   {
-    platform::ScopedDrivenClock clock;
+    zuvo::platform::ScopedDrivenClock clock;
     waiter = std::thread([&] { result = WaitForSingleObject(never, 3600000); });
     clock.AwaitWaitingThreads(1);
     clock.Advance(3600000 - 1);
@@ -360,7 +362,7 @@ TEST(EventTest, OneSetEventReleasesOneWaitingThreadOfAnAutomaticEventAndAllOfAMa
   };
   for (const Case c : {Case{FALSE, 1}, Case{TRUE, 3}}) {
     SCOPED_TRACE(c.manualReset);
-    platform::ScopedDrivenClock clock;
+    zuvo::platform::ScopedDrivenClock clock;
     HANDLE event = CreateEventA(nullptr, c.manualReset, FALSE, nullptr);
     std::atomic<int> released{0};
     std::atomic<int> timedOut{0};

@@ -14,7 +14,7 @@
 namespace {
 
 TEST(MessageBoxTest, ScriptedAnswersInOrderAndRecordsTheBoxes) {
-  platform::ScopedScriptedMessageBoxes boxes;
+  zuvo::platform::ScopedScriptedMessageBoxes boxes;
   boxes->Answer(IDNO);
   boxes->Answer(IDCANCEL);
   EXPECT_EQ(MessageBoxA(nullptr, "网络故障，与服务器的连接已断开。是否重新连接？  ", "网络错误",
@@ -38,7 +38,7 @@ TEST(MessageBoxTest, ScriptedAnswersInOrderAndRecordsTheBoxes) {
 }
 
 TEST(MessageBoxTest, WorkerBoxIsShownByTheUiThreadWhileTheWorkerWaits) {
-  platform::ScopedScriptedMessageBoxes boxes;
+  zuvo::platform::ScopedScriptedMessageBoxes boxes;
   boxes->Answer(IDRETRY);
   std::atomic<int> answer{0};
   std::atomic<bool> done{false};
@@ -46,10 +46,10 @@ TEST(MessageBoxTest, WorkerBoxIsShownByTheUiThreadWhileTheWorkerWaits) {
     answer = MessageBoxA(nullptr, "内存不足，初始化失败。  ", "错误", MB_RETRYCANCEL | MB_ICONERROR);
     done = true;
   });
-  platform::AwaitCrossThreadCalls(1);
+  zuvo::platform::AwaitCrossThreadCalls(1);
   EXPECT_FALSE(done);   // its box waits for the UI thread, which has not pumped yet
   EXPECT_EQ(boxes->Count(), 0u);
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return done.load(); }, 5000));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return done.load(); }, 5000));
   worker.join();
   EXPECT_EQ(answer.load(), IDRETRY);
   EXPECT_EQ(boxes->Count(), 1u);
@@ -63,19 +63,19 @@ TEST(MessageBoxTest, OwnerIsDisabledWhileTheBoxIsUp) {
   wc.lpszClassName = "MessageBoxOwner";
   RegisterClassA(&wc);
   HWND owner = CreateWindowExA(0, "MessageBoxOwner", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  struct Probe : platform::MessageBoxService {
+  struct Probe : zuvo::platform::MessageBoxService {
     HWND owner;
     bool enabledDuring = true;
-    int Show(const platform::MessageBoxRequest&) override {
+    int Show(const zuvo::platform::MessageBoxRequest&) override {
       enabledDuring = IsWindowEnabled(owner) != FALSE;
       return IDOK;
     }
   };
   auto probe = std::make_shared<Probe>();
   probe->owner = owner;
-  auto previous = platform::SetMessageBoxService(probe);
+  auto previous = zuvo::platform::SetMessageBoxService(probe);
   EXPECT_EQ(MessageBoxA(owner, "x", "y", MB_OK), IDOK);
-  platform::SetMessageBoxService(previous);
+  zuvo::platform::SetMessageBoxService(previous);
   EXPECT_FALSE(probe->enabledDuring);
   EXPECT_TRUE(IsWindowEnabled(owner));
   DestroyWindow(owner);
@@ -87,25 +87,25 @@ TEST(MessageBoxTest, DefaultServiceNeverBlocksWithoutAScreen) {
 }
 
 TEST(SoundTest, BeepsFromAnyThreadGoToTheInstalledSinkAndTheScopeRestoresThePreviousOne) {
-  const std::shared_ptr<platform::SoundSink> before = platform::GetSoundSink();
+  const std::shared_ptr<zuvo::platform::SoundSink> before = zuvo::platform::GetSoundSink();
   {
-    platform::ScopedRecordedBeeps beeps;
+    zuvo::platform::ScopedRecordedBeeps beeps;
     EXPECT_TRUE(MessageBeep(MB_ICONERROR));
     std::thread([] { EXPECT_TRUE(MessageBeep(MB_OK)); }).join();
     EXPECT_TRUE(MessageBeep(0xFFFFFFFFu));
     EXPECT_EQ(beeps->Beeps(), (std::vector<UINT>{MB_ICONERROR, MB_OK, 0xFFFFFFFFu}));
   }
-  EXPECT_EQ(platform::GetSoundSink(), before);
+  EXPECT_EQ(zuvo::platform::GetSoundSink(), before);
 }
 
 TEST(SoundTest, DesktopBeepOfAWorkerDoesNotWaitForTheUiThread) {
-  ASSERT_TRUE(platform::EnsureApplication());   // made by this thread, not by the worker
-  platform::ProcessPendingMessages();
+  ASSERT_TRUE(zuvo::platform::EnsureApplication());   // made by this thread, not by the worker
+  zuvo::platform::ProcessPendingMessages();
   // The UI thread is not pumping: a beep that waited for it would never return.
   std::thread([] { EXPECT_TRUE(MessageBeep(MB_ICONWARNING)); }).join();
-  EXPECT_EQ(platform::CrossThreadCallsWaiting(), 1);   // handed over, sounded when the UI thread looks
-  platform::ProcessPendingMessages();
-  EXPECT_EQ(platform::CrossThreadCallsWaiting(), 0);
+  EXPECT_EQ(zuvo::platform::CrossThreadCallsWaiting(), 1);   // handed over, sounded when the UI thread looks
+  zuvo::platform::ProcessPendingMessages();
+  EXPECT_EQ(zuvo::platform::CrossThreadCallsWaiting(), 0);
 }
 
 }  // namespace

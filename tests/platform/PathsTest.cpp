@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace fs = std::filesystem;
 using testsupport::TempInstall;
 using testsupport::WriteBytes;

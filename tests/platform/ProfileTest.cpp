@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 namespace fs = std::filesystem;

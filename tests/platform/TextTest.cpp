@@ -10,6 +10,8 @@
 #include <unordered_set>
 #include <vector>
 
+using namespace zuvo::platform;
+
 namespace {
 
 // UTF-8 bytes of a u8 literal (u8 literals are not touched by the GBK execution charset).

@@ -85,12 +85,12 @@ std::vector<long> EventsOf(SOCKET s) {
   return events;
 }
 
-bool PumpUntil(const std::function<bool()>& done) { return platform::PumpMessagesUntil(done, kPatience); }
+bool PumpUntil(const std::function<bool()>& done) { return zuvo::platform::PumpMessagesUntil(done, kPatience); }
 
 // Lets the watcher post what is ready now and delivers it, so a test can say what did not come.
 void Settle() {
   AwaitWatcherPass();
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
 }
 
 class WinSockTest : public testing::Test {
@@ -117,7 +117,7 @@ class WinSockTest : public testing::Test {
     onNotification = nullptr;
     for (SOCKET s : owned_) closesocket(s);
     DestroyWindow(window_);
-    platform::ProcessPendingMessages();
+    zuvo::platform::ProcessPendingMessages();
     received.clear();
     EXPECT_EQ(OpenSocketCount(), openAtStart_) << "a socket was left open";
   }
@@ -431,7 +431,7 @@ TEST_F(WinSockTest, AReplacedResolverAnswersEveryLookupWhileItLives) {
 
 TEST_F(WinSockTest, ABlockingRecvFromASilentPeerTimesOutWhenTheClockPassesTheTimeout) {
   auto [client, peer] = Pair();
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   ScopedSocketTimeouts timeouts(10000, 30000);
   int result = 0;
   int error = 0;
@@ -452,7 +452,7 @@ TEST_F(WinSockTest, ABlockingRecvFromASilentPeerTimesOutWhenTheClockPassesTheTim
 
 TEST_F(WinSockTest, ABlockingRecvEndsWithTheBytesThatArriveBeforeTheTimeout) {
   auto [client, peer] = Pair();
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   ScopedSocketTimeouts timeouts(10000, 30000);
   std::string got;
   std::thread worker([&, client = client] { got = Receive(client, 16); });
@@ -464,7 +464,7 @@ TEST_F(WinSockTest, ABlockingRecvEndsWithTheBytesThatArriveBeforeTheTimeout) {
 
 TEST_F(WinSockTest, ClosingASocketEndsABlockingCallOnAnotherThread) {
   auto [client, peer] = Pair();
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   int result = 0;
   int error = 0;
   std::thread worker([&, client = client] {
@@ -495,7 +495,7 @@ TEST_F(WinSockTest, ABlockingConnectThatGetsNoAnswerTimesOut) {
     ioctlsocket(filler, WINSOCK_FIONBIO, &on);
     connect(filler, AsAddress(bound), sizeof bound);
   }
-  platform::ScopedDrivenClock clock;
+  zuvo::platform::ScopedDrivenClock clock;
   ScopedSocketTimeouts timeouts(10000, 30000);
   SOCKET client = Open();
   int result = 0;
@@ -516,7 +516,7 @@ TEST_F(WinSockTest, ABlockingConnectThatGetsNoAnswerTimesOut) {
 TEST_F(WinSockTest, WriteIsNotifiedAtRegistrationOnceAndAgainOnlyAfterAWouldBlock) {
   auto [client, peer] = Pair();
   ASSERT_EQ(WSAAsyncSelect(client, window_, kSocketMessage, kClientEvents), 0);
-  EXPECT_EQ(platform::QueuedMessageCount(), 1) << "FD_WRITE is posted before the registration returns";
+  EXPECT_EQ(zuvo::platform::QueuedMessageCount(), 1) << "FD_WRITE is posted before the registration returns";
   // The clients register again after every would-block: no second FD_WRITE for that.
   ASSERT_EQ(WSAAsyncSelect(client, window_, kSocketMessage, kClientEvents), 0);
   ASSERT_EQ(WSAAsyncSelect(client, window_, kSocketMessage, kClientEvents), 0);
@@ -559,7 +559,7 @@ TEST_F(WinSockTest, ReadIsNotifiedAgainAfterEachRecvWhileBytesRemain) {
   EXPECT_EQ(Count(client, FD_READ), 1) << "no recv yet: no second notification";
 
   EXPECT_EQ(Receive(client, 10).size(), 10u);
-  EXPECT_EQ(platform::QueuedMessageCount(), 1) << "bytes remain: FD_READ posted by the recv itself";
+  EXPECT_EQ(zuvo::platform::QueuedMessageCount(), 1) << "bytes remain: FD_READ posted by the recv itself";
   Settle();
   EXPECT_EQ(Count(client, FD_READ), 2);
 
@@ -581,7 +581,7 @@ TEST_F(WinSockTest, ManySendsFromThePeerWaitAsOneReadNotification) {
   }
   AwaitBytes(client, 500);
   AwaitWatcherPass();
-  EXPECT_LE(platform::QueuedMessageCount(), 1);
+  EXPECT_LE(zuvo::platform::QueuedMessageCount(), 1);
   Settle();
   EXPECT_EQ(Count(client, FD_READ), 1);
   EXPECT_EQ(Receive(client, 1000).size(), 500u);
@@ -657,7 +657,7 @@ TEST_F(WinSockTest, ClosingASocketDropsItsWaitingNotifications) {
   SendAll(peer, "late");
   AwaitBytes(client, 4);
   AwaitWatcherPass();   // FD_WRITE and FD_READ now wait in the queue
-  EXPECT_EQ(platform::QueuedMessageCount(), 2);
+  EXPECT_EQ(zuvo::platform::QueuedMessageCount(), 2);
   Close(client);
   // Another socket registered meanwhile still gets its own.
   auto [other, otherPeer] = Pair();
@@ -688,7 +688,7 @@ TEST_F(WinSockTest, FortyNotificationsAtOnceAcrossSocketsEachArriveOnce) {
   for (auto& [client, peer] : pairs) SendAll(peer, "tick");
   for (auto& [client, peer] : pairs) AwaitBytes(client, 4);
   AwaitWatcherPass();
-  EXPECT_EQ(platform::QueuedMessageCount(), 40);
+  EXPECT_EQ(zuvo::platform::QueuedMessageCount(), 40);
   Settle();
   for (auto& [client, peer] : pairs) {
     EXPECT_EQ(Count(client, FD_WRITE), 1);

@@ -62,7 +62,7 @@ class WindowCallsTest : public testing::Test {
   void TearDown() override {
     handler = nullptr;
     for (HWND w : created_) DestroyWindow(w);
-    platform::ProcessPendingMessages();
+    zuvo::platform::ProcessPendingMessages();
     messageLog.clear();
   }
   // A top-level window (destroyed after the test) or a child at x, y with the given size.
@@ -191,7 +191,7 @@ TEST_F(WindowCallsTest, SetWindowPosShowsHidesAndAsksForARepaintOfANewSize) {
   ASSERT_FALSE(IsWindowVisible(window));
   SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
   EXPECT_TRUE(IsWindowVisible(window));
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   RECT update{};
   EXPECT_FALSE(GetUpdateRect(window, &update, FALSE));
 

@@ -59,7 +59,7 @@ class WindowTest : public testing::Test {
   }
   void TearDown() override {
     for (HWND w : created_) DestroyWindow(w);
-    platform::ProcessPendingMessages();
+    zuvo::platform::ProcessPendingMessages();
     handler = nullptr;
     messageLog.clear();
   }
@@ -81,7 +81,7 @@ class WindowTest : public testing::Test {
     return out;
   }
   std::vector<HWND> created_;
-  platform::ScopedDrivenClock clock_;
+  zuvo::platform::ScopedDrivenClock clock_;
 };
 
 TEST_F(WindowTest, CreationSendsMessagesInOrderWithTheCreationParameter) {
@@ -154,17 +154,17 @@ TEST_F(WindowTest, ClosingWithTheCloseBoxDestroysTheWindowSafely) {
   // (as one showing a message box would) while that event is still on the stack.
   for (bool pumpInsideTheHandler : {false, true}) {
     HWND w = Make();
-    platform::ProcessPendingMessages();
+    zuvo::platform::ProcessPendingMessages();
     handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
       if (m != WM_CLOSE || !pumpInsideTheHandler) return std::nullopt;
       DestroyWindow(h);
-      platform::ProcessPendingMessages();
+      zuvo::platform::ProcessPendingMessages();
       return 0;
     };
     messageLog.clear();
-    ASSERT_TRUE(platform::SimulateCloseRequest(w));
-    platform::ProcessPendingMessages();
-    platform::ProcessPendingMessages();
+    ASSERT_TRUE(zuvo::platform::SimulateCloseRequest(w));
+    zuvo::platform::ProcessPendingMessages();
+    zuvo::platform::ProcessPendingMessages();
     EXPECT_FALSE(IsWindow(w));
     EXPECT_EQ(Received(w, {WM_CLOSE, WM_DESTROY, WM_NCDESTROY}),
               (std::vector<UINT>{WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
@@ -224,7 +224,7 @@ TEST_F(WindowTest, SendFromWorkerBlocksUntilTheUiThreadHandledIt) {
     result = SendMessageA(w, WM_USER + 5, 21, 0);
     workerDone = true;
   });
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return workerDone.load(); }, 5000));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return workerDone.load(); }, 5000));
   worker.join();
   EXPECT_TRUE(handled);
   EXPECT_EQ(result.load(), 42);
@@ -240,9 +240,9 @@ TEST_F(WindowTest, WorkerSendToAWindowDestroyedBeforeDeliveryReturnsZero) {
     done = true;
   });
   // Destroy while the worker's message waits; it must wake with 0, not hang.
-  platform::AwaitCrossThreadCalls(1);
+  zuvo::platform::AwaitCrossThreadCalls(1);
   DestroyWindow(w);
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return done.load(); }, 5000));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return done.load(); }, 5000));
   worker.join();
   EXPECT_EQ(result.load(), 0);
 }
@@ -255,7 +255,7 @@ struct Worker {
   }
   ~Worker() {
     // Handles what the worker still sends, so that a failing test cannot hang here.
-    platform::WaitHandlingSentMessages(handle_, INFINITE);
+    zuvo::platform::WaitHandlingSentMessages(handle_, INFINITE);
     CloseHandle(handle_);
   }
   HANDLE handle() const { return handle_; }
@@ -273,7 +273,7 @@ TEST_F(WindowTest, DestroyingTheTargetReleasesAWaitingSenderWithoutPumping) {
   HWND w = Make();
   std::atomic<LRESULT> result{-1};
   Worker worker([&] { result = SendMessageA(w, WM_USER, 0, 0); });
-  platform::AwaitCrossThreadCalls(1);
+  zuvo::platform::AwaitCrossThreadCalls(1);
   DestroyWindow(w);
   EXPECT_EQ(WaitForSingleObject(worker.handle(), INFINITE), WAIT_OBJECT_0);
   EXPECT_EQ(result.load(), 0);
@@ -297,7 +297,7 @@ TEST_F(WindowTest, SendersRacingTheDestructionOfTheirWindowAllReturn) {
         SendMessageA(w, WM_USER, 0, 0);
       }));
     }
-    platform::PumpMessagesUntil([&] { return handled.load() >= 20 * (round + 1); }, 5000);
+    zuvo::platform::PumpMessagesUntil([&] { return handled.load() >= 20 * (round + 1); }, 5000);
     DestroyWindow(w);
     for (auto& worker : workers) EXPECT_EQ(WaitForSingleObject(worker->handle(), INFINITE), WAIT_OBJECT_0);
     workers.clear();
@@ -307,7 +307,7 @@ TEST_F(WindowTest, SendersRacingTheDestructionOfTheirWindowAllReturn) {
 
 TEST_F(WindowTest, UiThreadWaitingForAWorkerHandlesItsSendsOnlyInAMessageWait) {
   HWND w = Make();
-  platform::ScopedScriptedMessageBoxes boxes;
+  zuvo::platform::ScopedScriptedMessageBoxes boxes;
   boxes->Answer(IDYES);
   std::atomic<LRESULT> sendResult{0};
   std::atomic<int> boxAnswer{0};
@@ -323,7 +323,7 @@ TEST_F(WindowTest, UiThreadWaitingForAWorkerHandlesItsSendsOnlyInAMessageWait) {
       sent = true;
       boxAnswer = MessageBoxA(w, "x", "y", MB_YESNO);
     });
-    platform::AwaitCrossThreadCalls(1);
+    zuvo::platform::AwaitCrossThreadCalls(1);
     // A plain wait handles nothing, as on Windows: it can only time out (the clock is driven past
     // its timeout from another thread once it waits).
     std::thread driver([&] {
@@ -333,21 +333,21 @@ TEST_F(WindowTest, UiThreadWaitingForAWorkerHandlesItsSendsOnlyInAMessageWait) {
     EXPECT_EQ(WaitForSingleObject(worker.handle(), 50), WAIT_TIMEOUT);
     driver.join();
     EXPECT_FALSE(sent);
-    EXPECT_EQ(platform::CrossThreadCallsWaiting(), 1);
+    EXPECT_EQ(zuvo::platform::CrossThreadCallsWaiting(), 1);
     // A wait that handles sent messages lets the worker's send and box through, and nothing else.
-    EXPECT_EQ(platform::WaitHandlingSentMessages(worker.handle(), INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(zuvo::platform::WaitHandlingSentMessages(worker.handle(), INFINITE), WAIT_OBJECT_0);
   }
   EXPECT_EQ(sendResult.load(), 42);
   EXPECT_EQ(boxAnswer.load(), IDYES);
   EXPECT_EQ(boxes->Count(), 1u);
   EXPECT_TRUE(Received(w, {WM_USER + 8}).empty());   // the posted message still waits
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_EQ(Received(w, {WM_USER + 8}).size(), 1u);
 }
 
 TEST_F(WindowTest, WorkerPostsQuitAndInvalidatesWithoutWaitingForTheUiThread) {
   HWND w = Make();
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   messageLog.clear();
   {
     Worker worker([&] {
@@ -373,7 +373,7 @@ TEST_F(WindowTest, WindowCallsOfAWorkerAreHandledByTheUiThread) {
   // handed to the UI thread and the worker waits for its result. The UI thread checks the window
   // between the two halves. (The application is made here first: the thread that makes it is
   // the UI thread.)
-  ASSERT_TRUE(platform::EnsureApplication());
+  ASSERT_TRUE(zuvo::platform::EnsureApplication());
   TestClass();
   const std::thread::id uiThread = std::this_thread::get_id();
   std::vector<std::pair<UINT, std::thread::id>> handledOn;
@@ -405,7 +405,7 @@ TEST_F(WindowTest, WindowCallsOfAWorkerAreHandledByTheUiThread) {
       destroyed = DestroyWindow(w);
     });
     // Expectations only until goOn is set: the worker waits for it.
-    EXPECT_EQ(platform::WaitHandlingSentMessages(made, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(zuvo::platform::WaitHandlingSentMessages(made, INFINITE), WAIT_OBJECT_0);
     HWND w = window;
     EXPECT_TRUE(IsWindow(w));
     EXPECT_TRUE(shown);
@@ -426,7 +426,7 @@ TEST_F(WindowTest, WindowCallsOfAWorkerAreHandledByTheUiThread) {
     clock_.FastForward(100);
     EXPECT_EQ(Received(w, {WM_TIMER}).size(), 1u);
     SetEvent(goOn);
-    EXPECT_EQ(platform::WaitHandlingSentMessages(worker.handle(), INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(zuvo::platform::WaitHandlingSentMessages(worker.handle(), INFINITE), WAIT_OBJECT_0);
     EXPECT_TRUE(killed);
     EXPECT_TRUE(destroyed);
     EXPECT_FALSE(IsWindow(w));
@@ -446,7 +446,7 @@ TEST_F(WindowTest, InSendMessageAndGetMessageTimeAnswerForTheCallingThread) {
   // the UI thread is inside one a worker sent.
   HWND w = Make();
   PostMessageA(w, WM_USER + 2, 0, 0);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   const DWORD uiTime = GetMessageTime();
   EXPECT_NE(uiTime, 0u);
   BOOL uiInSend = FALSE;
@@ -463,7 +463,7 @@ TEST_F(WindowTest, InSendMessageAndGetMessageTimeAnswerForTheCallingThread) {
   };
   {
     Worker sender([&] { SendMessageA(w, WM_USER + 3, 0, 0); });
-    EXPECT_EQ(platform::WaitHandlingSentMessages(sender.handle(), INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(zuvo::platform::WaitHandlingSentMessages(sender.handle(), INFINITE), WAIT_OBJECT_0);
   }
   EXPECT_TRUE(uiInSend);
   EXPECT_FALSE(otherInSend);
@@ -486,7 +486,7 @@ TEST_F(WindowTest, PostedMessagesComeInOrderAfterTheCurrentHandler) {
   };
   PostMessageA(w, WM_USER, 1, 0);
   PostMessageA(w, WM_USER, 2, 0);
-  platform::PumpMessagesUntil([&] { return order.size() >= 4; }, 2000);
+  zuvo::platform::PumpMessagesUntil([&] { return order.size() >= 4; }, 2000);
   EXPECT_EQ(order, (std::vector<WPARAM>{1, 100, 2, 3}));
 }
 
@@ -497,7 +497,7 @@ TEST_F(WindowTest, PostsToAWindowDestroyedBeforeDeliveryAreDropped) {
   PostMessageA(other, WM_USER, 2, 0);
   DestroyWindow(doomed);
   messageLog.clear();
-  platform::PumpMessagesUntil([&] { return !Received(other, {WM_USER}).empty(); }, 2000);
+  zuvo::platform::PumpMessagesUntil([&] { return !Received(other, {WM_USER}).empty(); }, 2000);
   EXPECT_TRUE(Received(doomed, {WM_USER}).empty());
   EXPECT_EQ(Received(other, {WM_USER}).size(), 1u);
 }
@@ -516,7 +516,7 @@ TEST_F(WindowTest, PostsFromManyWorkersAllArrive) {
     });
   }
   for (auto& t : workers) t.join();
-  EXPECT_TRUE(platform::PumpMessagesUntil([&] { return count == 1000; }, 5000));
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return count == 1000; }, 5000));
 }
 
 TEST_F(WindowTest, TimerKeepsAtMostOneMessageWaiting) {
@@ -599,7 +599,7 @@ TEST(SystemClockTimerTest, ADueTimerWakesAWaitingGetMessage) {
   EXPECT_EQ(msg.wParam, 9u);
   EXPECT_TRUE(KillTimer(w, 9));
   DestroyWindow(w);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   messageLog.clear();
 }
 
@@ -608,8 +608,8 @@ TEST(MessageQueueOwnershipTest, PumpingFromAWorkerStopsTheProgram) {
   // The queue's retrieval state belongs to the UI thread: a worker that pumped would race it.
   EXPECT_DEATH(
       {
-        platform::EnsureApplication();
-        std::thread([] { platform::ProcessPendingMessages(); }).join();
+        zuvo::platform::EnsureApplication();
+        std::thread([] { zuvo::platform::ProcessPendingMessages(); }).join();
       },
       "message queue's UI-thread state touched off the UI thread");
 }
@@ -617,7 +617,7 @@ TEST(MessageQueueOwnershipTest, PumpingFromAWorkerStopsTheProgram) {
 TEST_F(WindowTest, HooksSeeQueuedMessagesBeforeDispatchAndMayConsumeThem) {
   HWND w = Make();
   std::vector<UINT> hooked;
-  int id = platform::AddMessageHook([&](MSG& m) {
+  int id = zuvo::platform::AddMessageHook([&](MSG& m) {
     if (m.hwnd != w) return false;
     hooked.push_back(m.message);
     return m.message == WM_USER + 1;   // consumed
@@ -625,8 +625,8 @@ TEST_F(WindowTest, HooksSeeQueuedMessagesBeforeDispatchAndMayConsumeThem) {
   SendMessageA(w, WM_USER + 9, 0, 0);   // sent messages bypass the hooks
   PostMessageA(w, WM_USER + 1, 0, 0);
   PostMessageA(w, WM_USER + 2, 0, 0);
-  platform::PumpMessagesUntil([&] { return !Received(w, {WM_USER + 2}).empty(); }, 2000);
-  platform::RemoveMessageHook(id);
+  zuvo::platform::PumpMessagesUntil([&] { return !Received(w, {WM_USER + 2}).empty(); }, 2000);
+  zuvo::platform::RemoveMessageHook(id);
   EXPECT_EQ(std::count(hooked.begin(), hooked.end(), WM_USER + 9), 0);
   EXPECT_EQ(std::count(hooked.begin(), hooked.end(), WM_USER + 1), 1);
   EXPECT_TRUE(Received(w, {WM_USER + 1}).empty());
@@ -635,7 +635,7 @@ TEST_F(WindowTest, HooksSeeQueuedMessagesBeforeDispatchAndMayConsumeThem) {
 
 TEST_F(WindowTest, GetMessageEndsOnQuitAfterEarlierPosts) {
   HWND w = Make();
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   PostMessageA(w, WM_USER, 1, 0);
   PostQuitMessage(3);
   MSG msg;
@@ -648,28 +648,28 @@ TEST_F(WindowTest, GetMessageEndsOnQuitAfterEarlierPosts) {
 
 TEST_F(WindowTest, InvalidWindowGetsOnePaintWhenTheQueueIsEmpty) {
   HWND w = Make();
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   messageLog.clear();
   RECT part{5, 5, 20, 10};
   InvalidateRect(w, &part, FALSE);
   InvalidateRect(w, &part, FALSE);
   RECT update;
   EXPECT_TRUE(GetUpdateRect(w, &update, FALSE));
-  platform::ProcessPendingMessages();
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_EQ(Received(w, {WM_PAINT}).size(), 1u);
   EXPECT_FALSE(GetUpdateRect(w, &update, FALSE));
   // Hidden windows are not painted until shown.
   ShowWindow(w, SW_HIDE);
   InvalidateRect(w, nullptr, TRUE);
   messageLog.clear();
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_TRUE(Received(w, {WM_PAINT}).empty());
 }
 
 TEST_F(WindowTest, RedrawWithUpdateNowPaintsAtOnceAndErases) {
   HWND w = Make();
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   messageLog.clear();
   RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   EXPECT_EQ(Received(w, {WM_PAINT, WM_ERASEBKGND}), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
@@ -727,22 +727,22 @@ TEST_F(WindowTest, TextFocusEnableAndCapture) {
 TEST_F(WindowTest, KeysBecomeVirtualKeyMessagesWithGbkCharacters) {
   HWND w = Make();
   SetFocus(w);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   messageLog.clear();
   SHORT ctrlInHandler = 0;
   handler = [&](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
     if (m == WM_KEYDOWN && wp == 'S') ctrlInHandler = GetKeyState(VK_CONTROL);
     return std::nullopt;
   };
-  platform::SimulateKey(w, 'A', true, 0, "a");
-  platform::SimulateKey(w, 'A', false, 0);
-  platform::SimulateKey(w, VK_F3, true, 0);
-  platform::SimulateKey(w, VK_CONTROL, true, MK_CONTROL);
-  platform::SimulateKey(w, 'S', true, MK_CONTROL, "\x13");
-  platform::SimulateKey(w, VK_CONTROL, false, 0);
-  platform::SimulateKey(w, 'X', true, platform::kSimulatedAlt, "x");
-  platform::SimulateCommittedText(w, "中");
-  platform::ProcessPendingMessages();
+  zuvo::platform::SimulateKey(w, 'A', true, 0, "a");
+  zuvo::platform::SimulateKey(w, 'A', false, 0);
+  zuvo::platform::SimulateKey(w, VK_F3, true, 0);
+  zuvo::platform::SimulateKey(w, VK_CONTROL, true, MK_CONTROL);
+  zuvo::platform::SimulateKey(w, 'S', true, MK_CONTROL, "\x13");
+  zuvo::platform::SimulateKey(w, VK_CONTROL, false, 0);
+  zuvo::platform::SimulateKey(w, 'X', true, zuvo::platform::kSimulatedAlt, "x");
+  zuvo::platform::SimulateCommittedText(w, "中");
+  zuvo::platform::ProcessPendingMessages();
   std::vector<std::pair<UINT, WPARAM>> got;
   for (const Logged& l : messageLog) {
     if (l.message >= WM_KEYFIRST && l.message <= WM_KEYLAST) got.emplace_back(l.message, l.wParam);
@@ -761,24 +761,24 @@ TEST_F(WindowTest, NumLockToggleBitFollowsPresses) {
   HWND w = Make();
   SetFocus(w);
   SHORT before = GetKeyState(VK_NUMLOCK) & 1;
-  platform::SimulateKey(w, VK_NUMLOCK, true, 0);
-  platform::SimulateKey(w, VK_NUMLOCK, false, 0);
-  platform::ProcessPendingMessages();
+  zuvo::platform::SimulateKey(w, VK_NUMLOCK, true, 0);
+  zuvo::platform::SimulateKey(w, VK_NUMLOCK, false, 0);
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_EQ(GetKeyState(VK_NUMLOCK) & 1, before ^ 1);
 }
 
 TEST_F(WindowTest, MouseMessagesGoToTheWindowUnderTheMouseOrTheCapture) {
   HWND parent = Make(WS_POPUP | WS_VISIBLE, nullptr, 200, 200);
   HWND child = Make(WS_CHILD | WS_VISIBLE, parent, 50, 50);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   messageLog.clear();
-  platform::SimulateMouse(child, WM_LBUTTONDOWN, 3, 4, MK_LBUTTON);
-  platform::SimulateMouse(child, WM_LBUTTONDBLCLK, 3, 4, MK_LBUTTON);
+  zuvo::platform::SimulateMouse(child, WM_LBUTTONDOWN, 3, 4, MK_LBUTTON);
+  zuvo::platform::SimulateMouse(child, WM_LBUTTONDBLCLK, 3, 4, MK_LBUTTON);
   SetCapture(parent);
-  platform::SimulateMouse(child, WM_MOUSEMOVE, 5, 6, 0);
+  zuvo::platform::SimulateMouse(child, WM_MOUSEMOVE, 5, 6, 0);
   ReleaseCapture();
-  platform::SimulateWheel(child, -120, 1, 1);
-  platform::ProcessPendingMessages();
+  zuvo::platform::SimulateWheel(child, -120, 1, 1);
+  zuvo::platform::ProcessPendingMessages();
   std::vector<Logged> mouse;
   for (const Logged& l : messageLog) {
     if (l.message >= WM_MOUSEFIRST && l.message <= WM_MOUSELAST) mouse.push_back(l);
@@ -799,24 +799,24 @@ TEST_F(WindowTest, MouseMessagesGoToTheWindowUnderTheMouseOrTheCapture) {
 TEST_F(WindowTest, TrackMouseEventReportsLeavingOnce) {
   HWND a = Make(WS_POPUP | WS_VISIBLE, nullptr, 100, 100);
   HWND b = Make(WS_POPUP | WS_VISIBLE, nullptr, 100, 100);
-  platform::SimulateMouse(a, WM_MOUSEMOVE, 1, 1, 0);
+  zuvo::platform::SimulateMouse(a, WM_MOUSEMOVE, 1, 1, 0);
   TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, a, 0};
   ASSERT_TRUE(_TrackMouseEvent(&track));
-  platform::SimulateMouse(b, WM_MOUSEMOVE, 1, 1, 0);
-  platform::SimulateMouse(a, WM_MOUSEMOVE, 1, 1, 0);
-  platform::SimulateMouse(b, WM_MOUSEMOVE, 1, 1, 0);
-  platform::ProcessPendingMessages();
+  zuvo::platform::SimulateMouse(b, WM_MOUSEMOVE, 1, 1, 0);
+  zuvo::platform::SimulateMouse(a, WM_MOUSEMOVE, 1, 1, 0);
+  zuvo::platform::SimulateMouse(b, WM_MOUSEMOVE, 1, 1, 0);
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_EQ(Received(a, {WM_MOUSELEAVE}).size(), 1u);
 }
 
 TEST_F(WindowTest, DisabledWindowGetsNoInput) {
   HWND w = Make();
   EnableWindow(w, FALSE);
-  platform::ProcessPendingMessages();
+  zuvo::platform::ProcessPendingMessages();
   messageLog.clear();
-  platform::SimulateMouse(w, WM_LBUTTONDOWN, 1, 1, MK_LBUTTON);
-  platform::SimulateKey(w, 'A', true, 0, "a");
-  platform::ProcessPendingMessages();
+  zuvo::platform::SimulateMouse(w, WM_LBUTTONDOWN, 1, 1, MK_LBUTTON);
+  zuvo::platform::SimulateKey(w, 'A', true, 0, "a");
+  zuvo::platform::ProcessPendingMessages();
   EXPECT_TRUE(Received(w, {WM_LBUTTONDOWN, WM_KEYDOWN, WM_CHAR}).empty());
 }
 

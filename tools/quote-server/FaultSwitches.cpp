@@ -6,6 +6,8 @@
 #include <limits>
 #include <utility>
 
+using namespace zuvo::platform;
+
 namespace zuvo::quoteserver {
 namespace {
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+using namespace zuvo::platform;
+
 namespace zuvo::quoteserver {
 namespace {
 

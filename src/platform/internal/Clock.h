@@ -13,7 +13,7 @@
 #include <functional>
 #include <mutex>
 
-namespace kernel {
+namespace zuvo::platform::kernel {
 
 // Milliseconds of the clock; only differences mean anything. Any thread.
 std::int64_t ClockNow();
@@ -70,4 +70,4 @@ void AdvanceDrivenClock(DWORD milliseconds);
 // Blocks until at least `count` threads are blocked in a Sleep or a timed wait of the driven clock.
 void AwaitDrivenWaiters(int count);
 
-}  // namespace kernel
+}  // namespace zuvo::platform::kernel

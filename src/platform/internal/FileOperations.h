@@ -13,7 +13,7 @@
 #include <memory>
 #include <utility>
 
-namespace files {
+namespace zuvo::platform::files {
 
 // Each call returns what the POSIX call it stands for returns: -1 with errno on failure.
 // Implementations are called from any thread at once.
@@ -61,4 +61,4 @@ class FileOperationsWrapper : public FileOperations {
   std::shared_ptr<FileOperations> target_;
 };
 
-}  // namespace files
+}  // namespace zuvo::platform::files

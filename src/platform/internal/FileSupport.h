@@ -19,7 +19,7 @@
 #include <string_view>
 #include <utility>
 
-namespace files {
+namespace zuvo::platform::files {
 
 // An open file: its descriptor (closed with the object) and the access it was opened for.
 class FileObject : public handles::KernelObject {
@@ -79,4 +79,4 @@ bool TruncateUnlessMapped(int fd, off_t length);
 // The last-write time the file system keeps, as a FILETIME (UTC).
 FILETIME FileTimeFromTimespec(const timespec& time);
 
-}  // namespace files
+}  // namespace zuvo::platform::files

@@ -29,7 +29,7 @@
 #include <optional>
 #include <vector>
 
-namespace platform::gdi {
+namespace zuvo::platform::gdi {
 
 enum class Kind { Pen, Brush, Font, Bitmap };
 
@@ -162,4 +162,4 @@ ObjectPtr MakeFont(const LOGFONTA& font);
 // The brush object of a handle, including the system-colour pseudo-handles; null otherwise.
 ObjectPtr BrushObject(HBRUSH brush);
 
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi

@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-namespace platform::gdi {
+namespace zuvo::platform::gdi {
 
 struct DevicePoint {
   long long x = 0;
@@ -58,4 +58,4 @@ void FillDevice(const Surface& s, QRect area, std::uint32_t color);
 inline QRgb ToRgb(COLORREF c) { return qRgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
 inline std::uint32_t Rgb24(COLORREF c) { return ToRgb(c) & 0xFFFFFF; }
 
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi

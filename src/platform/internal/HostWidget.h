@@ -9,7 +9,7 @@
 
 #include <QWidget>
 
-namespace platform::win {
+namespace zuvo::platform::win {
 
 class HostWidget : public QWidget {
  public:
@@ -49,4 +49,4 @@ void SetWidgetParent(Window& window);
 // Detaches and deletes the window's widget (later, when it is inside one of its own events).
 void FreeWidget(Window& window);
 
-}  // namespace platform::win
+}  // namespace zuvo::platform::win

@@ -17,7 +17,7 @@
 #include <mutex>
 #include <utility>
 
-namespace platform {
+namespace zuvo::platform {
 
 template <class T>
 class Guarded {
@@ -70,4 +70,4 @@ class ServiceSlot {
   Guarded<std::shared_ptr<Service>> slot_;
 };
 
-}  // namespace platform
+}  // namespace zuvo::platform

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <string>
 
-namespace files {
+namespace zuvo::platform::files {
 
 // A temporary file being written: open, locked and registered as live while this object
 // lives. Unless it was renamed into place (Renamed), it is removed when the object goes.
@@ -51,4 +51,4 @@ void SyncDirectory(const std::string& dir);
 // (ERROR_FILE_EXISTS). Returns ERROR_SUCCESS or the error; target is untouched on failure.
 DWORD CopyInto(int in, const struct stat& sourceInfo, const std::string& target, bool noReplace);
 
-}  // namespace files
+}  // namespace zuvo::platform::files

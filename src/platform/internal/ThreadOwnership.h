@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <utility>
 
-namespace platform {
+namespace zuvo::platform {
 
 // Stops the program when called off the UI thread. `what` names the state for the message.
 // Kept in release builds: the check is an atomic load and a thread-id compare, while the race
@@ -44,4 +44,4 @@ class UiThreadOwned {
   T value_;
 };
 
-}  // namespace platform
+}  // namespace zuvo::platform

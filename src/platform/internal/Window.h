@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::win {
+namespace zuvo::platform::win {
 
 struct WindowClass {
   std::string name;
@@ -154,14 +154,14 @@ void MouseOver(HWND window);
 HWND MouseWindow();
 void ApplyCursor(HWND window);
 
-}  // namespace platform::win
+}  // namespace zuvo::platform::win
 
 class QKeyEvent;
 class QMouseEvent;
 class QWheelEvent;
 class QString;
 
-namespace platform::input {
+namespace zuvo::platform::input {
 // What a mouse event of a host widget is.
 enum class MouseAction { Press, Release, DoubleClick, Move };
 // Qt events of a host widget become queued messages.
@@ -171,9 +171,9 @@ void WheelEvent(HWND window, QWheelEvent* event);
 void TextEvent(HWND window, const QString& text);
 // Updates the key state from a message taken from the queue (modifiers snapshot or -1).
 void ApplyInput(const MSG& message, int modifiers);
-}  // namespace platform::input
+}  // namespace zuvo::platform::input
 
-namespace platform::queue {
+namespace zuvo::platform::queue {
 // Posts with an input snapshot (modifier bits: 1 shift, 2 control, 4 alt).
 bool PostInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int modifiers);
 void Wake();
@@ -195,9 +195,9 @@ class ModalScope {
  private:
   int saved_;
 };
-}  // namespace platform::queue
+}  // namespace zuvo::platform::queue
 
-namespace platform::gdi {
+namespace zuvo::platform::gdi {
 // A context on a window's image (the screen's scratch image for null), clipped to `clip` (client
 // coordinates) when given.
 HDC CreateWindowDc(HWND window, const QRect* clip);
@@ -205,4 +205,4 @@ void DeleteWindowDc(HDC dc);
 // The solid colour of a brush handle (including COLOR_xxx + 1); false when null or hollow.
 bool BrushColor(HBRUSH brush, COLORREF* color);
 QColor ToQColor(COLORREF color);
-}  // namespace platform::gdi
+}  // namespace zuvo::platform::gdi

@@ -9,7 +9,7 @@
 
 #include "platform/internal/Window.h"
 
-namespace platform::win {
+namespace zuvo::platform::win {
 
 // Sends WM_PAINT (through the message hooks) to every visible invalid window, each at most once
 // per call. A handler that does not validate gets no second WM_PAINT for the same damage.
@@ -23,4 +23,4 @@ bool AnyInvalidWindow(HWND filter);
 // the handler left unvalidated and unchanged is dropped. 0 for a dead window.
 LRESULT DispatchPaint(HWND window, WPARAM wParam, LPARAM lParam);
 
-}  // namespace platform::win
+}  // namespace zuvo::platform::win

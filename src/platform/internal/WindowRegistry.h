@@ -16,7 +16,7 @@
 #include <memory>
 #include <vector>
 
-namespace platform::win {
+namespace zuvo::platform::win {
 
 class WindowRegistry {
  public:
@@ -73,4 +73,4 @@ class WindowRegistry {
   UiThreadOwned<HWND> mouse_{"the window under the mouse", nullptr};
 };
 
-}  // namespace platform::win
+}  // namespace zuvo::platform::win

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <system_error>
 
+using namespace zuvo::platform;
+
 namespace testsupport {
 
 ScratchInstall::ScratchInstall(const std::string& prefix) {
