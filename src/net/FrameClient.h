@@ -28,6 +28,14 @@ class FrameClient : public ESock {
   // caller closes).
   int FlushSendBuffer();
 
+  // Opens the connection to a quote server on the socket made by ESock::Create, honouring the
+  // user's proxy and relay settings (read at every call): 0 connected and blocking; 1 no direct
+  // connection or the proxy refused the tunnel; 2 no connection to the proxy or relay, or a send
+  // or receive failed; 3 authentication or request refused. Failures leave their text in
+  // errorText (none for 1); a failing step closes the socket, except a failed receive in the
+  // relay handshake (every caller closes on a non-zero result). Implemented in ProxyConnect.cpp.
+  int ConnectViaProxy(const char* host, int port);
+
   FrameHeader header{};         // the current header
   bool headerHeld = false;      // the header's body is still incomplete
   std::uint8_t receiveBuffer[kReceiveBufferBytes]{};
@@ -36,6 +44,9 @@ class FrameClient : public ESock {
   int sendCount = 0;
   std::uint8_t output[kDecompressBytes]{};
   std::unique_ptr<LCompressLite> decoder;
+  // The text of the last connection or login failure, always terminated; empty after a
+  // successful login exchange.
+  char errorText[256]{};
 
  protected:
   // push: the push connection ('#' headers allowed, MsgConnectionLost (0, 1)). headStep and

@@ -2,6 +2,7 @@
 
 #include "data/Messages.h"
 #include "net/NetHooks.h"
+#include "net/RequestQueue.h"
 
 #include <cstring>
 
@@ -10,6 +11,15 @@ TNormalClnt::TNormalClnt() : FrameClient(false, "AnalyzeInfoHead", "AnalyzeInfoB
 TNormalClnt::~TNormalClnt() { CloseFromDestructor(); }
 
 void TNormalClnt::OnReceive(int /*error*/) { ReadFrames(); }
+
+void TNormalClnt::OnClose(int error) {
+  const bool connected = handle != -1;
+  FrameClient::OnClose(error);
+  // Only a finished close counts (inside the read loop OnClose only marks the client).
+  if (connected && handle == -1 && RequestClient() == static_cast<IRequestClient*>(this)) {
+    RequestConnectionClosed();
+  }
+}
 
 void TNormalClnt::RearmAfterWouldBlock() {
   // A client not yet asynchronous has nothing to re-register (and must not be switched to
@@ -85,3 +95,19 @@ int TNormalClnt::StartAsync() {
   OnClose(0);
   return 0;
 }
+
+// The queued requests arrive with the request API; until then the client asks nothing.
+void TNormalClnt::RequestHistoryBars(int, int, int, int, int, int, std::uint32_t) {}
+void TNormalClnt::RequestTicks(int, int, std::uint32_t) {}
+void TNormalClnt::RequestTradeDetails(int, int, std::uint32_t) {}
+void TNormalClnt::RequestRecentTicks(int, int, int, std::uint32_t) {}
+void TNormalClnt::RequestTrendDay(int, int, std::uint32_t, std::uint32_t) {}
+void TNormalClnt::RequestWeights(int, int, std::uint32_t) {}
+void TNormalClnt::RequestBrokerQueue(int, int) {}
+void TNormalClnt::RequestNews(bool, int) {}
+void TNormalClnt::RequestNewsText(const NewsRecord&) {}
+bool TNormalClnt::RequestInfoMineIndex(int, int, int, std::uint32_t) { return false; }
+void TNormalClnt::RequestInfoMineText(int, int, int, const char*, std::uint32_t, std::uint32_t, std::uint32_t) {}
+void TNormalClnt::RequestNotesList(int) {}
+void TNormalClnt::RequestNote(int, const char*, int) {}
+void TNormalClnt::RequestNameTable(int) {}

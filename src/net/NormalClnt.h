@@ -10,12 +10,14 @@
 // client, and the receive loop finishes the close as it unwinds.
 #pragma once
 
+#include "data/IRequestClient.h"
 #include "net/FrameClient.h"
+#include "platform/WinBase.h"
 
 #include <cstdint>
 #include <memory>
 
-class TNormalClnt : public FrameClient {
+class TNormalClnt : public FrameClient, public IRequestClient {
  public:
   TNormalClnt();
   // OnClose (a connected client posts MsgConnectionLost (0, 0)), then the decoder goes.
@@ -34,6 +36,9 @@ class TNormalClnt : public FrameClient {
   void OnOutOfBand(int error) override {}
   void OnAccept(int error) override {}
   void OnConnect(int error) override {}
+  // FrameClient::OnClose; when this is the process-wide client and it was connected, the request
+  // queue learns that its connection closed (the news catch-up ends).
+  void OnClose(int error) override;
 
   // Header step of the asynchronous read: true to keep reading, false to close.
   bool AnalyzeInfoHead();
@@ -49,6 +54,49 @@ class TNormalClnt : public FrameClient {
   // set), or -1 (the peer closed, a socket error or timeout, an undecodable body).
   int ReadFrameBody();
 
+  // ---- Connection and login (NormalClntLogin.cpp) ----------------------------------------------
+  // Connects and logs in, in one or two stages by [Server] NOJH; `progress` (or null) is told
+  // MsgLoginSearchServer and MsgLoginConnectServer. 0 logged in; 1 no connection to the first
+  // server (or the stored data-server block is missing); 2 no connection to the data server;
+  // 3 network or protocol failure; 4 refused. 3 and 4 leave their text in errorText.
+  int Connect(HWND progress, bool useStoredBlock);
+  using ESock::Connect;   // the plain blocking connect stays reachable
+  // One login request and its reply: 0 accepted, 1 network or protocol failure, 2 refused.
+  // `block` is the 128-byte data-server block (filled when keepReply in two-stage mode; sent in
+  // the wire-207 body when not), null in one-stage mode.
+  int LoginExchange(bool keepReply, std::uint8_t* block);
+  // The keep-alive frame, and the request queue's expiry: 1 sent or queued, 0 after OnClose.
+  int SendHeartbeat();
+  // The password change on this client's own connection to [Server] Address:Port; `source`
+  // bytes 28-39 hold the new password. 0 done, 1 server not reachable, 2 proxy or relay failure,
+  // 3 network failure, 4 refused (text in errorText), 5 not possible with the one-stage login.
+  int ChangePassword(const std::uint8_t* source);
+
+  // ---- Blocking downloads (NormalClntDownloads.cpp) ---------------------------------------------
+  // mkinfo.cfg and systime.dat, each installed only when complete and plausible: 0, or -1 on a
+  // network failure.
+  int DownloadMarketConfig();
+  // See IRequestClient: the instrument count, or -1 (the old nametbl kept).
+  int DownloadNameTable(int market) override;
+
+  // ---- Queued requests (built by the request API; empty until it lands) ------------------------
+  void RequestHistoryBars(int market, int index, int reserved, int cycle, int n, int older,
+                          std::uint32_t requester) override;
+  void RequestTicks(int market, int index, std::uint32_t requester) override;
+  void RequestTradeDetails(int market, int index, std::uint32_t requester) override;
+  void RequestRecentTicks(int market, int index, int count, std::uint32_t requester) override;
+  void RequestTrendDay(int market, int index, std::uint32_t day, std::uint32_t requester) override;
+  void RequestWeights(int market, int index, std::uint32_t requester) override;
+  void RequestBrokerQueue(int market, int index) override;
+  void RequestNews(bool older, int category) override;
+  void RequestNewsText(const NewsRecord& news) override;
+  bool RequestInfoMineIndex(int market, int index, int n, std::uint32_t requester) override;
+  void RequestInfoMineText(int market, int index, int selector, const char* fileName, std::uint32_t offset,
+                           std::uint32_t length, std::uint32_t requester) override;
+  void RequestNotesList(int n) override;
+  void RequestNote(int listNumber, const char* noteFileName, int noteNumber) override;
+  void RequestNameTable(int market) override;
+
   // Registers the asynchronous events (35) and sets the async flag: 1, or 0 after OnClose.
   // The read loop re-registers this way only once the client is asynchronous.
   int StartAsync();
@@ -62,7 +110,6 @@ class TNormalClnt : public FrameClient {
 
   // Login time (calendar fields from the clock word, seconds 0), set by a successful connect.
   int loginYear = 0, loginMonth = 0, loginDay = 0, loginHour = 0, loginMinute = 0;
-  char errorText[256]{};
 
  private:
   bool HandleFrame(const std::uint8_t* frame, int length) override;

@@ -45,6 +45,11 @@ void TRealDataClnt::OnSend(int /*error*/) {
   AsyncSelect(kClientSocketEvents);
 }
 
+int TRealDataClnt::ConnectViaProxy(const char* host, int port) {
+  lastSlowNetworkRequest = 0;
+  return FrameClient::ConnectViaProxy(host, port);
+}
+
 bool TRealDataClnt::MakeFrame() { return CutHead(); }
 
 int TRealDataClnt::MakeData(std::uint8_t* bytes, int available) { return CutBodies(bytes, available); }

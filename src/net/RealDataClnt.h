@@ -43,6 +43,10 @@ class TRealDataClnt : public FrameClient {
 
   // Header step: true to keep reading, false to close. A header with magic '#' raises the
   // slow-network notice: at most one real-time message request per 45 minutes of ticks.
+  // FrameClient::ConnectViaProxy, and the slow-network request time is cleared, so the first
+  // notice of a new connection always asks for the real-time message.
+  int ConnectViaProxy(const char* host, int port);
+
   bool MakeFrame();
   // Body step over (bytes, available) with the current header describing the first frame:
   // bytes consumed, or -1 (bad next header, undecodable body, the client closed by a handler).
