@@ -8,6 +8,7 @@
 //   server's clock moves one trading minute a step). Target: 3 million a second to one client,
 //   the server on one core. Beside them, the market model's quotes alone for the same 256
 //   instruments and moments: the server computes each once a step, so they bound the pushing.
+#include "BenchServerTree.h"
 #include "MarketModel.h"
 #include "QuoteServer.h"
 #include "data/Records.h"
@@ -39,48 +40,14 @@ namespace {
 using zuvo::quoteserver::QuoteServer;
 using zuvo::quoteserver::ServerConfig;
 
-void WriteFile(const std::filesystem::path& file, const void* data, std::size_t size) {
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
 constexpr int kInstruments = 256;
 
-// A one-market install tree: a stock market trading 09:30-11:30 and 13:00-15:00 Beijing time
-// with depth, 256 instruments "600000" to "600255".
+// The benchmark's own install tree in the temporary folder.
 std::filesystem::path WriteTree() {
   std::string pattern = (std::filesystem::temp_directory_path() / "zuvo-qsbench-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
   const std::filesystem::path root = pattern;
-  MarketRecord market{};
-  market.kind = 1;
-  std::strcpy(market.name, "SH");
-  std::strcpy(market.code, "SH");
-  std::strcpy(market.fileExt, "sh");
-  market.hourOffset = 8;
-  market.capacity = 512;
-  market.categoryCount = 1;
-  CategoryRecord& category = market.categories[0];
-  category.sessionCount = 2;
-  category.openMinute[0] = 9 * 60 + 30;
-  category.closeMinute[0] = 11 * 60 + 30;
-  category.openMinute[1] = 13 * 60;
-  category.closeMinute[1] = 15 * 60;
-  category.dayChangeMinute = 9 * 60;
-  WriteFile(root / "cfg" / "mkinfo.cfg", &market, sizeof market);
-  const std::string zones(24872, '\0');
-  WriteFile(root / "cfg" / "systime.dat", zones.data(), zones.size());
-  std::vector<InstrumentRecord> names(kInstruments);
-  for (int i = 0; i < kInstruments; ++i) {
-    InstrumentRecord& name = names[static_cast<std::size_t>(i)];
-    std::snprintf(name.code, sizeof name.code, "600%03d", i);
-    std::snprintf(name.name, sizeof name.name, "BENCH%03d", i);
-    name.priceDivisor = 100;
-    name.volumeDivisor = 100;
-    name.decimals = 2;
-  }
-  WriteFile(root / "data" / "SH" / "nametbl.sh", names.data(), names.size() * sizeof(InstrumentRecord));
+  benchsupport::WriteServerTree(root, kInstruments);
   return root;
 }
 

@@ -15,6 +15,7 @@
 // - BuildRequestFrame per kind, ns per frame, into a client that accepts every byte.
 // The summary printed at the end gives the worst-case enqueue as a share of the round trip.
 #include "BenchInstall.h"
+#include "BenchServerTree.h"
 #include "MarketModel.h"
 #include "QuoteServer.h"
 #include "core/GuardedAlloc.h"
@@ -54,37 +55,6 @@ double NsPerIteration(Clock::time_point start, const benchmark::State& state) {
 
 // ---- The loopback round trip --------------------------------------------------------------------
 
-// One market "SH" of 256 instruments "600000".."600255", trading 09:30-11:30 and 13:00-15:00.
-void WriteServerTree(const std::filesystem::path& root) {
-  MarketRecord market{};
-  market.kind = 1;
-  std::strcpy(market.name, "SH");
-  std::strcpy(market.code, "SH");
-  std::strcpy(market.fileExt, "sh");
-  market.hourOffset = 8;
-  market.capacity = 512;
-  market.categoryCount = 1;
-  CategoryRecord& category = market.categories[0];
-  category.sessionCount = 2;
-  category.openMinute[0] = 9 * 60 + 30;
-  category.closeMinute[0] = 11 * 60 + 30;
-  category.openMinute[1] = 13 * 60;
-  category.closeMinute[1] = 15 * 60;
-  category.dayChangeMinute = 9 * 60;
-  benchsupport::WriteFile(root / "cfg" / "mkinfo.cfg", &market, sizeof market);
-  benchsupport::WriteFile(root / "cfg" / "systime.dat", std::string(24872, '\0'));
-  std::vector<InstrumentRecord> names(256);
-  for (int i = 0; i < 256; ++i) {
-    InstrumentRecord& name = names[static_cast<std::size_t>(i)];
-    std::snprintf(name.code, sizeof name.code, "600%03d", i);
-    std::snprintf(name.name, sizeof name.name, "BENCH%03d", i);
-    name.priceDivisor = 100;
-    name.volumeDivisor = 100;
-    name.decimals = 2;
-  }
-  benchsupport::WriteFile(root / "data" / "SH" / "nametbl.sh", names.data(), names.size() * sizeof(InstrumentRecord));
-}
-
 // Reads one whole reply with the client's blocking reads; false when the connection failed.
 bool ReadReply(TNormalClnt* client, std::uint8_t* type) {
   for (;;) {
@@ -97,7 +67,7 @@ bool ReadReply(TNormalClnt* client, std::uint8_t* type) {
 void LoopbackRoundTrip(benchmark::State& state) {
   zuvo::platform::ScopedScriptedMessageBoxes boxes;
   benchsupport::BenchInstall install("zuvo-rqbench");
-  WriteServerTree(install.root());
+  benchsupport::WriteServerTree(install.root(), 256);
   zuvo::quoteserver::ServerConfig config;
   config.dataDir = install.root();
   config.mainPort = config.requestPort = config.pushPort = 0;
@@ -142,7 +112,7 @@ RequestRecord Ticks(const char* code, std::uint32_t requester) {
   RequestRecord r;
   r.kind = kRequestTicks;
   r.market = 1;
-  std::strncpy(r.code, code, 8);
+  std::memcpy(r.code, code, strnlen(code, 8));   // at most 8 bytes, the rest stays zero
   r.requester = requester;
   return r;
 }

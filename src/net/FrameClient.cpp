@@ -72,7 +72,7 @@ bool FrameClient::TakeHeader(const std::uint8_t* bytes, const char* step) {
     zuvo::net::Trace((std::string("收到错误的包头 (") + step + ")").c_str());
     return false;
   }
-  HeaderTaken(step);
+  if (header.magic == kSlowNetworkMagic) SlowNetworkHeader(step);   // only the push connection admits '#'
   return true;
 }
 

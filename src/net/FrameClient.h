@@ -72,8 +72,8 @@ class FrameClient : public ESock {
   virtual bool HandleFrame(const std::uint8_t* body, int length) = 0;
   // After a receive call said 10035: register the events again where the client wants them.
   virtual void RearmAfterWouldBlock() = 0;
-  // A valid header was taken by the named step (the push client's slow-network notice).
-  virtual void HeaderTaken(const char* /*step*/) {}
+  // A valid header with magic '#' was taken by the named step (the push client's notice).
+  virtual void SlowNetworkHeader(const char* /*step*/) {}
   // The receive calls of one notification are over (the push client's traffic time).
   virtual void ReceiveCallsDone() {}
 

@@ -54,8 +54,7 @@ bool TRealDataClnt::MakeFrame() { return CutHead(); }
 
 int TRealDataClnt::MakeData(std::uint8_t* bytes, int available) { return CutBodies(bytes, available); }
 
-void TRealDataClnt::HeaderTaken(const char* step) {
-  if (header.magic != kSlowNetworkMagic) return;
+void TRealDataClnt::SlowNetworkHeader(const char* step) {
   zuvo::net::Trace((std::string("收到网速慢通知 (") + step + ")").c_str());
   RaiseSlowNetworkNotice((std::string("申请网速慢通知 (") + step + ")").c_str());
 }

@@ -62,7 +62,7 @@ class TRealDataClnt : public FrameClient {
  private:
   bool HandleFrame(const std::uint8_t* frame, int length) override;
   void RearmAfterWouldBlock() override;
-  void HeaderTaken(const char* step) override;
+  void SlowNetworkHeader(const char* step) override;
   void ReceiveCallsDone() override;
   bool Decompress(const std::uint8_t* source, int length, int* decoded);
   void RaiseSlowNetworkNotice(const char* traceText);
