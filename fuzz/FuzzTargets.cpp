@@ -23,6 +23,8 @@ const FuzzTarget kFuzzTargets[] = {
     {"quoteserver", FuzzQuoteServerStream},
     {"frames", FuzzFrameAssembly},
     {"lzw", FuzzLzwDecoder},
+    {"handshake", FuzzNetHandshake},
+    {"downloads", FuzzDownloads},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

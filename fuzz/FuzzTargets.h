@@ -30,6 +30,8 @@ int FuzzPathResolver(const std::uint8_t* data, std::size_t size);
 int FuzzQuoteServerStream(const std::uint8_t* data, std::size_t size);
 int FuzzFrameAssembly(const std::uint8_t* data, std::size_t size);
 int FuzzLzwDecoder(const std::uint8_t* data, std::size_t size);
+int FuzzNetHandshake(const std::uint8_t* data, std::size_t size);
+int FuzzDownloads(const std::uint8_t* data, std::size_t size);
 
 // Every target, and its number.
 extern const FuzzTarget kFuzzTargets[];

@@ -1,8 +1,12 @@
 #include "data/IRequestClient.h"
 
+#include "platform/Application.h"
+#include "platform/Message.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
@@ -12,6 +16,19 @@ std::atomic<IRequestClient*> currentClient{nullptr};
 // The one owner alive, or null. Set and cleared on the user-interface thread before and after
 // any worker that reads it.
 RequestClientOwner* currentOwner = nullptr;
+// Guards the owner's client between the user-interface thread and a worker that drops it.
+std::mutex ownerMutex;
+
+// Destroys a client on the user-interface thread: here when this is that thread, else handed
+// over there while the caller waits.
+void DestroyOnUiThread(std::unique_ptr<IRequestClient> client) {
+  if (!client) return;
+  if (zuvo::platform::IsUiThread()) {
+    client.reset();
+    return;
+  }
+  zuvo::platform::RunOnUiThread([&client] { client.reset(); });
+}
 
 }  // namespace
 
@@ -35,8 +52,15 @@ RequestClientOwner::~RequestClientOwner() {
 }
 
 void RequestClientOwner::Replace(std::unique_ptr<IRequestClient> client) {
-  currentClient.store(nullptr, std::memory_order_release);
-  client_.reset();   // the old client goes while nobody can reach it
+  std::unique_ptr<IRequestClient> old;
+  {
+    std::lock_guard<std::mutex> lock(ownerMutex);
+    currentClient.store(nullptr, std::memory_order_release);
+    old = std::move(client_);
+  }
+  DestroyOnUiThread(std::move(old));   // the old client goes while nobody can reach it
+  if (!client) return;
+  std::lock_guard<std::mutex> lock(ownerMutex);
   client_ = std::move(client);
   currentClient.store(client_.get(), std::memory_order_release);
 }

@@ -16,10 +16,13 @@ class IRequestClient {
   virtual ~IRequestClient() = default;
 
   // Blocking download of market `market`'s name table into MarketTables[market] (names and
-  // count; the caller finishes the table with TMarketData::FinishNameTable), writing
-  // nametbl.<ext> (and nametble.<ext> for market number 3) through
-  // TMarketData::MarketFilePath. Returns the instrument count, or -1 on failure (the records
-  // received so far stay in memory and no file is written). Runs on the login worker.
+  // count, and the alternative codes of market number 3), finished with
+  // TMarketData::FinishNameTable before nametbl.<ext> (and nametble.<ext> for market number 3)
+  // is written through TMarketData::MarketFilePath. Returns the instrument count, or -1 on
+  // failure (the records received so far stay in memory, finished too, and no file is written).
+  // The loader runs FinishNameTable once more after the call; that is harmless (it changes
+  // nothing a second time) and covers a client that does not finish the table itself. Runs on
+  // the login worker.
   virtual int DownloadNameTable(int market) = 0;
 
   // The queued requests. Each decides itself whether the server must be asked (rights, a
@@ -67,7 +70,8 @@ class IRequestClient {
 IRequestClient* RequestClient();
 
 // The program goes offline: the owner drops its client (RequestClientOwner::Drop). Does nothing
-// when no client is in place. The market loader calls it when a name-table download fails.
+// when no client is in place. The market loader calls it on the login worker when a name-table
+// download fails.
 void DropRequestClient();
 
 // Owns the process-wide request client. The start-up routine holds the one owner of the process
@@ -94,8 +98,13 @@ class RequestClientOwner {
     return installed;
   }
   // RequestClient() becomes null first and then the client is destroyed, so nothing its
-  // destructor sets off can reach it.
+  // destructor sets off can reach it. The client is always destroyed on the user-interface
+  // thread, which owns its socket and windows: a drop from another thread (the login worker)
+  // makes RequestClient() null at once and hands the destruction to the user-interface thread,
+  // waiting until it is done (the user-interface thread must be handling cross-thread calls, as
+  // the modal login dialog does; the worker's error message box needs the same).
   void Drop() { Replace(nullptr); }
+  // The client installed; user-interface thread only.
   IRequestClient* client() const { return client_.get(); }
 
  private:

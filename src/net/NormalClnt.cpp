@@ -8,7 +8,11 @@
 
 TNormalClnt::TNormalClnt() : FrameClient(false, "AnalyzeInfoHead", "AnalyzeInfoBody") {}
 
-TNormalClnt::~TNormalClnt() { CloseFromDestructor(); }
+TNormalClnt::~TNormalClnt() {
+  CloseFromDestructor();
+  // The queue must never send through a client that is gone.
+  if (NormalClnt == this) NormalClnt = nullptr;
+}
 
 void TNormalClnt::OnReceive(int /*error*/) { ReadFrames(); }
 

@@ -2,11 +2,14 @@
 #include "data/IRequestClient.h"
 
 #include "FakeRequestClient.h"
+#include "platform/Message.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -64,6 +67,52 @@ TEST(RequestClientTest, TheProgramIsOfflineWithoutAnOwnerAndAfterItsOwnerWent) {
   EXPECT_EQ(destroyed, 1);
   EXPECT_EQ(reachable, nullptr);
   EXPECT_EQ(RequestClient(), nullptr);
+}
+
+TEST(RequestClientTest, AWorkerDropMakesTheProgramOfflineAtOnceAndTheUiThreadDestroysTheClient) {
+  struct Destruction {
+    std::thread::id thread;
+    IRequestClient* reachable = nullptr;
+  };
+  // The loader's failure path on the login worker: the client goes while the UI thread pumps.
+  class Noted : public FakeRequestClient {
+   public:
+    explicit Noted(Destruction* out) : out_(out) {}
+    ~Noted() override { *out_ = {std::this_thread::get_id(), RequestClient()}; }
+
+   private:
+    Destruction* out_;
+  };
+  Destruction destruction;
+  int destroyed = 0;
+  RequestClientOwner owner;
+  auto client = std::make_unique<Noted>(&destruction);
+  client->destructions = &destroyed;
+  owner.Install(std::move(client));
+
+  std::atomic<bool> workerDone{false};
+  std::atomic<bool> offlineOnWorker{false};
+  std::thread worker([&] {
+    DropRequestClient();
+    offlineOnWorker = RequestClient() == nullptr;
+    workerDone = true;
+  });
+  // The destruction waits for the UI thread (a worker that destroyed the client itself would
+  // finish instead); data code already finds no client.
+  while (!workerDone.load() && zuvo::platform::CrossThreadCallsWaiting() == 0) std::this_thread::yield();
+  EXPECT_EQ(RequestClient(), nullptr);
+  EXPECT_EQ(destroyed, 0) << "destroyed on the worker";
+  EXPECT_TRUE(zuvo::platform::PumpMessagesUntil([&] { return workerDone.load() && destroyed == 1; }, 20000));
+  worker.join();
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(destruction.thread, std::this_thread::get_id());
+  EXPECT_EQ(destruction.reachable, nullptr);
+  EXPECT_TRUE(offlineOnWorker.load());
+  EXPECT_EQ(owner.client(), nullptr);
+
+  // The owner takes a new client afterwards as before.
+  FakeRequestClient* next = owner.Install(std::make_unique<FakeRequestClient>());
+  EXPECT_EQ(RequestClient(), next);
 }
 
 TEST(RequestClientTest, ASecondOwnerIsRefused) {

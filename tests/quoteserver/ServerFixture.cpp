@@ -67,6 +67,20 @@ zuvo::quoteserver::ServerConfig ServerTest::SampleConfig() {
   return config;
 }
 
+void ServerTest::EnableProxies(zuvo::quoteserver::ServerConfig* config) {
+  config->socks5Port = 0;
+  config->socks4Port = 0;
+  config->httpProxyPort = 0;
+  config->relayPort = 0;
+}
+
+void ServerTest::EnableProxies(zuvo::quoteserver::ServerConfig* config, const std::string& user,
+                               const std::string& password) {
+  EnableProxies(config);
+  config->proxyAuth = true;
+  config->proxyUser = {user, password};
+}
+
 void ServerTest::StartServer(zuvo::quoteserver::ServerConfig config,
                              const std::function<void(zuvo::quoteserver::QuoteServer&)>& prepare) {
   if (server_) server_->Stop();

@@ -31,6 +31,11 @@ class ServerTest : public testing::Test {
  protected:
   // A configuration serving the sample tree on ephemeral ports.
   static zuvo::quoteserver::ServerConfig SampleConfig();
+  // Opens the four fixture proxies (SOCKS5, SOCKS4, HTTP CONNECT, the relay) on ephemeral
+  // ports; with a user, the SOCKS5 and HTTP proxies ask for that name and password.
+  static void EnableProxies(zuvo::quoteserver::ServerConfig* config);
+  static void EnableProxies(zuvo::quoteserver::ServerConfig* config, const std::string& user,
+                            const std::string& password);
   // Starts a server; the test fails when it does not start. `prepare` runs before the start
   // (a ticker of the test's own, say).
   void StartServer(zuvo::quoteserver::ServerConfig config = SampleConfig(),
@@ -40,6 +45,11 @@ class ServerTest : public testing::Test {
   std::uint16_t mainPort() const { return server_->ports().main; }
   std::uint16_t requestPort() const { return server_->ports().request; }
   std::uint16_t pushPort() const { return server_->ports().push; }
+  // The fixture proxies' ports (0 for one not enabled).
+  std::uint16_t socks5Port() const { return server_->ports().socks5; }
+  std::uint16_t socks4Port() const { return server_->ports().socks4; }
+  std::uint16_t httpProxyPort() const { return server_->ports().httpProxy; }
+  std::uint16_t relayPort() const { return server_->ports().relay; }
 
   // A request-port client already logged in.
   std::unique_ptr<RawClient> LoggedIn();

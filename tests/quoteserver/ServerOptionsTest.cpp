@@ -58,6 +58,21 @@ TEST(ServerOptionsTest, ReadsEveryOption) {
   EXPECT_EQ(live.newsEvery, 120);
   EXPECT_EQ(live.pushCompression, Compression::kZlib);
   EXPECT_EQ(live.faults, (std::vector<std::string>{"stall=200", "dribble@push", "login-refuse=no@where"}));
+  EXPECT_EQ(live.socks5Port, zuvo::quoteserver::kProxyOff) << "the proxies are off unless asked for";
+  EXPECT_FALSE(live.proxyAuth);
+
+  ServerConfig proxied;
+  ASSERT_TRUE(ParseCommandLine({"--data", "d", "--socks5-port", "0", "--socks4-port=1081", "--http-proxy-port", "3128",
+                                "--relay-port", "443", "--proxy-user", "ann:pa:ss", "--fault", "proxy-split"},
+                               &proxied, &help, &error))
+      << error;
+  EXPECT_EQ(proxied.socks5Port, 0);
+  EXPECT_EQ(proxied.socks4Port, 1081);
+  EXPECT_EQ(proxied.httpProxyPort, 3128);
+  EXPECT_EQ(proxied.relayPort, 443);
+  EXPECT_TRUE(proxied.proxyAuth);
+  EXPECT_EQ(proxied.proxyUser.name, "ann");
+  EXPECT_EQ(proxied.proxyUser.password, "pa:ss");
   ASSERT_TRUE(ParseCommandLine({"--data", "d", "--clock", "auto"}, &live, &help, &error));
   EXPECT_EQ(live.clockStart, zuvo::quoteserver::ClockStart::kAuto);
 
@@ -104,6 +119,14 @@ TEST(ServerOptionsTest, RefusesBadOptionsWithAMessage) {
       {{"--data", "d", "--compress", "zlib"}, "none or lzw"},
       {{"--data", "d", "--verbose=1"}, "--verbose"},
       {{"--data", "d", "--main-port", "5000", "--push-port", "5000"}, "must differ"},
+      {{"--data", "d", "--main-port", "5000", "--relay-port", "5000"}, "must differ"},
+      {{"--data", "d", "--socks5-port", "1080", "--socks4-port", "1080"}, "must differ"},
+      {{"--data", "d", "--socks5-port", "65536"}, "--socks5-port"},
+      {{"--data", "d", "--http-proxy-port", "-1"}, "--http-proxy-port"},
+      {{"--data", "d", "--proxy-user", "nopassword"}, "NAME:PASS"},
+      {{"--data", "d", "--proxy-user", ":pw"}, "NAME:PASS"},
+      {{"--data", "d", "--proxy-user", std::string(256, 'u') + ":pw"}, "255"},
+      {{"--data", "d", "--fault", "proxy-split@push"}, "takes no @request or @push"},
       {{"--data", "d", "--clock", "sometime"}, "HH:MM"},
       {{"--data", "d", "--clock", "24:00"}, "HH:MM"},
       {{"--data", "d", "--speed", "-1"}, "--speed"},

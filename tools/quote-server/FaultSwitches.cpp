@@ -12,7 +12,7 @@ namespace zuvo::quoteserver {
 namespace {
 
 enum class Value { kNone, kDropPoint, kMs, kKind, kKindLevel, kText, kNumber };
-enum class Group { kPlain, kFraming };
+enum class Group { kPlain, kFraming, kProxy };
 
 struct Entry {
   Fault fault;
@@ -77,6 +77,14 @@ constexpr Entry kTable[] = {
     {Fault::kUnsortedBars, "unsorted-bars", Value::kNone, Group::kPlain, 0, 0, 0},
     {Fault::kVersion, "version", Value::kNumber, Group::kPlain, 0, kInt32Min, kInt32Max},
     {Fault::kRestartNames, "restart-names", Value::kNone, Group::kPlain, 0, 0, 0},
+    {Fault::kProxySplit, "proxy-split", Value::kNone, Group::kProxy, 0, 0, 0},
+    {Fault::kSocks5DomainBound, "socks5-domain-bound", Value::kNone, Group::kProxy, 0, 0, 0},
+    {Fault::kSocks5Refuse, "socks5-refuse", Value::kNone, Group::kProxy, 0, 0, 0},
+    {Fault::kSocks4Refuse, "socks4-refuse", Value::kNone, Group::kProxy, 0, 0, 0},
+    {Fault::kHttp407, "http-407", Value::kNone, Group::kProxy, 0, 0, 0},
+    {Fault::kHttp407Lower, "http-407-lower", Value::kNone, Group::kProxy, 0, 0, 0},
+    {Fault::kRelayHttp11, "relay-http11", Value::kNone, Group::kProxy, 0, 0, 0},
+    {Fault::kRelayLongHeader, "relay-long-header", Value::kNone, Group::kProxy, 0, 0, 0},
 };
 static_assert(sizeof kTable / sizeof kTable[0] == kFaultCount, "one entry per switch");
 
@@ -121,6 +129,17 @@ const std::vector<std::string>& FaultNames() {
     std::vector<std::string> all;
     for (const Entry& entry : kTable) all.emplace_back(entry.name);
     return all;
+  }();
+  return names;
+}
+
+const std::vector<std::string>& ProxyFaultNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> proxy;
+    for (const Entry& entry : kTable) {
+      if (entry.group == Group::kProxy) proxy.emplace_back(entry.name);
+    }
+    return proxy;
   }();
   return names;
 }

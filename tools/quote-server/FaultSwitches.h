@@ -33,6 +33,9 @@ enum class Fault {
   kUnterminated, kInfoOffset, kBadIndex, kPathCode, kBadNoteName, kClock, kLongFlash, kNamesError, kNamesEmpty,
   kNamesOverflow, kBadConfig, kUnsortedBars, kVersion,
   kRestartNames,
+  // The fixture proxies (ProxyFixtures.h).
+  kProxySplit, kSocks5DomainBound, kSocks5Refuse, kSocks4Refuse, kHttp407, kHttp407Lower, kRelayHttp11,
+  kRelayLongHeader,
   kCount
 };
 constexpr std::size_t kFaultCount = static_cast<std::size_t>(Fault::kCount);
@@ -139,5 +142,7 @@ std::string TypedTextToGbk(const std::string& text);
 const std::vector<std::string>& FaultNames();
 // The name of a switch.
 const char* FaultName(Fault fault);
+// The names of the switches that act on the fixture proxies alone.
+const std::vector<std::string>& ProxyFaultNames();
 
 }  // namespace zuvo::quoteserver

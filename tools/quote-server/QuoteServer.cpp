@@ -3,6 +3,7 @@
 #include "ClientStream.h"
 #include "InstallTree.h"
 #include "MarketModel.h"
+#include "ProxyFixtures.h"
 #include "PushFeed.h"
 #include "ReplyWriter.h"
 #include "RequestAnswers.h"
@@ -126,6 +127,12 @@ class QuoteServer::Impl {
   void CloseAll();
   // Runs fn on the server's thread (inline when the loop does not run) and waits for it.
   void Call(const std::function<void()>& fn);
+  // Start: calls from now on wait for the loop, even before its thread reaches Run (run
+  // inline meanwhile, they would race the loop's first turn).
+  void ExpectLoop() {
+    std::lock_guard<std::mutex> lock(taskMutex_);
+    loopActive_ = true;
+  }
 
   std::string Execute(const std::string& line);
   // One push step to every opened push connection; with write, sent at once.
@@ -156,6 +163,8 @@ class QuoteServer::Impl {
   std::int64_t Ticks() const { return ticker_(); }
   bool Listen(std::uint16_t port, int* fd, std::uint16_t* bound, const char* what, std::string* error);
   bool ListenAll(std::string* error);
+  // The fixture proxies the configuration asks for, forwarding to the ports just bound.
+  bool OpenProxies(std::string* error);
   void StartClock();
   void Accept(int listener, PortRole role);
   void Read(Connection* connection);
@@ -202,6 +211,7 @@ class QuoteServer::Impl {
   std::unique_ptr<RequestAnswers> answers_;
   std::unique_ptr<PushFeed> push_;
   std::unique_ptr<ServerProtocol> protocol_;
+  std::unique_ptr<ProxyFixtures> proxies_;
   int listeners_[3] = {-1, -1, -1};
   int wake_[2] = {-1, -1};
   std::list<Connection> connections_;
@@ -271,6 +281,20 @@ bool QuoteServer::Impl::ListenAll(std::string* error) {
   return true;
 }
 
+bool QuoteServer::Impl::OpenProxies(std::string* error) {
+  ProxyFixtures::Log log;
+  if (config_.verbose) log = [this](const std::string& line) { log_(line); };
+  proxies_ = std::make_unique<ProxyFixtures>(config_, &state_.faults, std::move(log));
+  std::uint16_t bound[4] = {};
+  if (!proxies_->Listen(bound, error)) return false;
+  ports_.socks5 = bound[0];
+  ports_.socks4 = bound[1];
+  ports_.httpProxy = bound[2];
+  ports_.relay = bound[3];
+  proxies_->SetTargets({ports_.main, ports_.request, ports_.push, ports_.relay});
+  return true;
+}
+
 void QuoteServer::Impl::StartClock() {
   clock_ = std::make_unique<LiveClock>(source_, ticker_);
   switch (config_.clockStart) {
@@ -318,6 +342,10 @@ bool QuoteServer::Impl::Open(std::string* error) {
     return false;
   }
   if (!ListenAll(error)) return false;
+  if (!OpenProxies(error)) {
+    for (int& fd : listeners_) CloseFd(&fd);
+    return false;
+  }
   const std::int64_t ticks = Ticks();
   nextPushMs_ = ticks + config_.pushMs;
   nextNewsMs_ = config_.newsEvery > 0 ? ticks + config_.newsEvery * 1000LL : -1;
@@ -328,6 +356,7 @@ void QuoteServer::Impl::CloseAll() {
   for (Connection& connection : connections_) CloseFd(&connection.fd);
   connections_.clear();
   for (int& fd : listeners_) CloseFd(&fd);
+  if (proxies_) proxies_->CloseAll();
 }
 
 void QuoteServer::Impl::Call(const std::function<void()>& fn) {
@@ -395,13 +424,20 @@ void QuoteServer::Impl::Run() {
       polls.push_back({connection.fd, events, 0});
       polled.push_back(&connection);
     }
+    const std::size_t proxyPolls = polls.size();
+    proxies_->AddPolls(&polls);
     const std::int64_t deadline = NextDeadline(now);
-    const int timeout = deadline < 0 ? -1 : static_cast<int>(std::clamp<std::int64_t>(deadline - now, 0, 60000));
+    int timeout = deadline < 0 ? -1 : static_cast<int>(std::clamp<std::int64_t>(deadline - now, 0, 60000));
+    if (const int proxyTimeout = proxies_->TimeoutMs(); proxyTimeout >= 0 && (timeout < 0 || proxyTimeout < timeout)) {
+      timeout = proxyTimeout;
+    }
     if (::poll(polls.data(), polls.size(), timeout) < 0) {
       if (errno == EINTR) continue;
       log_(std::string("poll failed: ") + std::strerror(errno));
       break;
     }
+    // The proxies first: the tasks and the console below may pump them again.
+    proxies_->HandlePolls(polls.data() + proxyPolls, polls.size() - proxyPolls);
     if (polls[0].revents != 0) {
       char drain[64];
       while (::read(wake_[0], drain, sizeof drain) > 0) {
@@ -615,6 +651,8 @@ void QuoteServer::Impl::Write(Connection* connection) {
 }
 
 void QuoteServer::Impl::DrainInput() {
+  // What the proxies hold for the server goes on first, so it is read below.
+  if (proxies_) proxies_->Pump();
   if (state_.faults.On(Fault::kStopReading)) {
     if (!connections_.empty()) state_.faults.Fired(Fault::kStopReading);
     return;
@@ -826,6 +864,13 @@ std::string QuoteServer::Impl::Status() const {
   out << "ports main " << ports_.main << ", request " << ports_.request << ", push " << ports_.push;
   if (down_) out << " (down, back in " << std::max<std::int64_t>(0, (upAtMs_ - Ticks() + 999) / 1000) << " s)";
   out << "\n";
+  if (ports_.socks5 != 0 || ports_.socks4 != 0 || ports_.httpProxy != 0 || ports_.relay != 0) {
+    auto port = [](std::uint16_t p) { return p == 0 ? std::string("off") : std::to_string(p); };
+    out << "proxies socks5 " << port(ports_.socks5) << ", socks4 " << port(ports_.socks4) << ", http "
+        << port(ports_.httpProxy) << ", relay " << port(ports_.relay) << "; " << proxies_->open() << " open";
+    if (config_.proxyAuth) out << ", user " << config_.proxyUser.name;
+    out << "\n";
+  }
   std::size_t open = 0;
   for (const Connection& connection : connections_) open += connection.closed ? 0 : 1;
   out << "connections " << open << "\n";
@@ -991,6 +1036,7 @@ void QuoteServer::Run() { impl_->Run(); }
 
 bool QuoteServer::Start(std::string* error) {
   if (!impl_->Open(error)) return false;
+  impl_->ExpectLoop();
   thread_ = std::thread([this] { impl_->Run(); });
   return true;
 }

@@ -1,7 +1,9 @@
 // The local quote server: plays the maker's quote servers on loopback from an install tree and
 // the deterministic market model, for the tests and for a person running the terminal. Three
 // listening ports (main: first login stage and password change; request: the data server's
-// logins, downloads and requests; push: real-time records) served by one thread with poll.
+// logins, downloads and requests; push: real-time records) served by one thread with poll,
+// and on request the fixture proxies in front of them (SOCKS5, SOCKS4, HTTP CONNECT and the
+// relay; ProxyFixtures.h) on the same thread.
 //
 // In-process use (tests): construct with ports 0, Start, read ports(), talk to it, Stop (or
 // destroy it). The calls below (Command, the clock, PushStep, ReleaseHeld, Tick, the counts)
@@ -30,6 +32,11 @@ struct ServerPorts {
   std::uint16_t main = 0;
   std::uint16_t request = 0;
   std::uint16_t push = 0;
+  // The fixture proxies; 0 for one that is off.
+  std::uint16_t socks5 = 0;
+  std::uint16_t socks4 = 0;
+  std::uint16_t httpProxy = 0;
+  std::uint16_t relay = 0;
 };
 
 // One open connection as the counts see it.

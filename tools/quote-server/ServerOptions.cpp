@@ -43,6 +43,21 @@ bool ParseUser(const std::string& text, UserEntry* user, std::string* error) {
   return true;
 }
 
+bool ParseProxyUser(const std::string& text, UserEntry* user, std::string* error) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0) {
+    *error = "--proxy-user needs NAME:PASS, got \"" + text + "\"";
+    return false;
+  }
+  user->name = text.substr(0, colon);
+  user->password = text.substr(colon + 1);
+  if (user->name.size() > kMaxProxyField || user->password.size() > kMaxProxyField) {
+    *error = "--proxy-user: a name and a password have at most 255 bytes each";
+    return false;
+  }
+  return true;
+}
+
 bool ParseDeny(const std::string& text, DeniedRight* right) {
   const std::size_t colon = text.find(':');
   if (colon == std::string::npos) return false;
@@ -70,7 +85,9 @@ const char* UsageText() {
          "                    [--version 0] [--user NAME:PASS]... [--deny M:C]... [--compress none|lzw]\n"
          "                    [--verbose] [--clock real|auto|HH:MM] [--speed N] [--push-ms 500]\n"
          "                    [--news-every 0] [--push-compress none|lzw|zlib]\n"
-         "                    [--fault NAME[=VALUE][@request|@push]]...\n";
+         "                    [--fault NAME[=VALUE][@request|@push]]...\n"
+         "                    [--socks5-port P] [--socks4-port P] [--http-proxy-port P] [--relay-port P]\n"
+         "                    [--proxy-user NAME:PASS]\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, ServerConfig* config, bool* help, std::string* error) {
@@ -100,7 +117,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerConfig* config
     static const char* const kWithValue[] = {"--data",    "--bind",  "--main-port", "--request-port", "--push-port",
                                              "--data-addr", "--seed", "--page",      "--version",      "--user",
                                              "--deny",    "--compress", "--clock", "--speed", "--push-ms",
-                                             "--news-every", "--push-compress", "--fault"};
+                                             "--news-every", "--push-compress", "--fault", "--socks5-port",
+                                             "--socks4-port", "--http-proxy-port", "--relay-port", "--proxy-user"};
     bool known = false;
     for (const char* option : kWithValue) known = known || name == option;
     if (!known) {
@@ -184,6 +202,17 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerConfig* config
       } else {
         return bad("none, lzw or zlib");
       }
+    } else if (name == "--socks5-port" || name == "--socks4-port" || name == "--http-proxy-port" ||
+               name == "--relay-port") {
+      int port = 0;
+      if (!ParseNumber(value, 0, 65535, &port)) return bad("a port number 0-65535");
+      (name == "--socks5-port"       ? config->socks5Port
+       : name == "--socks4-port"     ? config->socks4Port
+       : name == "--http-proxy-port" ? config->httpProxyPort
+                                     : config->relayPort) = port;
+    } else if (name == "--proxy-user") {
+      if (!ParseProxyUser(value, &config->proxyUser, error)) return false;
+      config->proxyAuth = true;
     } else if (name == "--fault") {
       FaultSwitches check;
       if (!check.Set(value, error)) return false;
@@ -194,11 +223,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerConfig* config
     *error = "--data DIR is required";
     return false;
   }
-  const std::uint16_t ports[3] = {config->mainPort, config->requestPort, config->pushPort};
-  for (int a = 0; a < 3; ++a) {
-    for (int b = a + 1; b < 3; ++b) {
-      if (ports[a] != 0 && ports[a] == ports[b]) {
-        *error = "the main, request and push ports must differ (" + std::to_string(ports[a]) + " given twice)";
+  const int ports[7] = {config->mainPort,   config->requestPort,   config->pushPort, config->socks5Port,
+                        config->socks4Port, config->httpProxyPort, config->relayPort};
+  for (int a = 0; a < 7; ++a) {
+    for (int b = a + 1; b < 7; ++b) {
+      if (ports[a] > 0 && ports[a] == ports[b]) {
+        *error = "the server's ports must differ (" + std::to_string(ports[a]) + " given twice)";
         return false;
       }
     }

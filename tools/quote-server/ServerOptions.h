@@ -4,6 +4,8 @@
 //     [--user NAME:PASS]... [--deny M:C]... [--compress none|lzw] [--verbose]
 //     [--clock real|auto|HH:MM] [--speed N] [--push-ms 500] [--news-every 0]
 //     [--push-compress none|lzw|zlib] [--fault NAME[=VALUE][@request|@push]]...
+//     [--socks5-port P] [--socks4-port P] [--http-proxy-port P] [--relay-port P]
+//     [--proxy-user NAME:PASS]
 // Each option also takes the form --name=value. A port of 0 lets the system choose one.
 #pragma once
 
@@ -19,6 +21,10 @@ namespace zuvo::quoteserver {
 
 constexpr std::size_t kMaxUserName = 15;     // the login body's 16-byte field less its terminator
 constexpr std::size_t kMaxPassword = 11;     // the 12-byte field likewise
+// A SOCKS5 user name and password each carry a one-byte length.
+constexpr std::size_t kMaxProxyField = 255;
+// A fixture proxy port that is not opened (0 is an ephemeral port).
+constexpr int kProxyOff = -1;
 
 struct UserEntry {
   std::string name;
@@ -55,6 +61,14 @@ struct ServerConfig {
   int newsEvery = 0;                           // seconds between news flashes; 0: none
   Compression pushCompression = Compression::kNone;
   std::vector<std::string> faults;             // NAME[=VALUE][@scope], as --fault gives them
+  // The fixture proxies, each forwarding only to the server's own ports: kProxyOff (the
+  // default) leaves one closed, 0 lets the system choose its port.
+  int socks5Port = kProxyOff;
+  int socks4Port = kProxyOff;
+  int httpProxyPort = kProxyOff;
+  int relayPort = kProxyOff;           // the relay: routes each connection by its first frame
+  bool proxyAuth = false;              // the SOCKS5 and HTTP proxies ask for proxyUser
+  UserEntry proxyUser;
   // In-process only: false leaves push steps to QuoteServer::PushStep (tests decide when).
   bool timedPush = true;
 };

@@ -41,6 +41,10 @@ int main(int argc, char** argv) {
   std::printf("quote-server: listening on %s, main port %u, request port %u, push port %u\n",
               config.bindAddress.c_str(), ports.main, ports.request, ports.push);
   if (isatty(STDIN_FILENO)) std::printf("quote-server: type help for the console commands\n");
+  if (ports.socks5 != 0 || ports.socks4 != 0 || ports.httpProxy != 0 || ports.relay != 0) {
+    std::printf("quote-server: proxies: socks5 port %u, socks4 port %u, http proxy port %u, relay port %u (0: off)\n",
+                ports.socks5, ports.socks4, ports.httpProxy, ports.relay);
+  }
   std::fflush(stdout);
   server.SetConsole(STDIN_FILENO, STDOUT_FILENO);
 
