@@ -22,14 +22,15 @@ inline void WriteTreeFile(const std::filesystem::path& file, const void* data, s
   if (!out) std::abort();
 }
 
-inline void WriteServerTree(const std::filesystem::path& root, int instruments) {
+// The market record alone (the client's own copy of mkinfo.cfg in some benchmarks).
+inline MarketRecord ServerBenchMarket(int capacity) {
   MarketRecord market{};
   market.kind = 1;
   std::strcpy(market.name, "SH");
   std::strcpy(market.code, "SH");
   std::strcpy(market.fileExt, "sh");
   market.hourOffset = 8;
-  market.capacity = 512;
+  market.capacity = static_cast<std::uint16_t>(capacity);
   market.categoryCount = 1;
   CategoryRecord& category = market.categories[0];
   category.sessionCount = 2;
@@ -38,17 +39,24 @@ inline void WriteServerTree(const std::filesystem::path& root, int instruments) 
   category.openMinute[1] = 13 * 60;
   category.closeMinute[1] = 15 * 60;
   category.dayChangeMinute = 9 * 60;
+  return market;
+}
+
+// `instruments` instruments "600000" onwards in a market of room for `capacity`.
+inline void WriteServerTree(const std::filesystem::path& root, int instruments, int capacity = 512) {
+  const MarketRecord market = ServerBenchMarket(capacity);
   WriteTreeFile(root / "cfg" / "mkinfo.cfg", &market, sizeof market);
   const std::string zones(24872, '\0');
   WriteTreeFile(root / "cfg" / "systime.dat", zones.data(), zones.size());
   std::vector<InstrumentRecord> names(static_cast<std::size_t>(instruments));
   for (int i = 0; i < instruments; ++i) {
     InstrumentRecord& name = names[static_cast<std::size_t>(i)];
-    std::snprintf(name.code, sizeof name.code, "600%03u", static_cast<unsigned>(i) % 1000u);
-    std::snprintf(name.name, sizeof name.name, "BENCH%03u", static_cast<unsigned>(i) % 1000u);
+    std::snprintf(name.code, sizeof name.code, "%06u", 600000u + static_cast<unsigned>(i) % 100000u);
+    std::snprintf(name.name, sizeof name.name, "BN%05u", static_cast<unsigned>(i) % 100000u);
     name.priceDivisor = 100;
     name.volumeDivisor = 100;
     name.decimals = 2;
+    name.index = static_cast<std::uint16_t>(i);
   }
   WriteTreeFile(root / "data" / "SH" / "nametbl.sh", names.data(), names.size() * sizeof(InstrumentRecord));
 }

@@ -3,6 +3,7 @@
 // finished and indexed, and nametbl replaced on disk (an atomic replace, flushed). Reported in
 // milliseconds per download.
 #include "BenchInstall.h"
+#include "BenchServerTree.h"
 #include "QuoteServer.h"
 #include "data/DataIO.h"
 #include "data/MarketData.h"
@@ -25,47 +26,10 @@ namespace {
 constexpr int kInstruments = 5000;
 constexpr std::int64_t kServerNow = 1719619200;   // a fixed moment: the answers do not depend on it
 
-MarketRecord BenchMarket() {
-  MarketRecord market{};
-  market.kind = 1;
-  std::strcpy(market.name, "SH");
-  std::strcpy(market.code, "SH");
-  std::strcpy(market.fileExt, "sh");
-  market.hourOffset = 8;
-  market.capacity = 6000;
-  market.categoryCount = 1;
-  CategoryRecord& category = market.categories[0];
-  category.sessionCount = 2;
-  category.openMinute[0] = 9 * 60 + 30;
-  category.closeMinute[0] = 11 * 60 + 30;
-  category.openMinute[1] = 13 * 60;
-  category.closeMinute[1] = 15 * 60;
-  category.dayChangeMinute = 9 * 60;
-  return market;
-}
-
-// One market of 5000 instruments "600000".. for the server to serve.
-void WriteServerTree(const std::filesystem::path& root) {
-  const MarketRecord market = BenchMarket();
-  benchsupport::WriteFile(root / "cfg" / "mkinfo.cfg", &market, sizeof market);
-  benchsupport::WriteFile(root / "cfg" / "systime.dat", std::string(24872, '\0'));
-  std::vector<InstrumentRecord> names(kInstruments);
-  for (int i = 0; i < kInstruments; ++i) {
-    InstrumentRecord& name = names[static_cast<std::size_t>(i)];
-    std::snprintf(name.code, sizeof name.code, "%06d", 600000 + i);
-    std::snprintf(name.name, sizeof name.name, "BN%05d", i);
-    name.priceDivisor = 100;
-    name.volumeDivisor = 100;
-    name.decimals = 2;
-    name.index = static_cast<std::uint16_t>(i);
-  }
-  benchsupport::WriteFile(root / "data" / "SH" / "nametbl.sh", names.data(), names.size() * sizeof(InstrumentRecord));
-}
-
 void DownloadNameTable5000(benchmark::State& state) {
   zuvo::platform::ScopedScriptedMessageBoxes boxes;
   benchsupport::BenchInstall serverTree("zuvo-dlbench-server");
-  WriteServerTree(serverTree.root());
+  benchsupport::WriteServerTree(serverTree.root(), kInstruments, 6000);
   zuvo::quoteserver::ServerConfig config;
   config.dataDir = serverTree.root();
   config.mainPort = config.requestPort = config.pushPort = 0;
@@ -79,7 +43,7 @@ void DownloadNameTable5000(benchmark::State& state) {
   {
     // The client's own tree (the current folder from here on) and its table of the market.
     benchsupport::BenchInstall clientTree("zuvo-dlbench-client");
-    MarketTables[0] = new TMarketData(0, BenchMarket());
+    MarketTables[0] = new TMarketData(0, benchsupport::ServerBenchMarket(6000));
     MarketCount = 1;
 
     auto client = std::make_unique<TNormalClnt>();

@@ -11,6 +11,7 @@
 // Each iteration builds a new client and deletes it (its socket closed), as the shell does.
 // The summary printed at the end gives both ratios.
 #include "BenchInstall.h"
+#include "BenchServerTree.h"
 #include "QuoteServer.h"
 #include "data/Records.h"
 #include "data/UtilData.h"
@@ -37,36 +38,10 @@ double twoStagesNs = 0;
 double twoStagesNewBlockNs = 0;
 double socks5Ns = 0;
 
-// One market "SH" with one category: all the login block needs.
-void WriteServerTree(const std::filesystem::path& root) {
-  MarketRecord market{};
-  market.kind = 1;
-  std::strcpy(market.name, "SH");
-  std::strcpy(market.code, "SH");
-  std::strcpy(market.fileExt, "sh");
-  market.hourOffset = 8;
-  market.capacity = 16;
-  market.categoryCount = 1;
-  CategoryRecord& category = market.categories[0];
-  category.sessionCount = 1;
-  category.openMinute[0] = 9 * 60 + 30;
-  category.closeMinute[0] = 15 * 60;
-  category.dayChangeMinute = 9 * 60;
-  benchsupport::WriteFile(root / "cfg" / "mkinfo.cfg", &market, sizeof market);
-  benchsupport::WriteFile(root / "cfg" / "systime.dat", std::string(24872, '\0'));
-  InstrumentRecord name{};
-  std::strcpy(name.code, "600000");
-  std::strcpy(name.name, "BENCH");
-  name.priceDivisor = 100;
-  name.volumeDivisor = 100;
-  name.decimals = 2;
-  benchsupport::WriteFile(root / "data" / "SH" / "nametbl.sh", &name, sizeof name);
-}
-
 // The install tree the client runs in and the server it logs in to, for the whole run.
 struct World {
   World() : install("zuvo-loginbench") {
-    WriteServerTree(install.root());
+    benchsupport::WriteServerTree(install.root(), 1, 16);
     zuvo::quoteserver::ServerConfig config;
     config.dataDir = install.root();
     config.mainPort = config.requestPort = config.pushPort = 0;
