@@ -396,21 +396,18 @@ void AfterReceive(SOCKET s, long result, int length) {
   }
 }
 
-void AfterSendWouldBlock(SOCKET s) {
+// Arms one event of a registered socket again and tells the watcher.
+void Rearm(SOCKET s, bool Watched::*armed) {
   auto state = TheRegistry().state.Lock();
   auto it = state->watched.find(s);
   if (it == state->watched.end()) return;
-  it->second.writeArmed = true;
+  it->second.*armed = true;
   WakeWatcher(*state);
 }
 
-void AfterAccept(SOCKET s) {
-  auto state = TheRegistry().state.Lock();
-  auto it = state->watched.find(s);
-  if (it == state->watched.end()) return;
-  it->second.acceptArmed = true;
-  WakeWatcher(*state);
-}
+void AfterSendWouldBlock(SOCKET s) { Rearm(s, &Watched::writeArmed); }
+
+void AfterAccept(SOCKET s) { Rearm(s, &Watched::acceptArmed); }
 
 // The message hook: passes a live notification (forgetting it, so the next may be posted),
 // swallows a stale one, and moves a FD_CLOSE behind a FD_READ of its socket still waiting.
