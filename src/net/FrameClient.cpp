@@ -2,6 +2,7 @@
 
 #include "data/Messages.h"
 #include "net/NetHooks.h"
+#include "platform/Text.h"
 
 #include <cstring>
 #include <string>
@@ -15,6 +16,23 @@ void FrameClient::CloseFromDestructor() {
   OnClose(0);
 }
 
+void FrameClient::SetErrorText(std::string_view text) {
+  const std::size_t length = zuvo::platform::gbk::CutLength(text, sizeof errorText - 1);
+  std::memcpy(errorText, text.data(), length);
+  errorText[length] = '\0';
+}
+
+void FrameClient::CloseQuietly() {
+  ESock::Close();
+  ResetBuffers();
+}
+
+void FrameClient::ResetBuffers() {
+  headerHeld = false;
+  receiveCount = 0;
+  sendCount = 0;
+}
+
 void FrameClient::OnClose(int /*error*/) {
   if (handle == -1) return;
   if (inReceive_) {
@@ -24,10 +42,7 @@ void FrameClient::OnClose(int /*error*/) {
   }
   closePending_ = false;
   if (push_) zuvo::net::Trace("网络断开 (OnClose)");
-  ESock::Close();
-  headerHeld = false;
-  receiveCount = 0;
-  sendCount = 0;
+  CloseQuietly();
   if (HWND window = zuvo::net::ConnectionLostWindow(); window != nullptr) {
     PostMessageA(window, MsgConnectionLost, 0, push_ ? 1 : 0);
   }

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 class FrameClient : public ESock {
  public:
@@ -35,6 +36,15 @@ class FrameClient : public ESock {
   // errorText (none for 1); a failing step closes the socket, except a failed receive in the
   // relay handshake (every caller closes on a non-zero result). Implemented in ProxyConnect.cpp.
   int ConnectViaProxy(const char* host, int port);
+
+  // Ends the connection without MsgConnectionLost (a failure the caller reports itself): the
+  // socket, both buffers and the held header go.
+  void CloseQuietly();
+  // A fresh connection starts with empty buffers and no header held.
+  void ResetBuffers();
+
+  // Puts `text` into errorText: at most 255 bytes, cut on a character boundary, terminated.
+  void SetErrorText(std::string_view text);
 
   FrameHeader header{};         // the current header
   bool headerHeld = false;      // the header's body is still incomplete

@@ -56,17 +56,11 @@ constexpr char kInitFailed[] = "网络初始化失败。";
 constexpr char kNetworkError[] = "网络连接发生错误。";
 constexpr char kUnknownError[] = "未知错误。";
 
-void SetError(TNormalClnt* client, const char* text) {
-  const std::size_t length = gbk::CutLength(text, sizeof client->errorText - 1);
-  std::memcpy(client->errorText, text, length);
-  client->errorText[length] = '\0';
-}
-
 // The server's text of a type-2 reply: only the body's own bytes, up to its terminator, at most
 // 255 bytes cut on a character boundary. A reply without text gets the unknown-error text.
 void SetServerError(TNormalClnt* client, const std::uint8_t* body, int length) {
   if (length <= kErrorTextOffset) {
-    SetError(client, kUnknownError);
+    client->SetErrorText(kUnknownError);
     return;
   }
   const char* text = reinterpret_cast<const char*>(body + kErrorTextOffset);
@@ -74,28 +68,10 @@ void SetServerError(TNormalClnt* client, const std::uint8_t* body, int length) {
   const void* end = std::memchr(text, '\0', available);
   const std::size_t terminated = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - text) : available;
   if (terminated == 0) {
-    SetError(client, kUnknownError);
+    client->SetErrorText(kUnknownError);
     return;
   }
-  const std::size_t cut = gbk::CutLength(std::string_view(text, terminated), sizeof client->errorText - 1);
-  std::memcpy(client->errorText, text, cut);
-  client->errorText[cut] = '\0';
-}
-
-// Ends a connection that failed during the login: the socket and what the buffers held go,
-// without MsgConnectionLost (the caller reports the failure itself).
-void CloseQuietly(TNormalClnt* client) {
-  client->Close();
-  client->sendCount = 0;
-  client->receiveCount = 0;
-  client->headerHeld = false;
-}
-
-// A fresh connection starts with empty buffers.
-void ResetBuffers(TNormalClnt* client) {
-  client->sendCount = 0;
-  client->receiveCount = 0;
-  client->headerHeld = false;
+  client->SetErrorText(std::string_view(text, terminated));
 }
 
 bool OneStageLogin() { return GetPrivateProfileIntA("Server", "NOJH", 0, kServerIni) != 0; }
@@ -150,8 +126,8 @@ void Progress(HWND progress, UINT message) {
 int TNormalClnt::Connect(HWND progress, bool useStoredBlock) {
   errorText[0] = '\0';
   if (Create() != 1) {
-    SetError(this, kInitFailed);
-    CloseQuietly(this);
+    SetErrorText(kInitFailed);
+    CloseQuietly();
     return 3;
   }
   loginMode = OneStageLogin() ? 0 : 1;
@@ -164,10 +140,10 @@ int TNormalClnt::Connect(HWND progress, bool useStoredBlock) {
   if (!(twoStages && useStoredBlock)) {
     const int connected = ConnectViaProxy(address, port);
     if (connected != 0) {
-      CloseQuietly(this);
+      CloseQuietly();
       return connected == 1 ? 1 : 3;
     }
-    ResetBuffers(this);
+    ResetBuffers();
   }
   ResetRequestQueue();
 
@@ -177,14 +153,14 @@ int TNormalClnt::Connect(HWND progress, bool useStoredBlock) {
       // Without a whole stored block there is nothing to log in with: nothing was sent, and the
       // socket goes without a connection-lost notice (it never connected).
       if (!ReadStoredBlock(block)) {
-        CloseQuietly(this);
+        CloseQuietly();
         return 1;
       }
       zuvo::net::TakeServerRights(block);
     } else {
       const int login = LoginExchange(true, block);
       if (login != 0) {
-        CloseQuietly(this);
+        CloseQuietly();
         return login == 1 ? 3 : 4;
       }
       // Written only when it changed (a reconnect gets the same block and skips the disk
@@ -197,29 +173,29 @@ int TNormalClnt::Connect(HWND progress, bool useStoredBlock) {
     std::snprintf(dataAddress, sizeof dataAddress, "%u.%u.%u.%u", block[114], block[115], block[116], block[117]);
     WritePrivateProfileStringA("Server", "dsAddr", dataAddress, kServerIni);
 
-    CloseQuietly(this);
+    CloseQuietly();
     if (Create() != 1) {
-      SetError(this, kInitFailed);
-      CloseQuietly(this);
+      SetErrorText(kInitFailed);
+      CloseQuietly();
       return 3;
     }
     Progress(progress, MsgLoginConnectServer);
     const int connected = ConnectViaProxy(dataAddress, DataServerPort());
     if (connected != 0) {
-      CloseQuietly(this);
+      CloseQuietly();
       return connected == 1 ? 2 : 3;
     }
-    ResetBuffers(this);
+    ResetBuffers();
     ResetRequestQueue();
     const int login = LoginExchange(false, block);
     if (login != 0) {
-      CloseQuietly(this);
+      CloseQuietly();
       return login == 1 ? 3 : 4;
     }
   } else {
     const int login = LoginExchange(true, nullptr);
     if (login != 0) {
-      CloseQuietly(this);
+      CloseQuietly();
       return login == 1 ? 3 : 4;
     }
     WritePrivateProfileStringA("Server", "dsAddr", address, kServerIni);
@@ -235,7 +211,7 @@ int TNormalClnt::Connect(HWND progress, bool useStoredBlock) {
 }
 
 int TNormalClnt::LoginExchange(bool keepReply, std::uint8_t* block) {
-  SetError(this, kNetworkError);
+  SetErrorText(kNetworkError);
   const bool twoStages = loginMode == 1;
 
   RequestRecord record;
@@ -274,13 +250,13 @@ int TNormalClnt::LoginExchange(bool keepReply, std::uint8_t* block) {
       // The first of two stages must hand out the block; an acceptance without one is no answer
       // to it (the stored block would be replaced by nothing).
       if (twoStages && keepReply) {
-        SetError(this, kUnknownError);
+        SetErrorText(kUnknownError);
         return 2;
       }
       errorText[0] = '\0';
       return 0;
     default:
-      SetError(this, kUnknownError);
+      SetErrorText(kUnknownError);
       return 2;
   }
 }
@@ -308,30 +284,30 @@ int TNormalClnt::SendHeartbeat() {
 int TNormalClnt::ChangePassword(const std::uint8_t* source) {
   errorText[0] = '\0';
   if (Create() != 1) {
-    SetError(this, kInitFailed);
-    CloseQuietly(this);
+    SetErrorText(kInitFailed);
+    CloseQuietly();
     return 3;
   }
   loginMode = OneStageLogin() ? 0 : 1;
   if (loginMode == 0) {
-    CloseQuietly(this);
+    CloseQuietly();
     return 5;
   }
   char address[kAddressBytes] = {};
   ReadAddress(address);
   const int connected = ConnectViaProxy(address, static_cast<int>(GetPrivateProfileIntA("Server", "Port", 0, kServerIni)));
   if (connected != 0) {
-    CloseQuietly(this);
+    CloseQuietly();
     return connected == 1 ? 1 : 2;
   }
-  ResetBuffers(this);
+  ResetBuffers();
 
   RequestRecord record;
   record.kind = kRequestPasswordChange;
   std::memcpy(record.code, source + 28, 11);   // the 12th byte stays 0
   if (!SendWhole(this, &record) || !ReadReply(this)) {
-    SetError(this, kNetworkError);
-    CloseQuietly(this);
+    SetErrorText(kNetworkError);
+    CloseQuietly();
     return 3;
   }
   int result = 0;
@@ -340,9 +316,9 @@ int TNormalClnt::ChangePassword(const std::uint8_t* source) {
     result = 4;
   } else if (header.type != kPasswordReply) {
     // Only the change's own answer says it was done.
-    SetError(this, kUnknownError);
+    SetErrorText(kUnknownError);
     result = 4;
   }
-  CloseQuietly(this);
+  CloseQuietly();
   return result;
 }

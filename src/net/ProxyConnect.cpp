@@ -67,14 +67,9 @@ ProxySettings ReadProxySettings(const std::string& file) {
   return settings;
 }
 
-// The text always fits (the texts are constants well below 256 bytes) and is terminated.
-void SetErrorText(FrameClient& client, const char* text) {
-  std::snprintf(client.errorText, sizeof client.errorText, "%s", text);
-}
-
 int Fail(FrameClient& client, int result, const char* text) {
   client.ESock::Close();
-  if (text != nullptr) SetErrorText(client, text);
+  if (text != nullptr) client.SetErrorText(text);
   return result;
 }
 
@@ -264,12 +259,12 @@ int RelayHandshake(FrameClient& client) {
   while (true) {
     if (count == kReceiveBufferBytes) {
       count = 0;
-      SetErrorText(client, kRelayReceiveFailed);
+      client.SetErrorText(kRelayReceiveFailed);
       return 2;
     }
     if (client.Receive(client.receiveBuffer + count, 1, 0) <= 0) {
       count = 0;
-      SetErrorText(client, kRelayReceiveFailed);
+      client.SetErrorText(kRelayReceiveFailed);
       return 2;
     }
     ++count;

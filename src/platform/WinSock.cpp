@@ -703,29 +703,26 @@ int listen(SOCKET s, int backlog) {
   return 0;
 }
 
-int getsockname(SOCKET s, SOCKADDR* address, int* length) {
+namespace {
+
+// getsockname and getpeername: the name `read` gives, written in the caller's structure.
+int NameOfSocket(SOCKET s, SOCKADDR* address, int* length, int (*read)(int, std::uint32_t*, std::uint16_t*)) {
   auto socket = Find(s);
   if (!socket) return Fail(WSAENOTSOCK);
   std::uint32_t ip = 0;
   std::uint16_t port = 0;
-  const int result = sys::LocalName(socket->fd, &ip, &port);
+  const int result = read(socket->fd, &ip, &port);
   if (result < 0) return Fail(-result);
   if (address == nullptr || length == nullptr) return Fail(WSAEFAULT);
   const int error = WriteAddress(ip, port, address, length);
   return error != 0 ? Fail(error) : 0;
 }
 
-int getpeername(SOCKET s, SOCKADDR* address, int* length) {
-  auto socket = Find(s);
-  if (!socket) return Fail(WSAENOTSOCK);
-  std::uint32_t ip = 0;
-  std::uint16_t port = 0;
-  const int result = sys::PeerName(socket->fd, &ip, &port);
-  if (result < 0) return Fail(-result);
-  if (address == nullptr || length == nullptr) return Fail(WSAEFAULT);
-  const int error = WriteAddress(ip, port, address, length);
-  return error != 0 ? Fail(error) : 0;
-}
+}  // namespace
+
+int getsockname(SOCKET s, SOCKADDR* address, int* length) { return NameOfSocket(s, address, length, sys::LocalName); }
+
+int getpeername(SOCKET s, SOCKADDR* address, int* length) { return NameOfSocket(s, address, length, sys::PeerName); }
 
 int shutdown(SOCKET s, int how) {
   auto socket = Find(s);

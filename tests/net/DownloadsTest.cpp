@@ -255,12 +255,12 @@ MarketRecord PlausibleMarket() {
 std::string Reply(std::uint8_t type, const std::vector<std::string>& bodies) {
   std::string frames;
   for (std::size_t i = 0; i < bodies.size(); ++i) {
-    FrameSpec spec;
-    spec.type = type;
-    spec.body = bodies[i];
-    spec.count = static_cast<std::uint16_t>(bodies.size());
-    spec.index = static_cast<std::uint16_t>(i);
-    frames += Frame(spec);
+    FrameFields fields;
+    fields.type = type;
+    fields.body = bodies[i];
+    fields.count = static_cast<std::uint16_t>(bodies.size());
+    fields.index = static_cast<std::uint16_t>(i);
+    frames += Frame(fields);
   }
   return frames;
 }

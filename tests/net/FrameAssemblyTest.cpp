@@ -30,15 +30,15 @@ std::vector<std::string> Chunks(const std::string& bytes, std::size_t size) {
   return chunks;
 }
 
-FrameSpec Spec(std::uint8_t type, std::string body) {
-  FrameSpec spec;
-  spec.type = type;
-  spec.body = std::move(body);
-  return spec;
+FrameFields Fields(std::uint8_t type, std::string body) {
+  FrameFields fields;
+  fields.type = type;
+  fields.body = std::move(body);
+  return fields;
 }
-FrameSpec With(FrameSpec spec, void (*change)(FrameSpec*)) {
-  change(&spec);
-  return spec;
+FrameFields With(FrameFields fields, void (*change)(FrameFields*)) {
+  change(&fields);
+  return fields;
 }
 
 const std::string kKeepAlive = Bytes({0x40, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
@@ -49,18 +49,18 @@ const std::string kBigPlain = Pattern(16000, 9);
 std::string Message(int count) {
   std::string bytes;
   for (int index = 0; index < count; ++index) {
-    FrameSpec spec = Spec(12, "part" + std::to_string(index));
-    spec.count = static_cast<std::uint16_t>(count);
-    spec.index = static_cast<std::uint16_t>(index);
-    bytes += Frame(spec);
+    FrameFields fields = Fields(12, "part" + std::to_string(index));
+    fields.count = static_cast<std::uint16_t>(count);
+    fields.index = static_cast<std::uint16_t>(index);
+    bytes += Frame(fields);
   }
   return bytes;
 }
 
-FrameSpec Compressed(std::uint8_t type, const std::string& encoded) {
-  FrameSpec spec = Spec(type, encoded);
-  spec.compressed = 1;
-  return spec;
+FrameFields Compressed(std::uint8_t type, const std::string& encoded) {
+  FrameFields fields = Fields(type, encoded);
+  fields.compressed = 1;
+  return fields;
 }
 
 struct AssemblyCase {
@@ -80,11 +80,11 @@ std::vector<AssemblyCase> AssemblyCases() {
   const std::string world = Frame(8, "world, and more");
   const std::string three = hello + world + Frame(8, "");
   const std::string partial = Frame(8, "tail body");
-  const std::string badMagic = Frame(With(Spec(8, "x"), [](FrameSpec* s) { s->magic = 'X'; }));
-  const std::string hash = Frame(With(Spec(8, "slow"), [](FrameSpec* s) { s->magic = '#'; }));
-  const std::string len8193 = Frame(With(Spec(8, ""), [](FrameSpec* s) { s->length = 8193; }));
-  const std::string indexEqCount = Frame(With(Spec(8, "i"), [](FrameSpec* s) { s->index = 1; }));
-  const std::string countZero = Frame(With(Spec(8, "c"), [](FrameSpec* s) { s->count = 0; }));
+  const std::string badMagic = Frame(With(Fields(8, "x"), [](FrameFields* s) { s->magic = 'X'; }));
+  const std::string hash = Frame(With(Fields(8, "slow"), [](FrameFields* s) { s->magic = '#'; }));
+  const std::string len8193 = Frame(With(Fields(8, ""), [](FrameFields* s) { s->length = 8193; }));
+  const std::string indexEqCount = Frame(With(Fields(8, "i"), [](FrameFields* s) { s->index = 1; }));
+  const std::string countZero = Frame(With(Fields(8, "c"), [](FrameFields* s) { s->count = 0; }));
   const std::string maxFrame = Frame(8, kMaxBody);
   const std::string lzwQuotes = Frame(Compressed(8, Lzw(kQuotes)));
   const std::string zlibQuotes = Frame(Compressed(8, Zlib(kQuotes)));
@@ -409,7 +409,7 @@ TEST(FrameAssembly, DestroyingPostsOnlyForAnOpenClient) {
 TEST(FrameAssembly, NothingIsPostedWithoutAConnectionLostWindow) {
   zuvo::net::ScopedConnectionLostWindow none(nullptr);
   ScriptedRequest client;
-  client.Notify({Frame(With(Spec(8, ""), [](FrameSpec* s) { s->magic = 'X'; }))});
+  client.Notify({Frame(With(Fields(8, ""), [](FrameFields* s) { s->magic = 'X'; }))});
   EXPECT_EQ(client.handle, -1);
 }
 
@@ -424,7 +424,7 @@ TEST(FrameAssembly, SlowNetworkNoticeAsksOncePer45Minutes) {
   };
   const Row rows[] = {
       {"plain tick", 5000000, 0}, {"tick 0", 0, 1}, {"across the wrap", 0xFFFFFFFFu - 20 * 60 * 1000, 0}};
-  const std::string hash = Frame(With(Spec(8, "q"), [](FrameSpec* s) { s->magic = '#'; }));
+  const std::string hash = Frame(With(Fields(8, "q"), [](FrameFields* s) { s->magic = '#'; }));
   const std::string split = hash.substr(0, 10);   // header first: MakeFrame sees it
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -463,7 +463,7 @@ TEST(FrameAssembly, TracesNameTheFailingStep) {
     int mode;
     const char* trace;
   };
-  const std::string bad = Frame(With(Spec(8, "x"), [](FrameSpec* s) { s->magic = 'X'; }));
+  const std::string bad = Frame(With(Fields(8, "x"), [](FrameFields* s) { s->magic = 'X'; }));
   const std::string garbage = Frame(Compressed(8, "not compressed at all"));
   const Row rows[] = {
       {Side::kRequest, bad, 0, "收到错误的包头 (AnalyzeInfoHead)"},
@@ -568,9 +568,9 @@ TEST(FrameAssembly, BlockingReadsAssembleAndCheckTheFrame) {
     bool headerFails;
   };
   const Bad bad[] = {
-      {"hash", Frame(With(Spec(3, "x"), [](FrameSpec* s) { s->magic = '#'; })), true},
-      {"length 8193", Frame(With(Spec(3, ""), [](FrameSpec* s) { s->length = 8193; })), true},
-      {"index = count", Frame(With(Spec(3, "x"), [](FrameSpec* s) { s->index = 1; })), true},
+      {"hash", Frame(With(Fields(3, "x"), [](FrameFields* s) { s->magic = '#'; })), true},
+      {"length 8193", Frame(With(Fields(3, ""), [](FrameFields* s) { s->length = 8193; })), true},
+      {"index = count", Frame(With(Fields(3, "x"), [](FrameFields* s) { s->index = 1; })), true},
       {"short header", plain.substr(0, 9), true},
       {"short body", plain.substr(0, 100), false},
       {"garbage body", Frame(Compressed(3, "WMC15 no codes here")), false},

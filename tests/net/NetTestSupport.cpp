@@ -39,23 +39,23 @@ Handled Record(const FrameHeader& header, const std::uint8_t* body, int length) 
 
 }  // namespace
 
-std::string Frame(const FrameSpec& spec) {
-  EXPECT_LE(spec.body.size(), static_cast<std::size_t>(kMaxFrameBody)) << "a test frame too large for the wire";
+std::string Frame(const FrameFields& fields) {
+  EXPECT_LE(fields.body.size(), static_cast<std::size_t>(kMaxFrameBody)) << "a test frame too large for the wire";
   std::string bytes(10, '\0');
-  bytes[0] = static_cast<char>(spec.magic);
-  bytes[1] = static_cast<char>(spec.type);
-  Put16(&bytes, 2, spec.count);
-  Put16(&bytes, 4, spec.index);
-  Put16(&bytes, 6, static_cast<std::uint16_t>(spec.length >= 0 ? spec.length : static_cast<int>(spec.body.size())));
-  bytes[8] = static_cast<char>(spec.compressed);
-  return bytes + spec.body;
+  bytes[0] = static_cast<char>(fields.magic);
+  bytes[1] = static_cast<char>(fields.type);
+  Put16(&bytes, 2, fields.count);
+  Put16(&bytes, 4, fields.index);
+  Put16(&bytes, 6, static_cast<std::uint16_t>(fields.length >= 0 ? fields.length : static_cast<int>(fields.body.size())));
+  bytes[8] = static_cast<char>(fields.compressed);
+  return bytes + fields.body;
 }
 
 std::string Frame(std::uint8_t type, const std::string& body) {
-  FrameSpec spec;
-  spec.type = type;
-  spec.body = body;
-  return Frame(spec);
+  FrameFields fields;
+  fields.type = type;
+  fields.body = body;
+  return Frame(fields);
 }
 
 std::string Pattern(std::size_t size, unsigned seed) {

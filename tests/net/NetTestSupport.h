@@ -20,7 +20,7 @@ namespace nettest {
 
 // One frame as it travels: the 10-byte header, then the body. `length` overrides the length
 // field (the body stays as given).
-struct FrameSpec {
+struct FrameFields {
   std::uint8_t type = 8;
   std::string body;
   std::uint16_t count = 1;
@@ -29,7 +29,7 @@ struct FrameSpec {
   std::uint8_t magic = '@';
   int length = -1;
 };
-std::string Frame(const FrameSpec& spec);
+std::string Frame(const FrameFields& fields);
 std::string Frame(std::uint8_t type, const std::string& body);
 // A body of `size` bytes of a recognisable pattern (seeded).
 std::string Pattern(std::size_t size, unsigned seed = 1);
