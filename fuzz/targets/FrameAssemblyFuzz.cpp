@@ -164,7 +164,7 @@ int FuzzFrameAssembly(const std::uint8_t* data, std::size_t size) {
   const int closeAfter = control.U8() % 8;
 
   zuvo::platform::ScopedScriptedMessageBoxes boxes;   // a hidden window that fails must not show a box
-  zuvo::net::ScopedConnectionLostWindow lostWindow(LostWindow());
+  zuvo::net::ScopedMainWindow lostWindow(LostWindow());
   const int savedMode = PushDecompressMode;
   PushDecompressMode = mode;
   zuvo::platform::ProcessPendingMessages();

@@ -43,7 +43,7 @@ void FrameClient::OnClose(int /*error*/) {
   closePending_ = false;
   if (push_) zuvo::net::Trace("网络断开 (OnClose)");
   CloseQuietly();
-  if (HWND window = zuvo::net::ConnectionLostWindow(); window != nullptr) {
+  if (HWND window = zuvo::net::MainWindow(); window != nullptr) {
     PostMessageA(window, MsgConnectionLost, 0, push_ ? 1 : 0);
   }
 }

@@ -1,5 +1,10 @@
 #include "net/NetHooks.h"
 
+#include "net/DispatchInfo.h"
+#include "net/NormalClnt.h"
+#include "net/RealDataClnt.h"
+#include "net/RequestQueue.h"
+
 #include <utility>
 
 namespace zuvo::net {
@@ -24,24 +29,31 @@ TraceHook& TraceSlot() {
   return hook;
 }
 
-HWND connectionLostWindow = nullptr;
+HWND mainWindow = nullptr;
 
 }  // namespace
 
 int DispatchReply(TNormalClnt* client, const std::uint8_t* body, int length) {
   const ReplyHandler& handler = ReplySlot();
-  // No reply dispatch yet: every type is unknown, so the connection closes.
-  return handler ? handler(client, body, length) : -1;
+  return handler ? handler(client, body, length) : DispatchInfo(client, body, length);
 }
 
 void DispatchPush(TRealDataClnt* client, const std::uint8_t* body, int length) {
   const PushHandler& handler = PushSlot();
-  if (handler) handler(client, body, length);
+  if (handler) {
+    handler(client, body, length);
+  } else {
+    TRealDataClnt::DispatchRecords(client, body, length);
+  }
 }
 
 void RequestRealtimeMessageForSlowNetwork(int which) {
   const RealtimeMessageRequest& request = RealtimeSlot();
-  if (request) request(which);
+  if (request) {
+    request(which);
+  } else if (NormalClnt != nullptr) {
+    NormalClnt->RequestRealtimeMessage(which);
+  }
 }
 
 void Trace(const char* text) {
@@ -56,8 +68,8 @@ RealtimeMessageRequest SetRealtimeMessageRequest(RealtimeMessageRequest request)
 }
 TraceHook SetTraceHook(TraceHook hook) { return std::exchange(TraceSlot(), std::move(hook)); }
 
-HWND ConnectionLostWindow() { return connectionLostWindow; }
-void SetConnectionLostWindow(HWND window) { connectionLostWindow = window; }
+HWND MainWindow() { return mainWindow; }
+void SetMainWindow(HWND window) { mainWindow = window; }
 
 ScopedReplyHandler::ScopedReplyHandler(ReplyHandler handler) : previous_(std::exchange(ReplySlot(), std::move(handler))) {}
 ScopedReplyHandler::~ScopedReplyHandler() { ReplySlot() = std::move(previous_); }
@@ -72,8 +84,8 @@ ScopedRealtimeMessageRequest::~ScopedRealtimeMessageRequest() { RealtimeSlot() =
 ScopedTraceHook::ScopedTraceHook(TraceHook hook) : previous_(std::exchange(TraceSlot(), std::move(hook))) {}
 ScopedTraceHook::~ScopedTraceHook() { TraceSlot() = std::move(previous_); }
 
-ScopedConnectionLostWindow::ScopedConnectionLostWindow(HWND window)
-    : previous_(std::exchange(connectionLostWindow, window)) {}
-ScopedConnectionLostWindow::~ScopedConnectionLostWindow() { connectionLostWindow = previous_; }
+ScopedMainWindow::ScopedMainWindow(HWND window)
+    : previous_(std::exchange(mainWindow, window)) {}
+ScopedMainWindow::~ScopedMainWindow() { mainWindow = previous_; }
 
 }  // namespace zuvo::net

@@ -1,6 +1,6 @@
 // What the network clients call outside themselves, as replaceable hooks: the body handlers
-// of the two connections (the reply dispatch and the push records, whose own units replace the
-// defaults), the window that hears of lost connections (the main window, set by the shell), the
+// of the two connections (by default the reply dispatch and the push records), the main window
+// that hears of replies, pushes and lost connections (set by the shell), the
 // slow-network notice's request, and the trace points. Tests install recording doubles with
 // the Scoped... guards, which put back what was there.
 //
@@ -19,12 +19,12 @@ struct FrameHeader;
 namespace zuvo::net {
 
 // One complete reply frame of the request connection (the client's current header describes
-// it): 0 handled, -1 an unknown type (the connection closes). Default: -1 for every frame.
+// it): 0 handled, -1 an unknown type (the connection closes). Default: DispatchInfo.
 using ReplyHandler = std::function<int(TNormalClnt* client, const std::uint8_t* body, int length)>;
-// One complete push frame; it never fails. Default: ignores the frame.
+// One complete push frame; it never fails. Default: TRealDataClnt::DispatchRecords.
 using PushHandler = std::function<void(TRealDataClnt* client, const std::uint8_t* body, int length)>;
 // The slow-network notice asks the request client for the real-time message with this argument
-// (3). Default: nothing (no request client yet).
+// (3). Default: the process-wide request client's RequestRealtimeMessage (nothing without one).
 using RealtimeMessageRequest = std::function<void(int which)>;
 // A trace point of the receive path; the default writes nothing.
 using TraceHook = std::function<void(const char* text)>;
@@ -34,9 +34,11 @@ void DispatchPush(TRealDataClnt* client, const std::uint8_t* body, int length);
 void RequestRealtimeMessageForSlowNetwork(int which);
 void Trace(const char* text);
 
-// The window MsgConnectionLost is posted to; null (nothing posted) until the shell sets it.
-HWND ConnectionLostWindow();
-void SetConnectionLostWindow(HWND window);
+// The main window: every message of the network clients goes to it (MsgConnectionLost,
+// MsgServerData, MsgServerText, MsgQuoteEvent, MsgOnlineNotice); null (nothing posted or sent)
+// until the shell sets it.
+HWND MainWindow();
+void SetMainWindow(HWND window);
 
 // Installs a hook for good (the units that own the real handlers); an empty function puts the
 // default back. Each returns the hook that was there.
@@ -90,12 +92,12 @@ class ScopedTraceHook {
   TraceHook previous_;
 };
 
-class ScopedConnectionLostWindow {
+class ScopedMainWindow {
  public:
-  explicit ScopedConnectionLostWindow(HWND window);
-  ~ScopedConnectionLostWindow();
-  ScopedConnectionLostWindow(const ScopedConnectionLostWindow&) = delete;
-  ScopedConnectionLostWindow& operator=(const ScopedConnectionLostWindow&) = delete;
+  explicit ScopedMainWindow(HWND window);
+  ~ScopedMainWindow();
+  ScopedMainWindow(const ScopedMainWindow&) = delete;
+  ScopedMainWindow& operator=(const ScopedMainWindow&) = delete;
 
  private:
   HWND previous_;

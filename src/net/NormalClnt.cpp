@@ -99,19 +99,3 @@ int TNormalClnt::StartAsync() {
   OnClose(0);
   return 0;
 }
-
-// The queued requests arrive with the request API; until then the client asks nothing.
-void TNormalClnt::RequestHistoryBars(int, int, int, int, int, int, std::uint32_t) {}
-void TNormalClnt::RequestTicks(int, int, std::uint32_t) {}
-void TNormalClnt::RequestTradeDetails(int, int, std::uint32_t) {}
-void TNormalClnt::RequestRecentTicks(int, int, int, std::uint32_t) {}
-void TNormalClnt::RequestTrendDay(int, int, std::uint32_t, std::uint32_t) {}
-void TNormalClnt::RequestWeights(int, int, std::uint32_t) {}
-void TNormalClnt::RequestBrokerQueue(int, int) {}
-void TNormalClnt::RequestNews(bool, int) {}
-void TNormalClnt::RequestNewsText(const NewsRecord&) {}
-bool TNormalClnt::RequestInfoMineIndex(int, int, int, std::uint32_t) { return false; }
-void TNormalClnt::RequestInfoMineText(int, int, int, const char*, std::uint32_t, std::uint32_t, std::uint32_t) {}
-void TNormalClnt::RequestNotesList(int) {}
-void TNormalClnt::RequestNote(int, const char*, int) {}
-void TNormalClnt::RequestNameTable(int) {}

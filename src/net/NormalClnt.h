@@ -10,7 +10,9 @@
 // client, and the receive loop finishes the close as it unwinds.
 #pragma once
 
+#include "core/EArray.h"
 #include "data/IRequestClient.h"
+#include "data/Records.h"
 #include "net/FrameClient.h"
 #include "platform/WinBase.h"
 
@@ -79,7 +81,9 @@ class TNormalClnt : public FrameClient, public IRequestClient {
   // See IRequestClient: the instrument count, or -1 (the old nametbl kept).
   int DownloadNameTable(int market) override;
 
-  // ---- Queued requests (built by the request API; empty until it lands) ------------------------
+  // ---- Queued requests (RequestApi.cpp) --------------------------------------------------------
+  // Each tests the user's rights where it must, drops a request already queued, applies its
+  // local-file rule (CacheFreshness.h) and queues a RequestRecord; nothing is reported.
   void RequestHistoryBars(int market, int index, int reserved, int cycle, int n, int older,
                           std::uint32_t requester) override;
   void RequestTicks(int market, int index, std::uint32_t requester) override;
@@ -96,6 +100,23 @@ class TNormalClnt : public FrameClient, public IRequestClient {
   void RequestNotesList(int n) override;
   void RequestNote(int listNumber, const char* noteFileName, int noteNumber) override;
   void RequestNameTable(int market) override;
+  // A server sort (kind 25): `keys` (GuardedAlloc, `countOrGroup` keys; owned by the queue from
+  // here on) or null to sort the market group `countOrGroup`; purpose 0 ranks for the view
+  // `requester`, 1 fills the fast-change values.
+  void RequestServerSort(std::uint32_t serial, int column, std::uint32_t countOrGroup, STKMS* keys,
+                         std::uint32_t requester, int purpose);
+  void RequestSystemMessage();
+  // `which`: 3 after a slow-network notice, -1 for a push fetch record.
+  void RequestRealtimeMessage(int which);
+  // Quote snapshots of at most 256 keys; the list is owned by the queue from here on.
+  void RequestQuotes(EArray<STKMS>* keys);
+  // The new password: 12 bytes, the 12th sent as 0.
+  void RequestPasswordChange(const char* newPassword);
+
+  // The version exchange at login, on the still blocking connection: 0 go on with the login
+  // (the updater started when ".\version.txt" is older than the server's version, or its
+  // failure shown), -1 a failed connection. `progress` (or null) is told MsgLoginCheckVersion.
+  int CheckVersion(HWND progress);
 
   // Registers the asynchronous events (35) and sets the async flag: 1, or 0 after OnClose.
   // The read loop re-registers this way only once the client is asynchronous.

@@ -55,6 +55,23 @@ class TRealDataClnt : public FrameClient {
   // worked; output at most kDecompressBytes).
   int MakeData(std::uint8_t* bytes, int available);
 
+  // ---- Connection, subscription and records (RealDataConnect.cpp, PushRecords.cpp) -----------
+  // Creates the socket, connects to [Server] dsAddr:Port2 of ".\server.ini" through the user's
+  // proxy or relay, sends the 14-byte opening frame and goes asynchronous: 1, or 0 (the socket
+  // closed, nothing posted).
+  int ConnectAndLogin();
+  // The keep-alive frame: 1 sent or queued, 0 after OnClose (no room in the send buffer, or a
+  // send error other than 10035).
+  int SendHeartbeat();
+  // Sends the subscription (type 100, 774 bytes) of `list` (at most 256 keys; taken over, null
+  // for an empty one), `newKeys` of them new at its front, `flag` 1 or 0. A subscription frame
+  // still unsent in the send buffer is replaced by this one (only the latest set matters).
+  // 0 sent or queued, -1 after OnClose (no room even then, or a send error other than 10035).
+  int Subscribe(EArray<STKMS>* list, std::int16_t newKeys, bool flag);
+  // The records of one push frame (the client's current header): `length`, or 0 for a frame
+  // that is not type 8 or has no body.
+  static int DispatchRecords(TRealDataClnt* client, const std::uint8_t* body, int length);
+
   std::uint32_t lastSlowNetworkRequest = 0;   // tick of the last request; 0 none yet
   std::uint32_t lastTraffic = 0;              // tick of the last receive or send call
   std::unique_ptr<EArray<STKMS>> subscription;

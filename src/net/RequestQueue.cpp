@@ -216,7 +216,7 @@ bool SearchNewestFirst(const Queue& q, std::uint8_t first, int count, const Sear
 void EndNewsCatchUp() {
   if (NewsIndex.NewsCatchUpFlag == 0) return;
   NewsIndex.NewsCatchUpFlag = 0;
-  PostMessage(zuvo::net::ConnectionLostWindow(), MsgServerData, static_cast<WPARAM>(15) << 16, 0);
+  PostMessage(zuvo::net::MainWindow(), MsgServerData, static_cast<WPARAM>(15) << 16, 0);
 }
 
 // The oldest slot of the flight becomes finished.
@@ -612,7 +612,7 @@ int CompleteRequest(const FrameHeader& header, int subKind) {
       } block{stk, done.value1};
 #pragma pack(pop)
       static_assert(sizeof block == 8);
-      SendMessage(zuvo::net::ConnectionLostWindow(), MsgServerData, static_cast<WPARAM>(31) << 16,
+      SendMessage(zuvo::net::MainWindow(), MsgServerData, static_cast<WPARAM>(31) << 16,
                   reinterpret_cast<LPARAM>(&block));
     }
   }

@@ -406,8 +406,8 @@ TEST(FrameAssembly, DestroyingPostsOnlyForAnOpenClient) {
   EXPECT_EQ(lost.Total(), 2);
 }
 
-TEST(FrameAssembly, NothingIsPostedWithoutAConnectionLostWindow) {
-  zuvo::net::ScopedConnectionLostWindow none(nullptr);
+TEST(FrameAssembly, NothingIsPostedWithoutAMainWindow) {
+  zuvo::net::ScopedMainWindow none(nullptr);
   ScriptedRequest client;
   client.Notify({Frame(With(Fields(8, ""), [](FrameFields* s) { s->magic = 'X'; }))});
   EXPECT_EQ(client.handle, -1);

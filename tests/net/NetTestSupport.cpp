@@ -102,7 +102,7 @@ LostRecorder::LostRecorder() {
   window_ = CreateWindowExA(0, "NetTestLostWindow", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   EXPECT_NE(window_, nullptr);
   lostMessages.clear();
-  installed_ = std::make_unique<zuvo::net::ScopedConnectionLostWindow>(window_);
+  installed_ = std::make_unique<zuvo::net::ScopedMainWindow>(window_);
 }
 
 LostRecorder::~LostRecorder() {
@@ -131,6 +131,63 @@ int LostRecorder::Total() {
 void LostRecorder::Clear() {
   zuvo::platform::ProcessPendingMessages();
   lostMessages.clear();
+}
+
+namespace {
+MessageRecorder* activeRecorder = nullptr;
+}
+
+LRESULT MessageRecorder::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  MessageRecorder* recorder = activeRecorder;
+  if (message >= kWmUser && recorder != nullptr && recorder->window_ == window) {
+    recorder->messages.push_back({message, wParam, lParam, !recorder->pumping_});
+    if (recorder->during) recorder->during(recorder->messages.back());
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+MessageRecorder::MessageRecorder() {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &MessageRecorder::Proc;
+    windowClass.lpszClassName = "NetTestMainWindow";
+    RegisterClassA(&windowClass);
+    registered = true;
+  }
+  window_ = CreateWindowExA(0, "NetTestMainWindow", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_NE(window_, nullptr);
+  activeRecorder = this;
+  installed_ = std::make_unique<zuvo::net::ScopedMainWindow>(window_);
+}
+
+MessageRecorder::~MessageRecorder() {
+  installed_.reset();
+  Pump();
+  activeRecorder = nullptr;
+  DestroyWindow(window_);
+}
+
+const std::vector<MessageRecorder::Message>& MessageRecorder::Pump() {
+  pumping_ = true;
+  zuvo::platform::ProcessPendingMessages();
+  pumping_ = false;
+  return messages;
+}
+
+std::vector<MessageRecorder::Message> MessageRecorder::Of(UINT message) {
+  Pump();
+  std::vector<Message> found;
+  for (const Message& each : messages) {
+    if (each.message == message) found.push_back(each);
+  }
+  return found;
+}
+
+void MessageRecorder::Clear() {
+  Pump();
+  messages.clear();
 }
 
 RecordingHandlers::RecordingHandlers()

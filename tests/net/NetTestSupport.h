@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,7 +66,41 @@ class LostRecorder {
 
  private:
   HWND window_ = nullptr;
-  std::unique_ptr<zuvo::net::ScopedConnectionLostWindow> installed_;
+  std::unique_ptr<zuvo::net::ScopedMainWindow> installed_;
+};
+
+// A hidden window that stands in for the main window while it lives: it records every private
+// message (WM_USER and above) with its parameters and whether it was sent (handled inside the
+// sender's call) or posted (handled by Pump). `during` runs inside the handler, while a sent
+// message's pointer parameter is still valid.
+class MessageRecorder {
+ public:
+  struct Message {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool sent;
+  };
+  MessageRecorder();
+  ~MessageRecorder();
+  MessageRecorder(const MessageRecorder&) = delete;
+  MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+  // Handles what is posted; then the messages in arrival order (posted ones after Pump).
+  const std::vector<Message>& Pump();
+  // Pump, then the messages of one number.
+  std::vector<Message> Of(UINT message);
+  void Clear();
+  HWND window() const { return window_; }
+
+  std::function<void(const Message&)> during;
+  std::vector<Message> messages;
+
+ private:
+  static LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  HWND window_ = nullptr;
+  bool pumping_ = false;
+  std::unique_ptr<zuvo::net::ScopedMainWindow> installed_;
 };
 
 // Never a handle of the platform's table (those are multiples of 4): closing it fails quietly.

@@ -57,7 +57,7 @@ class MainWindowRecorder {
       registered = true;
     }
     window_ = CreateWindowExA(0, "RequestQueueTestMain", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    installed_ = std::make_unique<zuvo::net::ScopedConnectionLostWindow>(window_);
+    installed_ = std::make_unique<zuvo::net::ScopedMainWindow>(window_);
     heard.clear();
   }
   ~MainWindowRecorder() {
@@ -81,7 +81,7 @@ class MainWindowRecorder {
 
  private:
   HWND window_ = nullptr;
-  std::unique_ptr<zuvo::net::ScopedConnectionLostWindow> installed_;
+  std::unique_ptr<zuvo::net::ScopedMainWindow> installed_;
 };
 
 // ---- Records --------------------------------------------------------------------------------------
