@@ -1,6 +1,6 @@
 // Fixed-layout records of the per-instrument cache files that are not shared with the wire or
 // the market tables: the head and minute records of a day's trade details (.TRD), the minute of
-// the trend history (.trn), and the chart cycle codes that pick a bar file.
+// the trend history (.trn), the notes list entry, and the chart cycle codes that pick a bar file.
 // TradeRecord (20 bytes) and ChartBar (32 bytes) live in data/Records.h beside the other records.
 #pragma once
 
@@ -36,6 +36,21 @@ struct TrendDayMinute {
   float amount;             // amount of the minute (market kinds 1 and 6), else open interest
 };
 static_assert(sizeof(TrendDayMinute) == 12);
+
+// 108 bytes: one entry of a notes list "..\data\notes\notes<n>.ls2", made from the server's
+// list entry and read by the notes view.
+struct NoteRecord {
+  std::uint8_t header;        // entry byte 0: two bit fields, bits 0-4 and 5-7
+  std::uint8_t flags;         // entry byte 1
+  std::uint16_t field2;       // entry bytes 2-3
+  std::uint16_t field4;       // entry bytes 4-5
+  std::uint16_t one;          // always 1
+  char title[80];             // GBK, zero-terminated
+  char fileName[16];          // the note's text file in "..\data\notes", zero-terminated
+  std::uint32_t stamp;        // the entry's whole stamp: low 20 bits the date digits (month x 100
+                              // + day in the last four), high 12 bits the time digits HHMM
+};
+static_assert(sizeof(NoteRecord) == 108);
 
 #pragma pack(pop)
 

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TNormalClnt;
@@ -49,5 +50,15 @@ void DiscardUnfinishedReply();
 // Forgets the process-wide dispatch state (news id, information-text position, unfinished
 // reply); tests only.
 void ResetDispatchState();
+
+// Where a ranking sort result's file number k ("%d.tmp", 0 to 32767) is drawn from: by default
+// a generator seeded with the time at every result. Tests install their own; an empty function
+// puts the default back. Returns the source that was there.
+using SortFileNumberSource = std::function<int()>;
+SortFileNumberSource SetSortFileNumberSource(SortFileNumberSource source);
+// A ranking sort result tries at most this many file numbers before it gives up.
+constexpr int kSortFileNumberTries = 100;
+// The largest information-text offset a reply may fill up to.
+constexpr std::uint32_t kMaxInfoTextOffset = 16u << 20;
 
 }  // namespace zuvo::net

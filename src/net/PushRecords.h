@@ -43,6 +43,13 @@ constexpr std::uint32_t kChangeAskPrices = 0x2000;
 constexpr std::uint32_t kChangeBidVolumes = 0x4000;
 constexpr std::uint32_t kChangeAskVolumes = 0x8000;
 
+// The value at offset 2 of an advice record: 10000 + the instrument's index.
+constexpr std::uint16_t kAdviceIndexBase = 10000;
+// The news-flash title: up to 118 bytes from byte 10, cut to fit the notice's 80-byte title.
+constexpr int kFlashTitleBytes = 118;
+// MsgServerData's first parameter for a pushed advice record (code 33, sub-code 0).
+constexpr WPARAM kServerDataAdvice = 0x210000;
+
 #pragma pack(push, 1)
 // One quote update as the main window reads it (MsgQuoteEvent's second parameter).
 struct _zvapp_pkg_ {
@@ -52,8 +59,51 @@ struct _zvapp_pkg_ {
   std::uint32_t flags;     // change flags
   std::uint8_t unused[4];
 };
+
+// The 128-byte push records, by kind (integers little-endian). What kind a record is follows
+// from its first words (ClassifyPushRecord), never from the struct it is read through.
+struct PushQuoteRecord {
+  std::uint16_t market;
+  std::uint16_t tag;               // below 10000, not used
+  std::uint8_t head[32];           // QuoteRecord bytes 0-31 (prevClose .. lastVolume)
+  std::uint8_t depth[80];          // QuoteRecord bytes 40-119 (bids, asks)
+  char code[8];                    // not always terminated within its 8 bytes
+  std::uint32_t settlement;
+};
+struct PushClockRecord {
+  std::uint16_t zero;              // 0
+  std::uint16_t minutes;           // the server's UTC minute of day
+  std::uint8_t unused[124];        // byte 116 (relative 112 here) is 0
+};
+struct PushNewsRecord {
+  std::uint8_t marker;             // MarketCount + 1
+  std::uint8_t newsType;
+  std::uint32_t id;
+  std::uint32_t stamp;             // date and time word as in NewsRecord
+  char title[kFlashTitleBytes];    // terminated only when shorter than the field
+};
+struct PushAdviceRecord {
+  std::uint16_t market;
+  std::uint16_t taggedIndex;       // kAdviceIndexBase + instrument index
+  std::uint8_t unused[2];
+  std::uint8_t advice[108];        // one advice record as the advice files hold it
+  std::uint8_t rest[14];
+};
+
+// The body of a subscription frame.
+struct PushSubscriptionBody {
+  STKMS keys[256];                 // the used ones first, the rest 0
+  std::uint16_t count;             // keys used
+  std::int16_t newKeys;            // keys at the front new to the subscription, as the caller says
+  std::uint16_t flag;              // 1 or 0
+};
 #pragma pack(pop)
-// The size and layout of the records are checked in PushRecords.cpp with the wire structs.
+static_assert(sizeof(_zvapp_pkg_) == 16);
+static_assert(sizeof(PushQuoteRecord) == kPushRecordBytes);
+static_assert(sizeof(PushClockRecord) == kPushRecordBytes);
+static_assert(sizeof(PushNewsRecord) == kPushRecordBytes);
+static_assert(sizeof(PushAdviceRecord) == kPushRecordBytes);
+static_assert(sizeof(PushSubscriptionBody) == kSubscriptionBodyBytes);
 
 namespace zuvo::net {
 
@@ -70,5 +120,11 @@ _zvapp_pkg_* NotificationSlots();
 NewsRecord* NoticeRecords();
 // Forgets the clock and the positions and zeroes slots and notices (tests).
 void ResetPushState();
+
+// What a 128-byte push record is, with M = MarketCount: a clock record (market word 0, byte
+// 116 0, word 2 below 10000: advice of market 0 looks the same but for its index), a news flash (market word M + 1), a fetch request (M + 2), any other market word of
+// M or more (ignored), an advice record (market below M, word 2 of 10000 or more) or a quote.
+enum class PushRecordKind { kClock, kNewsFlash, kFetch, kIgnored, kAdvice, kQuote };
+PushRecordKind ClassifyPushRecord(const std::uint8_t* record, int marketCount);
 
 }  // namespace zuvo::net

@@ -36,7 +36,7 @@ void TRealDataClnt::ReceiveCallsDone() {
 
 void TRealDataClnt::OnSend(int /*error*/) {
   if (handle == -1 || sendCount == 0) return;
-  const int flushed = FlushSendBuffer();
+  const int flushed = FlushKeepingSubscription();
   lastTraffic = GetTickCount();
   if (!flushed) {
     OnClose(0);

@@ -18,6 +18,12 @@
 constexpr std::uint32_t kSlowNetworkRequestIntervalMs = 2700000;
 // The argument of the real-time message request a slow-network notice makes.
 constexpr int kSlowNetworkRealtimeMessage = 3;
+// The main window's timer keeps the push connection alive after this much silence.
+constexpr std::uint32_t kKeepAliveAfterMs = 10000;
+// A subscription frame: the header and the 774-byte body.
+constexpr int kSubscriptionFrameBytes = 784;
+// Where the push server listens when ".\server.ini" names no Port2.
+constexpr int kDefaultPushPort = 13153;
 
 class TRealDataClnt : public FrameClient {
  public:
@@ -63,10 +69,17 @@ class TRealDataClnt : public FrameClient {
   // The keep-alive frame: 1 sent or queued, 0 after OnClose (no room in the send buffer, or a
   // send error other than 10035).
   int SendHeartbeat();
-  // Sends the subscription (type 100, 774 bytes) of `list` (at most 256 keys; taken over, null
-  // for an empty one), `newKeys` of them new at its front, `flag` 1 or 0. A subscription frame
-  // still unsent in the send buffer is replaced by this one (only the latest set matters).
-  // 0 sent or queued, -1 after OnClose (no room even then, or a send error other than 10035).
+  // True when kKeepAliveAfterMs or more have passed since the last traffic (the main window's
+  // timer then calls SendHeartbeat).
+  bool KeepAliveDue() const;
+  // Sends the subscription (type 100, 774 bytes) of `list` (at most 256 keys, more are not
+  // sent; taken over, null for an empty one), `newKeys` of them new at its front, `flag` 1 or 0.
+  // A subscription frame still unsent in the send buffer (a slow link) is overwritten in place
+  // by this one, since only the latest set matters; the keys that frame announced as new and
+  // this list still holds are announced as new again (moved behind this list's new keys), so
+  // the server still sends their snapshots. The list is kept as given, the previous one
+  // deleted. 0 sent or queued, -1 after OnClose (no room even for a replacement, or a send
+  // error other than 10035); a refused list is deleted.
   int Subscribe(EArray<STKMS>* list, std::int16_t newKeys, bool flag);
   // The records of one push frame (the client's current header): `length`, or 0 for a frame
   // that is not type 8 or has no body.
@@ -83,4 +96,13 @@ class TRealDataClnt : public FrameClient {
   void ReceiveCallsDone() override;
   bool Decompress(const std::uint8_t* source, int length, int* decoded);
   void RaiseSlowNetworkNotice(const char* traceText);
+  // FlushSendBuffer, keeping pendingSubscription_ on the frame as the sent bytes leave the
+  // front of the buffer (-1 once any of it went).
+  int FlushKeepingSubscription();
+  // The offset of a whole, unsent subscription frame in the send buffer, or -1.
+  int PendingSubscription() const;
+  // Appends (or with `at` >= 0 overwrites) a frame of `type` with `body`.
+  void PutFrame(int at, std::uint8_t type, const void* body, int length);
+
+  int pendingSubscription_ = -1;
 };

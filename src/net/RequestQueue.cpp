@@ -4,6 +4,7 @@
 #include "data/MarketData.h"
 #include "data/Messages.h"
 #include "data/NewsIndex.h"
+#include "net/DispatchInfo.h"
 #include "net/NetFrame.h"
 #include "net/NetHooks.h"
 #include "net/NormalClnt.h"
@@ -259,6 +260,8 @@ void ExpireInFlight(Queue& q, std::uint32_t now) {
     if (q.inFlightSlots == 0) return;
     const RequestRecord& head = At(q, q.inFlightStart);
     if (!IntervalElapsed(head.stamp, now, kRequestExpiryMs)) return;
+    // A reply being written belongs to the oldest request: it will not be finished now.
+    zuvo::net::DiscardUnfinishedReply();
     if (IsNewsList(head)) EndNewsCatchUp();
     const int category = OwedCategory(head);
     if (category >= 0) AddLateMark(q, category, q.serials[q.inFlightStart]);
@@ -628,6 +631,7 @@ void ResetRequestQueue() {
   q.historyStart = q.inFlightStart = q.sendPos = q.writePos = 0;
   q.count = q.finished = q.inFlightSlots = q.pending = q.liveInFlight = 0;
   for (LateMarks& marks : q.late) marks.count = 0;
+  zuvo::net::DiscardUnfinishedReply();
   EndNewsCatchUp();
 }
 
@@ -636,7 +640,10 @@ void ExpireRequests() {
   SendPendingRequests();
 }
 
-void RequestConnectionClosed() { EndNewsCatchUp(); }
+void RequestConnectionClosed() {
+  zuvo::net::DiscardUnfinishedReply();
+  EndNewsCatchUp();
+}
 
 bool IsLateReply(std::uint8_t type, int subKind) {
   const int category = ReplyCategory(type, subKind);
@@ -664,6 +671,20 @@ bool PendingNoteName(char name[16]) {
   std::memcpy(name, slot->text, 15);
   name[15] = '\0';
   return true;
+}
+
+bool PendingInfoTextOffset(std::uint32_t* offset) {
+  const RequestRecord* slot =
+      FirstInFlight(TheQueue(), [](const RequestRecord& s) { return s.kind == kRequestInfoText; });
+  if (slot == nullptr) return false;
+  if (offset != nullptr) *offset = slot->value1;
+  return true;
+}
+
+std::int64_t PendingInfoIndexHeld() {
+  const RequestRecord* slot =
+      FirstInFlight(TheQueue(), [](const RequestRecord& s) { return s.kind == kRequestInfoIndex; });
+  return slot != nullptr ? static_cast<std::int64_t>(slot->value2) : -1;
 }
 
 bool IsTicksRequestPending(const char* code, int market) { return RecentlyAsked(kRequestTicks, code, market); }

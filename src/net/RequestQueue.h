@@ -67,17 +67,20 @@ int CompleteRequest(const FrameHeader& header, int subKind = kNoSubKind);
 
 // Forgets every request (positions and count 0, late replies no longer owed) and releases the
 // owned data of the requests never sent, each once. Ends a news catch-up (posting
-// MsgServerData 15 when the flag was set). Called after each successful connect.
+// MsgServerData 15 when the flag was set) and discards a half-written reply
+// (zuvo::net::DiscardUnfinishedReply). Called after each successful connect.
 void ResetRequestQueue();
 
 // Drops withdrawn slots at the head of the flight and expires requests in flight for 20000 ms
-// or more (a news list that expires ends the catch-up), then sends what may be sent. Run by
+// or more (a news list that expires ends the catch-up; a half-written reply is discarded),
+// then sends what may be sent. Run by
 // EnqueueRequest and by the request client's 57-second heartbeat, so an idle client does not
 // keep dead requests in flight.
 void ExpireRequests();
 
-// The request connection closed: ends a news catch-up (MsgServerData 15 when the flag was set).
-// The requests stay; they expire or are reset on the next connect.
+// The request connection closed: ends a news catch-up (MsgServerData 15 when the flag was set)
+// and discards a half-written reply. The requests stay; they expire or are reset on the next
+// connect.
 void RequestConnectionClosed();
 
 // True when a reply of this type and sub-kind is owed by an expired request: a news text
@@ -96,6 +99,12 @@ std::int64_t PendingNewsTextId();
 // Copies the 16-byte note file name of the first kind-27 request in flight (terminated) and
 // returns true; false (name untouched) when none.
 bool PendingNoteName(char name[16]);
+// value1 (the text offset; 0xFFFFFFFF for the whole text) of the first information-text request
+// (kind 36) in flight and true; false (offset untouched) when none.
+bool PendingInfoTextOffset(std::uint32_t* offset);
+// value2 (the index records already held, 0 when it asked from the first record) of the first
+// information-index request (kind 35) in flight, or -1 when none.
+std::int64_t PendingInfoIndexHeld();
 
 // ---- Queries of the request operations (codes compared exactly, as NUL-terminated text) -----------
 // A kind-14 request for (code, market) pending or in flight, or finished less than 1000 ms

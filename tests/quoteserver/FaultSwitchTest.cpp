@@ -689,6 +689,29 @@ TEST_F(FaultTest, EverySwitchDoesWhatItNamesAndNothingElse) {
          }
          EXPECT_EQ(reply, expected);
        }},
+      {"bad-market",
+       [](FaultTest& t, const std::string& fault) {
+         // Bars (market at head byte 1) and a name table (its one-byte head): the same records,
+         // the head naming market 200.
+         const std::string body = BarsBody(0);
+         const std::string normal = t.Exchange(12, body);
+         const std::string names = t.Exchange(6, std::string(1, '\0'));
+         t.On(fault);
+         const std::string reply = t.Exchange(12, body);
+         ASSERT_EQ(reply.size(), normal.size());
+         std::string expected = normal;
+         for (std::size_t at = 0; at < normal.size(); at += 10 + Get16(normal, at + 6)) {
+           expected[at + 10 + 1] = static_cast<char>(200);
+         }
+         EXPECT_EQ(reply, expected);
+         const std::string spoiledNames = t.Exchange(6, std::string(1, '\0'));
+         ASSERT_EQ(spoiledNames.size(), names.size());
+         std::string expectedNames = names;
+         for (std::size_t at = 0; at < names.size(); at += 10 + Get16(names, at + 6)) {
+           expectedNames[at + 10] = static_cast<char>(200);
+         }
+         EXPECT_EQ(spoiledNames, expectedNames);
+       }},
       {"bad-note-name",
        [](FaultTest& t, const std::string& fault) {
          const std::string body(10, '\0');

@@ -67,6 +67,7 @@ constexpr Entry kTable[] = {
     {Fault::kInfoOffset, "info-offset", Value::kNumber, Group::kPlain, 0, kInt32Min, kInt32Max},
     {Fault::kBadIndex, "bad-index", Value::kNone, Group::kPlain, 0, 0, 0},
     {Fault::kPathCode, "path-code", Value::kNone, Group::kPlain, 0, 0, 0},
+    {Fault::kBadMarket, "bad-market", Value::kNone, Group::kPlain, 0, 0, 0},
     {Fault::kBadNoteName, "bad-note-name", Value::kNone, Group::kPlain, 0, 0, 0},
     {Fault::kClock, "clock", Value::kNumber, Group::kPlain, 0, 1440, 65535},
     {Fault::kLongFlash, "long-flash", Value::kNone, Group::kPlain, 0, 0, 0},

@@ -30,7 +30,7 @@ enum class Fault {
   kZlibOversize,
   // Content.
   kUnknownType, kEchoHeartbeat, kLoginRefuse, kLoginType5, kShortLogin, kShortVersion, kShortBroker, kBrokerCount,
-  kUnterminated, kInfoOffset, kBadIndex, kPathCode, kBadNoteName, kClock, kLongFlash, kNamesError, kNamesEmpty,
+  kUnterminated, kInfoOffset, kBadIndex, kPathCode, kBadMarket, kBadNoteName, kClock, kLongFlash, kNamesError, kNamesEmpty,
   kNamesOverflow, kBadConfig, kUnsortedBars, kVersion,
   kRestartNames,
   // The fixture proxies (ProxyFixtures.h).

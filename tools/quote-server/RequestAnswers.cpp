@@ -45,20 +45,22 @@ struct Layout {
   std::uint8_t type;
   std::size_t minimum;
   std::size_t head;
-  int codeAt;   // where the head carries the instrument code, or -1
+  int codeAt;     // where the head carries the instrument code, or -1
+  int marketAt;   // where the head carries the market number, or -1
 };
 constexpr Layout kLayouts[] = {
-    {kBarsRequest, 22, 14, 2},      {kCompanyRequest, 13, 13, 5},  {kNewsRequest, 6, 2, -1},
-    {kDetailsRequest, 14, 14, 2},   {kRecentRequest, 13, 13, 1},   {kWeightsRequest, 13, 13, 5},
-    {kTicksRequest, 14, 14, 2},     {kBrokerRequest, 9, 9, 1},     {kSystemMessage, 4, 4, -1},
-    {kRealtimeMessage, 4, 4, -1},   {kSortRequest, 775, 1, -1},    {kNotesRequest, 10, 2, -1},
-    {kSnapshotRequest, 770, 0, -1}, {kAdviceRequest, 17, 9, 1},    {kTrendRequest, 14, 14, 2},
-    {kInfoIndexRequest, 14, 14, 1}, {kInfoTextRequest, 98, 98, 1},
+    {kBarsRequest, 22, 14, 2, 1},       {kCompanyRequest, 13, 13, 5, 0},  {kNewsRequest, 6, 2, -1, -1},
+    {kDetailsRequest, 14, 14, 2, 1},    {kRecentRequest, 13, 13, 1, 0},   {kWeightsRequest, 13, 13, 5, 0},
+    {kTicksRequest, 14, 14, 2, 1},      {kBrokerRequest, 9, 9, 1, 0},     {kSystemMessage, 4, 4, -1, -1},
+    {kRealtimeMessage, 4, 4, -1, -1},   {kSortRequest, 775, 1, -1, -1},   {kNotesRequest, 10, 2, -1, -1},
+    {kSnapshotRequest, 770, 0, -1, -1}, {kAdviceRequest, 17, 9, 1, 0},    {kTrendRequest, 14, 14, 2, 1},
+    {kInfoIndexRequest, 14, 14, 1, 0},  {kInfoTextRequest, 98, 98, 1, 0},
 };
 // The code path-code puts into reply heads: one that climbs out of any folder.
 constexpr char kPathCode[kCodeField] = {'.', '.', '\\', '.', '.', '\\', 'x', '\0'};
-// What bad-index puts into the keys of snapshot and sort answers.
-constexpr std::uint8_t kBadMarket = 200;
+// What bad-index puts into the keys of snapshot and sort answers, and bad-market into reply
+// heads: a market number no table has.
+constexpr std::uint8_t kBadMarket = kBadMarketNumber;
 constexpr std::uint16_t kBadIndex = 0xFFFF;
 
 std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
@@ -148,6 +150,12 @@ bool RequestAnswers::Answer(std::uint8_t type, const std::uint8_t* body, std::si
     faults.Fired(Fault::kPathCode);
     spoiledHead.assign(head);
     spoiledHead.replace(static_cast<std::size_t>(layout->codeAt), kCodeField, kPathCode, kCodeField);
+    head = spoiledHead;
+  }
+  if (layout->marketAt >= 0 && faults.On(Fault::kBadMarket)) {
+    faults.Fired(Fault::kBadMarket);
+    if (spoiledHead.empty()) spoiledHead.assign(head);
+    spoiledHead[static_cast<std::size_t>(layout->marketAt)] = static_cast<char>(kBadMarket);
     head = spoiledHead;
   }
   const Request request{type, body, length, head, clock_()};

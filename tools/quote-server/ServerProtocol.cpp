@@ -427,6 +427,14 @@ void ServerProtocol::AnswerNameTable(const std::uint8_t* body, std::size_t lengt
     return;
   }
   const std::vector<InstrumentRecord>& names = state_->Names(body[0]);
+  if (faults.On(Fault::kBadMarket)) {
+    // The market byte of the head names a market the client has no table for.
+    faults.Fired(Fault::kBadMarket);
+    const char badMarket[1] = {static_cast<char>(kBadMarketNumber)};
+    writer->Records(wire::kNameTable, std::string_view(badMarket, 1), names.data(), sizeof(InstrumentRecord),
+                    names.size());
+    return;
+  }
   if (faults.On(Fault::kNamesOverflow)) {
     // More records than the market can hold: the table filled up to its capacity and beyond.
     faults.Fired(Fault::kNamesOverflow);

@@ -54,6 +54,9 @@ constexpr std::size_t kAltCodeEntry = 14;
 constexpr std::uint8_t kQuietLevel = 0;
 constexpr std::uint8_t kShownLevel = 20;
 
+// The market number bad-index and bad-market put into replies: one no client has a table for.
+constexpr std::uint8_t kBadMarketNumber = 200;
+
 constexpr std::size_t kPushRecord = 128;
 constexpr std::size_t kSubscriptionBody = 774;
 constexpr std::size_t kMaxSubscribed = 256;
