@@ -5,6 +5,7 @@
 
 #include "data/Records.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +60,53 @@ inline void WriteServerTree(const std::filesystem::path& root, int instruments, 
     name.index = static_cast<std::uint16_t>(i);
   }
   WriteTreeFile(root / "data" / "SH" / "nametbl.sh", names.data(), names.size() * sizeof(InstrumentRecord));
+}
+
+// One frame as a client sends it: the 10-byte header (one frame of one) and the body.
+inline std::string ClientFrame(std::uint8_t type, const std::string& body) {
+  std::string frame(10, '\0');
+  frame[0] = '@';
+  frame[1] = static_cast<char>(type);
+  frame[2] = 1;
+  frame[6] = static_cast<char>(body.size() & 0xFF);
+  frame[7] = static_cast<char>(body.size() >> 8);
+  return frame + body;
+}
+
+// The 774-byte subscription body of the first `instruments` instruments of market 0, the first
+// `newKeys` of them new.
+inline std::string SubscriptionOfFirst(int instruments, int newKeys) {
+  std::string body(774, '\0');
+  for (int i = 0; i < instruments; ++i) {
+    body[static_cast<std::size_t>(i) * 3 + 1] = static_cast<char>(i & 0xFF);
+    body[static_cast<std::size_t>(i) * 3 + 2] = static_cast<char>(i >> 8);
+  }
+  body[768] = static_cast<char>(instruments & 0xFF);
+  body[769] = static_cast<char>(instruments >> 8);
+  body[770] = static_cast<char>(newKeys & 0xFF);
+  body[771] = static_cast<char>(newKeys >> 8);
+  body[772] = 1;
+  return body;
+}
+
+// Counts the quote records of the whole push frames in buffer[0, *held) and moves the
+// incomplete rest to the front. A quote record names its instrument at byte 116; the clock
+// record leaves it empty.
+inline std::uint64_t TakePushRecords(std::string& buffer, std::size_t* held) {
+  std::uint64_t records = 0;
+  std::size_t at = 0;
+  while (*held - at >= 10) {
+    const auto* header = reinterpret_cast<const std::uint8_t*>(buffer.data() + at);
+    const std::size_t length = header[6] | (header[7] << 8);
+    if (*held - at < 10 + length) break;
+    for (std::size_t r = 0; r + 128 <= length; r += 128) {
+      if (header[10 + r + 116] != 0) ++records;
+    }
+    at += 10 + length;
+  }
+  std::memmove(buffer.data(), buffer.data() + at, *held - at);
+  *held -= at;
+  return records;
 }
 
 }  // namespace benchsupport

@@ -223,30 +223,6 @@ Server& TheServer() {
   return server;
 }
 
-std::string Frame(std::uint8_t type, const std::string& body) {
-  std::string frame(10, '\0');
-  frame[0] = '@';
-  frame[1] = static_cast<char>(type);
-  frame[2] = 1;
-  frame[6] = static_cast<char>(body.size() & 0xFF);
-  frame[7] = static_cast<char>(body.size() >> 8);
-  return frame + body;
-}
-
-std::string AllKeys() {
-  std::string body(774, '\0');
-  for (int i = 0; i < kServerInstruments; ++i) {
-    body[static_cast<std::size_t>(i) * 3 + 1] = static_cast<char>(i & 0xFF);
-    body[static_cast<std::size_t>(i) * 3 + 2] = static_cast<char>(i >> 8);
-  }
-  body[768] = static_cast<char>(kServerInstruments & 0xFF);
-  body[769] = static_cast<char>(kServerInstruments >> 8);
-  body[770] = body[768];
-  body[771] = body[769];
-  body[772] = 1;
-  return body;
-}
-
 constexpr std::uint64_t kRecordsPerIteration = 64 * kServerInstruments;
 
 // A plain reader of the socket: the rate the server sends at.
@@ -262,7 +238,9 @@ void BM_ServerToPlainReader(benchmark::State& state) {
   if (connect(fd, reinterpret_cast<const SOCKADDR*>(&address), sizeof address) != 0) std::abort();
   std::string opening(4, '\0');
   opening[0] = 4;
-  const std::string hello = Frame(202, opening) + Frame(100, AllKeys());
+  const std::string hello =
+      benchsupport::ClientFrame(202, opening) +
+      benchsupport::ClientFrame(100, benchsupport::SubscriptionOfFirst(kServerInstruments, kServerInstruments));
   if (send(fd, hello.data(), static_cast<int>(hello.size()), 0) != static_cast<int>(hello.size())) std::abort();
   std::string buffer(1 << 20, '\0');
   std::size_t held = 0;
@@ -270,20 +248,7 @@ void BM_ServerToPlainReader(benchmark::State& state) {
     const int got = recv(fd, buffer.data() + held, static_cast<int>(buffer.size() - held), 0);
     if (got <= 0) std::abort();
     held += static_cast<std::size_t>(got);
-    std::uint64_t records = 0;
-    std::size_t at = 0;
-    while (held - at >= 10) {
-      const auto* header = reinterpret_cast<const std::uint8_t*>(buffer.data() + at);
-      const std::size_t length = header[6] | (header[7] << 8);
-      if (held - at < 10 + length) break;
-      for (std::size_t r = 0; r + 128 <= length; r += 128) {
-        if (header[10 + r + 116] != 0) ++records;
-      }
-      at += 10 + length;
-    }
-    std::memmove(buffer.data(), buffer.data() + at, held - at);
-    held -= at;
-    return records;
+    return benchsupport::TakePushRecords(buffer, &held);
   };
   for (std::uint64_t warm = 0; warm < 4 * kServerInstruments;) warm += readSome();
   std::uint64_t total = 0;

@@ -80,15 +80,7 @@ void ReadAll(int fd, std::string* buffer, std::size_t size) {
   }
 }
 
-std::string Frame(std::uint8_t type, const std::string& body) {
-  std::string frame(10, '\0');
-  frame[0] = '@';
-  frame[1] = static_cast<char>(type);
-  frame[2] = 1;
-  frame[6] = static_cast<char>(body.size() & 0xFF);
-  frame[7] = static_cast<char>(body.size() >> 8);
-  return frame + body;
-}
+using benchsupport::ClientFrame;
 
 // Reads one whole reply frame by frame; returns its bytes.
 std::string ReadReply(int fd) {
@@ -128,14 +120,14 @@ struct Setup {
     client = Connect(server->ports().request);
     std::string login(64, '\0');
     login[60] = 2;
-    SendAll(client, Frame(3, login));
+    SendAll(client, ClientFrame(3, login));
     ReadReply(client);
     std::string body(22, '\0');
     body[0] = 8;
     std::memcpy(&body[2], "600100", 6);
     const std::uint32_t epoch = zuvo::model::kModelEpoch;
     std::memcpy(&body[14], &epoch, 4);
-    request = Frame(12, body);
+    request = ClientFrame(12, body);
     SendAll(client, request);
     reply = ReadReply(client);
     for (std::size_t at = 0; at + 10 <= reply.size();) {
@@ -255,15 +247,8 @@ class PushClient {
   explicit PushClient(std::uint16_t port) : fd_(Connect(port)) {
     std::string opening(4, '\0');
     opening[0] = 4;
-    std::string subscription(774, '\0');
-    for (int i = 0; i < kInstruments; ++i) {
-      subscription[static_cast<std::size_t>(i) * 3 + 1] = static_cast<char>(i & 0xFF);
-      subscription[static_cast<std::size_t>(i) * 3 + 2] = static_cast<char>(i >> 8);
-    }
-    subscription[768] = static_cast<char>(kInstruments & 0xFF);
-    subscription[769] = static_cast<char>(kInstruments >> 8);
-    subscription[772] = 1;
-    SendAll(fd_, Frame(202, opening) + Frame(100, subscription));
+    const std::string subscription = benchsupport::SubscriptionOfFirst(kInstruments, 0);
+    SendAll(fd_, ClientFrame(202, opening) + ClientFrame(100, subscription));
     buffer_.resize(1 << 20);
   }
   ~PushClient() { ::close(fd_); }
@@ -274,21 +259,7 @@ class PushClient {
     const ssize_t got = ::recv(fd_, buffer_.data() + held_, buffer_.size() - held_, 0);
     if (got <= 0) std::abort();
     held_ += static_cast<std::size_t>(got);
-    std::uint64_t records = 0;
-    std::size_t at = 0;
-    while (held_ - at >= 10) {
-      const auto* header = reinterpret_cast<const std::uint8_t*>(buffer_.data() + at);
-      const std::size_t length = header[6] | (header[7] << 8);
-      if (held_ - at < 10 + length) break;
-      for (std::size_t r = 0; r + 128 <= length; r += 128) {
-        // A quote record names its instrument at 116; the clock record leaves it empty.
-        if (header[10 + r + 116] != 0) ++records;
-      }
-      at += 10 + length;
-    }
-    std::memmove(buffer_.data(), buffer_.data() + at, held_ - at);
-    held_ -= at;
-    return records;
+    return benchsupport::TakePushRecords(buffer_, &held_);
   }
 
  private:

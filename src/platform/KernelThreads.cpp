@@ -4,6 +4,7 @@
 #include "platform/Kernel.h"
 
 #include "platform/internal/Clock.h"
+#include "platform/internal/FinishableObject.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -18,26 +19,8 @@ namespace {
 std::atomic<DWORD> nextThreadId{1};
 thread_local DWORD currentThreadId = 0;
 
-class ThreadObject final : public kernel::WaitableObject {
+class ThreadObject final : public kernel::FinishableObject {
  public:
-  DWORD WaitFor(DWORD milliseconds) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return kernel::WaitOnClock(changed_, lock, milliseconds, [this] { return finished_; }) ? WAIT_OBJECT_0
-                                                                                        : WAIT_TIMEOUT;
-  }
-
-  void Finish(DWORD exitCode) {
-    std::lock_guard<std::mutex> guard(mutex_);
-    exitCode_ = exitCode;
-    finished_ = true;
-    changed_.notify_all();
-  }
-
-  DWORD ExitCode() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return finished_ ? exitCode_ : STILL_ACTIVE;
-  }
-
   // A suspended thread waits here before running its procedure.
   void WaitForResume() {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -56,11 +39,7 @@ class ThreadObject final : public kernel::WaitableObject {
   void SetSuspended() { resumed_ = false; }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool finished_ = false;
   bool resumed_ = true;
-  DWORD exitCode_ = 0;
 };
 
 class EventObject final : public kernel::WaitableObject {

@@ -4,7 +4,7 @@
 
 #include "platform/Kernel.h"
 #include "platform/Paths.h"
-#include "platform/internal/Clock.h"
+#include "platform/internal/FinishableObject.h"
 
 #include <spawn.h>
 #include <sys/stat.h>
@@ -28,30 +28,7 @@ using namespace zuvo::platform;
 namespace {
 
 // A started process: finished once its reaper has collected its exit status.
-class ProcessObject final : public kernel::WaitableObject {
- public:
-  DWORD WaitFor(DWORD milliseconds) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return kernel::WaitOnClock(changed_, lock, milliseconds, [this] { return finished_; }) ? WAIT_OBJECT_0
-                                                                                        : WAIT_TIMEOUT;
-  }
-  void Finish(DWORD exitCode) {
-    std::lock_guard<std::mutex> guard(mutex_);
-    exitCode_ = exitCode;
-    finished_ = true;
-    changed_.notify_all();
-  }
-  DWORD ExitCode() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return finished_ ? exitCode_ : STILL_ACTIVE;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool finished_ = false;
-  DWORD exitCode_ = 0;
-};
+using ProcessObject = kernel::FinishableObject;
 
 DWORD ExitCodeOf(int status) {
   if (WIFEXITED(status)) return static_cast<DWORD>(WEXITSTATUS(status));

@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 using testsupport::ReadBytes;
@@ -662,6 +664,131 @@ TEST_F(SampleInstallTest, RankingCategoriesAndTheBrokerListAreInstalled) {
   }
   // A seat inside a broker's range finds that broker.
   EXPECT_EQ(table.FindInterval("IDS", brokers[2].firstSeat + 37), 2);
+}
+
+// ---- The quote position kept between calls --------------------------------------------------------
+
+// TestMarkets plus market 3, whose calendar is out of the ordinary: a session after midnight
+// listed before the day's (its trades are not in time order), a day change past midnight, a
+// category without trading minutes, and a clock five hours behind UTC.
+std::vector<ModelMarket> QuoteCursorMarkets() {
+  std::vector<ModelMarket> markets = TestMarkets();
+  markets.push_back(Market("ODD", 2,
+                           {Category("MID", false, {{H(0), H(1)}, {H(9), H(11, 30)}, {H(21), H(24)}}, H(8, 50)),
+                            Category("LATE", false, {{H(9), H(15)}}, 1500), Category("NONE", false, {}, H(9))},
+                           {Instrument("M001", 0, 10, 1), Instrument("L001", 1, 1, 1), Instrument("N001", 2, 1, 1)}));
+  markets.back().record.hourOffset = -5;
+  return markets;
+}
+
+// Walks the instruments through a list of moments, each moment for every instrument in turn,
+// and compares Quote with QuoteUncached; stops after a few differences.
+void ExpectQuotesAsFromScratch(const MarketModel& model, const std::vector<std::pair<int, int>>& instruments,
+                               const std::vector<std::int64_t>& moments, const char* walk) {
+  SCOPED_TRACE(walk);
+  int differences = 0;
+  for (const std::int64_t now : moments) {
+    for (const auto& [market, index] : instruments) {
+      const QuoteRecord kept = model.Quote(market, index, now);
+      if (Bytes(kept) == Bytes(model.QuoteUncached(market, index, now))) continue;
+      ADD_FAILURE() << model.Instrument(market, index)->code << " at " << Describe(zuvo::model::PackedFromUnix(now))
+                    << " UTC + " << ((now % 60) + 60) % 60 << " s (" << now << ")";
+      if (++differences == 5) return;
+    }
+  }
+}
+
+TEST(MarketModelQuoteTest, KeptPositionsGiveTheQuotesComputedFromScratch) {
+  MarketModel model(QuoteCursorMarkets(), 5);
+  std::vector<std::pair<int, int>> instruments;
+  for (int market = 0; market < model.MarketCount(); ++market) {
+    for (int index = 0; index < model.InstrumentCount(market); ++index) instruments.emplace_back(market, index);
+  }
+  std::uint64_t state = 12345;
+  auto below = [&state](std::int64_t n) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<std::int64_t>((state >> 33) % static_cast<std::uint64_t>(n));
+  };
+
+  // Wednesday to the Tuesday after (a weekend between), forward and backward in uneven steps
+  // from a second to several minutes: sessions, breaks, day changes and the weekend.
+  const std::int64_t first = At(2024, 6, 26, 0, 0, 7);
+  const std::int64_t last = At(2024, 7, 2, 23, 59);
+  std::vector<std::int64_t> forward;
+  for (std::int64_t now = first; now < last; now += 1 + below(400)) forward.push_back(now);
+  ExpectQuotesAsFromScratch(model, instruments, forward, "forward");
+  ExpectQuotesAsFromScratch(model, instruments, std::vector<std::int64_t>(forward.rbegin(), forward.rend()), "backward");
+
+  // Second by second over an opening, a lunch break and a day change of each market's clock.
+  std::vector<std::int64_t> dense;
+  for (const std::int64_t start : {At(2024, 6, 27, 9, 28), At(2024, 6, 27, 11, 29), At(2024, 6, 27, 8, 49),
+                                   At(2024, 6, 27, 13, 59), At(2024, 6, 28, 20, 59), At(2024, 6, 28, 23, 59)}) {
+    for (std::int64_t now = start; now < start + 180; ++now) dense.push_back(now);
+  }
+  ExpectQuotesAsFromScratch(model, instruments, dense, "second by second");
+
+  // Jumps: back and forth within a day, and between days years apart, around the model's
+  // first day and before it.
+  std::vector<std::int64_t> jumps;
+  for (int i = 0; i < 600; ++i) {
+    switch (i % 3) {
+      case 0: jumps.push_back(At(2024, 6, 27) + below(86400)); break;
+      case 1: jumps.push_back(At(2015, 1, 1) + below(9 * 86400)); break;
+      default: jumps.push_back(At(2015, 1, 1) + below(At(2024, 7, 3) - At(2015, 1, 1))); break;
+    }
+  }
+  ExpectQuotesAsFromScratch(model, instruments, jumps, "jumps");
+
+  // A repeated moment answers the same quote each time.
+  const std::int64_t now = At(2024, 6, 27, 10, 5, 30);
+  EXPECT_EQ(Bytes(model.Quote(1, 0, now)), Bytes(model.Quote(1, 0, now)));
+  EXPECT_EQ(Bytes(model.Quote(1, 0, now)), Bytes(model.QuoteUncached(1, 0, now)));
+}
+
+// More instruments than the model keeps positions for, so that instruments share them, and
+// threads asking for the same instruments at once: every answer as computed from scratch.
+TEST(MarketModelQuoteTest, SharedAndContendedPositionsGiveTheSameQuotes) {
+  std::vector<InstrumentRecord> many;
+  for (int i = 0; i < 1100; ++i) many.push_back(Instrument(("S" + std::to_string(1000 + i)).c_str(), 1, 100, 100));
+  std::vector<ModelMarket> markets = TestMarkets();
+  markets[0].instruments = many;
+  MarketModel model(std::move(markets), 9);
+  MarketModel reference(TestMarkets(), 9);
+  std::vector<std::pair<int, int>> all;
+  for (int index = 0; index < model.InstrumentCount(0); ++index) all.emplace_back(0, index);
+  // Near the first day, so that each instrument's history is short.
+  std::vector<std::int64_t> moments;
+  for (std::int64_t now = At(2015, 1, 6, 9, 25); now < At(2015, 1, 6, 15, 5); now += 1177) moments.push_back(now);
+  moments.push_back(At(2015, 1, 7, 10, 0));
+  moments.push_back(At(2015, 1, 6, 10, 0));
+  ExpectQuotesAsFromScratch(model, all, moments, "many instruments");
+
+  // Four threads over the same instruments and moments, each from its own start.
+  std::vector<std::pair<int, int>> few;
+  for (int market = 0; market < reference.MarketCount(); ++market) {
+    for (int index = 0; index < reference.InstrumentCount(market); ++index) few.emplace_back(market, index);
+  }
+  std::vector<std::int64_t> steps;
+  for (std::int64_t now = At(2024, 6, 27, 9, 0); now < At(2024, 6, 28, 0, 0); now += 53) steps.push_back(now);
+  std::vector<std::string> expected;
+  for (const std::int64_t now : steps) {
+    for (const auto& [market, index] : few) expected.push_back(Bytes(reference.QuoteUncached(market, index, now)));
+  }
+  std::atomic<int> differences{0};
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (std::size_t k = 0; k < steps.size(); ++k) {
+        const std::size_t s = (k + t * steps.size() / 4) % steps.size();
+        for (std::size_t i = 0; i < few.size(); ++i) {
+          const QuoteRecord quote = reference.Quote(few[i].first, few[i].second, steps[s]);
+          if (Bytes(quote) != expected[s * few.size() + i]) differences.fetch_add(1);
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(differences.load(), 0);
 }
 
 TEST(MarketModelLoadTest, RefusesIncompleteInstallTrees) {

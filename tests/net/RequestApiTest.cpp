@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -27,7 +28,7 @@ RequestRecord Expect(std::uint8_t kind, int market = 0, const char* code = "", s
   RequestRecord r;
   r.kind = kind;
   r.market = static_cast<std::uint16_t>(market);
-  std::strncpy(r.code, code, sizeof r.code - 1);
+  std::memcpy(r.code, code, std::min(std::strlen(code), sizeof r.code - 1));
   r.requester = requester;
   return r;
 }

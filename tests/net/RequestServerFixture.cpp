@@ -39,7 +39,7 @@ std::uint32_t ClockWord(std::int64_t utc) {
 }  // namespace
 
 void RequestServerTest::SetUp() {
-  std::strncpy(savedUserDir_, UserDir, sizeof savedUserDir_ - 1);
+  std::memcpy(savedUserDir_, UserDir, sizeof savedUserDir_);
   std::strcpy(UserDir, "..\\user\\");
   savedNow_ = SystemNow;
   savedMaxDataRecords_ = MaxDataRecords;

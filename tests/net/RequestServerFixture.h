@@ -6,6 +6,7 @@
 // the replies go through the real dispatch into the cache files and the tables.
 #pragma once
 
+#include "data/UtilData.h"
 #include "net/NetTestSupport.h"
 #include "net/RequestQueue.h"
 
@@ -85,7 +86,7 @@ class RequestServerTest : public quoteservertest::ServerTest {
   TNormalClnt* client_ = nullptr;
 
  private:
-  char savedUserDir_[260] = {};
+  char savedUserDir_[kUserDirSize] = {};
   std::uint32_t savedNow_ = 0;
   int savedMaxDataRecords_ = 0;
 };
