@@ -15,6 +15,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -280,6 +281,24 @@ bool Sandbox::IsInside(const std::string& posixPath, const std::string& posixFol
     rest.remove_prefix(slash + 1);
   }
   return true;
+}
+
+MarketRecord TwoSessionMarket(int kind, std::string_view code, int hourOffset, int capacity, int dayChangeMinute) {
+  MarketRecord record{};
+  record.kind = static_cast<std::uint8_t>(kind);
+  std::memcpy(record.code, code.data(), std::min(code.size(), sizeof record.code));
+  std::memcpy(record.fileExt, "sh", 2);
+  record.hourOffset = static_cast<std::int16_t>(hourOffset);
+  record.capacity = static_cast<std::uint16_t>(capacity);
+  record.categoryCount = 1;
+  CategoryRecord& category = record.categories[0];
+  category.sessionCount = 2;
+  category.openMinute[0] = 570;
+  category.closeMinute[0] = 690;
+  category.openMinute[1] = 780;
+  category.closeMinute[1] = 900;
+  category.dayChangeMinute = static_cast<std::uint16_t>(dayChangeMinute);
+  return record;
 }
 
 }  // namespace fuzz

@@ -4,6 +4,8 @@
 // process-wide tables reset before every input so that inputs never see each other's files.
 #pragma once
 
+#include "data/Records.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -81,5 +83,10 @@ template <typename T>
 std::string_view BytesOf(const T& value) {
   return std::string_view(reinterpret_cast<const char*>(&value), sizeof value);
 }
+
+// A market of one category with two sessions (09:30-11:30, 13:00-15:00) for the cache
+// targets: the kind, the market code (at most 8 bytes kept), the hour offset, the capacity
+// and the category's day-change minute as the input chose them.
+MarketRecord TwoSessionMarket(int kind, std::string_view code, int hourOffset, int capacity, int dayChangeMinute);
 
 }  // namespace fuzz

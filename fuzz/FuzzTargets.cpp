@@ -25,6 +25,9 @@ const FuzzTarget kFuzzTargets[] = {
     {"lzw", FuzzLzwDecoder},
     {"handshake", FuzzNetHandshake},
     {"downloads", FuzzDownloads},
+    {"dispatch", FuzzDispatchInfo},
+    {"push", FuzzPushRecords},
+    {"freshness", FuzzFreshness},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

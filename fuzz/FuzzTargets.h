@@ -32,6 +32,9 @@ int FuzzFrameAssembly(const std::uint8_t* data, std::size_t size);
 int FuzzLzwDecoder(const std::uint8_t* data, std::size_t size);
 int FuzzNetHandshake(const std::uint8_t* data, std::size_t size);
 int FuzzDownloads(const std::uint8_t* data, std::size_t size);
+int FuzzDispatchInfo(const std::uint8_t* data, std::size_t size);
+int FuzzPushRecords(const std::uint8_t* data, std::size_t size);
+int FuzzFreshness(const std::uint8_t* data, std::size_t size);
 
 // Every target, and its number.
 extern const FuzzTarget kFuzzTargets[];

@@ -445,6 +445,151 @@ void ShippedSeeds(const fs::path& out, const fs::path& repository) {
 
 }  // namespace
 
+// Reply frames of the dispatch target: type, index, count, 16-bit length, body.
+std::string ReplyFrame(std::uint8_t type, int index, int count, const std::string& body) {
+  std::string frame;
+  fuzz::PutU8(frame, type);
+  fuzz::PutU8(frame, static_cast<std::uint8_t>(index));
+  fuzz::PutU8(frame, static_cast<std::uint8_t>(count));
+  fuzz::PutU16(frame, static_cast<std::uint16_t>(body.size()));
+  return frame + body;
+}
+
+void DispatchSeeds(const fs::path& out) {
+  const auto field = [](const std::string& text, std::size_t width) {
+    std::string f = text.substr(0, width);
+    f.resize(width, '\0');
+    return f;
+  };
+  const std::string code12 = std::string(1, '\x08') + std::string(1, '\0') + field("600000", 12);
+  std::vector<ChartBar> bars;
+  PackedTime day = MakePackedTime(2024, 6, 3);
+  for (int i = 0; i < 6; ++i, NextWeekday(&day)) bars.push_back(Bar(day, 1000));
+  const std::string barBytes = Bytes(bars);
+  Put(out, "dispatch", "bars", ReplyFrame(12, 0, 2, code12 + barBytes.substr(0, 96)) + ReplyFrame(12, 1, 2, code12 + barBytes.substr(96)));
+  TradeRecord trade{};
+  trade.time = MakePackedTime(2024, 6, 28, 9, 31);
+  trade.price = 1000;
+  trade.volume = 5;
+  const std::string ticks = std::string(1, '\0') + code12.substr(1) + Bytes(trade) + Bytes(trade);
+  Put(out, "dispatch", "ticks-details", ReplyFrame(20, 0, 1, ticks) + ReplyFrame(10, 0, 1, ticks.substr(0, 14) + std::string(16 + 56, '\x01')));
+  std::string note(108, '\0');
+  std::memcpy(note.data() + 6, "title", 5);
+  std::memcpy(note.data() + 90, "N1.TXT", 6);
+  std::string control;
+  fuzz::PutU8(control, 7);   // a notes list in flight
+  Put(out, "dispatch", "notes", fuzz::JoinParts({control, ReplyFrame(16, 0, 1, std::string("\0\x02", 2) + note + note)}));
+  std::string infoControl;
+  fuzz::PutU8(infoControl, 4);   // an information text in flight at offset 300
+  fuzz::PutU32(infoControl, 300);
+  const std::string infoHead = std::string(1, '\0') + field("600000", 8) + "\x01" + std::string(80, '\0') +
+                               std::string("\x2C\x01\0\0", 4) + std::string(4, '\0');
+  Put(out, "dispatch", "info-text", fuzz::JoinParts({infoControl, ReplyFrame(41, 0, 2, infoHead + "text") + ReplyFrame(41, 1, 2, infoHead + "more")}));
+  std::string sortControl;
+  fuzz::PutU8(sortControl, 2);   // a server sort in flight
+  fuzz::PutU32(sortControl, 0);
+  fuzz::PutU32(sortControl, 0);
+  fuzz::PutU8(sortControl, 1);    // purpose 1: fast change
+  fuzz::PutU8(sortControl, 21);   // the fast-change column
+  fuzz::PutU8(sortControl, 1);    // requester 1
+  std::string sorted = std::string(1, '\0') + std::string(3, '\0') + std::string("\0\0\xC8\x42\0\0\xC0\x42", 8);
+  Put(out, "dispatch", "fast-change", fuzz::JoinParts({sortControl, ReplyFrame(101, 0, 1, sorted)}));
+  BrokerQueueRecord queue{};
+  queue.buyCount = 90;
+  Put(out, "dispatch", "broker-error", ReplyFrame(102, 0, 1, std::string(1, '\x01') + field("00700", 8) + Bytes(queue)) +
+                                         ReplyFrame(2, 0, 1, std::string("\0\0\x14", 3) + "server text") + ReplyFrame(7, 0, 1, "x"));
+}
+
+namespace {
+
+// The control part of the freshness target.
+struct FreshnessControl {
+  std::uint8_t flags = 0;   // 1 older bars, 2 the smallest bar limit
+  int year = 2024, month = 6, day = 26, hour = 10, minute = 0;
+  int tradingDateMode = 0;
+  int hourOffset = 8;
+  int dayChangeMinute = 530;
+  std::int32_t written[6] = {-1440, -30, -30, -30, -30, -30};   // bar, tick, details, index, ex-rights, notes
+  int loginOffset = -120;
+  int cycle = 9;
+  int n = 1;
+  int indexNumber = 3;
+  std::uint32_t quoteVolume = 0;
+  std::uint32_t quoteLast = 0;
+  int notesList = 0;
+
+  std::string Bytes() const {
+    std::string c;
+    fuzz::PutU8(c, flags);
+    for (int v : {year - 2000, month - 1, day - 1, hour, minute, tradingDateMode, hourOffset}) {
+      fuzz::PutU8(c, static_cast<std::uint8_t>(v));
+    }
+    fuzz::PutU16(c, static_cast<std::uint16_t>(dayChangeMinute));
+    for (std::int32_t w : written) fuzz::PutU32(c, static_cast<std::uint32_t>(w));
+    fuzz::PutU16(c, static_cast<std::uint16_t>(loginOffset));
+    fuzz::PutU8(c, static_cast<std::uint8_t>(cycle));
+    fuzz::PutU16(c, static_cast<std::uint16_t>(n));
+    fuzz::PutU8(c, static_cast<std::uint8_t>(indexNumber));
+    fuzz::PutU32(c, quoteVolume);
+    fuzz::PutU32(c, quoteLast);
+    fuzz::PutU8(c, static_cast<std::uint8_t>(notesList));
+    return c;
+  }
+};
+
+void FreshnessSeeds(const fs::path& out) {
+  std::vector<ChartBar> days;
+  PackedTime day = MakePackedTime(2024, 6, 10);
+  for (int i = 0; i < 11; ++i, NextWeekday(&day)) days.push_back(Bar(day, 1000 + static_cast<std::uint32_t>(i)));
+  std::vector<ChartBar> minutes;
+  for (int d = 0; d < 2; ++d) {
+    for (int m = 0; m < 12; ++m) minutes.push_back(Bar(MakePackedTime(2024, 6, 24 + d, 9 + (30 + m * 5) / 60, (30 + m * 5) % 60), 2000));
+  }
+  std::vector<TradeRecord> trades{Trade(30, 1000), Trade(31, 1001), Trade(32, 999)};
+  for (TradeRecord& trade : trades) trade.time = MakePackedTime(2024, 6, 26, PackedHour(trade.time), PackedMinute(trade.time));
+  const std::string ticks = Bytes(trades);
+  TradeDetailsHeader head{1000, 900, 1000, 12345};
+  TodayMinuteRecord minute{1000, 100, 100000, 100000, 1000, 1001, 999};
+  const std::string details = Bytes(head) + Bytes(minute) + Bytes(minute);
+  const std::string index(2560, 'i');
+
+  // Wednesday: a day file from yesterday, the trade files and the index of this morning.
+  FreshnessControl wednesday;
+  Put(out, "freshness", "day-file", fuzz::JoinParts({wednesday.Bytes(), Bytes(days), ticks, details, index}));
+  // Older five-minute bars under the smallest bar limit; index 1, current; a quote that has
+  // seen less volume than the files.
+  FreshnessControl older = wednesday;
+  older.flags = 3;
+  older.cycle = 5;
+  older.indexNumber = 1;
+  older.quoteVolume = 10;
+  Put(out, "freshness", "older-minutes", fuzz::JoinParts({older.Bytes(), Bytes(minutes), ticks, details, index}));
+  // Files written before the day changed, before the login, or days ago.
+  FreshnessControl stale = wednesday;
+  stale.cycle = 3;
+  stale.n = 10;
+  stale.written[0] = -2 * 1440;
+  stale.written[1] = -80;
+  stale.written[2] = -3 * 1440;
+  stale.written[3] = -200;
+  stale.written[4] = -1440;
+  stale.written[5] = -80;
+  Put(out, "freshness", "stale", fuzz::JoinParts({stale.Bytes(), Bytes(minutes), ticks, details.substr(0, 20), index}));
+  // A Saturday: Friday's files still count; the trading date is the day before.
+  FreshnessControl saturday = wednesday;
+  saturday.day = 29;
+  saturday.hour = 7;
+  saturday.tradingDateMode = 1;
+  saturday.cycle = 13;
+  saturday.indexNumber = 2;
+  saturday.written[1] = saturday.written[2] = -1440;
+  saturday.written[4] = saturday.written[5] = -20 * 60;
+  Put(out, "freshness", "saturday", fuzz::JoinParts({saturday.Bytes(), Bytes(minutes), ticks, details, index.substr(0, 300)}));
+  Put(out, "freshness", "bars-only", Bytes(days));
+}
+
+}  // namespace
+
 bool WriteBuiltinSeeds(const fs::path& out) {
   ok = true;
   IniSeeds(out);
@@ -459,6 +604,8 @@ bool WriteBuiltinSeeds(const fs::path& out) {
   CycleOrderSeeds(out);
   GbkSeeds(out);
   PathSeeds(out);
+  DispatchSeeds(out);
+  FreshnessSeeds(out);
   return ok;
 }
 

@@ -115,20 +115,8 @@ bool ExpectStale(const TMarketData& table, const FILETIME& lastWrite) {
 }
 
 TMarketData* InstallMarket(const Setting& s) {
-  MarketRecord record{};
-  record.kind = static_cast<std::uint8_t>(s.kind);
-  std::memcpy(record.code, s.marketCode.data(), std::min(s.marketCode.size(), sizeof record.code));
-  std::memcpy(record.fileExt, "sh", 2);
-  record.hourOffset = static_cast<std::int16_t>(s.hourOffset);
-  record.capacity = 4;
-  record.categoryCount = 1;
-  CategoryRecord& category = record.categories[0];
-  category.sessionCount = 2;
-  category.openMinute[0] = 570;
-  category.closeMinute[0] = 690;
-  category.openMinute[1] = 780;
-  category.closeMinute[1] = 900;
-  category.dayChangeMinute = static_cast<std::uint16_t>(s.dayChangeMinute);
+  const MarketRecord record =
+      fuzz::TwoSessionMarket(s.kind, s.marketCode, s.hourOffset, 4, s.dayChangeMinute);
   auto* table = new TMarketData(0, record);
   FUZZ_CHECK(table->names != nullptr, "a small market gets its arrays");
   std::memcpy(table->names[0].code, s.instrumentCode.data(), std::min(s.instrumentCode.size(), sizeof table->names[0].code));

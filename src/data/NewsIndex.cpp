@@ -62,10 +62,16 @@ std::uint32_t LowerBoundById(const NewsRecord* records, std::uint32_t count, con
 
 TNewsIndex::~TNewsIndex() {
   if (dirty) Save();
+  Discard();
+}
+
+void TNewsIndex::Discard() {
   GuardedFree(records);
   records = nullptr;
   capacity = 0;
   count = 0;
+  dirty = 0;
+  NewsCatchUpFlag = 0;
 }
 
 void TNewsIndex::Load() {

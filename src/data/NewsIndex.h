@@ -33,6 +33,9 @@ class TNewsIndex {
   // magic or a short file gives an empty index; the array always exists afterwards unless
   // memory is short. Records are re-sorted by id when the file holds them out of order.
   void Load();
+  // Forgets every record without saving, frees the array and clears both flags (a new session
+  // of the index in tests and fuzz targets).
+  void Discard();
   // When dirty: replaces news.ntl with the magic and the newest min(count, 5000) records
   // (written whole to a temporary file, then renamed). True when written or nothing to do;
   // false, with the index still dirty, when the file could not be written.

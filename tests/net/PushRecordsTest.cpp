@@ -3,7 +3,6 @@
 // flashes, advice, the notification ring and the records that must touch nothing.
 #include "net/NetTestSupport.h"
 
-#include "core/GuardedAlloc.h"
 #include "core/PackedTime.h"
 #include "data/MarketTestUtil.h"
 #include "data/Messages.h"
@@ -117,12 +116,7 @@ class PushRecords : public testing::Test {
   }
   void TearDown() override {
     recorder_.during = nullptr;
-    NewsIndex.dirty = 0;
-    NewsIndex.NewsCatchUpFlag = 0;
-    GuardedFree(NewsIndex.records);
-    NewsIndex.records = nullptr;
-    NewsIndex.capacity = 0;
-    NewsIndex.count = 0;
+    NewsIndex.Discard();
     zuvo::net::ClearServerRights();
     zuvo::net::ResetPushState();
     SystemNow = savedNow_;

@@ -127,6 +127,11 @@ CategoryInfo MakeCategory(const CategoryRecord& record) {
   }
   info.dayChange = record.dayChangeMinute + 2;
   info.noDepth = record.noDepth != 0;
+  for (const int m : info.minutes) {
+    const std::int32_t start = m * 60 + (m < info.dayChange ? 86400 : 0);
+    if (!info.minuteStarts.empty() && start <= info.minuteStarts.back()) info.startsAscend = false;
+    info.minuteStarts.push_back(start);
+  }
   return info;
 }
 
@@ -665,45 +670,162 @@ std::vector<TrendDayMinute> MarketModel::TrendDay(int market, int index, PackedT
   return slots;
 }
 
-QuoteRecord MarketModel::Quote(int market, int index, std::int64_t now) const {
+QuoteRecord MarketModel::Impl::BuildQuote(const InstrumentInfo& info, const DayPath& path, std::size_t count,
+                                          std::uint64_t depthSeed) const {
   QuoteRecord quote{};
-  const InstrumentInfo* info = impl_->Info(market, index);
-  if (info == nullptr) return quote;
-  const PackedTime day = CurrentTradingDay(market, info->category, now);
-  const auto path = impl_->Path(*info, day);
-  if (path == nullptr) return quote;
-  int second = 0;
-  const PackedTime local = MarketTime(market, now, &second);
-  const std::size_t count = Impl::CutAt(*path, local, second);
-  quote.prevClose = info->futuresLike ? path->input.prevSettlement : path->input.base;
+  quote.prevClose = info.futuresLike ? path.input.prevSettlement : path.input.base;
   if (count == 0) {
-    quote.amount = info->futuresLike ? static_cast<float>(path->input.openInterest) : 0.0f;
+    quote.amount = info.futuresLike ? static_cast<float>(path.input.openInterest) : 0.0f;
     return quote;
   }
-  const TradeRecord& last = path->trades[count - 1];
-  quote.open = path->trades.front().price;
-  quote.high = path->runHigh[count - 1];
-  quote.low = path->runLow[count - 1];
+  const TradeRecord& last = path.trades[count - 1];
+  quote.open = path.trades.front().price;
+  quote.high = path.runHigh[count - 1];
+  quote.low = path.runLow[count - 1];
   quote.last = last.price;
-  quote.volume = static_cast<float>(path->cumVolume[count - 1]);
-  quote.amount = info->futuresLike ? last.openInterest
-                                   : (info->stockLike ? static_cast<float>(path->cumTurnover[count - 1]) : 0.0f);
+  quote.volume = static_cast<float>(path.cumVolume[count - 1]);
+  quote.amount = info.futuresLike ? last.openInterest
+                                  : (info.stockLike ? static_cast<float>(path.cumTurnover[count - 1]) : 0.0f);
   quote.lastVolume = last.volume;
   quote.updateTime = (static_cast<std::uint32_t>(PackedHour(last.time)) << 12) |
-                     (static_cast<std::uint32_t>(PackedMinute(last.time)) << 6) | path->second[count - 1];
-  if (!impl_->Category(*info).noDepth) {
-    Rng rng(HashOf({impl_->seed, info->key, day, count}));
+                     (static_cast<std::uint32_t>(PackedMinute(last.time)) << 6) | path.second[count - 1];
+  if (!Category(info).noDepth) {
+    Rng rng(depthSeed);
     for (std::uint32_t level = 0; level < 5; ++level) {
       if (last.price > level + 1) {
         quote.bids[level].price = last.price - (level + 1);
-        quote.bids[level].volume = static_cast<float>((1 + rng.Below(200)) * info->lotSize);
+        quote.bids[level].volume = static_cast<float>((1 + rng.Below(200)) * info.lotSize);
       }
       quote.asks[level].price = last.price + level + 1;
-      quote.asks[level].volume = static_cast<float>((1 + rng.Below(200)) * info->lotSize);
+      quote.asks[level].volume = static_cast<float>((1 + rng.Below(200)) * info.lotSize);
     }
   }
-  if (info->futuresLike && count == path->size()) quote.settlement = path->Settlement(count);
+  if (info.futuresLike && count == path.size()) quote.settlement = path.Settlement(count);
   return quote;
+}
+
+QuoteRecord MarketModel::QuoteUncached(int market, int index, std::int64_t now) const {
+  const InstrumentInfo* info = impl_->Info(market, index);
+  if (info == nullptr) return QuoteRecord{};
+  const PackedTime day = CurrentTradingDay(market, info->category, now);
+  const auto path = impl_->Path(*info, day);
+  if (path == nullptr) return QuoteRecord{};
+  int second = 0;
+  const PackedTime local = MarketTime(market, now, &second);
+  const std::size_t count = Impl::CutAt(*path, local, second);
+  return impl_->BuildQuote(*info, *path, count, HashOf({impl_->seed, info->key, day, count}));
+}
+
+namespace {
+
+// The trades of a path whose moments are at or before `at` (seconds from the day's 00:00),
+// stepping from the count of the previous call: a push step moves a minute or so, so a few
+// steps replace the search. The same count as Impl::CutAt for the same moment.
+std::size_t StepCut(const DayPath& path, bool ascending, std::size_t count, std::int64_t at) {
+  const std::vector<std::int32_t>& moment = path.moment;
+  const std::size_t size = moment.size();
+  if (!ascending) {
+    // Out of time order (a session after midnight listed first): the search CutAt makes.
+    std::size_t low = 0, high = size;
+    while (low < high) {
+      const std::size_t mid = (low + high) / 2;
+      if (moment[mid] <= at) {
+        low = mid + 1;
+      } else {
+        high = mid;
+      }
+    }
+    return low;
+  }
+  constexpr int kSteps = 8;
+  if (count > size) count = size;
+  if (count < size && moment[count] <= at) {
+    for (int i = 0; i < kSteps && count < size && moment[count] <= at; ++i) ++count;
+    if (count < size && moment[count] <= at) {
+      count = static_cast<std::size_t>(std::upper_bound(moment.begin() + static_cast<std::ptrdiff_t>(count), moment.end(), at) -
+                                       moment.begin());
+    }
+  } else if (count > 0 && moment[count - 1] > at) {
+    for (int i = 0; i < kSteps && count > 0 && moment[count - 1] > at; ++i) --count;
+    if (count > 0 && moment[count - 1] > at) {
+      count = static_cast<std::size_t>(
+          std::upper_bound(moment.begin(), moment.begin() + static_cast<std::ptrdiff_t>(count), at) - moment.begin());
+    }
+  }
+  return count;
+}
+
+// Holds a quote slot taken and gives it back.
+class SlotClaim {
+ public:
+  explicit SlotClaim(std::atomic<bool>* busy) : busy_(busy) {
+    if (busy_->exchange(true, std::memory_order_acquire)) busy_ = nullptr;
+  }
+  ~SlotClaim() { Release(); }
+  SlotClaim(const SlotClaim&) = delete;
+  SlotClaim& operator=(const SlotClaim&) = delete;
+  bool held() const { return busy_ != nullptr; }
+  void Release() {
+    if (busy_ != nullptr) busy_->store(false, std::memory_order_release);
+    busy_ = nullptr;
+  }
+
+ private:
+  std::atomic<bool>* busy_;
+};
+
+}  // namespace
+
+QuoteRecord MarketModel::Quote(int market, int index, std::int64_t now) const {
+  const InstrumentInfo* info = impl_->Info(market, index);
+  if (info == nullptr) return QuoteRecord{};
+  Impl::QuoteSlot& slot = impl_->quoteSlots[Impl::SlotOf(market, index)];
+  SlotClaim claim(&slot.busy);
+  if (!claim.held()) return QuoteUncached(market, index, now);
+
+  if (slot.market != market || slot.index != index || now < slot.from || now >= slot.to) {
+    // Another day or instrument: the day, its path and the span of moments that show that day.
+    const PackedTime day = CurrentTradingDay(market, info->category, now);
+    auto path = impl_->Path(*info, day);
+    if (path == nullptr) {
+      claim.Release();
+      return QuoteUncached(market, index, now);
+    }
+    // The window of calendar day D opens at the day change of D (market time); the trading day
+    // shows from its own window to the next trading day's, weekends included.
+    const CategoryInfo& category = impl_->Category(*info);
+    const std::int64_t opens = static_cast<std::int64_t>(std::min(category.dayChange, 1440)) * 60;
+    const std::int64_t offset = static_cast<std::int64_t>(impl_->HourOffset(market)) * 3600;
+    const std::int64_t dayNumber = DayNumberOf(day);
+    const PackedTime next = NextTradingDay(day);
+    const std::int64_t nextNumber = next == 0 ? dayNumber + 1 : DayNumberOf(next);
+    const std::int64_t from = dayNumber * 86400 + opens - offset;
+    const std::int64_t to = nextNumber * 86400 + opens - offset;
+    if (now < from || now >= to) {
+      // Cannot happen with the calendar above; never keep a slot that would not hold.
+      claim.Release();
+      return QuoteUncached(market, index, now);
+    }
+    slot.market = market;
+    slot.index = index;
+    slot.from = from;
+    slot.to = to;
+    slot.dayStart = dayNumber * 86400 - offset;
+    slot.day = day;
+    slot.ascending = category.startsAscend;
+    slot.depthHash = HashOf({impl_->seed, info->key, day});
+    slot.path = std::move(path);
+    slot.count = 0;
+    slot.hasQuote = false;
+  }
+  const DayPath& path = *slot.path;
+  slot.count = StepCut(path, slot.ascending, slot.count, now - slot.dayStart);
+  if (!slot.hasQuote || slot.quoteCount != slot.count) {
+    slot.quote = impl_->BuildQuote(*info, path, slot.count, HashStep(slot.depthHash, slot.count));
+    slot.quoteCount = slot.count;
+    slot.hasQuote = true;
+  }
+  return slot.quote;
 }
 
 std::uint32_t MarketModel::PrevClose(int market, int index, PackedTime day) const {

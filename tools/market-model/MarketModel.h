@@ -24,8 +24,9 @@
 //   a year; on its day the walk starts from the ex-rights reference price, so the day bars
 //   show the gap.
 //
-// Threads: one MarketModel may be used from any number of threads (its caches are guarded);
-// separate instances share nothing.
+// Threads: one MarketModel may be used from any number of threads (its caches are guarded; a
+// quote position kept between calls is used by one thread at a time, another meanwhile computes
+// from scratch); separate instances share nothing.
 #pragma once
 
 #include "core/PackedTime.h"
@@ -266,7 +267,12 @@ class MarketModel {
   // kinds 2 and 7 once the day's last trade has happened; `updateTime` the last trade's hour,
   // minute and second.
   // `fastChange` 0. A zero record for an unknown instrument.
+  // Each instrument keeps where its quote stood at the last call, so that calls for moments a
+  // little apart (the server's push steps) cost a few steps rather than the day's arithmetic
+  // and a search of its trades; the answer is the same.
   QuoteRecord Quote(int market, int index, std::int64_t now) const;
+  // The same quote worked out from scratch each time: the reference Quote is tested against.
+  QuoteRecord QuoteUncached(int market, int index, std::int64_t now) const;
   // The previous close that CurrentTradingDay's walk starts from (after any ex-rights gap).
   std::uint32_t PrevClose(int market, int index, PackedTime day) const;
 

@@ -6,6 +6,7 @@
 #include "MarketModel.h"
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <list>
@@ -27,10 +28,13 @@ constexpr std::uint64_t Mix64(std::uint64_t x) {
   return x ^ (x >> 31);
 }
 
-// Hash of several words, order-sensitive.
+// Hash of several words, order-sensitive. HashOf({a, b, c}) == HashStep(HashOf({a, b}), c), so a
+// prefix that stays the same over many calls can be hashed once.
+constexpr std::uint64_t kHashStart = 0x5A17C0DEull;
+constexpr std::uint64_t HashStep(std::uint64_t h, std::uint64_t word) { return Mix64(h ^ Mix64(word)); }
 inline std::uint64_t HashOf(std::initializer_list<std::uint64_t> words) {
-  std::uint64_t h = 0x5A17C0DEull;
-  for (std::uint64_t w : words) h = Mix64(h ^ Mix64(w));
+  std::uint64_t h = kHashStart;
+  for (std::uint64_t w : words) h = HashStep(h, w);
   return h;
 }
 
@@ -82,6 +86,10 @@ PackedTime CheckedDate(PackedTime time);
 
 struct CategoryInfo {
   std::vector<int> minutes;       // trading minutes as minutes of day, in trading order
+  // Where each trading minute begins, in seconds from 00:00 (market time) of the trading day's
+  // date: minutes before the day change lie on the next calendar day.
+  std::vector<std::int32_t> minuteStarts;
+  bool startsAscend = true;       // minuteStarts strictly ascending: the trades are in time order
   int dayChange = 0;              // dayChangeMinute + 2
   bool noDepth = false;
 };
@@ -123,6 +131,7 @@ struct DayPath {
   std::vector<TradeRecord> trades;
   std::vector<std::uint16_t> minute;       // trading-minute index of each trade
   std::vector<std::uint8_t> second;        // second within its minute
+  std::vector<std::int32_t> moment;        // minuteStarts of its minute + second
   std::vector<double> cumVolume;           // after each trade
   std::vector<double> cumTurnover;         // shown price x volume, after each trade
   std::vector<double> cumPriceVolume;      // stored price x volume, after each trade
@@ -246,6 +255,38 @@ struct MarketModel::Impl {
 
   // Trades of path p that have happened by market time (stamp, second).
   static std::size_t CutAt(const DayPath& path, PackedTime marketNow, int second);
+
+  // Where one instrument's quote stood at the last call, so that the next call for a later (or
+  // earlier) moment of the same trading day steps from there instead of working out the day and
+  // searching its trades again. A slot is a pure shortcut: for every moment inside [from, to)
+  // the day is `day` and its path is `path`, whatever the slot held before.
+  struct QuoteSlot {
+    // Taken by one thread at a time (never waited for: a thread that finds it taken computes
+    // the quote from scratch).
+    std::atomic<bool> busy{false};
+    int market = -1;
+    int index = -1;
+    std::int64_t from = 0;          // UTC seconds: CurrentTradingDay is `day` in [from, to)
+    std::int64_t to = 0;
+    std::int64_t dayStart = 0;      // UTC seconds of 00:00 market time of `day`'s date
+    PackedTime day = 0;
+    bool ascending = true;          // the path's moments ascend: the cut can step
+    std::uint64_t depthHash = 0;    // HashOf({seed, key, day}): the depth levels' prefix
+    std::shared_ptr<const DayPath> path;
+    std::size_t count = 0;          // trades happened at the last moment asked
+    std::size_t quoteCount = 0;     // the count `quote` was built for, when hasQuote
+    bool hasQuote = false;
+    QuoteRecord quote{};
+  };
+  static constexpr std::size_t kQuoteSlots = 1024;   // a power of two
+  std::unique_ptr<QuoteSlot[]> quoteSlots = std::make_unique<QuoteSlot[]>(kQuoteSlots);
+  static std::size_t SlotOf(int market, int index) {
+    return (static_cast<std::size_t>(index) + static_cast<std::size_t>(market) * 397u) & (kQuoteSlots - 1);
+  }
+
+  // The quote of path cut after count trades; depthSeed = HashOf({seed, key, day, count}).
+  QuoteRecord BuildQuote(const InstrumentInfo& info, const DayPath& path, std::size_t count,
+                         std::uint64_t depthSeed) const;
 };
 
 }  // namespace zuvo::model

@@ -42,6 +42,7 @@ void Walk(std::uint32_t seed, const InstrumentInfo& info, const CategoryInfo& ca
     out->trades.clear();
     out->minute.clear();
     out->second.clear();
+    out->moment.clear();
     out->cumVolume.clear();
     out->cumTurnover.clear();
     out->cumPriceVolume.clear();
@@ -65,6 +66,7 @@ void Walk(std::uint32_t seed, const InstrumentInfo& info, const CategoryInfo& ca
     out->trades.reserve(expected);
     out->minute.reserve(expected);
     out->second.reserve(expected);
+    out->moment.reserve(expected);
     out->cumVolume.reserve(expected);
     out->cumTurnover.reserve(expected);
     out->cumPriceVolume.reserve(expected);
@@ -137,7 +139,9 @@ void Walk(std::uint32_t seed, const InstrumentInfo& info, const CategoryInfo& ca
         trade.direction = direction;
         out->trades.push_back(trade);
         out->minute.push_back(static_cast<std::uint16_t>(j));
-        out->second.push_back(static_cast<std::uint8_t>(opening ? 0 : (t + 1) * 59 / (count + 1)));
+        const std::uint8_t second = static_cast<std::uint8_t>(opening ? 0 : (t + 1) * 59 / (count + 1));
+        out->second.push_back(second);
+        out->moment.push_back(category.minuteStarts[j] + second);
         out->cumVolume.push_back(volumeSum);
         out->cumTurnover.push_back(turnoverSum);
         out->cumPriceVolume.push_back(priceVolumeSum);
