@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <random>
+#include <utility>
 
 namespace nettest {
 namespace {
@@ -140,7 +141,8 @@ MessageRecorder* activeRecorder = nullptr;
 LRESULT MessageRecorder::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   MessageRecorder* recorder = activeRecorder;
   if (message >= kWmUser && recorder != nullptr && recorder->window_ == window) {
-    recorder->messages.push_back({message, wParam, lParam, !recorder->pumping_});
+    const bool posted = std::exchange(recorder->fromQueue_, false);
+    recorder->messages.push_back({message, wParam, lParam, !posted});
     if (recorder->during) recorder->during(recorder->messages.back());
     return 0;
   }
@@ -160,19 +162,23 @@ MessageRecorder::MessageRecorder() {
   EXPECT_NE(window_, nullptr);
   activeRecorder = this;
   installed_ = std::make_unique<zuvo::net::ScopedMainWindow>(window_);
+  // Messages from the queue pass the hooks first; sent ones never do.
+  hook_ = zuvo::platform::AddMessageHook([this](MSG& message) {
+    if (message.hwnd == window_) fromQueue_ = true;
+    return false;
+  });
 }
 
 MessageRecorder::~MessageRecorder() {
   installed_.reset();
   Pump();
+  zuvo::platform::RemoveMessageHook(hook_);
   activeRecorder = nullptr;
   DestroyWindow(window_);
 }
 
 const std::vector<MessageRecorder::Message>& MessageRecorder::Pump() {
-  pumping_ = true;
   zuvo::platform::ProcessPendingMessages();
-  pumping_ = false;
   return messages;
 }
 

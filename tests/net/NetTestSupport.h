@@ -71,8 +71,8 @@ class LostRecorder {
 
 // A hidden window that stands in for the main window while it lives: it records every private
 // message (WM_USER and above) with its parameters and whether it was sent (handled inside the
-// sender's call) or posted (handled by Pump). `during` runs inside the handler, while a sent
-// message's pointer parameter is still valid.
+// sender's call) or posted (taken from the queue by whatever pump runs). `during` runs inside
+// the handler, while a sent message's pointer parameter is still valid.
 class MessageRecorder {
  public:
   struct Message {
@@ -99,7 +99,8 @@ class MessageRecorder {
  private:
   static LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   HWND window_ = nullptr;
-  bool pumping_ = false;
+  int hook_ = 0;
+  bool fromQueue_ = false;   // the next message for the window was taken from the queue
   std::unique_ptr<zuvo::net::ScopedMainWindow> installed_;
 };
 
