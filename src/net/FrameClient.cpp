@@ -52,7 +52,12 @@ void FrameClient::ReadFrames() {
   if (inReceive_ || handle == -1) return;
   inReceive_ = true;
   bool close = false;
+  int receivedNow = 0;
   for (;;) {
+    // A peer that sends without pause would keep the loop here for ever and the user interface
+    // would freeze: after a share of bytes the loop lets the message loop run. The socket layer
+    // has posted the next read notification already, since bytes remain.
+    if (receivedNow >= kMaxBytesPerNotification) break;
     if (receiveCount >= kReceiveBufferBytes) {
       close = true;
       break;
@@ -71,6 +76,7 @@ void FrameClient::ReadFrames() {
       break;
     }
     receiveCount += received;
+    receivedNow += received;
     if (!CutHead() || closePending_) {
       close = true;
       break;

@@ -17,6 +17,9 @@
 #include <memory>
 #include <string_view>
 
+// The most bytes one read notification takes before the message loop gets its turn.
+constexpr int kMaxBytesPerNotification = 256 * 1024;
+
 class FrameClient : public ESock {
  public:
   // Closes a broken connection: the socket, both buffers, the held header, and posts
@@ -66,8 +69,9 @@ class FrameClient : public ESock {
   // gone by the time this base is destroyed).
   void CloseFromDestructor();
 
-  // Reads everything that is ready (until 10035, then RearmAfterWouldBlock) and cuts it into
-  // frames; closes on a framing fault, an undecodable body, a full buffer, the peer's close, a
+  // Reads what is ready (until 10035, then RearmAfterWouldBlock, or until
+  // kMaxBytesPerNotification arrived, leaving the rest to the next read notification, which
+  // the socket layer posts while bytes remain) and cuts it into frames; closes on a framing fault, an undecodable body, a full buffer, the peer's close, a
   // socket error other than 10035, or a handler that closed its client. A nested call (a message
   // loop inside a handler) returns at once: the outer loop reads again before it returns.
   void ReadFrames();

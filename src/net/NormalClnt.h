@@ -25,7 +25,7 @@ class TNormalClnt : public FrameClient, public IRequestClient {
   // OnClose (a connected client posts MsgConnectionLost (0, 0)), then the decoder goes.
   ~TNormalClnt() override;
 
-  // Reads everything that is ready (until 10035, then re-registers the events when
+  // Reads what is ready (FrameClient::ReadFrames: until 10035, then re-registers the events when
   // asynchronous) and hands each complete frame to the reply handler (zuvo::net::DispatchReply);
   // closes on a framing fault ('#' included), an undecodable body, an unknown reply type, a full
   // buffer, the peer's close or a socket error other than 10035. The error argument is not used.

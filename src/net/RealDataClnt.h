@@ -33,9 +33,9 @@ class TRealDataClnt : public FrameClient {
   // decoder go.
   ~TRealDataClnt() override;
 
-  // Reads everything that is ready (until 10035, then re-registers the events) and hands each
-  // complete frame to the push handler (zuvo::net::DispatchPush); records the traffic tick after
-  // every receive call. Closes on a framing fault, an undecodable body, a full buffer, the peer's
+  // Reads what is ready (FrameClient::ReadFrames: until 10035, then re-registers the events)
+  // and hands each complete frame to the push handler (zuvo::net::DispatchPush); records the
+  // traffic tick after every receive call. Closes on a framing fault, an undecodable body, a full buffer, the peer's
   // close or a socket error other than 10035. The error argument is not used. A push handler
   // must not delete its client (the shell posts); it may close it (OnClose), which only marks it
   // while the loop runs: the loop stops after that handler and finishes the close.

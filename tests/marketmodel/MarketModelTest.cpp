@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -42,8 +43,8 @@ CategoryRecord Category(const char* name, bool noDepth, std::initializer_list<st
 
 InstrumentRecord Instrument(const char* code, int category, std::uint32_t priceDivisor, std::uint32_t volumeDivisor) {
   InstrumentRecord record{};
-  std::strncpy(record.code, code, sizeof record.code - 1);
-  std::strncpy(record.name, code, sizeof record.name - 1);
+  std::memcpy(record.code, code, std::min(std::strlen(code), sizeof record.code - 1));
+  std::memcpy(record.name, code, std::min(std::strlen(code), sizeof record.name - 1));
   record.category = static_cast<std::uint8_t>(category);
   record.priceDivisor = priceDivisor;
   record.volumeDivisor = volumeDivisor;
@@ -749,7 +750,11 @@ TEST(MarketModelQuoteTest, KeptPositionsGiveTheQuotesComputedFromScratch) {
 // threads asking for the same instruments at once: every answer as computed from scratch.
 TEST(MarketModelQuoteTest, SharedAndContendedPositionsGiveTheSameQuotes) {
   std::vector<InstrumentRecord> many;
-  for (int i = 0; i < 1100; ++i) many.push_back(Instrument(("S" + std::to_string(1000 + i)).c_str(), 1, 100, 100));
+  for (int i = 0; i < 1100; ++i) {
+    char code[8];
+    std::snprintf(code, sizeof code, "S%d", 1000 + i);
+    many.push_back(Instrument(code, 1, 100, 100));
+  }
   std::vector<ModelMarket> markets = TestMarkets();
   markets[0].instruments = many;
   MarketModel model(std::move(markets), 9);

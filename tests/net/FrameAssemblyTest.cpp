@@ -255,6 +255,26 @@ TEST(FrameAssembly, OneNotificationReadsUntilWouldBlock) {
   EXPECT_EQ(client.waiting(), 0u);
 }
 
+TEST(FrameAssembly, APeerSendingWithoutPauseLeavesTheRestToTheNextNotification) {
+  RecordingHandlers handlers;
+  ScriptedPush client;
+  // Far more than one notification's share waits: the first notification stops after its share,
+  // keeps the connection and the partial frame, and the next one goes on where it stopped.
+  std::vector<std::string> chunks;
+  const int frames = 2 * kMaxBytesPerNotification / 8000 + 2;
+  for (int frame = 0; frame < frames; ++frame) chunks.push_back(Frame(8, Pattern(7990, frame)));
+  client.Notify(chunks);
+  const std::size_t first = handlers.replies.size() + handlers.pushes.size();
+  EXPECT_GT(first, 0u);
+  EXPECT_LT(first, static_cast<std::size_t>(frames));
+  EXPECT_GT(client.waiting(), 0u);
+  EXPECT_NE(client.handle, -1);
+  while (client.waiting() > 0 && client.handle != -1) client.OnReceive(0);
+  EXPECT_EQ(handlers.pushes.size(), static_cast<std::size_t>(frames));
+  for (int frame = 0; frame < frames; ++frame) EXPECT_EQ(handlers.pushes[frame].body, Pattern(7990, frame));
+  EXPECT_NE(client.handle, -1);
+}
+
 TEST(FrameAssembly, FullReceiveBufferCloses) {
   for (Side side : {Side::kRequest, Side::kPush}) {
     SCOPED_TRACE(side == Side::kRequest ? "request" : "push");
