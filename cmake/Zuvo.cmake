@@ -108,8 +108,10 @@ function(zuvo_tests folder)
   add_executable(${target} ${sources})
   target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} zuvo_testsupport GTest::gtest GTest::gmock)
+  # The kill tests fork a sanitized process hundreds of times and wait on the disk; on a loaded
+  # machine they need minutes, so the limit that catches a hang is generous.
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "ZUVO_TOOLS_DIR=${PROJECT_BINARY_DIR}/tools"
-               TIMEOUT 120)
+               TIMEOUT 300)
 endfunction()
