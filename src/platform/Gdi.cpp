@@ -9,6 +9,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <atomic>
+#include <cstring>
+
 namespace zuvo::platform::gdi {
 
 bool BrushColor(HBRUSH brush, COLORREF* color) {
@@ -41,11 +44,21 @@ HBRUSH GetSysColorBrush(int index) {
   return reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(index + 1));
 }
 
-int GetSystemMetrics(int index) {
+namespace {
+
+// The primary screen's whole and available geometry; 1024 x 768 without a screen.
+QRect ScreenGeometry(bool available) {
   QRect screen(0, 0, 1024, 768);
   if (zuvo::platform::EnsureApplication()) {
-    if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry();
+    if (QScreen* s = QGuiApplication::primaryScreen()) screen = available ? s->availableGeometry() : s->geometry();
   }
+  return screen;
+}
+
+}  // namespace
+
+int GetSystemMetrics(int index) {
+  QRect screen = ScreenGeometry(false);
   switch (index) {
     case SM_CXSCREEN: return screen.width();
     case SM_CYSCREEN: return screen.height();
@@ -62,3 +75,68 @@ int GetSystemMetrics(int index) {
     default: return 0;
   }
 }
+
+BOOL SystemParametersInfoA(UINT action, UINT /*uiParam*/, void* param, UINT /*winIni*/) {
+  if (action != SPI_GETWORKAREA || param == nullptr) return FALSE;
+  QRect area = ScreenGeometry(true);
+  *static_cast<RECT*>(param) = RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+  return TRUE;
+}
+
+int GetDeviceCaps(HDC dc, int index) {
+  if (!zuvo::platform::gdi::GdiRegistry().FindContext(dc)) return 0;
+  switch (index) {
+    case HORZRES: return GetSystemMetrics(SM_CXSCREEN);
+    case VERTRES: return GetSystemMetrics(SM_CYSCREEN);
+    case BITSPIXEL: return 32;
+    case PLANES: return 1;
+    case LOGPIXELSX:
+    case LOGPIXELSY: return 96;
+    default: return 0;
+  }
+}
+
+// ---- The system version -------------------------------------------------------------------
+
+namespace {
+
+constexpr DWORD kBuildNumber = 2600;
+
+// The version reported; replaced only by the test seam. Atomics, as workers may ask.
+struct ReportedVersion {
+  std::atomic<DWORD> major{5};
+  std::atomic<DWORD> minor{1};
+};
+
+ReportedVersion& Reported() {
+  static ReportedVersion version;
+  return version;
+}
+
+}  // namespace
+
+DWORD GetVersion() {
+  return (Reported().major.load() & 0xFF) | ((Reported().minor.load() & 0xFF) << 8) | (kBuildNumber << 16);
+}
+
+BOOL GetVersionExA(OSVERSIONINFOA* info) {
+  if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) return FALSE;
+  info->dwMajorVersion = Reported().major.load();
+  info->dwMinorVersion = Reported().minor.load();
+  info->dwBuildNumber = kBuildNumber;
+  info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+  std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+  return TRUE;
+}
+
+namespace zuvo::platform {
+
+ScopedOsVersionForTest::ScopedOsVersionForTest(DWORD major, DWORD minor)
+    : previousMajor_(Reported().major.exchange(major)), previousMinor_(Reported().minor.exchange(minor)) {}
+
+ScopedOsVersionForTest::~ScopedOsVersionForTest() {
+  Reported().major = previousMajor_;
+  Reported().minor = previousMinor_;
+}
+
+}  // namespace zuvo::platform

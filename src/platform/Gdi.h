@@ -382,3 +382,13 @@ constexpr int SM_CYDOUBLECLK = 37;
 // Screen size from the primary screen (1024x768 when there is none); small fixed values for the
 // rest.
 int GetSystemMetrics(int index);
+
+// Device capabilities of a window, screen or memory context: 96 dots per inch, 32 bits per pixel
+// in one plane, and the screen's size in pixels. 0 for a dead context or another index.
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr int BITSPIXEL = 12;
+constexpr int PLANES = 14;
+constexpr int LOGPIXELSX = 88;
+constexpr int LOGPIXELSY = 90;
+int GetDeviceCaps(HDC dc, int index);

@@ -171,6 +171,9 @@ void SetDown(int vk, bool down) {
 
 void KeyEvent(HWND widgetWindow, QKeyEvent* event, bool press) {
   event->accept();
+  // A held key arrives as release/press pairs flagged auto-repeat: the presses are repeats
+  // (previous-state bit set), the releases are dropped, so one WM_KEYUP ends the key.
+  if (!press && event->isAutoRepeat()) return;
   HWND target = KeyTarget(widgetWindow);
   if (!Enabled(target)) return;
   int key = event->key();
@@ -239,9 +242,19 @@ void MouseEvent(HWND widgetWindow, QMouseEvent* event, MouseAction action) {
     }
   }
   if (!release && !move) {
-    // A click activates its top-level window.
+    // A click on an inactive top-level window asks the clicked window whether to activate it
+    // and whether the click goes on (a child's default asks its parent).
     HWND root = platform::win::RootOf(target);
-    if (root != nullptr && GetActiveWindow() != root) SetActiveWindow(root);
+    if (root != nullptr && GetActiveWindow() != root) {
+      LRESULT answer = MA_ACTIVATE;
+      if (capture == nullptr) {
+        answer = SendMessageA(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root),
+                              MAKELPARAM(1 /* HTCLIENT */, static_cast<WORD>(message)));
+        if (!IsWindow(target)) return;
+      }
+      if (answer != MA_NOACTIVATE && answer != MA_NOACTIVATEANDEAT && IsWindow(root)) SetActiveWindow(root);
+      if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT || !IsWindow(target)) return;
+    }
   }
   if (capture == nullptr && !release) {
     SendMessageA(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(1, static_cast<WORD>(message)));

@@ -138,6 +138,23 @@ constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
 constexpr DWORD WS_EX_LAYERED = 0x00080000;
 constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
 
+// Answers to WM_MOUSEACTIVATE, sent before a click reaches a window of an inactive top-level
+// window (wParam that top-level window, lParam MAKELPARAM(hit test, mouse message)). The default
+// of a child passes the question to its parent; a top-level window's default is MA_ACTIVATE
+// (MA_NOACTIVATE with WS_EX_NOACTIVATE).
+// The ...ANDEAT answers drop the click.
+constexpr LRESULT MA_ACTIVATE = 1;
+constexpr LRESULT MA_ACTIVATEANDEAT = 2;
+constexpr LRESULT MA_NOACTIVATE = 3;
+constexpr LRESULT MA_NOACTIVATEANDEAT = 4;
+
+// WM_SYSCOMMAND (the low four bits of wParam are the system's own). The default processing shows
+// the window minimised, maximised or restored, or sends it WM_CLOSE.
+constexpr WPARAM SC_MINIMIZE = 0xF020;
+constexpr WPARAM SC_MAXIMIZE = 0xF030;
+constexpr WPARAM SC_CLOSE = 0xF060;
+constexpr WPARAM SC_RESTORE = 0xF120;
+
 // Class styles.
 constexpr UINT CS_VREDRAW = 0x0001;
 constexpr UINT CS_HREDRAW = 0x0002;
@@ -222,6 +239,18 @@ struct WINDOWPOS {
   int cx;
   int cy;
   UINT flags;
+};
+
+// lParam of WM_GETMINMAXINFO, sent to a top-level window before each change of its size. The
+// defaults: maximised, the window fills the work area; the tracking sizes bound nothing (the
+// window manager limits what the user drags). A handler may change any of them, and the new
+// size is kept within ptMinTrackSize..ptMaxTrackSize.
+struct MINMAXINFO {
+  POINT ptReserved;
+  POINT ptMaxSize;
+  POINT ptMaxPosition;
+  POINT ptMinTrackSize;
+  POINT ptMaxTrackSize;
 };
 
 struct COPYDATASTRUCT {
@@ -363,6 +392,9 @@ constexpr UINT SWP_NOOWNERZORDER = 0x0200;
 constexpr WPARAM SIZE_RESTORED = 0;
 constexpr WPARAM SIZE_MINIMIZED = 1;
 constexpr WPARAM SIZE_MAXIMIZED = 2;
+// A top-level window gets WM_GETMINMAXINFO before each call that may size it (SWP_NOSIZE not
+// given), and its new size is kept within the tracking sizes; showing it maximised places it
+// at ptMaxPosition with ptMaxSize.
 // Moving sends WM_MOVE, resizing WM_SIZE (client width and height in lParam) and invalidates
 // the whole window with erasing unless SWP_NOREDRAW / repaint FALSE.
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
@@ -661,3 +693,40 @@ constexpr int IDNO = 7;
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 // Sounds the system beep without waiting, from any thread; FALSE when there is no application.
 BOOL MessageBeep(UINT type);
+
+// ---- System information -----------------------------------------------------------------------
+constexpr UINT SPI_GETWORKAREA = 0x0030;
+// SPI_GETWORKAREA fills the RECT at `param` with the screen's area left free by panels and
+// docks; FALSE for any other action or a null pointer.
+BOOL SystemParametersInfoA(UINT action, UINT uiParam, void* param, UINT winIni);
+
+constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+struct OSVERSIONINFOA {
+  DWORD dwOSVersionInfoSize;   // set by the caller to sizeof(OSVERSIONINFOA)
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  char szCSDVersion[128];
+};
+// The system version this layer presents: 5.1 build 2600 on the NT platform. GetVersion packs
+// the major version in the low byte, the minor in the next and the build in the high word (bit 31
+// clear for NT). GetVersionExA fails when dwOSVersionInfoSize is not the structure's size.
+DWORD GetVersion();
+BOOL GetVersionExA(OSVERSIONINFOA* info);
+
+namespace zuvo::platform {
+// Test seam: while alive, GetVersion and GetVersionExA report this version instead (the same
+// platform and build). UI thread or before any worker asks.
+class ScopedOsVersionForTest {
+ public:
+  ScopedOsVersionForTest(DWORD major, DWORD minor);
+  ~ScopedOsVersionForTest();
+  ScopedOsVersionForTest(const ScopedOsVersionForTest&) = delete;
+  ScopedOsVersionForTest& operator=(const ScopedOsVersionForTest&) = delete;
+
+ private:
+  DWORD previousMajor_;
+  DWORD previousMinor_;
+};
+}  // namespace zuvo::platform

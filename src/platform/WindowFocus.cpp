@@ -4,6 +4,7 @@
 #include "platform/internal/Window.h"
 #include "platform/internal/WindowRegistry.h"
 
+#include <QApplication>
 #include <QCursor>
 
 namespace zuvo::platform::win {
@@ -29,10 +30,26 @@ HWND ActiveWindow() { return Registry().active(); }
 HWND CaptureWindow() { return Registry().capture(); }
 HWND MouseWindow() { return Registry().mouse(); }
 
+namespace {
+
+// The windowing system may activate a window shown without activation (the offscreen platform
+// always does); the window that was active then stays so here.
+bool QtActivatedAWindowNeverActive() {
+  auto* host = dynamic_cast<HostWidget*>(QApplication::activeWindow());
+  if (host == nullptr) return false;
+  WindowPtr w = Find(host->window());
+  return w && (w->exStyle & WS_EX_NOACTIVATE) != 0;
+}
+
+}  // namespace
+
 void ActivateFromQt(HWND window, bool active) {
   if (active) {
+    // A window made never to be activated is activated only by an explicit call.
+    WindowPtr w = Find(window);
+    if (w && (w->exStyle & WS_EX_NOACTIVATE) != 0) return;
     if (Registry().active() != window) SetActiveWindow(window);
-  } else if (Registry().active() == window) {
+  } else if (Registry().active() == window && !QtActivatedAWindowNeverActive()) {
     Registry().SetActiveHandle(nullptr);
     CallProc(window, WM_ACTIVATE, WA_INACTIVE, 0);
   }

@@ -3,14 +3,38 @@
 #include "platform/internal/Window.h"
 #include "platform/internal/WindowRegistry.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 
 #include <algorithm>
 
 using namespace zuvo::platform::win;
 
 // ---- Showing, moving, sizing --------------------------------------------------------------
+
+namespace {
+
+// Tracking sizes bound nothing unless a handler sets them: the window manager limits what the
+// user drags, and the layer's own calls take the size they are given.
+constexpr LONG kUntrackedSize = 0x7FFF;
+
+// Asks a top-level window for its maximised placement and tracking sizes.
+MINMAXINFO AskMinMaxInfo(HWND window) {
+  RECT area{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  MINMAXINFO info{};
+  info.ptMaxSize = POINT{area.right - area.left, area.bottom - area.top};
+  info.ptMaxPosition = POINT{area.left, area.top};
+  info.ptMinTrackSize = POINT{0, 0};
+  info.ptMaxTrackSize = POINT{kUntrackedSize, kUntrackedSize};
+  CallProc(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  return info;
+}
+
+// The tracking minimum wins over a smaller maximum.
+int ClampToTracking(int size, LONG minimum, LONG maximum) {
+  return std::max<int>(std::max<LONG>(minimum, 0), std::min<int>(size, maximum));
+}
+
+}  // namespace
 
 BOOL ShowWindow(HWND window, int command) {
   return OnUi([&]() -> BOOL {
@@ -39,10 +63,12 @@ BOOL ShowWindow(HWND window, int command) {
                      command == SW_SHOWMINIMIZED || command == SW_RESTORE)) {
       RECT r = w->rect;
       if (command == SW_SHOWMAXIMIZED) {
+        MINMAXINFO info = AskMinMaxInfo(window);
+        w = Find(window);
+        if (!w) return wasVisible;
         w->style = (w->style | WS_MAXIMIZE) & ~WS_MINIMIZE;
-        QScreen* screen = QGuiApplication::primaryScreen();
-        QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-        r = RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+        r = RECT{info.ptMaxPosition.x, info.ptMaxPosition.y, info.ptMaxPosition.x + info.ptMaxSize.x,
+                 info.ptMaxPosition.y + info.ptMaxSize.y};
       } else if (command == SW_RESTORE) {
         w->style &= ~(WS_MAXIMIZE | WS_MINIMIZE);
       } else {
@@ -53,12 +79,14 @@ BOOL ShowWindow(HWND window, int command) {
       w = Find(window);
       if (!w) return wasVisible;
     }
-    if (w->widget != nullptr) {
-      SyncWidgetGeometry(*w);
-      w->widget->show();
-    }
     bool activate = topLevel && command != SW_SHOWNOACTIVATE && command != SW_SHOWNA &&
                     command != SW_SHOWMINNOACTIVE && (w->exStyle & WS_EX_NOACTIVATE) == 0;
+    if (w->widget != nullptr) {
+      SyncWidgetGeometry(*w);
+      // Without this the windowing system may activate the window it is asked to show.
+      if (topLevel) w->widget->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+      w->widget->show();
+    }
     if (activate) SetActiveWindow(window);
     return wasVisible;
   });
@@ -91,6 +119,12 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
     if (flags & SWP_NOSIZE) {
       pos.cx = w->width();
       pos.cy = w->height();
+    }
+    if ((flags & SWP_NOSIZE) == 0 && (w->style & WS_CHILD) == 0) {
+      MINMAXINFO info = AskMinMaxInfo(window);
+      if (!Find(window)) return FALSE;
+      pos.cx = ClampToTracking(pos.cx, info.ptMinTrackSize.x, info.ptMaxTrackSize.x);
+      pos.cy = ClampToTracking(pos.cy, info.ptMinTrackSize.y, info.ptMaxTrackSize.y);
     }
     CallProc(window, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
     if (!Find(window)) return FALSE;

@@ -23,7 +23,21 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_NCHITTEST:
       return 1;   // HTCLIENT
     case WM_MOUSEACTIVATE:
-      return 1;   // MA_ACTIVATE
+      // A child lets its parent decide; the top-level window (or a parent without an answer)
+      // activates unless it was made never to be activated.
+      if ((w->style & WS_CHILD) != 0 && w->parent != nullptr) {
+        if (LRESULT answer = SendMessageA(w->parent, message, wParam, lParam); answer != 0) return answer;
+      }
+      return (w->exStyle & WS_EX_NOACTIVATE) != 0 ? MA_NOACTIVATE : MA_ACTIVATE;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE: ShowWindow(window, SW_MINIMIZE); break;
+        case SC_MAXIMIZE: ShowWindow(window, SW_MAXIMIZE); break;
+        case SC_RESTORE: ShowWindow(window, SW_RESTORE); break;
+        case SC_CLOSE: SendMessageA(window, WM_CLOSE, 0, 0); break;
+        default: break;
+      }
+      return 0;
     case WM_CLOSE:
       DestroyWindow(window);
       return 0;
