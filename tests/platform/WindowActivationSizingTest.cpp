@@ -1,5 +1,6 @@
 // Click activation (WM_MOUSEACTIVATE), held keys, size limits (WM_GETMINMAXINFO), the default
 // system commands, and the system and device information calls.
+#include "LoggingWindowProc.h"
 #include "platform/Application.h"
 #include "platform/DrivenClock.h"
 #include "platform/Input.h"
@@ -14,28 +15,14 @@
 
 namespace {
 
-struct Logged {
-  HWND window;
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-};
-
-std::vector<Logged> messageLog;
-std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> handler;
-
-LRESULT LoggingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  messageLog.push_back({window, message, wParam, lParam});
-  if (handler) {
-    if (auto result = handler(window, message, wParam, lParam)) return *result;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
+using platformtest::handler;
+using platformtest::Logged;
+using platformtest::messageLog;
 
 const char* LoggingClass() {
   static bool registered = [] {
     WNDCLASSA wc{};
-    wc.lpfnWndProc = LoggingProc;
+    wc.lpfnWndProc = platformtest::LoggingWindowProc;
     wc.lpszClassName = "ActivationSizingTestWindow";
     return RegisterClassA(&wc) != 0;
   }();

@@ -1,6 +1,7 @@
 // The window calls the form layer stands on: placing and stacking windows, re-parenting,
 // subclassing, hit-testing, mapping points, enumerating and finding windows; and the checks on
 // the UI thread's ownership of window state.
+#include "LoggingWindowProc.h"
 #include "platform/Message.h"
 #include "platform/WinUser.h"
 
@@ -15,28 +16,16 @@
 
 namespace {
 
-struct Logged {
-  HWND window;
-  UINT message;
-};
-
-std::vector<Logged> messageLog;
-std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> handler;
-
-LRESULT CallsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  messageLog.push_back({window, message});
-  if (handler) {
-    if (auto result = handler(window, message, wParam, lParam)) return *result;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
+using platformtest::handler;
+using platformtest::Logged;
+using platformtest::messageLog;
 
 constexpr const char* kClassName = "WindowCallsTestWindow";
 constexpr const char* kOtherClassName = "WindowCallsOtherWindow";
 
 WORD RegisterOnce(const char* name) {
   WNDCLASSA wc{};
-  wc.lpfnWndProc = CallsProc;
+  wc.lpfnWndProc = platformtest::LoggingWindowProc;
   wc.lpszClassName = name;
   return RegisterClassA(&wc);
 }
@@ -276,7 +265,7 @@ TEST_F(WindowCallsTest, SubclassingChainsToThePreviousProcedureThroughCallWindow
   subclassTrace.clear();
   previousProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc)));
-  ASSERT_EQ(previousProc, &CallsProc);
+  ASSERT_EQ(previousProc, &platformtest::LoggingWindowProc);
 
   EXPECT_EQ(SendMessageA(window, WM_USER + 1, 0, 0), 42);
   EXPECT_EQ(subclassTrace, (std::vector<std::string>{"subclass", "original"}));
@@ -482,7 +471,7 @@ TEST(WindowClasses, ConcurrentRegistrationsOfOneNameHaveOneWinner) {
       for (int n = 0; n < kNames; ++n) {
         std::string name = "RaceClass" + std::to_string(n);
         WNDCLASSA wc{};
-        wc.lpfnWndProc = CallsProc;
+        wc.lpfnWndProc = platformtest::LoggingWindowProc;
         wc.lpszClassName = name.c_str();
         atoms[static_cast<std::size_t>(t)][static_cast<std::size_t>(n)] = RegisterClassA(&wc);
       }

@@ -1,3 +1,4 @@
+#include "LoggingWindowProc.h"
 #include "platform/Application.h"
 #include "platform/DrivenClock.h"
 #include "platform/Files.h"
@@ -18,30 +19,15 @@
 
 namespace {
 
-struct Logged {
-  HWND window;
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-};
-
-// Every message of the test windows is logged; a test may answer some of them itself.
-std::vector<Logged> messageLog;
-std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> handler;
-
-LRESULT TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  messageLog.push_back({window, message, wParam, lParam});
-  if (handler) {
-    if (auto result = handler(window, message, wParam, lParam)) return *result;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
+using platformtest::handler;
+using platformtest::Logged;
+using platformtest::messageLog;
 
 const char* TestClass() {
   static bool registered = [] {
     WNDCLASSA wc{};
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = TestProc;
+    wc.lpfnWndProc = platformtest::LoggingWindowProc;
     wc.lpszClassName = "PlatformTestWindow";
     return RegisterClassA(&wc) != 0;
   }();
