@@ -62,6 +62,9 @@ BOOL ShowWindow(HWND window, int command) {
     if (topLevel && (command == SW_SHOWMAXIMIZED || command == SW_MINIMIZE ||
                      command == SW_SHOWMINIMIZED || command == SW_RESTORE)) {
       RECT r = w->rect;
+      const bool wasNormal = (w->style & (WS_MAXIMIZE | WS_MINIMIZE)) == 0;
+      // Restoring goes back to where the window was before it was maximised or minimised.
+      if (wasNormal && command != SW_RESTORE) w->normalRect = w->rect;
       if (command == SW_SHOWMAXIMIZED) {
         MINMAXINFO info = AskMinMaxInfo(window);
         w = Find(window);
@@ -70,6 +73,7 @@ BOOL ShowWindow(HWND window, int command) {
         r = RECT{info.ptMaxPosition.x, info.ptMaxPosition.y, info.ptMaxPosition.x + info.ptMaxSize.x,
                  info.ptMaxPosition.y + info.ptMaxSize.y};
       } else if (command == SW_RESTORE) {
+        if (!wasNormal) r = w->normalRect;
         w->style &= ~(WS_MAXIMIZE | WS_MINIMIZE);
       } else {
         w->style = (w->style | WS_MINIMIZE) & ~WS_MAXIMIZE;

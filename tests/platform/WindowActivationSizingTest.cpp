@@ -259,6 +259,7 @@ TEST_F(WindowActivationSizingTest, MaximiseFollowsMinMaxInfoAndSystemCommandsSho
     info->ptMaxTrackSize = POINT{350, 1000};
     return 0;
   };
+  const RECT normal = Rect(bounded);
   messageLog.clear();
   SendMessageA(bounded, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   EXPECT_TRUE(IsZoomed(bounded));
@@ -277,6 +278,15 @@ TEST_F(WindowActivationSizingTest, MaximiseFollowsMinMaxInfoAndSystemCommandsSho
   SendMessageA(bounded, WM_SYSCOMMAND, SC_RESTORE, 0);
   EXPECT_FALSE(IsIconic(bounded));
   EXPECT_FALSE(IsZoomed(bounded));
+  // Back where it was before the maximise, through the minimise in between.
+  r = Rect(bounded);
+  EXPECT_EQ(r.left, normal.left);
+  EXPECT_EQ(r.top, normal.top);
+  EXPECT_EQ(r.right, normal.right);
+  EXPECT_EQ(r.bottom, normal.bottom);
+  // A restore of a normal window leaves it where it is.
+  ShowWindow(bounded, SW_RESTORE);
+  EXPECT_EQ(Rect(bounded).right, normal.right);
 
   // SC_CLOSE goes through WM_CLOSE, whose handler may refuse.
   handler = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {

@@ -48,6 +48,7 @@ class Window {
   HWND parent = nullptr;   // WS_CHILD windows
   HWND owner = nullptr;    // top-level windows
   RECT rect{};             // in the parent's client coordinates, or on the screen
+  RECT normalRect{};       // a top-level window's rectangle before it was maximised or minimised
   std::string text;        // GBK
   LONG_PTR id = 0;         // GWL_ID (the menu argument of a child)
   LONG_PTR userData = 0;
