@@ -301,4 +301,22 @@ MarketRecord TwoSessionMarket(int kind, std::string_view code, int hourOffset, i
   return record;
 }
 
+ControlledInput SplitControlAndParts(std::string_view input, std::size_t maxParts) {
+  ControlledInput out;
+  out.parts = SplitParts(input, maxParts);
+  if (out.parts.size() > 1) {
+    out.control = out.parts.front();
+    out.parts.erase(out.parts.begin());
+  }
+  return out;
+}
+
+HWND HiddenWindow(const char* className, WNDPROC procedure) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.lpszClassName = className;
+  RegisterClassA(&windowClass);
+  return CreateWindowExA(0, className, "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+}
+
 }  // namespace fuzz

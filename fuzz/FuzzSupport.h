@@ -5,6 +5,7 @@
 #pragma once
 
 #include "data/Records.h"
+#include "platform/WinUser.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,14 @@ constexpr std::string_view kPartSeparator = "\n--zuvo--\n";
 
 // The parts of an input, at most maxParts (the last one keeps any further separators).
 std::vector<std::string_view> SplitParts(std::string_view input, std::size_t maxParts);
+// An input of a control part followed by file parts: with more than one part the first is the
+// control and at most maxParts - 1 parts follow; a single part is a file part under an empty
+// control.
+struct ControlledInput {
+  std::string_view control;
+  std::vector<std::string_view> parts;
+};
+ControlledInput SplitControlAndParts(std::string_view input, std::size_t maxParts);
 // The input that SplitParts cuts into these parts (used by the seed writer).
 std::string JoinParts(const std::vector<std::string>& parts);
 
@@ -88,5 +97,9 @@ std::string_view BytesOf(const T& value) {
 // targets: the kind, the market code (at most 8 bytes kept), the hour offset, the capacity
 // and the category's day-change minute as the input chose them.
 MarketRecord TwoSessionMarket(int kind, std::string_view code, int hourOffset, int capacity, int dayChangeMinute);
+
+// A hidden window of its own class with the given procedure, made on first use and kept for
+// the process (the main window a target's messages go to).
+HWND HiddenWindow(const char* className, WNDPROC procedure);
 
 }  // namespace fuzz

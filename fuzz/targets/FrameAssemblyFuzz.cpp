@@ -52,13 +52,7 @@ LRESULT LostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 HWND LostWindow() {
-  static HWND window = [] {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &LostWindowProc;
-    windowClass.lpszClassName = "FuzzFramesLostWindow";
-    RegisterClassA(&windowClass);
-    return CreateWindowExA(0, "FuzzFramesLostWindow", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-  }();
+  static HWND window = fuzz::HiddenWindow("FuzzFramesLostWindow", &LostWindowProc);
   return window;
 }
 

@@ -453,10 +453,8 @@ void CheckTradingDayFile(TNormalClnt& client, Files& f, const Setting& s, int wh
 }  // namespace
 
 int FuzzFreshness(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::string_view> parts =
-      fuzz::SplitParts(std::string_view(reinterpret_cast<const char*>(data), size), 5);
-  const std::string_view control = parts.size() > 1 ? parts[0] : std::string_view();
-  if (parts.size() > 1) parts.erase(parts.begin());
+  auto [control, parts] =
+      fuzz::SplitControlAndParts(std::string_view(reinterpret_cast<const char*>(data), size), 5);
   const Setting s = ReadSetting(control);
   TMarketData* table = InstallMarket(s);
   const int savedBarLimit = MaxDataRecords;

@@ -70,13 +70,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 HWND MainWindow() {
-  static HWND window = [] {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &MainWindowProc;
-    windowClass.lpszClassName = "FuzzPushMainWindow";
-    RegisterClassA(&windowClass);
-    return CreateWindowExA(0, "FuzzPushMainWindow", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-  }();
+  static HWND window = fuzz::HiddenWindow("FuzzPushMainWindow", &MainWindowProc);
   return window;
 }
 

@@ -233,10 +233,8 @@ void CheckKind(int k, TMarketData* table, const Setting& s, const std::vector<st
 }  // namespace
 
 int FuzzTickCache(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::string_view> parts =
-      fuzz::SplitParts(std::string_view(reinterpret_cast<const char*>(data), size), 4);
-  const std::string_view control = parts.size() > 1 ? parts[0] : std::string_view();
-  if (parts.size() > 1) parts.erase(parts.begin());
+  auto [control, parts] =
+      fuzz::SplitControlAndParts(std::string_view(reinterpret_cast<const char*>(data), size), 4);
   const Setting setting = ReadSetting(control);
   TMarketData* table = InstallMarket(setting);
 
