@@ -28,6 +28,18 @@ constexpr std::uint8_t kFrameMagic = '@';
 constexpr std::uint8_t kSlowNetworkMagic = '#';
 constexpr std::uint8_t kKeepAliveType = 1;
 
+// The header of a message of one frame (magic '@', count 1, index 0) with a body of `length`
+// bytes, plain: every frame a client sends.
+inline FrameHeader OneFrameHeader(std::uint8_t type, int length) {
+  FrameHeader header{};
+  header.magic = kFrameMagic;
+  header.type = type;
+  header.count = 1;
+  header.index = 0;
+  header.length = static_cast<std::uint16_t>(length);
+  return header;
+}
+
 // The checks every received header passes before its body is read: magic '@' ('#' too when
 // slowNetworkAllowed, the push connection), body length at most 8192, index below count (so a
 // count of 0 fails).

@@ -21,16 +21,6 @@ constexpr int kAddressBytes = 64;
 constexpr std::uint32_t kOpeningValue = 4;
 constexpr int kOpeningFrameBytes = kFrameHeaderBytes + 4;
 
-FrameHeader MakeHeader(std::uint8_t type, int length) {
-  FrameHeader header{};
-  header.magic = kFrameMagic;
-  header.type = type;
-  header.count = 1;
-  header.index = 0;
-  header.length = static_cast<std::uint16_t>(length);
-  return header;
-}
-
 bool Contains(const STKMS* keys, int count, const STKMS& key) {
   return std::find(keys, keys + count, key) != keys + count;
 }
@@ -52,7 +42,7 @@ int TRealDataClnt::ConnectAndLogin() {
     return 0;
   }
   std::uint8_t opening[kOpeningFrameBytes];
-  const FrameHeader header = MakeHeader(kOpeningFrameType, 4);
+  const FrameHeader header = OneFrameHeader(kOpeningFrameType, 4);
   std::memcpy(opening, &header, kFrameHeaderBytes);
   std::memcpy(opening + kFrameHeaderBytes, &kOpeningValue, 4);
   // One blocking call: the socket is still blocking, so anything short of the whole frame is a
@@ -93,7 +83,7 @@ void TRealDataClnt::PutFrame(int at, std::uint8_t type, const void* body, int le
     at = sendCount;
     sendCount += kFrameHeaderBytes + length;
   }
-  const FrameHeader header = MakeHeader(type, length);
+  const FrameHeader header = OneFrameHeader(type, length);
   std::memcpy(sendBuffer + at, &header, kFrameHeaderBytes);
   if (length > 0) std::memcpy(sendBuffer + at + kFrameHeaderBytes, body, static_cast<std::size_t>(length));
 }

@@ -385,12 +385,7 @@ int BuildRequestFrame(TNormalClnt* client, RequestRecord* record) {
   if (client->sendCount < 0 || client->sendCount > kSendBufferBytes) return -1;
   if (client->sendCount + frameBytes > kSendBufferBytes) return -1;
 
-  FrameHeader header{};
-  header.magic = kFrameMagic;
-  header.type = wireCode;
-  header.count = 1;
-  header.index = 0;
-  header.length = static_cast<std::uint16_t>(length);
+  const FrameHeader header = OneFrameHeader(wireCode, length);
   std::memcpy(frame, &header, kFrameHeaderBytes);
   std::memcpy(client->sendBuffer + client->sendCount, frame, static_cast<std::size_t>(frameBytes));
   client->sendCount += frameBytes;
