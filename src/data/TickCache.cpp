@@ -42,18 +42,6 @@ HANDLE OpenForReading(const std::string& path) {
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The file's last-write time in the market's local time, as a PackedTime; false when the
-// time cannot be read.
-bool LastWriteInMarketTime(HANDLE file, const TMarketData* table, std::uint32_t* result) {
-  FILETIME lastWrite{};
-  SYSTEMTIME utc{};
-  if (!GetFileTime(file, nullptr, nullptr, &lastWrite) || !FileTimeToSystemTime(&lastWrite, &utc))
-    return false;
-  const PackedTime stamp = MakePackedTime(utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute);
-  *result = AddHoursWithDayCarry(stamp, table->record.hourOffset);
-  return true;
-}
-
 // The stale rule on an open file of the instrument at position.
 bool IsStale(HANDLE file, const TMarketData* table, int position) {
   std::uint32_t written = 0;
@@ -203,6 +191,21 @@ int ReadOrRequest(const TickCacheKind& kind, Request request, Record** buffer, S
 }
 
 }  // namespace
+
+bool LastWriteUtc(HANDLE file, PackedTime* utcTime) {
+  FILETIME lastWrite{};
+  SYSTEMTIME utc{};
+  if (!GetFileTime(file, nullptr, nullptr, &lastWrite) || !FileTimeToSystemTime(&lastWrite, &utc)) return false;
+  *utcTime = MakePackedTime(utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute);
+  return true;
+}
+
+bool LastWriteInMarketTime(HANDLE file, const TMarketData* table, PackedTime* local) {
+  PackedTime utc = 0;
+  if (!LastWriteUtc(file, &utc)) return false;
+  *local = AddHoursWithDayCarry(utc, table->record.hourOffset);
+  return true;
+}
 
 int DeleteStaleTickFile(TMarketData* table, int position) { return DeleteStale(kTicks, table, position); }
 int DeleteStaleRecentFile(TMarketData* table, int position) { return DeleteStale(kRecent, table, position); }

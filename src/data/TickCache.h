@@ -9,8 +9,15 @@
 #include "data/CacheRecords.h"
 #include "data/MarketData.h"
 #include "data/Records.h"
+#include "platform/WinBase.h"
 
 #include <cstdint>
+
+// ---- File times ------------------------------------------------------------------------------
+// The last-write time of an open file as a PackedTime (seconds dropped): in UTC, and in the
+// market's time (its hour offset applied, the date carried). False when it cannot be read.
+bool LastWriteUtc(HANDLE file, PackedTime* utc);
+bool LastWriteInMarketTime(HANDLE file, const TMarketData* table, PackedTime* local);
 
 // ---- File level: a market table and an instrument position ----------------------------------
 // Every operation returns 0 for a null table or a position outside the table's instruments.

@@ -5,6 +5,7 @@
 #include "data/CacheRecords.h"
 #include "data/CacheFiles.h"
 #include "data/Records.h"
+#include "data/TickCache.h"
 #include "data/UtilData.h"
 #include "net/RequestRecord.h"
 #include "platform/Files.h"
@@ -34,22 +35,6 @@ HANDLE OpenForReading(const char* path) {
 HANDLE OpenForReadingAndWriting(const char* path) {
   return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// The last-write time (UTC) of an open file as a PackedTime; false when it cannot be read.
-bool LastWriteUtc(HANDLE file, PackedTime* utcTime) {
-  FILETIME lastWrite{};
-  SYSTEMTIME utc{};
-  if (!GetFileTime(file, nullptr, nullptr, &lastWrite) || !FileTimeToSystemTime(&lastWrite, &utc)) return false;
-  *utcTime = MakePackedTime(utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute);
-  return true;
-}
-
-bool LocalTimeOf(HANDLE file, const TMarketData* table, PackedTime* local) {
-  PackedTime utc = 0;
-  if (!LastWriteUtc(file, &utc)) return false;
-  *local = AddHoursWithDayCarry(utc, table->record.hourOffset);
-  return true;
 }
 
 int MinuteOfDay(PackedTime t) { return PackedHour(t) * 60 + PackedMinute(t); }
@@ -109,7 +94,7 @@ bool BarRule(HANDLE file, int kind, const TMarketData* table, bool older, std::u
     PackedTime written = 0;
     // A file written on the market's date was answered today; one whose time cannot be read
     // counts as old.
-    if (LocalTimeOf(file, table, &written) && PackedDate(written) >= marketDate) return false;
+    if (LastWriteInMarketTime(file, table, &written) && PackedDate(written) >= marketDate) return false;
     *a = dayAfterLast;
     return true;
   }
@@ -188,7 +173,7 @@ bool NotesListFilePath(int n, std::string& path) {
 bool FileLocalTime(const char* path, const TMarketData* table, PackedTime* local) {
   if (!path || !table || !local) return false;
   files::ScopedHandle file(OpenForReading(path));
-  return file.ok() && LocalTimeOf(file.get(), table, local);
+  return file.ok() && LastWriteInMarketTime(file.get(), table, local);
 }
 
 bool IsCurrentTradingDay(const TMarketData* table, int category, PackedTime localTime) {
@@ -219,7 +204,7 @@ bool CheckCacheFreshness(int kind, const TMarketData* table, int category, const
     case kRequestExRights:
     case kRequestNotesList: {
       PackedTime written = 0;
-      if (LocalTimeOf(file.get(), table, &written) && IsCurrentTradingDay(table, category, written)) return false;
+      if (LastWriteInMarketTime(file.get(), table, &written) && IsCurrentTradingDay(table, category, written)) return false;
       file.Close();
       DeleteFileA(path);
       return true;
@@ -230,7 +215,7 @@ bool CheckCacheFreshness(int kind, const TMarketData* table, int category, const
       PackedTime written = 0;
       // The login time has no seconds: a file of the login's minute counts as written after it.
       const bool beforeLogin = !LastWriteUtc(file.get(), &writtenUtc) || writtenUtc < loginTime;
-      const bool current = !beforeLogin && LocalTimeOf(file.get(), table, &written) &&
+      const bool current = !beforeLogin && LastWriteInMarketTime(file.get(), table, &written) &&
                            IsCurrentTradingDay(table, category, written);
       if (!current) {
         file.Close();
@@ -252,7 +237,7 @@ void TrimBarFile(const char* path, const TMarketData* table, int fileKind) {
   if (!path || !table) return;
   files::ScopedHandle file(OpenForReadingAndWriting(path));
   PackedTime written = 0;
-  if (!file.ok() || !LocalTimeOf(file.get(), table, &written)) return;
+  if (!file.ok() || !LastWriteInMarketTime(file.get(), table, &written)) return;
   if (PackedDate(written) >= PackedDate(table->now)) return;
   const std::uint32_t bars = SizeOf(file.get()) / kBarBytes;
   const std::uint32_t kept = fileKind == kBarFileDay ? (bars > kDayBarsRecut ? bars - kDayBarsRecut : 0)
@@ -280,7 +265,7 @@ bool CheckTradeFileRule(TMarketData* table, int index, const char* path, bool tr
   const int category = table->GetCategory(index);
   // The same rule as the tick cache's reader (data/TickCache.h), so both keep or drop a file
   // alike: a file whose time cannot be read cannot be shown to be current.
-  if (!LocalTimeOf(file.get(), table, &written) || CompareDate(written, table->now) != 0) {
+  if (!LastWriteInMarketTime(file.get(), table, &written) || CompareDate(written, table->now) != 0) {
     stale = true;
     ask = true;
   } else {
