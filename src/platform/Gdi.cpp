@@ -69,6 +69,9 @@ int GetSystemMetrics(int index) {
     case SM_CYBORDER: return 1;
     case SM_CXFRAME:
     case SM_CYFRAME: return 4;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME: return 3;
+    case SM_CYSMCAPTION: return 15;
     case SM_CYMENU: return 19;
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK: return 4;
