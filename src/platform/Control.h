@@ -323,6 +323,7 @@ class TControl : public TComponent {
   bool mouseInside_ = false;
 
   friend class TWinControl;
+  friend class TForm;
 };
 
 // What CreateWnd passes to CreateWindowExA; a subclass changes styles in CreateParams.
@@ -432,6 +433,7 @@ class TWinControl : public TControl {
 
  private:
   friend class TControl;
+  friend class TForm;
   friend LRESULT ControlWindowProc(HWND, UINT, WPARAM, LPARAM);
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
