@@ -249,7 +249,7 @@ void MouseEvent(HWND widgetWindow, QMouseEvent* event, MouseAction action) {
       LRESULT answer = MA_ACTIVATE;
       if (capture == nullptr) {
         answer = SendMessageA(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root),
-                              MAKELPARAM(1 /* HTCLIENT */, static_cast<WORD>(message)));
+                              MAKELPARAM(HTCLIENT, static_cast<WORD>(message)));
         if (!IsWindow(target)) return;
       }
       if (answer != MA_NOACTIVATE && answer != MA_NOACTIVATEANDEAT && IsWindow(root)) SetActiveWindow(root);

@@ -21,7 +21,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_NCCREATE:
       return TRUE;
     case WM_NCHITTEST:
-      return 1;   // HTCLIENT
+      return HTCLIENT;
     case WM_MOUSEACTIVATE:
       // A child lets its parent decide; the top-level window (or a parent without an answer)
       // activates unless it was made never to be activated.
