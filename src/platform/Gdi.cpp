@@ -1,6 +1,6 @@
 // System colours and metrics, and what the window unit asks of the drawing layer. The rest of
-// Gdi.h lives in GdiObjects.cpp, GdiContexts.cpp, GdiDrawing.cpp, GdiText.cpp and GdiBlits.cpp
-// over the private headers internal/GdiRegistry.h and internal/GdiSurface.h.
+// Gdi.h lives in GdiObjects.cpp, GdiContexts.cpp, GdiDrawing.cpp, GdiText.cpp, GdiBlits.cpp,
+// GdiFocusRect.cpp, GdiImages.cpp (bitmap files) and GdiImageLists.cpp over the private headers internal/GdiRegistry.h and internal/GdiSurface.h.
 
 #include "platform/internal/GdiSurface.h"
 

@@ -3,6 +3,7 @@
 // their end point, rectangles exclude right and bottom, SetROP2 modes combine pen and brush
 // colours with the pixels, COLORREF is 0x00BBGGRR. Coordinates may lie anywhere in the int
 // range, also once a viewport or window origin has moved them: what reaches the image is drawn.
+// BMP files load as bitmaps, and image lists draw pictures of one size by index with a mask.
 // Fonts are chosen by face and pixel height; faces this system lacks (宋体, 黑体, 隶书, Arial,
 // Tahoma...) are mapped to installed fonts. Text is GBK. Handles are ids checked against a
 // registry: a dead or unknown handle makes a call do nothing and return 0 / FALSE / null. Pens,
@@ -12,6 +13,7 @@
 
 #include "platform/WinBase.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // ---- Objects ----------------------------------------------------------------------------------
@@ -262,6 +264,10 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 // Inverts the colours inside the rectangle.
 BOOL InvertRect(HDC dc, const RECT* rect);
+// The focus rectangle: every other pixel of the one-pixel frame just inside the rectangle is
+// inverted (the pixels whose device x + y is even), so a second call with the same rectangle
+// restores the image exactly. Whatever the ROP2 mode. FALSE on a dead context.
+BOOL DrawFocusRect(HDC dc, const RECT* rect);
 // Returns the colour set (CLR_INVALID outside the image) / read (CLR_INVALID outside).
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 BOOL SetPixelV(HDC dc, int x, int y, COLORREF color);
@@ -301,10 +307,13 @@ constexpr UINT DT_PATH_ELLIPSIS = 0x00004000;
 constexpr UINT DT_END_ELLIPSIS = 0x00008000;
 constexpr UINT DT_MODIFYSTRING = 0x00010000;
 constexpr UINT DT_WORD_ELLIPSIS = 0x00040000;
+constexpr UINT DT_HIDEPREFIX = 0x00100000;
 // Formats GBK text in the rectangle (count -1: up to the zero). DT_VCENTER and DT_BOTTOM apply
 // to single lines only. With DT_CALCRECT nothing is drawn: the rectangle's right and bottom are
 // set to fit the text (the width is kept with DT_WORDBREAK). Unless DT_NOPREFIX, "&x" draws x
-// and "&&" draws "&". Returns the height of the text, 0 on failure.
+// underlined (the last such x of the text; with DT_HIDEPREFIX none) and "&&" draws "&"; an
+// underlined character cut off by an end ellipsis or dropped at a line break loses its
+// underline. Returns the height of the text, 0 on failure.
 int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format);
 
 // ---- Blits ------------------------------------------------------------------------------------
@@ -395,3 +404,100 @@ constexpr int PLANES = 14;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
 int GetDeviceCaps(HDC dc, int index);
+
+// ---- Images -----------------------------------------------------------------------------------
+constexpr UINT IMAGE_BITMAP = 0;
+constexpr UINT IMAGE_ICON = 1;
+constexpr UINT IMAGE_CURSOR = 2;
+constexpr UINT LR_DEFAULTCOLOR = 0x0000;
+constexpr UINT LR_MONOCHROME = 0x0001;
+constexpr UINT LR_LOADFROMFILE = 0x0010;
+constexpr UINT LR_LOADTRANSPARENT = 0x0020;
+constexpr UINT LR_DEFAULTSIZE = 0x0040;
+constexpr UINT LR_LOADMAP3DCOLORS = 0x1000;
+constexpr UINT LR_CREATEDIBSECTION = 0x2000;
+constexpr UINT LR_SHARED = 0x8000;
+// A BMP file (Windows-form GBK path) as a bitmap like CreateCompatibleBitmap's: IMAGE_BITMAP
+// with LR_LOADFROMFILE only (LR_CREATEDIBSECTION and LR_DEFAULTSIZE are accepted and change
+// nothing); the module is ignored. cx / cy other than 0 stretch the picture to that size
+// (nearest pixel). Files as CreateBitmapFromBmpBytes reads them. Null for another type or flag,
+// a missing, unreadable, damaged or unsupported file. Any thread.
+HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
+
+namespace zuvo::platform {
+
+// The largest picture a BMP file or an image list may hold, in pixels (4096 x 4096).
+constexpr long long kMaxImagePixels = 16LL * 1024 * 1024;
+
+// A BMP file's bytes as a bitmap: the file header and a BITMAPINFOHEADER (or one of its longer
+// successors), 1, 4 or 8 bits per pixel through the colour table, 24 or 32 bits per pixel
+// (uncompressed, BI_RGB), rows bottom-up or top-down (negative height). Every field is checked
+// before use: the header sizes, planes, depth and compression, a width and height of at least
+// one and together at most kMaxImagePixels, a colour-table count within the depth, the table
+// and the pixels inside the bytes (and no pixel offset inside the headers or the table), and a
+// file-header size no larger than the bytes. Null for anything else; a pixel naming an entry
+// beyond the table is black. Any thread.
+HBITMAP CreateBitmapFromBmpBytes(const void* bytes, std::size_t size);
+
+}  // namespace zuvo::platform
+
+// ---- Image lists ------------------------------------------------------------------------------
+// Pictures of one size kept in order, drawn by index (tool bars, order bars, alarm windows).
+// Lists are made, destroyed and asked about on any thread; images are added and drawn where
+// their bitmaps and contexts may be touched (the UI thread). A dead or unknown list handle
+// makes a call fail.
+struct HIMAGELIST__;
+using HIMAGELIST = HIMAGELIST__*;
+
+constexpr UINT ILC_MASK = 0x0001;
+constexpr UINT ILC_COLOR = 0x0000;
+constexpr UINT ILC_COLORDDB = 0x00FE;
+constexpr UINT ILC_COLOR4 = 0x0004;
+constexpr UINT ILC_COLOR8 = 0x0008;
+constexpr UINT ILC_COLOR16 = 0x0010;
+constexpr UINT ILC_COLOR24 = 0x0018;
+constexpr UINT ILC_COLOR32 = 0x0020;
+
+constexpr UINT ILD_NORMAL = 0x0000;
+constexpr UINT ILD_TRANSPARENT = 0x0001;
+constexpr UINT ILD_MASK = 0x0010;
+constexpr UINT ILD_BLEND25 = 0x0002;
+constexpr UINT ILD_BLEND50 = 0x0004;
+constexpr UINT ILD_FOCUS = ILD_BLEND25;
+constexpr UINT ILD_SELECTED = ILD_BLEND50;
+constexpr UINT ILD_BLEND = ILD_BLEND50;
+
+constexpr COLORREF CLR_NONE = 0xFFFFFFFF;
+constexpr COLORREF CLR_DEFAULT = 0xFF000000;
+
+// A list of cx x cy images (the colour depth of `flags` is accepted, images are kept at 32
+// bits; ILC_MASK keeps a mask per image). `initial` and `grow` are capacity hints. Null when a
+// side is below 1 or the image is larger than kMaxImagePixels.
+HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int initial, int grow);
+BOOL ImageList_Destroy(HIMAGELIST list);
+// Adds the bitmap as images: one per whole cx-wide column of it, left to right (rows below cy
+// are ignored; rows missing below a short bitmap are black, and masked in ILC_MASK lists). With ILC_MASK, a mask
+// bitmap marks in white what is transparent (no mask: nothing is). Returns the index of the
+// first image added, -1 when nothing was (dead list or bitmap, bitmap narrower than cx).
+int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask);
+// Adds as ImageList_Add with the mask made from the pixels of maskColour, which become black
+// in the image (ILC_MASK lists; others take the pixels as they are).
+int ImageList_AddMasked(HIMAGELIST list, HBITMAP image, COLORREF maskColour);
+// Removes one image (the later ones move down), or every image for -1.
+BOOL ImageList_Remove(HIMAGELIST list, int index);
+int ImageList_GetImageCount(HIMAGELIST list);   // 0 for a dead list
+BOOL ImageList_GetIconSize(HIMAGELIST list, int* cx, int* cy);
+// The colour masked parts are drawn in by ILD_NORMAL; CLR_NONE (the initial one): they keep
+// what is under them. Returns the previous colour, CLR_NONE for a dead list.
+COLORREF ImageList_SetBkColor(HIMAGELIST list, COLORREF colour);
+COLORREF ImageList_GetBkColor(HIMAGELIST list);
+// Draws image `index` with its top-left at (x, y), through the context's origin and clip, as
+// ImageList_DrawEx with the whole image, CLR_DEFAULT and CLR_DEFAULT.
+BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style);
+// Draws the top-left dx x dy of the image (0: the whole width / height). Masked pixels keep the
+// destination under ILD_TRANSPARENT or when the background is CLR_NONE; otherwise they take the
+// background: rgbBk, or the list's colour for CLR_DEFAULT. ILD_MASK draws the mask (black
+// where the image is, white where it is masked). rgbFg and the blend styles are accepted and
+// draw as ILD_NORMAL. FALSE, drawing nothing, for an index outside the list or a dead context.
+BOOL ImageList_DrawEx(HIMAGELIST list, int index, HDC dc, int x, int y, int dx, int dy, COLORREF rgbBk,
+                      COLORREF rgbFg, UINT style);

@@ -7,10 +7,11 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QString>
-#include <QStringList>
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace zuvo::platform::gdi {
 namespace {
@@ -25,8 +26,9 @@ QFont FontOf(const DcState& st) {
   return st.font && st.font->qfont ? *st.font->qfont : QFont(QStringLiteral("WenQuanYi Micro Hei"));
 }
 
-// Draws one line of text with its cell's top-left at the device point.
-void DrawTextLine(const Surface& s, DevicePoint topLeft, const QString& text, const QRect* clip) {
+// Draws one line of text with its cell's top-left at the device point, and a line in the text
+// colour under the character at `underline` (none for -1).
+void DrawTextLine(const Surface& s, DevicePoint topLeft, const QString& text, const QRect* clip, int underline = -1) {
   const DcState& st = s.dc->State();
   QFont font = FontOf(st);
   QFontMetrics metrics(font);
@@ -39,15 +41,31 @@ void DrawTextLine(const Surface& s, DevicePoint topLeft, const QString& text, co
   p.setFont(font);
   p.setPen(QColor(ToRgb(st.textColor)));
   p.drawText(QPoint(at.x(), at.y() + metrics.ascent()), text);
+  if (underline >= 0 && underline < text.size()) {
+    // Under the character's advance, just below the baseline, and inside the cell.
+    const int thickness = std::max(1, metrics.lineWidth());
+    const int x = at.x() + metrics.horizontalAdvance(text.left(underline));
+    const int y = at.y() + std::min(metrics.ascent() + std::max(1, metrics.underlinePos()), metrics.height() - thickness);
+    p.fillRect(QRect(x, y, metrics.horizontalAdvance(text.mid(underline, 1)), thickness), QColor(ToRgb(st.textColor)));
+  }
 }
+
+// One line of formatted text: where it starts in its paragraph, and its underlined character
+// (-1 for none).
+struct Line {
+  QString text;
+  int start = 0;
+  int underline = -1;
+};
 
 bool IsWide(QChar c) { return c.unicode() >= 0x2E80; }
 
 // Breaks one paragraph into lines no wider than `width`: at spaces, and between any two wide
-// (CJK) characters; a word wider than the line is broken where it no longer fits.
-QStringList WrapParagraph(const QString& text, const QFontMetrics& metrics, int width) {
-  QStringList lines;
-  QString line;
+// (CJK) characters; a word wider than the line is broken where it no longer fits. Each line is
+// a piece of the paragraph as it stands (the spaces at a break left out).
+std::vector<Line> WrapParagraph(const QString& text, const QFontMetrics& metrics, int width) {
+  std::vector<Line> lines;
+  Line line;
   int i = 0;
   while (i < text.size()) {
     // The next token: one wide character, a run of spaces, or a run of other characters.
@@ -57,49 +75,66 @@ QStringList WrapParagraph(const QString& text, const QFontMetrics& metrics, int 
       while (j < text.size() && !IsWide(text[j]) && text[j].isSpace() == space) ++j;
     }
     QString token = text.mid(i, j - i);
-    QString candidate = line + token;
-    if (metrics.horizontalAdvance(candidate) <= width || line.isEmpty()) {
-      if (line.isEmpty() && metrics.horizontalAdvance(token) > width && token.size() > 1 && !token[0].isSpace()) {
+    QString candidate = line.text + token;
+    if (metrics.horizontalAdvance(candidate) <= width || line.text.isEmpty()) {
+      if (line.text.isEmpty() && metrics.horizontalAdvance(token) > width && token.size() > 1 && !token[0].isSpace()) {
         // A word longer than the line: cut it character by character.
-        QString part;
-        for (QChar c : token) {
-          if (!part.isEmpty() && metrics.horizontalAdvance(part + c) > width) {
-            lines << part;
-            part.clear();
+        Line part{QString(), i};
+        for (int k = i; k < j; ++k) {
+          if (!part.text.isEmpty() && metrics.horizontalAdvance(part.text + text[k]) > width) {
+            lines.push_back(part);
+            part = Line{QString(), k};
           }
-          part += c;
+          part.text += text[k];
         }
         line = part;
       } else {
-        line = candidate;
+        if (line.text.isEmpty()) line.start = i;
+        line.text = candidate;
       }
       i = j;
       continue;
     }
     // The token does not fit: close the line (trailing spaces dropped) and start a new one.
-    while (!line.isEmpty() && line.back().isSpace()) line.chop(1);
-    lines << line;
-    line.clear();
+    while (!line.text.isEmpty() && line.text.back().isSpace()) line.text.chop(1);
+    lines.push_back(line);
+    line = Line{};
     if (token[0].isSpace()) i = j;   // spaces at a break vanish
   }
-  while (!line.isEmpty() && line.back().isSpace()) line.chop(1);
-  lines << line;
+  while (!line.text.isEmpty() && line.text.back().isSpace()) line.text.chop(1);
+  lines.push_back(line);
   return lines;
 }
 
-QString StripPrefixes(const QString& text) {
+// The text without its prefix marks: "&x" is x, "&&" is "&". `underline` is set to the
+// position of the x of the last "&x" (-1 when there is none).
+QString StripPrefixes(const QString& text, int* underline) {
   QString out;
+  *underline = -1;
   for (int i = 0; i < text.size(); ++i) {
     if (text[i] == QChar('&')) {
       if (i + 1 < text.size() && text[i + 1] == QChar('&')) {
         out += QChar('&');
         ++i;
+      } else if (i + 1 < text.size()) {
+        *underline = static_cast<int>(out.size());
       }
       continue;
     }
     out += text[i];
   }
   return out;
+}
+
+// Replaces every `from` by `to` and moves the marked position along (-1 when the marked
+// character itself goes).
+void ReplaceMarked(QString& text, QChar from, const QString& to, int* mark) {
+  if (*mark >= 0) {
+    const auto before = text.left(*mark).count(from);
+    if (text[*mark] == from && to.isEmpty()) *mark = -1;
+    else *mark += static_cast<int>(before * (to.size() - 1));
+  }
+  text.replace(from, to);
 }
 
 }  // namespace
@@ -202,33 +237,46 @@ int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format) {
   if (!s.dc || rect == nullptr || text == nullptr) return 0;
   const DcState& st = s.dc->State();
   QString str = Utf16(text, count);
-  if ((format & DT_NOPREFIX) == 0) str = StripPrefixes(str);
-  if (format & DT_EXPANDTABS) str.replace(QChar('\t'), QStringLiteral("        "));
+  int underline = -1;   // in `str`
+  if ((format & DT_NOPREFIX) == 0) str = StripPrefixes(str, &underline);
+  if (format & DT_HIDEPREFIX) underline = -1;
+  if (format & DT_EXPANDTABS) ReplaceMarked(str, QChar('\t'), QStringLiteral("        "), &underline);
+  ReplaceMarked(str, QChar('\r'), QString(), &underline);
   QFontMetrics metrics(FontOf(st));
   int lineHeight = metrics.height();
   // In 64 bits: a rectangle may span the whole int range.
   const long long boxWidth = static_cast<long long>(rect->right) - rect->left;
   const int layoutWidth = static_cast<int>(std::clamp<long long>(boxWidth, 0, INT32_MAX));
-  QStringList lines;
+  std::vector<Line> lines;
   if (format & DT_SINGLELINE) {
-    str.remove(QChar('\r'));
     str.replace(QChar('\n'), QChar(' '));
-    lines << str;
+    lines.push_back(Line{str, 0, underline});
   } else {
-    str.remove(QChar('\r'));
+    int paragraphStart = 0;
     for (const QString& paragraph : str.split(QChar('\n'))) {
-      if (format & DT_WORDBREAK) lines << WrapParagraph(paragraph, metrics, std::max(1, layoutWidth));
-      else lines << paragraph;
+      std::vector<Line> wrapped;
+      if (format & DT_WORDBREAK) wrapped = WrapParagraph(paragraph, metrics, std::max(1, layoutWidth));
+      else wrapped.push_back(Line{paragraph, 0});
+      for (Line& line : wrapped) {
+        const int at = underline - paragraphStart - line.start;
+        if (underline >= 0 && at >= 0 && at < line.text.size()) line.underline = at;
+        lines.push_back(std::move(line));
+      }
+      paragraphStart += static_cast<int>(paragraph.size()) + 1;
     }
   }
   if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS)) {
-    for (QString& line : lines) {
-      if (metrics.horizontalAdvance(line) > boxWidth) line = metrics.elidedText(line, Qt::ElideRight, layoutWidth);
+    for (Line& line : lines) {
+      if (metrics.horizontalAdvance(line.text) <= boxWidth) continue;
+      line.text = metrics.elidedText(line.text, Qt::ElideRight, layoutWidth);
+      // The characters kept are those before the ellipsis.
+      const int kept = static_cast<int>(line.text.size()) - (line.text.endsWith(QChar(0x2026)) ? 1 : 0);
+      if (line.underline >= kept) line.underline = -1;
     }
   }
   int textWidth = 0;
-  for (const QString& line : lines) textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
-  const long long textHeight = static_cast<long long>(lineHeight) * lines.size();
+  for (const Line& line : lines) textWidth = std::max(textWidth, metrics.horizontalAdvance(line.text));
+  const long long textHeight = static_cast<long long>(lineHeight) * static_cast<long long>(lines.size());
   if (format & DT_CALCRECT) {
     rect->right = SaturateToInt(static_cast<long long>(rect->left) + textWidth);
     rect->bottom = SaturateToInt(rect->top + textHeight);
@@ -241,12 +289,12 @@ int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format) {
     else if (format & DT_BOTTOM) y = static_cast<long long>(rect->bottom) - lineHeight;
   }
   QRect clip = DeviceRect(s, *rect);
-  for (const QString& line : lines) {
-    int width = metrics.horizontalAdvance(line);
+  for (const Line& line : lines) {
+    int width = metrics.horizontalAdvance(line.text);
     long long x = rect->left;
     if (format & DT_CENTER) x = rect->left + (boxWidth - width) / 2;
     else if (format & DT_RIGHT) x = static_cast<long long>(rect->right) - width;
-    DrawTextLine(s, s.Device(x, y), line, (format & DT_NOCLIP) ? nullptr : &clip);
+    DrawTextLine(s, s.Device(x, y), line.text, (format & DT_NOCLIP) ? nullptr : &clip, line.underline);
     y += lineHeight;
   }
   Changed(s);

@@ -1,5 +1,6 @@
-// Creation and destruction of windows, with their messages in Windows order: WM_NCCREATE,
-// WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE on the way in; owned windows first, then
+// Creation and destruction of windows, with their messages in Windows order: WM_GETMINMAXINFO
+// (top-level windows, whose size it bounds), WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE,
+// WM_MOVE on the way in; owned windows first, then
 // WM_DESTROY parent first and WM_NCDESTROY children first on the way out.
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/Window.h"
@@ -102,6 +103,20 @@ HWND CreateOnUi(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
   registry.Add(w);
   if (parentWindow) parentWindow->AddChildOnTop(h);
   SetWidgetParent(*w);
+
+  // A top-level window is asked for its tracking sizes first, and made within them.
+  if (!child) {
+    MINMAXINFO info = AskMinMaxInfo(h);
+    if (!Find(h)) return nullptr;   // destroyed by its own handler
+    const int boundedWidth = ClampToTracking(width, info.ptMinTrackSize.x, info.ptMaxTrackSize.x);
+    const int boundedHeight = ClampToTracking(height, info.ptMinTrackSize.y, info.ptMaxTrackSize.y);
+    if (boundedWidth != width || boundedHeight != height) {
+      width = boundedWidth;
+      height = boundedHeight;
+      w->rect = RECT{x, y, x + width, y + height};
+      w->ResizeImage();
+    }
+  }
 
   CREATESTRUCTA cs{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
                    windowName, className, exStyle};

@@ -10,13 +10,14 @@ using namespace zuvo::platform::win;
 
 // ---- Showing, moving, sizing --------------------------------------------------------------
 
-namespace {
-
 // Tracking sizes bound nothing unless a handler sets them: the window manager limits what the
 // user drags, and the layer's own calls take the size they are given.
+namespace {
 constexpr LONG kUntrackedSize = 0x7FFF;
+}  // namespace
 
-// Asks a top-level window for its maximised placement and tracking sizes.
+namespace zuvo::platform::win {
+
 MINMAXINFO AskMinMaxInfo(HWND window) {
   RECT area{};
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
@@ -29,12 +30,11 @@ MINMAXINFO AskMinMaxInfo(HWND window) {
   return info;
 }
 
-// The tracking minimum wins over a smaller maximum.
 int ClampToTracking(int size, LONG minimum, LONG maximum) {
   return std::max<int>(std::max<LONG>(minimum, 0), std::min<int>(size, maximum));
 }
 
-}  // namespace
+}  // namespace zuvo::platform::win
 
 BOOL ShowWindow(HWND window, int command) {
   return OnUi([&]() -> BOOL {

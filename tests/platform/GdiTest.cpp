@@ -1,3 +1,5 @@
+#include "MemoryCanvas.h"
+
 #include "platform/Message.h"
 #include "platform/WinUser.h"
 
@@ -17,45 +19,7 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kGreen = RGB(0, 160, 0);
 
-// A memory context on a white bitmap; pixels are read back with GetPixel.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height) {
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateCompatibleBitmap(dc_, width, height);
-    old_ = SelectObject(dc_, bitmap_);
-    RECT all{0, 0, width, height};
-    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
-  // The picture as rows of '#' (not white) and '.' (white).
-  std::vector<std::string> Rows() const {
-    std::vector<std::string> rows;
-    for (int y = 0; y < height_; ++y) {
-      std::string row;
-      for (int x = 0; x < width_; ++x) row += GetPixel(dc_, x, y) == kWhite ? '.' : '#';
-      rows.push_back(row);
-    }
-    return rows;
-  }
-  std::vector<COLORREF> All() const {
-    std::vector<COLORREF> all;
-    for (int y = 0; y < height_; ++y)
-      for (int x = 0; x < width_; ++x) all.push_back(GetPixel(dc_, x, y));
-    return all;
-  }
-
- private:
-  int width_, height_;
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
-};
+using Canvas = platformtest::MemoryCanvas;
 
 TEST(GdiTest, LinesExcludeTheirEndPoint) {
   struct Case {

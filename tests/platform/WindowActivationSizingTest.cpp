@@ -239,6 +239,66 @@ TEST_F(WindowActivationSizingTest, MinMaxInfoBoundsSizingOfTopLevelWindowsOnly) 
   EXPECT_EQ(c.right - c.left, 500);
 }
 
+// As on Windows, a top-level window is asked for its tracking sizes before anything else and is
+// made within them; a child is not asked.
+TEST_F(WindowActivationSizingTest, CreationAsksMinMaxInfoFirstAndIsBoundedByIt) {
+  CREATESTRUCTA created{};
+  handler = [&](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
+    if (m == WM_NCCREATE) created = *reinterpret_cast<CREATESTRUCTA*>(l);
+    if (m != WM_GETMINMAXINFO) return std::nullopt;
+    auto* info = reinterpret_cast<MINMAXINFO*>(l);
+    info->ptMinTrackSize = POINT{60, 40};
+    info->ptMaxTrackSize = POINT{300, 200};
+    return 0;
+  };
+  struct Case {
+    int cx, cy, wantCx, wantCy;
+  };
+  const Case cases[] = {{1000, 900, 300, 200}, {10, 5, 60, 40}, {120, 80, 120, 80}, {500, 10, 300, 40}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.cx << "x" << c.cy);
+    messageLog.clear();
+    HWND w = Make(WS_POPUP, nullptr, c.cx, c.cy);
+    ASSERT_NE(w, nullptr);
+    std::vector<UINT> order;
+    for (const Logged& l : messageLog) {
+      if (l.window == w) order.push_back(l.message);
+    }
+    ASSERT_GE(order.size(), 3u);
+    EXPECT_EQ(order[0], static_cast<UINT>(WM_GETMINMAXINFO));
+    EXPECT_EQ(order[1], static_cast<UINT>(WM_NCCREATE));
+    EXPECT_EQ(Of(WM_GETMINMAXINFO).size(), 1u);
+    EXPECT_EQ(created.cx, c.wantCx);
+    EXPECT_EQ(created.cy, c.wantCy);
+    RECT r{};
+    GetClientRect(w, &r);
+    EXPECT_EQ(r.right, c.wantCx);
+    EXPECT_EQ(r.bottom, c.wantCy);
+    auto sizes = Of(WM_SIZE);
+    ASSERT_EQ(sizes.size(), 1u);
+    EXPECT_EQ(sizes[0].lParam, MAKELPARAM(c.wantCx, c.wantCy));
+    // Its image has the bounded size: the far corner can be drawn and read back.
+    HDC dc = GetDC(w);
+    SetPixel(dc, c.wantCx - 1, c.wantCy - 1, RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, c.wantCx - 1, c.wantCy - 1), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, c.wantCx, c.wantCy - 1), CLR_INVALID);
+    ReleaseDC(w, dc);
+  }
+
+  // A child is made at the size it is given, unasked.
+  HWND parent = created_.back();
+  messageLog.clear();
+  HWND child = Make(WS_CHILD, parent, 500, 500);
+  EXPECT_TRUE(Of(WM_GETMINMAXINFO).empty());
+  RECT r = Rect(child);
+  EXPECT_EQ(r.right - r.left, 500);
+
+  // Without a handler the defaults bound nothing.
+  handler = nullptr;
+  HWND big = Make(WS_POPUP, nullptr, 2000, 1500);
+  EXPECT_EQ(Rect(big).right - Rect(big).left, 2000);
+}
+
 TEST_F(WindowActivationSizingTest, MaximiseFollowsMinMaxInfoAndSystemCommandsShowTheWindow) {
   RECT area{};
   ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0));

@@ -143,6 +143,12 @@ auto OnUi(F&& f) -> decltype(f()) {
   return result;
 }
 
+// Asks a top-level window for its maximised placement and tracking sizes (WM_GETMINMAXINFO,
+// defaults from the work area, tracking sizes unbounded). UI thread.
+MINMAXINFO AskMinMaxInfo(HWND window);
+// A size held to the tracking sizes; the tracking minimum wins over a smaller maximum.
+int ClampToTracking(int size, LONG minimum, LONG maximum);
+
 // Focus, activation and capture. Changed on the UI thread only (checked); read from any thread.
 HWND FocusWindow();
 HWND ActiveWindow();
