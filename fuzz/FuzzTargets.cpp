@@ -28,6 +28,8 @@ const FuzzTarget kFuzzTargets[] = {
     {"dispatch", FuzzDispatchInfo},
     {"push", FuzzPushRecords},
     {"freshness", FuzzFreshness},
+    {"bmp", FuzzBmpImage},
+    {"stringlist", FuzzStringList},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

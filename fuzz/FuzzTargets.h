@@ -35,6 +35,8 @@ int FuzzDownloads(const std::uint8_t* data, std::size_t size);
 int FuzzDispatchInfo(const std::uint8_t* data, std::size_t size);
 int FuzzPushRecords(const std::uint8_t* data, std::size_t size);
 int FuzzFreshness(const std::uint8_t* data, std::size_t size);
+int FuzzBmpImage(const std::uint8_t* data, std::size_t size);
+int FuzzStringList(const std::uint8_t* data, std::size_t size);
 
 // Every target, and its number.
 extern const FuzzTarget kFuzzTargets[];

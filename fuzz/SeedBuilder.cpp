@@ -588,6 +588,45 @@ void FreshnessSeeds(const fs::path& out) {
   Put(out, "freshness", "bars-only", Bytes(days));
 }
 
+// BMP files: the file header and an info header of `headerSize` bytes, a colour table of
+// `colours` entries and rows of patterned bytes; a negative height stores rows top-down.
+std::string BmpFile(int width, int height, int bits, int colours, int headerSize = 40) {
+  const std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+  const std::size_t rows = static_cast<std::size_t>(height < 0 ? -height : height);
+  const std::size_t pixelOffset = 14 + static_cast<std::size_t>(headerSize) + 4 * static_cast<std::size_t>(colours);
+  std::string bytes(pixelOffset + stride * rows, '\0');
+  auto put = [&](std::size_t at, std::uint32_t value, int length) {
+    for (int i = 0; i < length; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  put(2, static_cast<std::uint32_t>(bytes.size()), 4);
+  put(10, static_cast<std::uint32_t>(pixelOffset), 4);
+  put(14, static_cast<std::uint32_t>(headerSize), 4);
+  put(18, static_cast<std::uint32_t>(width), 4);
+  put(22, static_cast<std::uint32_t>(height), 4);
+  put(26, 1, 2);
+  put(28, static_cast<std::uint32_t>(bits), 2);
+  put(34, static_cast<std::uint32_t>(stride * rows), 4);
+  put(46, static_cast<std::uint32_t>(colours), 4);
+  for (std::size_t i = 14 + static_cast<std::size_t>(headerSize); i < bytes.size(); ++i) {
+    bytes[i] = static_cast<char>((i * 37) & 0xFF);
+  }
+  return bytes;
+}
+
+void BmpSeeds(const fs::path& out) {
+  Put(out, "bmp", "1bit", BmpFile(13, 5, 1, 2));
+  Put(out, "bmp", "4bit-top-down", BmpFile(7, -4, 4, 16));
+  Put(out, "bmp", "8bit-short-table", BmpFile(6, 3, 8, 5));
+  Put(out, "bmp", "24bit", BmpFile(5, 3, 24, 0));
+  Put(out, "bmp", "32bit-v5-header", BmpFile(3, -2, 32, 0, 124));
+  std::string unsized = BmpFile(9, 4, 8, 256);
+  std::fill(unsized.begin() + 2, unsized.begin() + 6, '\0');
+  Put(out, "bmp", "8bit-no-file-size", unsized);
+  Put(out, "bmp", "cut-short", BmpFile(5, 3, 24, 0).substr(0, 60));
+}
+
 }  // namespace
 
 bool WriteBuiltinSeeds(const fs::path& out) {
@@ -606,6 +645,7 @@ bool WriteBuiltinSeeds(const fs::path& out) {
   PathSeeds(out);
   DispatchSeeds(out);
   FreshnessSeeds(out);
+  BmpSeeds(out);
   return ok;
 }
 

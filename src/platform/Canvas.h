@@ -85,7 +85,8 @@ class TPen {
   std::function<void()> OnChange;
 
  private:
-  void Changed();
+  // OnChange runs before the old object is deleted, so a canvas can take it out of its context.
+  void Changed(bool remake);
   TColor color_ = clBlack;
   int width_ = 1;
   TPenStyle style_ = psSolid;
@@ -104,7 +105,7 @@ class TBrush {
   void SetColor(TColor color);   // a hollow brush becomes solid
   TBrushStyle Style() const { return style_; }
   void SetStyle(TBrushStyle style);
-  HBRUSH Handle();   // bsClear: the hollow stock brush
+  HBRUSH Handle();   // bsClear: the hollow stock brush; hatched styles draw solid
   std::function<void()> OnChange;
 
  private:
@@ -116,7 +117,9 @@ class TBrush {
 
 // A font by face, size and style. Size is in points at the screen's dots per inch
 // (GetDeviceCaps LOGPIXELSY of the screen: 96), Height in pixels, negative for a size in points
-// (Tahoma 9 pt = Height -12); setting one sets the other.
+// (Tahoma 9 pt = Height -12); setting one sets the other, rounded half away from zero as
+// MulDiv rounds (Size = -Height * 72 / ppi). Made off the UI thread a font takes 96 dpi
+// without asking the screen.
 class TFont {
  public:
   TFont();   // "Tahoma", 9 pt, clWindowText, no style, GB2312 character set
@@ -141,7 +144,7 @@ class TFont {
   std::function<void()> OnChange;
 
  private:
-  void Changed();
+  void Changed(bool remake);
   std::string name_ = "Tahoma";
   int height_ = -12;
   TColor color_ = clWindowText;
@@ -156,8 +159,13 @@ enum TFillStyle { fsSurface, fsBorder };
 enum TCanvasTextFlag { tfNone = 0 };
 
 // Draws on a device context with its pen, brush and font, which it selects into the context
-// before each drawing call that needs them (and deselects when the context is taken away).
-// Without a context (a control canvas asks its control via RequireHandle) nothing is drawn.
+// before each drawing call (with the pen's ROP2 mode, the font's colour as text colour, and the
+// brush's colour as an opaque background, or a transparent one when the brush is bsClear). The
+// context's own objects are put back when the pen, brush or font changes, when the handle is
+// set to another context (set it to null before releasing the context) and when the canvas
+// dies. Without a context (a control canvas asks its control via CreateHandle) nothing is
+// drawn. The pen position is the context's. The canvas takes the OnChange of its own pen,
+// brush and font; its OnChange follows each drawing call.
 class TCanvas {
  public:
   TCanvas();
@@ -165,7 +173,7 @@ class TCanvas {
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
 
-  HDC Handle();                    // RequireHandle first
+  HDC Handle();                    // CreateHandle first; pen, brush and font selected
   void SetHandle(HDC dc);          // the canvas does not own the context
   bool HandleAllocated() const { return dc_ != nullptr; }
   TPen* Pen() { return &pen_; }
@@ -185,7 +193,8 @@ class TCanvas {
   void FillRect(const RECT& rect);    // with the brush
   void FrameRect(const RECT& rect);   // one pixel of the brush colour
   void DrawFocusRect(const RECT& rect);
-  // Flood fill from a point (fsSurface: the area of `color`, fsBorder: up to `color`).
+  // Flood fill with the brush colour from a point (fsSurface: the 4-connected area of `color`,
+  // fsBorder: up to `color`), bounded by the context's clip box.
   void FloodFill(int x, int y, TColor color, TFillStyle style);
   // Text at a point with the font (transparent when the brush is bsClear, else on the brush).
   void TextOut(int x, int y, const std::string& text);
@@ -194,6 +203,7 @@ class TCanvas {
   SIZE TextExtent(const std::string& text);
   int TextWidth(const std::string& text) { return TextExtent(text).cx; }
   int TextHeight(const std::string& text) { return TextExtent(text).cy; }
+  // The pixel's colour; CLR_INVALID (as a TColor) outside the image or without a context.
   TColor Pixels(int x, int y);
   void SetPixels(int x, int y, TColor color);
   // Copies a rectangle of another canvas (StretchBlt with CopyMode, SRCCOPY by default).
@@ -211,12 +221,22 @@ class TCanvas {
   HDC dc_ = nullptr;
 
  private:
+  // RequireState, then whether there is a context to draw on.
+  bool Ready();
+  void Changed();
   void DeselectObjects();
+  // Puts the context's own object of one kind back in place of ours.
+  void Deselect(HGDIOBJ& original, HGDIOBJ& selected);
+  void Select(HGDIOBJ object, HGDIOBJ& original, HGDIOBJ& selected);
   TPen pen_;
   TBrush brush_;
   TFont font_;
   DWORD copyMode_ = SRCCOPY;
+  // The context's own objects, and ours selected in their place (null when none is).
   HGDIOBJ oldPen_ = nullptr;
   HGDIOBJ oldBrush_ = nullptr;
   HGDIOBJ oldFont_ = nullptr;
+  HGDIOBJ selPen_ = nullptr;
+  HGDIOBJ selBrush_ = nullptr;
+  HGDIOBJ selFont_ = nullptr;
 };

@@ -21,13 +21,20 @@
 // `Free` destroys the window while the object is still whole, so overrides of `WndProc` still
 // see WM_DESTROY; a plain `delete` of a windowed control destroys the window from the base
 // destructor, where only the base handling runs. Messages that reach a handle after its object
-// is gone get DefWindowProcA.
+// is gone get DefWindowProcA. A control freed with `Free` while one of its own messages is
+// being handled (from its OnClick, say) leaves its parent and owner at once and is deleted when
+// that message returns; one deleted outright there is never touched again by the handling still
+// on the stack (events run through a copy of their handler).
+//
+// Property setters never make a window: they change the window when there is one. Only
+// `Handle()` (and inserting a control into a parent that has a window) makes windows.
 #pragma once
 
 #include "platform/Canvas.h"
 #include "platform/Rect.h"
 #include "platform/WinUser.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -159,10 +166,16 @@ class TComponent : public TObject {
   bool destroying_ = false;
 
  private:
+  friend class TControl;
+  friend class TWinControl;
+  friend struct ComponentBusy;
   std::string name_;
   int tag_ = 0;
   TComponent* owner_ = nullptr;
   std::vector<TComponent*> components_;
+  int busy_ = 0;                  // messages of this object being handled (nested)
+  bool freeCalled_ = false;       // Free ran (or the owner freed it)
+  bool freePending_ = false;      // freed while busy: deleted when the last message returns
 };
 
 class TWinControl;
@@ -321,9 +334,19 @@ class TControl : public TComponent {
   TPopupMenu* popupMenu_ = nullptr;
   bool mouseCaptured_ = false;   // pressed inside: a release inside is a click
   bool mouseInside_ = false;
+  // The size last asked for outside alignment: what an aligned control gets back when its
+  // parent has room again.
+  int explicitWidth_ = 0;
+  int explicitHeight_ = 0;
+  bool adoptingFont_ = false;   // the font is being set from the parent's: ParentFont stays
 
+  friend class TComponent;
   friend class TWinControl;
   friend class TForm;
+
+ private:
+  void InvalidateInParent(const TRect& rect);
+  HWND MouseWindow() const;   // the window that carries this control's mouse capture
 };
 
 // What CreateWnd passes to CreateWindowExA; a subclass changes styles in CreateParams.
@@ -378,6 +401,13 @@ class TWinControl : public TControl {
   TWinControl* FindNextControl(TWinControl* current, bool forward, bool checkTabStop) const;
   void SelectNext(TWinControl* current, bool forward, bool checkTabStop);
 
+  // Keys (WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP, WM_SYSKEYUP, WM_CHAR) in this order, each step
+  // stopping everything after it by clearing the key (wParam 0 on arrival stops all):
+  // 1. the form's preview when it has KeyPreview (PreviewKeyDown/Up/Press);
+  // 2. on WM_KEYDOWN of Tab, Enter, Esc or an arrow that the control does not claim through
+  //    Perform(WM_GETDLGCODE) (DLGC_WANTTAB, DLGC_WANTARROWS, DLGC_WANTALLKEYS), CM_DIALOGKEY to
+  //    the form (or the top control); a non-zero answer uses the key, and its WM_CHAR is dropped;
+  // 3. KeyDown / KeyUp / KeyPress (the events); 4. DefaultHandler.
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;
   TKeyEvent OnKeyDown;
@@ -392,6 +422,7 @@ class TWinControl : public TControl {
   void Invalidate() override;
   void Update() override;
   void Repaint() override;
+  TPoint ClientOrigin() const override;
   void WndProc(TMessage& message) override;
   void Dispatch(TMessage& message) override;
   // CallWindowProcA of DefWndProc: DefWindowProcA unless a subclass wraps another procedure.
@@ -432,13 +463,28 @@ class TWinControl : public TControl {
   int alignLevel_ = 0;
 
  private:
+  friend class TComponent;
   friend class TControl;
   friend class TForm;
   friend LRESULT ControlWindowProc(HWND, UINT, WPARAM, LPARAM);
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
   void HandleKey(TMessage& message);
-  TControl* mouseControl_ = nullptr;   // the windowless child that has the pointer (or capture)
+  bool RouteMouseToChild(TMessage& message);
+  void SetMouseControl(TControl* control);
+  void SetCursorMessage(TMessage& message);
+  void PaintMessage(TMessage& message);
+  void SizeChanged(int width, int height);
+  void ApplyFontAndColorToChildren();
+  // Still one of this control's children (a child met in a copy of the list may have left, or
+  // been freed, while the list was walked).
+  bool Holds(const TControl* control) const {
+    return std::find(controls_.begin(), controls_.end(), control) != controls_.end();
+  }
+  TControl* mouseControl_ = nullptr;     // the windowless child that has the pointer
+  TControl* captureControl_ = nullptr;   // the windowless child pressed: gets the mouse until release
+  TControl* aligningControl_ = nullptr;  // the child being placed by AlignControls
+  char droppedChar_ = 0;                 // the character of a dialog key just used, not to be typed
 };
 
 // A windowed control with a canvas on its window and a virtual Paint.
@@ -473,3 +519,8 @@ class TGraphicControl : public TControl {
 // The form (or top windowed control) a control sits in; null when none.
 class TForm;
 TForm* GetParentForm(TControl* control);
+
+// The one window procedure of every class the library registers: finds the object bound to the
+// window and calls its WndProc (DefWindowProcA when there is none). An exception leaving a
+// handler goes to Application->HandleException, never into the window layer.
+LRESULT ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -38,6 +38,8 @@ enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
+struct TFormLife;
+
 class TForm : public TWinControl {
  public:
   explicit TForm(TComponent* owner);
@@ -73,9 +75,10 @@ class TForm : public TWinControl {
   void SetWindowState(TWindowState state);
   bool KeyPreview() const { return keyPreview_; }
   void SetKeyPreview(bool value) { keyPreview_ = value; }
-  // The control that has (or gets, when the form is activated) the focus; setting it on a
-  // shown form focuses it.
-  TWinControl* ActiveControl() const { return activeControl_; }
+  // The control that has (or gets, when the form is activated) the focus; setting it on the
+  // active form focuses it (a form in the background gets it when it is activated, so that
+  // setting it never steals the activation). Null once the control has left the form.
+  TWinControl* ActiveControl() const;
   void SetActiveControl(TWinControl* control);
   bool Active() const;   // the active top-level window is this form's
   TCanvas* Canvas() { return &canvas_; }
@@ -84,6 +87,11 @@ class TForm : public TWinControl {
   // the form for poScreenCenter / poDesktopCenter and raises OnShow.
   void Show();
   void Hide();
+  // Visible true shows the form as Show does (OnShow first); false hides it (OnHide).
+  void SetVisible(bool visible) override;
+  // Into a parent: a child window without a frame; out of it: top-level again (the window, when
+  // there is one, is made again of the new kind).
+  void SetParent(TWinControl* parent) override;
   // CloseQuery (OnCloseQuery); when it allows, OnClose with the action caHide, then that
   // action. A modal form's close sets ModalResult mrCancel instead; closing the main form
   // (any action but caNone) ends the application.
@@ -92,6 +100,10 @@ class TForm : public TWinControl {
   // call on a form already being freed do nothing.
   void Release();
   virtual bool CloseQuery();
+  // Called by a modal runner once ModalResult is non-zero: OnCloseQuery, then OnClose with
+  // caHide; a refusal or caNone sets ModalResult back to 0 (the run goes on), caFree releases
+  // the form after the run.
+  void CloseModal();
 
   // Runs the form modally through the modal runner and returns its ModalResult (mrCancel when
   // closed).
@@ -123,6 +135,7 @@ class TForm : public TWinControl {
   void Dispatch(TMessage& message) override;
 
  protected:
+  void Notification(TComponent* component, bool inserted) override;
   void CreateParams(TCreateParams& params) override;
   void CreateWnd() override;
   virtual void Paint();      // OnPaint
@@ -148,6 +161,17 @@ class TForm : public TWinControl {
   bool created_ = false;     // OnCreate raised
   bool shownOnce_ = false;
   bool releasing_ = false;
+
+ private:
+  friend struct FormInternals;
+  // Focuses the active control (or the first tab stop, or the form) on activation.
+  void SetWindowFocus();
+  void ApplyWindowState();
+  void ShowTopLevel();   // ShowWindow with the window state (activating)
+  bool Holds(const TControl* control) const;   // in this form's tree (compares pointers only)
+  TWinControl* focusedControl_ = nullptr;   // the innermost control entered (OnEnter raised)
+  // Outlives the form: code that runs handlers able to free it checks `alive` after them.
+  std::shared_ptr<TFormLife> life_;
 };
 
 // Makes a form and raises its OnCreate.
@@ -198,7 +222,9 @@ using ScopedScriptedModalRunner = ScopedDouble<ScriptedModalRunner, ModalRunner,
 }  // namespace zuvo::platform
 
 // ---- Timer -----------------------------------------------------------------------------------
-// OnTimer every Interval milliseconds while Enabled (and an event is assigned), on SetTimer.
+// OnTimer every Interval milliseconds while Enabled, on SetTimer. The timer runs while Enabled
+// with a non-zero Interval and raises OnTimer at each tick where one is assigned, so an event
+// assigned to a running timer is seen from the next tick on. A freed timer never fires.
 class TTimer : public TComponent {
  public:
   explicit TTimer(TComponent* owner);
@@ -229,7 +255,8 @@ class TApplication : public TComponent {
   void Initialize();
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title) { title_ = title; }
-  // Loads an icon file; one that does not load is ignored (false).
+  // Loads an icon file; one that does not load (missing, unreadable, not an icon) is ignored
+  // (false). The window layer has no icon images: Icon() stays null, the file is only checked.
   bool LoadIcon(const std::string& path);
   HICON Icon() const { return icon_; }
   // Makes a form owned by the application (OnCreate runs); the first becomes MainForm.
@@ -262,13 +289,19 @@ class TApplication : public TComponent {
   void HintMouseMessage(TControl* control);
 
  private:
+  friend struct FormInternals;
   void AddCreatedForm(TForm* form);
+  void SetHint(const std::string& hint);
   std::string title_;
   HICON icon_ = nullptr;
   TForm* mainForm_ = nullptr;
   bool terminated_ = false;
   int hookId_ = 0;
   std::string hint_;
+  // Counts HintMouseMessage calls: the pointer leaving every control clears the hint after the
+  // messages now queued, unless it has meanwhile entered another control (no empty hint between
+  // two controls).
+  unsigned hintGeneration_ = 0;
 };
 
 class TScreen : public TComponent {
