@@ -133,6 +133,14 @@ bool Gone(const TComponent* c) { return ComponentBusy::Gone(c); }
 
 // ---- The shared window procedure ------------------------------------------------------------
 
+namespace {
+// The control whose CreateWindowExA is running (UI thread only, like every control).
+TWinControl*& CreatingControl() {
+  static TWinControl* creating = nullptr;
+  return creating;
+}
+}  // namespace
+
 LRESULT ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto& map = HandleMap();
   TWinControl* control = nullptr;
@@ -143,8 +151,16 @@ LRESULT ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       map[window] = control;
       control->handle_ = window;
     }
+    CreatingControl() = nullptr;
   } else if (auto it = map.find(window); it != map.end()) {
     control = it->second;
+  } else if (CreatingControl() != nullptr) {
+    // A top-level window is asked for its size bounds before WM_NCCREATE: the control being
+    // made answers, so a form's handler bounds its first size too.
+    control = CreatingControl();
+    CreatingControl() = nullptr;
+    map[window] = control;
+    control->handle_ = window;
   }
   if (control == nullptr) return DefWindowProcA(window, message, wParam, lParam);
 
@@ -616,9 +632,11 @@ void TWinControl::CreateWnd() {
     RegisterClassA(&wc);
     registered.insert(params.WinClassName);
   }
+  CreatingControl() = this;
   HWND window = CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(),
                                 params.Style, params.X, params.Y, params.Width, params.Height,
                                 params.WndParent, nullptr, nullptr, this);
+  CreatingControl() = nullptr;
   if (window != nullptr && handle_ != window) {
     // The class of that name is someone else's: the window never reached this object.
     DestroyWindow(window);

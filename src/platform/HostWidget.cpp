@@ -108,9 +108,15 @@ void HostWidget::resizeEvent(QResizeEvent*) {
 void HostWidget::moveEvent(QMoveEvent*) {
   if (syncing || window_ == nullptr || !isWindow()) return;
   WindowPtr w = Find(window_);
-  if (!w || (w->rect.left == x() && w->rect.top == y())) return;
-  SetWindowPos(window_, nullptr, x(), y(), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The window's rectangle is its client area: the frame the window manager adds is not part
+  // of it (x() and y() would be the frame's corner, and a saved position would creep).
+  const QPoint client = geometry().topLeft();
+  if (!w || (w->rect.left == client.x() && w->rect.top == client.y())) return;
+  SetWindowPos(window_, nullptr, client.x(), client.y(), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+// Tab and Shift+Tab are keys like any other here: the program's own dialog code moves the focus.
+bool HostWidget::focusNextPrevChild(bool) { return false; }
 
 void HostWidget::closeEvent(QCloseEvent* event) {
   event->ignore();

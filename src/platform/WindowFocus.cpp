@@ -48,6 +48,9 @@ void ActivateFromQt(HWND window, bool active) {
     // A window made never to be activated is activated only by an explicit call.
     WindowPtr w = Find(window);
     if (w && (w->exStyle & WS_EX_NOACTIVATE) != 0) return;
+    // A disabled window (the owner of a modal dialog) is not activated by the window manager's
+    // late notice either.
+    if (w && !IsWindowEnabled(window)) return;
     if (Registry().active() != window) SetActiveWindow(window);
   } else if (Registry().active() == window && !QtActivatedAWindowNeverActive()) {
     Registry().SetActiveHandle(nullptr);

@@ -102,15 +102,13 @@ class FormTest : public testing::Test {
     zuvo::platform::SimulateKey(window, key, false, modifiers);
     ProcessPendingMessages();
   }
-  // Tab as the window layer delivers it to the focus window, with a modifier held. (The layer's
-  // widget lets Qt take a simulated Tab press for Qt's own focus chain, so SimulateKey cannot
-  // carry it yet.)
+  // Tab pressed on the focus window, with a modifier held.
   static void TabKey(int modifierKey = 0) {
     HWND focus = GetFocus();
     const UINT modifier = modifierKey == VK_SHIFT ? MK_SHIFT : modifierKey == VK_CONTROL ? MK_CONTROL : 0;
     if (modifierKey != 0) zuvo::platform::SimulateKey(focus, modifierKey, true, modifier);
-    PostMessageA(focus, WM_KEYDOWN, VK_TAB, 1);
-    PostMessageA(focus, WM_KEYUP, VK_TAB, static_cast<LPARAM>(0xC0000001u));
+    zuvo::platform::SimulateKey(focus, VK_TAB, true, modifier, "\t");
+    zuvo::platform::SimulateKey(focus, VK_TAB, false, modifier);
     if (modifierKey != 0) zuvo::platform::SimulateKey(focus, modifierKey, false, 0);
     ProcessPendingMessages();
   }
@@ -803,6 +801,20 @@ TEST_F(FormTest, MinMaxInfoBoundsMaximiseAndResize) {
   form->SetBounds(0, 0, 10, 10);
   EXPECT_EQ(form->ClientWidth(), 100);
   EXPECT_EQ(form->ClientHeight(), 50);
+
+  // The bounds hold for the size the window is made with, too: the question comes before
+  // WM_NCCREATE, and the form being made answers it.
+  auto* early = NewForm<Bounded>(nullptr);
+  Owned ownedEarly{early};
+  early->SetBorderStyle(bsNone);
+  early->SetBounds(0, 0, 1000, 20);
+  ASSERT_NE(early->Handle(), nullptr);
+  RECT client{};
+  GetClientRect(early->Handle(), &client);
+  EXPECT_EQ(client.right, 400);
+  EXPECT_EQ(client.bottom, 50);
+  EXPECT_EQ(early->ClientWidth(), 400);
+  EXPECT_EQ(early->ClientHeight(), 50);
 }
 
 TEST_F(FormTest, PaintRaisesOnPaintThenPaintsWindowlessChildrenOverIt) {

@@ -6,6 +6,7 @@
 #include "platform/Input.h"
 #include "platform/Message.h"
 #include "platform/WinUser.h"
+#include "platform/internal/Window.h"
 
 #include <gtest/gtest.h>
 
@@ -363,6 +364,28 @@ TEST_F(WindowActivationSizingTest, MaximiseFollowsMinMaxInfoAndSystemCommandsSho
 }
 
 // ---- System and device information ----------------------------------------------------------
+
+TEST_F(WindowActivationSizingTest, ShowingAFramedWindowKeepsItsClientPosition) {
+  // The window manager's frame lies outside the window's rectangle: showing a captioned window
+  // must not move it by the frame's size.
+  HWND window = Make(WS_POPUP | WS_CAPTION);
+  ShowWindow(window, SW_SHOWNORMAL);
+  zuvo::platform::ProcessPendingMessages();
+  RECT r = Rect(window);
+  EXPECT_EQ(r.left, 10);
+  EXPECT_EQ(r.top, 20);
+}
+
+TEST_F(WindowActivationSizingTest, DisabledWindowIsNotActivatedByTheWindowManager) {
+  HWND owner = Make(WS_POPUP | WS_VISIBLE);
+  HWND other = Make(WS_POPUP | WS_VISIBLE);
+  SetActiveWindow(other);
+  EnableWindow(owner, FALSE);
+  // The window manager's late notice that it activated the window.
+  zuvo::platform::win::ActivateFromQt(owner, true);
+  EXPECT_NE(GetActiveWindow(), owner);
+  EnableWindow(owner, TRUE);
+}
 
 TEST_F(WindowActivationSizingTest, DeviceCapsOfEveryKindOfContext) {
   HWND w = Make();
