@@ -1342,9 +1342,31 @@ void TWinControl::ApplyFontAndColorToChildren() {
 
 // ---- TCustomControl -------------------------------------------------------------------------
 
+void TControlCanvas::CreateHandle() {
+  HWND window = control_->Handle();
+  if (window == nullptr) return;
+  own_ = GetDC(window);
+  ownWindow_ = window;
+  Font()->Assign(*control_->Font());
+  SetHandle(own_);
+}
+
+void TControlCanvas::FreeHandle() {
+  if (own_ == nullptr) return;
+  if (dc_ == own_) SetHandle(nullptr);
+  ReleaseDC(ownWindow_, own_);
+  own_ = nullptr;
+  ownWindow_ = nullptr;
+}
+
 TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner) {}
 
-TCustomControl::~TCustomControl() { canvas_.SetHandle(nullptr); }
+TCustomControl::~TCustomControl() { canvas_.FreeHandle(); }
+
+void TCustomControl::DestroyWnd() {
+  canvas_.FreeHandle();
+  TWinControl::DestroyWnd();
+}
 
 void TCustomControl::Dispatch(TMessage& message) {
   if (message.Msg != WM_PAINT) {
@@ -1364,6 +1386,8 @@ void TCustomControl::Dispatch(TMessage& message) {
       if (window != nullptr) EndPaint(window, ps);
     }
   } end{this, given != nullptr ? nullptr : handle_, &ps};
+  canvas_.FreeHandle();
+  canvas_.Font()->Assign(font_);
   canvas_.SetHandle(dc);
   Paint();
   canvas_.SetHandle(nullptr);
@@ -1388,6 +1412,7 @@ void TGraphicControl::Dispatch(TMessage& message) {
     TCanvas& canvas;
     ~Release() { canvas.SetHandle(nullptr); }
   } release{canvas_};
+  canvas_.Font()->Assign(font_);
   canvas_.SetHandle(dc);
   SetParentPaintDc(dc);
   Paint();

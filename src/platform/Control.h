@@ -487,7 +487,27 @@ class TWinControl : public TControl {
   char droppedChar_ = 0;                 // the character of a dialog key just used, not to be typed
 };
 
-// A windowed control with a canvas on its window and a virtual Paint.
+// The canvas of a windowed control: outside painting it draws through a context of the
+// control's window (GetDC, made on first use: measuring text, XOR feedback), given back with
+// FreeHandle, when painting starts and when the window goes. Taking a context gives the canvas
+// the control's font.
+class TControlCanvas : public TCanvas {
+ public:
+  explicit TControlCanvas(TWinControl* control) : control_(control) {}
+  ~TControlCanvas() override { FreeHandle(); }
+  void FreeHandle();
+
+ protected:
+  void CreateHandle() override;
+
+ private:
+  TWinControl* control_;
+  HWND ownWindow_ = nullptr;
+  HDC own_ = nullptr;
+};
+
+// A windowed control with a canvas on its window and a virtual Paint. The canvas paints with
+// the control's font.
 class TCustomControl : public TWinControl {
  public:
   explicit TCustomControl(TComponent* owner);
@@ -497,12 +517,14 @@ class TCustomControl : public TWinControl {
   void Dispatch(TMessage& message) override;   // WM_PAINT: Paint on the paint context, then the windowless children
 
  protected:
+  void DestroyWnd() override;
   virtual void Paint() {}
-  TCanvas canvas_;
+  TControlCanvas canvas_{this};
 };
 
 // A control without a window: painted into its parent's image after the parent, in z-order,
-// and given its mouse messages by the parent in its own coordinates.
+// and given its mouse messages by the parent in its own coordinates. The canvas paints with
+// the control's font.
 class TGraphicControl : public TControl {
  public:
   explicit TGraphicControl(TComponent* owner);

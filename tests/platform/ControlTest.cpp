@@ -892,6 +892,35 @@ TEST_F(ControlTest, WindowlessControlsPaintOverTheParentsColourAndATransparentOn
   (void)glass;
 }
 
+TEST_F(ControlTest, ACanvasOutsidePaintingDrawsOnTheWindowAndMeasuresWithTheControlsFont) {
+  TProbe* top = Top(120, 60);
+  TCanvas* canvas = top->Canvas();
+  top->Font()->SetHeight(-24);
+  const int wide = canvas->TextWidth("MMMM");
+  EXPECT_GT(wide, 0);
+  // XOR feedback drawn between paints lands in the window's image.
+  canvas->Brush()->SetColor(clBlue);
+  canvas->FillRect(TRect(0, 0, 10, 10));
+  HWND w = top->Handle();
+  HDC dc = GetDC(w);
+  EXPECT_EQ(GetPixel(dc, 5, 5), RGB(0, 0, 255));
+  ReleaseDC(w, dc);
+  // Painting gives the canvas the control's font.
+  struct Measuring : TProbe {
+    using TProbe::TProbe;
+    int height = 0;
+    void Paint() override { height = Canvas()->Font()->Height(); }
+  };
+  auto* child = Child<Measuring>(top, 0, 0, 50, 20);
+  child->Font()->SetHeight(-20);
+  InvalidateRect(child->Handle(), nullptr, TRUE);
+  UpdateWindow(child->Handle());
+  EXPECT_EQ(child->height, -20);
+  // The window going away gives the context back; the canvas takes a new one when asked.
+  top->RecreateWnd();
+  EXPECT_EQ(canvas->TextWidth("MMMM"), wide);
+}
+
 TEST_F(ControlTest, PropertiesReachTheWindowAndNotifyTheControl) {
   TProbe* top = Top();
   auto* child = new TProbe(&owner_, "child");
