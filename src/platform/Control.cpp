@@ -430,36 +430,26 @@ LRESULT TControl::Perform(UINT message, WPARAM wParam, LPARAM lParam) {
   return m.Result;
 }
 
-void TControl::BringToFront() {
-  if (parent_ == nullptr) {
-    if (auto* w = dynamic_cast<TWinControl*>(this); w != nullptr && w->handle_ != nullptr) {
-      SetWindowPos(w->handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
-    return;
-  }
-  auto& list = parent_->controls_;
-  list.erase(std::find(list.begin(), list.end(), this));
-  list.push_back(this);
-  if (auto* w = dynamic_cast<TWinControl*>(this); w != nullptr && w->handle_ != nullptr) {
-    SetWindowPos(w->handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
-  Invalidate();
-  if (align_ != alNone) parent_->Realign();
-}
+void TControl::BringToFront() { MoveInZOrder(true); }
 
-void TControl::SendToBack() {
-  if (parent_ == nullptr) {
-    if (auto* w = dynamic_cast<TWinControl*>(this); w != nullptr && w->handle_ != nullptr) {
-      SetWindowPos(w->handle_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+void TControl::SendToBack() { MoveInZOrder(false); }
+
+void TControl::MoveInZOrder(bool toFront) {
+  auto* windowed = dynamic_cast<TWinControl*>(this);
+  auto placeWindow = [&] {
+    if (windowed != nullptr && windowed->handle_ != nullptr) {
+      SetWindowPos(windowed->handle_, toFront ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
+  };
+  if (parent_ == nullptr) {
+    placeWindow();
     return;
   }
   auto& list = parent_->controls_;
   list.erase(std::find(list.begin(), list.end(), this));
-  list.insert(list.begin(), this);
-  if (auto* w = dynamic_cast<TWinControl*>(this); w != nullptr && w->handle_ != nullptr) {
-    SetWindowPos(w->handle_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
+  list.insert(toFront ? list.end() : list.begin(), this);
+  placeWindow();
   Invalidate();
   if (align_ != alNone) parent_->Realign();
 }

@@ -312,6 +312,7 @@ class TControl : public TComponent {
   // Mouse handling shared by windowed and windowless controls: raises the events, the click
   // after a press and release inside, the double bit, the popup menu on a right release.
   void MouseMessage(TMessage& message);
+  void MoveInZOrder(bool toFront);
   // Drawing surface of a windowless control's paint (set by the parent while painting).
   virtual void SetParentPaintDc(HDC dc) {}
 

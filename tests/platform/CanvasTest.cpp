@@ -3,6 +3,8 @@
 // point/pixel conversions, and the GDI objects made, selected, put back and deleted.
 #include "platform/Canvas.h"
 
+#include "MemoryCanvas.h"
+
 #include "platform/WinUser.h"
 
 #include <gtest/gtest.h>
@@ -18,29 +20,17 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-// A memory context on a white bitmap.
-class Bitmap {
+// A memory context on a white bitmap, with pixels read against one ink colour.
+class Bitmap : public platformtest::MemoryCanvas {
  public:
-  Bitmap(int width, int height) : width_(width), height_(height) {
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateCompatibleBitmap(dc_, width, height);
-    old_ = SelectObject(dc_, bitmap_);
-    RECT all{0, 0, width, height};
-    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  }
-  ~Bitmap() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
-  COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
+  using MemoryCanvas::MemoryCanvas;
+  COLORREF At(int x, int y) const { return GetPixel(dc(), x, y); }
   // The picture as rows of '#' (the colour asked), '.' (white) and '?' (anything else).
   std::vector<std::string> Rows(COLORREF ink) const {
     std::vector<std::string> rows;
-    for (int y = 0; y < height_; ++y) {
+    for (int y = 0; y < height(); ++y) {
       std::string row;
-      for (int x = 0; x < width_; ++x) {
+      for (int x = 0; x < width(); ++x) {
         COLORREF c = At(x, y);
         row += c == ink ? '#' : c == kWhite ? '.' : '?';
       }
@@ -48,20 +38,6 @@ class Bitmap {
     }
     return rows;
   }
-  std::vector<COLORREF> All() const {
-    std::vector<COLORREF> all;
-    for (int y = 0; y < height_; ++y)
-      for (int x = 0; x < width_; ++x) all.push_back(At(x, y));
-    return all;
-  }
-  int width() const { return width_; }
-  int height() const { return height_; }
-
- private:
-  int width_, height_;
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
 };
 
 TEST(CanvasTest, ColorToRgbResolvesSystemColoursAndTheSpecialValues) {
