@@ -978,6 +978,28 @@ void TWinControl::Dispatch(TMessage& message) {
     case WM_PAINT:
       PaintMessage(message);
       return;
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_DRAWITEM:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC: {
+      // Notifications of a child control of this library go back to it (CN_BASE + message),
+      // so each control handles its own; the others get the default handling.
+      HWND from = message.Msg == WM_DRAWITEM
+                      ? (message.LParam != 0 ? reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam)->hwndItem : nullptr)
+                      : reinterpret_cast<HWND>(message.LParam);
+      TWinControl* child = from != nullptr && from != handle_ ? FromHandle(from) : nullptr;
+      if (child != nullptr) {
+        message.Result = child->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
+        return;
+      }
+      DefaultHandler(message);
+      return;
+    }
     case WM_ERASEBKGND: {
       HDC dc = reinterpret_cast<HDC>(message.WParam);
       RECT client{0, 0, width_, height_};

@@ -90,6 +90,10 @@ constexpr UINT CM_RELEASE = 0xB021;           // posted by TForm::Release
 constexpr UINT CM_TABSTOPCHANGED = 0xB028;
 constexpr UINT CM_CHANGED = 0xB037;
 constexpr UINT CN_BASE = 0xBC00;              // notifications reflected to the control: CN_BASE + WM_xxx
+constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
+constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
+constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
+constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
 
 // ---- Events ----------------------------------------------------------------------------------
 class TObject {
@@ -427,6 +431,8 @@ class TWinControl : public TControl {
   void WndProc(TMessage& message) override;
   void Dispatch(TMessage& message) override;
   // CallWindowProcA of DefWndProc: DefWindowProcA unless a subclass wraps another procedure.
+  // WM_COMMAND, WM_HSCROLL, WM_VSCROLL, WM_DRAWITEM and WM_CTLCOLOR... from a child control of
+  // this library are reflected to it as CN_BASE + the message, and its answer returned.
   void DefaultHandler(TMessage& message) override;
 
   // Lays the aligned children out in the client area (after AdjustClientRect): top, bottom,

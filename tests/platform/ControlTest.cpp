@@ -921,6 +921,29 @@ TEST_F(ControlTest, ACanvasOutsidePaintingDrawsOnTheWindowAndMeasuresWithTheCont
   EXPECT_EQ(canvas->TextWidth("MMMM"), wide);
 }
 
+TEST_F(ControlTest, NotificationsOfAChildAreReflectedToIt) {
+  TProbe* top = Top();
+  auto* child = Child<TProbe>(top, 0, 0, 20, 20);
+  std::vector<UINT> reflected;
+  child->answer = [&](TMessage& m) {
+    if (m.Msg < CN_BASE) return false;
+    reflected.push_back(m.Msg - CN_BASE);
+    m.Result = 7;
+    return true;
+  };
+  HWND c = child->Handle();
+  DRAWITEMSTRUCT item{};
+  item.hwndItem = c;
+  const LPARAM self = reinterpret_cast<LPARAM>(c);
+  EXPECT_EQ(SendMessageA(top->Handle(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), self), 7);
+  EXPECT_EQ(SendMessageA(top->Handle(), WM_VSCROLL, SB_LINEDOWN, self), 7);
+  EXPECT_EQ(SendMessageA(top->Handle(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), 7);
+  EXPECT_EQ(SendMessageA(top->Handle(), WM_CTLCOLORBTN, 0, self), 7);
+  EXPECT_EQ(reflected, (std::vector<UINT>{WM_COMMAND, WM_VSCROLL, WM_DRAWITEM, WM_CTLCOLORBTN}));
+  // A window that is not one of this library's controls gets the default answer.
+  EXPECT_EQ(SendMessageA(top->Handle(), WM_COMMAND, 0, 0), 0);
+}
+
 TEST_F(ControlTest, PropertiesReachTheWindowAndNotifyTheControl) {
   TProbe* top = Top();
   auto* child = new TProbe(&owner_, "child");
