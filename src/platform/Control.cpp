@@ -185,6 +185,46 @@ LRESULT ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return m.Result;
 }
 
+// ---- Accelerators ----------------------------------------------------------------------------
+
+bool IsAccel(WORD key, const std::string& caption) {
+  auto upper = [](unsigned c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    const auto c = static_cast<unsigned char>(caption[i]);
+    if (c >= 0x81 && i + 1 < caption.size()) {   // a double-byte character: its second byte is no '&'
+      ++i;
+      continue;
+    }
+    if (c != '&' || i + 1 >= caption.size()) continue;
+    const auto next = static_cast<unsigned char>(caption[i + 1]);
+    if (next == '&') {   // "&&" is a plain "&"
+      ++i;
+      continue;
+    }
+    return next < 0x80 && upper(next) == upper(key);
+  }
+  return false;
+}
+
+bool BroadcastDialogChar(TWinControl* container, WORD key) {
+  if (container == nullptr) return false;
+  auto Holds = [](const TWinControl* parent, const TControl* control) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+      if (parent->Controls(i) == control) return true;
+    }
+    return false;
+  };
+  std::vector<TControl*> children;
+  for (int i = 0; i < container->ControlCount(); ++i) children.push_back(container->Controls(i));
+  for (TControl* c : children) {
+    if (!Holds(container, c)) continue;   // left (or freed) while an earlier one answered
+    if (c->Perform(CM_DIALOGCHAR, key, 0) != 0) return true;
+    if (!Holds(container, c)) continue;
+    if (auto* w = dynamic_cast<TWinControl*>(c); w != nullptr && BroadcastDialogChar(w, key)) return true;
+  }
+  return false;
+}
+
 // ---- TComponent ---------------------------------------------------------------------------
 
 TComponent::TComponent(TComponent* owner) {
@@ -202,7 +242,30 @@ TComponent::~TComponent() {
     Free(c);
   }
   if (owner_ != nullptr) owner_->RemoveComponent(this);
+  // Whoever asked to be told forgets this component now.
+  std::vector<TComponent*> told;
+  told.swap(freeNotifies_);
+  for (TComponent* c : told) {
+    c->freeNotifies_.erase(std::remove(c->freeNotifies_.begin(), c->freeNotifies_.end(), this), c->freeNotifies_.end());
+    c->Notification(this, false);
+  }
   if (busy_ > 0) ComponentBusy::Deleted(this);
+}
+
+void TComponent::FreeNotification(TComponent* component) {
+  if (component == nullptr || component == this) return;
+  auto add = [](std::vector<TComponent*>& list, TComponent* c) {
+    if (std::find(list.begin(), list.end(), c) == list.end()) list.push_back(c);
+  };
+  add(freeNotifies_, component);
+  add(component->freeNotifies_, this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* component) {
+  if (component == nullptr) return;
+  freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), component), freeNotifies_.end());
+  component->freeNotifies_.erase(std::remove(component->freeNotifies_.begin(), component->freeNotifies_.end(), this),
+                                 component->freeNotifies_.end());
 }
 
 void TComponent::Free(TComponent* component) {
@@ -836,8 +899,7 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
     // fields follow the window.
     MoveWindow(handle_, left, top, width, height, TRUE);
     if (Gone(this)) return;
-    RECT client{};
-    if (handle_ != nullptr && GetClientRect(handle_, &client)) SizeChanged(client.right, client.bottom);
+    FollowWindow();
   } else {
     SizeChanged(width, height);
   }
@@ -845,7 +907,29 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
   if (!aligning && parent_ != nullptr && align_ != alNone) parent_->Realign();
 }
 
-// The client size became this: the children are laid out again and Resize is raised.
+// The bounds are the window's rectangle (edges included) in the parent's client coordinates
+// (on the screen for a top-level window); the client size is the window's client area.
+void TWinControl::FollowWindow(bool size) {
+  RECT r{};
+  if (handle_ == nullptr || !GetWindowRect(handle_, &r)) return;
+  POINT corner{r.left, r.top};
+  if ((GetWindowLongPtrA(handle_, GWL_STYLE) & WS_CHILD) != 0) ::ScreenToClient(GetParent(handle_), &corner);
+  left_ = corner.x;
+  top_ = corner.y;
+  if (size) SizeChanged(r.right - r.left, r.bottom - r.top);
+}
+
+int TWinControl::ClientWidth() const {
+  RECT client{};
+  return handle_ != nullptr && GetClientRect(handle_, &client) ? client.right : width_;
+}
+
+int TWinControl::ClientHeight() const {
+  RECT client{};
+  return handle_ != nullptr && GetClientRect(handle_, &client) ? client.bottom : height_;
+}
+
+// The size became this: the children are laid out again and Resize is raised.
 void TWinControl::SizeChanged(int width, int height) {
   if (width == width_ && height == height_) return;
   width_ = width;
@@ -1002,7 +1086,7 @@ void TWinControl::Dispatch(TMessage& message) {
     }
     case WM_ERASEBKGND: {
       HDC dc = reinterpret_cast<HDC>(message.WParam);
-      RECT client{0, 0, width_, height_};
+      RECT client{0, 0, ClientWidth(), ClientHeight()};
       HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
       FillRect(dc, &client, brush);
       DeleteObject(brush);
@@ -1011,12 +1095,11 @@ void TWinControl::Dispatch(TMessage& message) {
     }
     case WM_SIZE:
       DefaultHandler(message);
-      if (message.WParam != SIZE_MINIMIZED) SizeChanged(message.LParamLo(), message.LParamHi());
+      if (message.WParam != SIZE_MINIMIZED) FollowWindow();
       return;
     case WM_MOVE:
       DefaultHandler(message);
-      left_ = GET_X_LPARAM(message.LParam);
-      top_ = GET_Y_LPARAM(message.LParam);
+      FollowWindow(false);
       return;
     case WM_SETTEXT:
       DefaultHandler(message);
@@ -1061,6 +1144,21 @@ void TWinControl::Dispatch(TMessage& message) {
     case WM_CHAR:
       HandleKey(message);
       return;
+    case WM_SYSCHAR: {
+      // Alt+letter: the accelerator of a control of the form (a label's, a button's).
+      TControl* top = this;
+      if (TForm* form = GetParentForm(this)) {
+        top = form;
+      } else {
+        while (top->parent_ != nullptr) top = top->parent_;
+      }
+      if (message.WParam != 0 && BroadcastDialogChar(static_cast<TWinControl*>(top), static_cast<WORD>(message.WParam))) {
+        message.Result = 0;
+        return;
+      }
+      DefaultHandler(message);
+      return;
+    }
     case CM_ENTER:
       DoEnter();
       return;
@@ -1078,6 +1176,8 @@ void TWinControl::Dispatch(TMessage& message) {
   }
   if (IsMouseMessage(message.Msg)) {
     DefaultHandler(message);
+    // The default handling may have clicked a control whose handler freed it.
+    if (Gone(this)) return;
     LRESULT result = message.Result;
     if (message.Msg == WM_MOUSEMOVE) {
       SetMouseControl(nullptr);

@@ -163,9 +163,14 @@ class TComponent : public TObject {
   void RemoveComponent(TComponent* component);   // gives it up without freeing it
   // True from the start of BeforeDestruction / the destructor.
   bool Destroying() const { return destroying_; }
+  // Asks that `component`'s Notification(this, false) be called when this component is freed
+  // (and this one's when `component` is freed): how a control forgets one it points at.
+  void FreeNotification(TComponent* component);
+  void RemoveFreeNotification(TComponent* component);
 
  protected:
-  // Told when a component is inserted into or removed (also freed) from this owner.
+  // Told when a component is inserted into or removed (also freed) from this owner, and when a
+  // component this one asked FreeNotification of is freed.
   virtual void Notification(TComponent* component, bool inserted) {}
   bool destroying_ = false;
 
@@ -177,6 +182,7 @@ class TComponent : public TObject {
   int tag_ = 0;
   TComponent* owner_ = nullptr;
   std::vector<TComponent*> components_;
+  std::vector<TComponent*> freeNotifies_;   // told of each other's freeing
   int busy_ = 0;                  // messages of this object being handled (nested)
   bool freeCalled_ = false;       // Free ran (or the owner freed it)
   bool freePending_ = false;      // freed while busy: deleted when the last message returns
@@ -420,6 +426,9 @@ class TWinControl : public TControl {
   TKeyPressEvent OnKeyPress;
 
   void SetBounds(int left, int top, int width, int height) override;
+  // The window's client area (inside its edges); the bounds before the window is made.
+  int ClientWidth() const override;
+  int ClientHeight() const override;
   void SetVisible(bool visible) override;
   void SetEnabled(bool enabled) override;
   std::string Caption() const override;
@@ -482,6 +491,7 @@ class TWinControl : public TControl {
   void SetCursorMessage(TMessage& message);
   void PaintMessage(TMessage& message);
   void SizeChanged(int width, int height);
+  void FollowWindow(bool size = true);   // the fields from the window rectangle
   void ApplyFontAndColorToChildren();
   // Still one of this control's children (a child met in a copy of the list may have left, or
   // been freed, while the list was walked).
@@ -544,6 +554,15 @@ class TGraphicControl : public TControl {
   virtual void Paint() {}
   TCanvas canvas_;
 };
+
+// True when `caption` marks `key` as its accelerator ("&N" for N or n; "&&" marks nothing).
+bool IsAccel(WORD key, const std::string& caption);
+
+// Offers an accelerator character to every control inside `container` (windowless ones too,
+// children before their own children, bottom of the z-order first) as CM_DIALOGCHAR until one
+// answers non-zero. True when one took it. Alt+letter (WM_SYSCHAR) on a control is offered to its form (or top control) this way; a label whose
+// caption marks the letter focuses its FocusControl.
+bool BroadcastDialogChar(TWinControl* container, WORD key);
 
 // The form (or top windowed control) a control sits in; null when none.
 class TForm;

@@ -45,11 +45,12 @@ BOOL SetOrigin(HDC dc, POINT DcState::*field, POINT origin, POINT* previous) {
 
 }  // namespace
 
-Dc::Dc(Target target, HWND window, const QRect* paintClip, DcState initial)
+Dc::Dc(Target target, HWND window, const QRect* paintClip, DcState initial, bool wholeWindow)
     : target_(target),
       window_(window),
       hasPaintClip_(paintClip != nullptr),
       paintClip_(paintClip != nullptr ? *paintClip : QRect()),
+      wholeWindow_(wholeWindow),
       drawing_("a GDI context's drawing state", Drawing{std::move(initial), {}}) {}
 
 int ClampToDevice(long long value) {
@@ -67,16 +68,22 @@ Surface SurfaceOf(HDC handle) {
   s.dc = ContextOf(handle);
   if (!s.dc) return s;
   const DcState& st = s.dc->State();
+  // A client context on a window draws on the client part of the window's image: its origin is
+  // the client area's corner and it never reaches the edges.
+  QRect client;
   switch (s.dc->target()) {
-    case Dc::Target::Window: s.image = platform::win::BackingImage(s.dc->window()); break;
+    case Dc::Target::Window: s.image = platform::win::BackingImage(s.dc->window(), &client); break;
     case Dc::Target::Memory: s.image = st.bitmap ? &st.bitmap->image : nullptr; break;
     case Dc::Target::Screen: s.image = &GdiRegistry().ScreenImage(); break;
   }
   if (s.image == nullptr) return s;
-  s.offsetX = static_cast<long long>(st.viewportOrg.x) - st.windowOrg.x;
-  s.offsetY = static_cast<long long>(st.viewportOrg.y) - st.windowOrg.y;
+  const bool clientOnly = s.dc->target() == Dc::Target::Window && !s.dc->wholeWindow();
+  const QPoint corner = clientOnly ? client.topLeft() : QPoint();
+  s.offsetX = static_cast<long long>(st.viewportOrg.x) - st.windowOrg.x + corner.x();
+  s.offsetY = static_cast<long long>(st.viewportOrg.y) - st.windowOrg.y + corner.y();
   s.clip = s.image->rect();
-  if (const QRect* paint = s.dc->paintClip()) s.clip &= *paint;
+  if (clientOnly) s.clip &= client;
+  if (const QRect* paint = s.dc->paintClip()) s.clip &= paint->translated(corner);
   if (st.clipped) s.clip &= st.clip;
   return s;
 }
@@ -92,10 +99,11 @@ QRect DeviceRect(const Surface& s, const RECT& r) {
   return QRect(ToQPoint(a), ToQPoint(DevicePoint{b.x - 1, b.y - 1}));
 }
 
-HDC CreateWindowDc(HWND window, const QRect* clip) {
+HDC CreateWindowDc(HWND window, const QRect* clip, bool wholeWindow) {
   Registry& registry = GdiRegistry();
   auto target = window == nullptr ? Dc::Target::Screen : Dc::Target::Window;
-  return registry.AddContext(std::make_shared<Dc>(target, window, clip, InitialState(registry)));
+  return registry.AddContext(std::make_shared<Dc>(target, window, clip, InitialState(registry),
+                                                  wholeWindow && window != nullptr));
 }
 
 void DeleteWindowDc(HDC handle) { GdiRegistry().DeleteContext(handle, Registry::Which::NotMemory); }

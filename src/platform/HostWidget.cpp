@@ -1,11 +1,14 @@
-// The Qt widget behind each window: shows the backing image, turns Qt's events into messages
-// and follows the record's parent, flags and geometry.
+// The Qt widgets behind each window: the client widget shows the client part of the backing
+// image and turns Qt's events into messages; a child window with edges has a frame widget
+// around it that shows the edges. Both follow the record's parent, flags, geometry and edges.
 #include "platform/internal/HostWidget.h"
 
 
 #include <QCloseEvent>
 #include <QInputMethodEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -25,10 +28,66 @@ Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned) {
 
 }  // namespace
 
+QWidget* OuterWidget(Window& w) {
+  if (w.frame != nullptr) return w.frame;
+  return w.widget;
+}
+
+namespace {
+
+// Deletes a widget now, or later when it is inside one of its own events (deleting it then
+// would pull it from under that event).
+template <typename W>
+void Dispose(W* widget) {
+  widget->Detach();
+  widget->hide();
+  if (widget->busy() > 0) {
+    widget->setParent(nullptr);
+    widget->deleteLater();
+  } else {
+    delete widget;
+  }
+}
+
+// A child window with edges shows its client widget inside a frame widget, which takes the
+// client widget's place among the parent's widgets; without edges the client widget is placed
+// there itself.
+void UpdateFrame(Window& w) {
+  const bool wanted = (w.style & WS_CHILD) != 0 && w.parent != nullptr && w.HasEdges();
+  if (wanted && w.frame == nullptr) {
+    QWidget* parentWidget = w.widget->parentWidget();
+    if (parentWidget == nullptr) return;
+    const bool shown = !w.widget->isHidden();
+    auto* frame = new FrameWidget(w.handle, parentWidget);
+    frame->stackUnder(w.widget);
+    w.widget->setParent(frame);
+    w.widget->show();
+    frame->setVisible(shown);
+    w.frame = frame;
+  } else if (!wanted && w.frame != nullptr) {
+    FrameWidget* frame = w.frame;
+    w.frame = nullptr;
+    const bool shown = !frame->isHidden();
+    w.widget->setParent(frame->parentWidget());
+    w.widget->stackUnder(frame);
+    w.widget->setVisible(shown);
+    Dispose(frame);
+  }
+}
+
+}  // namespace
+
 void SyncWidgetGeometry(Window& w) {
   if (w.widget == nullptr) return;
+  UpdateFrame(w);
   w.widget->syncing = true;
-  w.widget->setGeometry(w.rect.left, w.rect.top, std::max(0, w.width()), std::max(0, w.height()));
+  if (w.frame != nullptr) {
+    w.frame->setGeometry(w.rect.left, w.rect.top, std::max(0, w.width()), std::max(0, w.height()));
+    w.widget->setGeometry(w.clientArea.left, w.clientArea.top, std::max(0, w.clientWidth()),
+                          std::max(0, w.clientHeight()));
+  } else {
+    w.widget->setGeometry(w.rect.left, w.rect.top, std::max(0, w.width()), std::max(0, w.height()));
+  }
   w.widget->syncing = false;
 }
 
@@ -36,32 +95,29 @@ void SetWidgetParent(Window& w) {
   if (w.widget == nullptr) return;
   QWidget* parentWidget = nullptr;
   Qt::WindowFlags flags = Qt::Widget;
-  if ((w.style & WS_CHILD) != 0 && w.parent != nullptr) {
+  const bool child = (w.style & WS_CHILD) != 0 && w.parent != nullptr;
+  if (child) {
     if (WindowPtr p = Find(w.parent)) parentWidget = p->widget;
   } else {
     WindowPtr o = w.owner ? Find(w.owner) : nullptr;
     parentWidget = o ? o->widget : nullptr;
     flags = TopLevelFlags(w.style, w.exStyle, parentWidget != nullptr);
+    UpdateFrame(w);   // a top-level window has no frame of its own
   }
   bool visible = (w.style & WS_VISIBLE) != 0;
-  w.widget->setParent(parentWidget, flags);
+  OuterWidget(w)->setParent(parentWidget, flags);
   SyncWidgetGeometry(w);
-  w.widget->setVisible(visible);
+  OuterWidget(w)->setVisible(visible);
 }
 
 void FreeWidget(Window& w) {
   HostWidget* widget = w.widget;
+  FrameWidget* frame = w.frame;
   w.widget = nullptr;
-  if (widget == nullptr) return;
-  widget->Detach();
-  widget->hide();
-  // Children of the widget that are not windows of ours (none expected) go with it.
-  if (widget->busy() > 0) {
-    widget->setParent(nullptr);
-    widget->deleteLater();
-  } else {
-    delete widget;
-  }
+  w.frame = nullptr;
+  // Children of the widgets that are not windows of ours (none expected) go with them.
+  if (widget != nullptr) Dispose(widget);
+  if (frame != nullptr) Dispose(frame);
 }
 
 HostWidget::HostWidget(HWND window, QWidget* parent, Qt::WindowFlags flags)
@@ -95,7 +151,7 @@ void HostWidget::paintEvent(QPaintEvent*) {
   WindowPtr w = Find(window_);
   if (!w) return;
   QPainter painter(this);
-  painter.drawImage(0, 0, w->image());
+  painter.drawImage(QPoint(0, 0), w->image(), w->clientRect());
 }
 
 void HostWidget::resizeEvent(QResizeEvent*) {
@@ -160,6 +216,73 @@ void HostWidget::changeEvent(QEvent* event) {
     ActivateFromQt(window_, isActiveWindow());
   }
   QWidget::changeEvent(event);
+}
+
+// ---- The frame of a child window with edges ---------------------------------------------
+
+FrameWidget::FrameWidget(HWND window, QWidget* parent) : QWidget(parent), window_(window) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::NoFocus);
+}
+
+bool FrameWidget::event(QEvent* event) {
+  if (event->type() == QEvent::DeferredDelete) {
+    if (busy_ > 0) {
+      deleteLater();
+      return true;
+    }
+    return QWidget::event(event);   // deletes this
+  }
+  ++busy_;
+  platform::queue::ModalScope scope;
+  bool handled = QWidget::event(event);
+  --busy_;
+  return handled;
+}
+
+void FrameWidget::paintEvent(QPaintEvent*) {
+  WindowPtr w = Find(window_);
+  if (!w) return;
+  QPainter painter(this);
+  painter.drawImage(0, 0, w->image());
+}
+
+// The edge is not part of the client area: a click there reaches no window, as the non-client
+// messages are not kept here; only the capture sees the mouse wherever it is.
+void FrameWidget::Mouse(QMouseEvent* event, int action) {
+  event->accept();
+  if (window_ == nullptr || CaptureWindow() == nullptr) return;
+  WindowPtr w = Find(window_);
+  if (!w) return;
+  const QPointF client = event->position() - QPointF(w->clientOffset());
+  QMouseEvent moved(event->type(), client, event->globalPosition(), event->button(), event->buttons(),
+                    event->modifiers());
+  platform::input::MouseEvent(window_, &moved, static_cast<platform::input::MouseAction>(action));
+}
+
+void FrameWidget::mousePressEvent(QMouseEvent* event) {
+  Mouse(event, static_cast<int>(platform::input::MouseAction::Press));
+}
+void FrameWidget::mouseReleaseEvent(QMouseEvent* event) {
+  Mouse(event, static_cast<int>(platform::input::MouseAction::Release));
+}
+void FrameWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  Mouse(event, static_cast<int>(platform::input::MouseAction::DoubleClick));
+}
+void FrameWidget::mouseMoveEvent(QMouseEvent* event) {
+  Mouse(event, static_cast<int>(platform::input::MouseAction::Move));
+}
+
+void FrameWidget::wheelEvent(QWheelEvent* event) {
+  event->accept();
+  WindowPtr w = window_ != nullptr ? Find(window_) : nullptr;
+  if (!w) return;
+  const QPointF client = event->position() - QPointF(w->clientOffset());
+  QWheelEvent moved(client, event->globalPosition(), event->pixelDelta(), event->angleDelta(), event->buttons(),
+                    event->modifiers(), event->phase(), event->inverted());
+  platform::input::WheelEvent(window_, &moved);
 }
 
 }  // namespace zuvo::platform::win

@@ -78,6 +78,7 @@ constexpr LRESULT HTTRANSPARENT = -1;
 constexpr LRESULT HTNOWHERE = 0;
 constexpr LRESULT HTCLIENT = 1;
 constexpr LRESULT HTCAPTION = 2;
+constexpr LRESULT HTBORDER = 18;
 constexpr UINT WM_KEYFIRST = 0x0100;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
@@ -368,7 +369,13 @@ BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* windowClass)
 // CREATESTRUCTA carries the creation parameter), WM_SIZE and WM_MOVE, then WM_SHOWWINDOW when
 // WS_VISIBLE. A child (WS_CHILD) needs a live parent; a popup's "parent" argument is its owner.
 // Positions of a child are in its parent's client coordinates, of a top-level window on the
-// screen. A window has no non-client area here: its window rectangle is its client rectangle.
+// screen. The window rectangle includes a child's non-client edges; WM_NCCALCSIZE (lParam: the
+// window rectangle in the parent's client coordinates, answered with the client rectangle)
+// decides its client area: by default the edges of its styles, outermost first, WS_EX_STATICEDGE
+// (1 px sunken) or WS_EX_DLGMODALFRAME (2 px raised and 1 px face), WS_BORDER (1 px
+// COLOR_WINDOWFRAME), WS_EX_CLIENTEDGE (2 px sunken). A top-level window has none: the window
+// manager's frame lies outside it, and its window rectangle is its client rectangle. WM_SIZE and
+// WM_MOVE tell of the client area.
 // Returns null on failure (unknown class, dead parent, creation refused), after WM_DESTROY and
 // WM_NCDESTROY were sent to a window whose creation was refused.
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
@@ -390,6 +397,11 @@ BOOL IsWindowVisible(HWND window);   // the window and all its ancestors shown
 BOOL IsWindowEnabled(HWND window);
 BOOL IsChild(HWND parent, HWND window);
 
+// The default handling: among others WM_NCCALCSIZE (the client area inside the edges of the
+// styles), WM_NCPAINT (draws those edges), WM_NCHITTEST (HTCLIENT, HTBORDER on an edge,
+// HTNOWHERE outside), WM_SETFONT / WM_GETFONT (one font handle kept per window, null at first;
+// WM_SETFONT with lParam TRUE redraws), WM_CLOSE (destroys), WM_SYSCOMMAND's SC_ commands,
+// WM_MOUSEACTIVATE (a child asks its parent) and WM_ERASEBKGND (the class brush).
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Calls a procedure for a message (used by subclassing); null procedure returns 0.
 LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -426,7 +438,8 @@ constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
 constexpr int GWL_USERDATA = -21;
 // Window words: the indexes above, or byte offsets into the class's cbWndExtra. 0 for a dead
-// handle or a bad index. Setting returns the previous value.
+// handle or a bad index. Setting returns the previous value. A new GWL_STYLE / GWL_EXSTYLE is
+// only stored: its edges take effect at SetWindowPos with SWP_FRAMECHANGED.
 LONG_PTR GetWindowLongPtrA(HWND window, int index);
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 inline LONG GetWindowLongA(HWND window, int index) {
@@ -477,12 +490,15 @@ constexpr WPARAM SIZE_MAXIMIZED = 2;
 // given), and its new size is kept within the tracking sizes; showing it maximised places it
 // at ptMaxPosition with ptMaxSize.
 // Moving sends WM_MOVE, resizing WM_SIZE (client width and height in lParam) and invalidates
-// the whole window with erasing unless SWP_NOREDRAW / repaint FALSE.
+// the whole window with erasing unless SWP_NOREDRAW / repaint FALSE. Resizing a child, or
+// SWP_FRAMECHANGED, asks WM_NCCALCSIZE for its client area again (a style set through
+// SetWindowLongPtrA shows then); WM_SIZE follows when the client size changed, and the edges
+// are repainted (WM_NCPAINT) before the client area.
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 BOOL BringWindowToTop(HWND window);
-BOOL GetClientRect(HWND window, RECT* rect);   // {0, 0, width, height}
-BOOL GetWindowRect(HWND window, RECT* rect);   // screen coordinates
+BOOL GetClientRect(HWND window, RECT* rect);   // {0, 0, client width, client height}
+BOOL GetWindowRect(HWND window, RECT* rect);   // screen coordinates, edges included
 BOOL ClientToScreen(HWND window, POINT* point);
 BOOL ScreenToClient(HWND window, POINT* point);
 // Maps points from one window's client coordinates to another's (null = screen). Returns the
@@ -693,15 +709,20 @@ SHORT GetKeyState(int virtualKey);
 SHORT GetAsyncKeyState(int virtualKey);   // the same state, as this layer has no other source
 
 // ---- Painting ---------------------------------------------------------------------------------
-// Every window owns a backing image the size of its client area; these calls draw into it and
-// the screen only shows it. BeginPaint sends WM_ERASEBKGND when the invalid region asked for
-// erasing, clips the context to the invalid rectangle and validates the window. Null on a dead
-// handle.
+// Every window owns a backing image the size of the whole window (edges included); these calls
+// draw into it and the screen only shows it. A child with edges has an invalid frame after it
+// is shown or resized, SWP_FRAMECHANGED, or RedrawWindow with RDW_FRAME: WM_NCPAINT (wParam 1,
+// the whole frame) comes before WM_ERASEBKGND and WM_PAINT, and its default paints the edges in
+// the system colours. BeginPaint sends WM_ERASEBKGND when the invalid region asked for erasing,
+// clips the context to the invalid rectangle and validates the window. Null on a dead handle.
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 // A context on the window's client area (the screen's 1x1 scratch image for a null window),
-// usable at any time; release it with ReleaseDC. Null on a dead handle.
+// usable at any time; release it with ReleaseDC. Null on a dead handle. Client contexts (and
+// BeginPaint's) have their origin at the client area's corner and are clipped to it.
 HDC GetDC(HWND window);
+// A context on the whole window, edges included, with its origin at the window's top-left
+// corner; release it with ReleaseDC.
 HDC GetWindowDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);   // 1 when released
 // The window's handle of a context from GetDC/BeginPaint; null for memory contexts.
@@ -728,8 +749,9 @@ constexpr UINT RDW_ERASENOW = 0x0200;
 constexpr UINT RDW_FRAME = 0x0400;
 constexpr UINT RDW_NOFRAME = 0x0800;
 // RDW_INVALIDATE/RDW_VALIDATE the rectangle (null = all), RDW_ERASE asks for erasing,
-// RDW_ALLCHILDREN includes the children, RDW_UPDATENOW paints at once. RDW_FRAME is accepted
-// (there is no frame to paint).
+// RDW_ALLCHILDREN includes the children, RDW_UPDATENOW paints at once. RDW_FRAME with
+// RDW_INVALIDATE invalidates the edges too (WM_NCPAINT first); a window without edges gets no
+// WM_NCPAINT.
 BOOL RedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags);
 
 // ---- Message boxes ----------------------------------------------------------------------------

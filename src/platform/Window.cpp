@@ -214,7 +214,7 @@ bool IsVisibleChain(const Window& w) {
   return true;
 }
 
-QPoint ClientOrigin(const Window& window) {
+QPoint WindowOrigin(const Window& window) {
   QPoint origin(window.rect.left, window.rect.top);
   if ((window.style & WS_CHILD) != 0 && window.parent != nullptr) {
     if (WindowPtr p = Find(window.parent)) origin += ClientOrigin(*p);
@@ -222,14 +222,20 @@ QPoint ClientOrigin(const Window& window) {
   return origin;
 }
 
-QImage* BackingImage(HWND window) {
+QPoint ClientOrigin(const Window& window) { return WindowOrigin(window) + window.clientOffset(); }
+
+QImage* BackingImage(HWND window, QRect* clientArea) {
   WindowPtr w = Find(window);
-  return w ? &w->image() : nullptr;
+  if (!w) return nullptr;
+  if (clientArea != nullptr) *clientArea = w->clientRect();
+  return &w->image();
 }
 
 void ImageChanged(HWND window) {
   WindowPtr w = Find(window);
-  if (w && w->widget != nullptr && platform::IsUiThread()) w->widget->update();
+  if (!w || !platform::IsUiThread()) return;
+  // A frame widget's update covers the client widget inside it.
+  if (QWidget* outer = OuterWidget(*w)) outer->update();
 }
 
 }  // namespace zuvo::platform::win

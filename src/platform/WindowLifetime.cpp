@@ -97,6 +97,7 @@ HWND CreateOnUi(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
     w->owner = RootOf(parent);
   }
   w->rect = RECT{x, y, x + width, y + height};
+  w->clientArea = RECT{0, 0, width, height};
   w->extraBytes.assign(static_cast<std::size_t>(std::max(0, cls->info.cbWndExtra)), 0);
   w->ResizeImage();
   w->widget = new HostWidget(h, nullptr, Qt::Widget);
@@ -114,6 +115,7 @@ HWND CreateOnUi(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
       width = boundedWidth;
       height = boundedHeight;
       w->rect = RECT{x, y, x + width, y + height};
+      w->clientArea = RECT{0, 0, width, height};
       w->ResizeImage();
     }
   }
@@ -129,8 +131,11 @@ HWND CreateOnUi(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
     std::u16string title = gbk::ToUtf16(windowName);
     w->widget->setWindowTitle(QString::fromStdU16String(title));
   }
-  RECT calc = w->rect;
-  CallProc(h, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&calc));
+  // The edges the styles (or the procedure's own answer) give a child window shrink its client
+  // area from here on.
+  w->clientArea = RECT{0, 0, w->width(), w->height()};
+  if (!CalcClientArea(h)) return nullptr;
+  SyncWidgetGeometry(*w);
   if (CallProc(h, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
     if (w->BeginDestroying()) {
       SendDestroyTree(h);
@@ -139,8 +144,11 @@ HWND CreateOnUi(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
     return nullptr;
   }
   if (!Find(h)) return nullptr;   // destroyed by its own creation handler
-  CallProc(h, WM_SIZE, SIZE_RESTORED, MAKELPARAM(static_cast<WORD>(w->width()), static_cast<WORD>(w->height())));
-  CallProc(h, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(w->rect.left), static_cast<WORD>(w->rect.top)));
+  CallProc(h, WM_SIZE, SIZE_RESTORED,
+           MAKELPARAM(static_cast<WORD>(w->clientWidth()), static_cast<WORD>(w->clientHeight())));
+  CallProc(h, WM_MOVE, 0,
+           MAKELPARAM(static_cast<WORD>(w->rect.left + w->clientArea.left),
+                      static_cast<WORD>(w->rect.top + w->clientArea.top)));
   if ((style & WS_VISIBLE) != 0 && Find(h)) {
     ShowWindow(h, (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
   }
@@ -154,7 +162,7 @@ BOOL DestroyOnUi(HWND window) {
   for (const WindowPtr& other : AllWindows()) {
     if (other->owner == window && !other->destroying()) DestroyWindow(other->handle);
   }
-  if (w->widget != nullptr) w->widget->hide();
+  if (QWidget* outer = OuterWidget(*w)) outer->hide();
   WindowRegistry& registry = WindowRegistry::Get();
   if (registry.capture() != nullptr && IsInSubtree(registry.capture(), window)) ReleaseCapture();
   if (HWND focus = registry.focus(); focus != nullptr && IsInSubtree(focus, window)) {

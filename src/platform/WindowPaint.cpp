@@ -19,6 +19,9 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   WindowPtr w = Find(window);
   if (!w || paint == nullptr) return nullptr;
   std::memset(paint, 0, sizeof *paint);
+  // The edges are painted before the background, as the frame comes before the client area.
+  PaintFrameIfDue(window);
+  if (!Find(window)) return nullptr;
   bool erase = false;
   QRect area = w->TakeUpdate(&erase);
   paint->rcPaint = RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
@@ -47,7 +50,11 @@ HDC GetDC(HWND window) {
   return zuvo::platform::gdi::CreateWindowDc(window, nullptr);
 }
 
-HDC GetWindowDC(HWND window) { return GetDC(window); }
+HDC GetWindowDC(HWND window) {
+  if (window == nullptr) return GetDC(nullptr);
+  if (!Find(window)) return nullptr;
+  return zuvo::platform::gdi::CreateWindowDc(window, nullptr, true);
+}
 
 int ReleaseDC(HWND window, HDC dc) {
   if (dc == nullptr) return 0;
@@ -66,7 +73,7 @@ QRect ToQRect(const RECT& rect) {
 void InvalidateOnUi(HWND window, const RECT* rect, BOOL erase) {
   WindowPtr w = Find(window);
   if (!w) return;
-  QRect area = rect == nullptr ? QRect(0, 0, w->width(), w->height()) : ToQRect(*rect);
+  QRect area = rect == nullptr ? QRect(0, 0, w->clientWidth(), w->clientHeight()) : ToQRect(*rect);
   w->Invalidate(area, erase != FALSE);
 }
 }  // namespace
@@ -110,7 +117,9 @@ BOOL UpdateWindow(HWND window) {
   return OnUi([&]() -> BOOL {
     WindowPtr w = Find(window);
     if (!w) return FALSE;
-    if (!w->invalid().isEmpty() && IsVisibleChain(*w)) {
+    if (!IsVisibleChain(*w)) return TRUE;
+    PaintFrameIfDue(window);
+    if (!w->invalid().isEmpty() && Find(window)) {
       CallProc(window, WM_PAINT, 0, 0);
       if (WindowPtr again = Find(window)) again->Validate();
     }
@@ -122,7 +131,10 @@ namespace {
 void RedrawOne(HWND window, const RECT* rect, UINT flags, bool top) {
   WindowPtr w = Find(window);
   if (!w) return;
-  if (flags & RDW_INVALIDATE) InvalidateRect(window, top ? rect : nullptr, (flags & RDW_ERASE) ? TRUE : FALSE);
+  if (flags & RDW_INVALIDATE) {
+    InvalidateRect(window, top ? rect : nullptr, (flags & RDW_ERASE) ? TRUE : FALSE);
+    if (flags & RDW_FRAME) w->InvalidateFrame();
+  }
   if (flags & RDW_VALIDATE) ValidateRect(window, top ? rect : nullptr);
   if (flags & RDW_ALLCHILDREN) {
     std::vector<HWND> kids = w->children();
@@ -144,9 +156,23 @@ namespace zuvo::platform::win {
 
 // ---- The record's invalid area --------------------------------------------------------
 
+void Window::InvalidateFrame() {
+  AssertUiThread("a window's invalid area");
+  if (!HasEdges() || frameInvalid_) return;
+  frameInvalid_ = true;
+  platform::queue::Wake();
+}
+
+bool Window::TakeFrameInvalid() {
+  AssertUiThread("a window's invalid area");
+  const bool due = frameInvalid_ && HasEdges();
+  frameInvalid_ = false;
+  return due;
+}
+
 void Window::Invalidate(const QRect& area, bool erase) {
   AssertUiThread("a window's invalid area");
-  QRect inside = area.intersected(QRect(0, 0, std::max(0, width()), std::max(0, height())));
+  QRect inside = area.intersected(QRect(0, 0, std::max(0, clientWidth()), std::max(0, clientHeight())));
   if (inside.isEmpty()) return;
   invalid_ = invalid_.isEmpty() ? inside : invalid_.united(inside);
   if (erase) eraseRequested_ = true;
@@ -155,7 +181,7 @@ void Window::Invalidate(const QRect& area, bool erase) {
 
 void Window::InvalidateWhole(bool erase) {
   AssertUiThread("a window's invalid area");
-  invalid_ = QRect(0, 0, std::max(0, width()), std::max(0, height()));
+  invalid_ = QRect(0, 0, std::max(0, clientWidth()), std::max(0, clientHeight()));
   if (invalid_.isEmpty()) invalid_ = QRect();
   eraseRequested_ = eraseRequested_ || erase;
   if (!invalid_.isEmpty()) platform::queue::Wake();
@@ -163,7 +189,7 @@ void Window::InvalidateWhole(bool erase) {
 
 QRect Window::TakeUpdate(bool* erase) {
   AssertUiThread("a window's invalid area");
-  QRect area = invalid_.intersected(QRect(0, 0, width(), height()));
+  QRect area = invalid_.intersected(QRect(0, 0, clientWidth(), clientHeight()));
   *erase = eraseRequested_;
   Validate();
   return area;
@@ -173,6 +199,7 @@ void Window::Validate() {
   AssertUiThread("a window's invalid area");
   invalid_ = QRect();
   eraseRequested_ = false;
+  frameInvalid_ = false;
 }
 
 void Window::ValidateIfCovered(const QRect& area) {
@@ -183,11 +210,20 @@ void Window::ValidateIfUnchanged(const QRect& before) {
   if (invalid_ == before) Validate();
 }
 
-bool Window::NeedsPaint() const { return !invalid_.isEmpty() && !destroying_ && IsVisibleChain(*this); }
+bool Window::NeedsPaint() const {
+  return (!invalid_.isEmpty() || frameInvalid_) && !destroying_ && IsVisibleChain(*this);
+}
 
 // ---- The WM_PAINT cycle ---------------------------------------------------------------
 
+void PaintFrameIfDue(HWND window) {
+  WindowPtr w = Find(window);
+  if (!w || !IsVisibleChain(*w) || !w->TakeFrameInvalid()) return;
+  CallProc(window, WM_NCPAINT, 1, 0);
+}
+
 LRESULT DispatchPaint(HWND window, WPARAM wParam, LPARAM lParam) {
+  PaintFrameIfDue(window);
   WindowPtr w = Find(window);
   if (!w) return 0;
   QRect before = w->invalid();
@@ -211,12 +247,15 @@ int PaintInvalidWindows() {
   // Each window at most once per call, so a handler that keeps invalidating cannot loop.
   for (const WindowPtr& w : AllWindows()) {
     if (!w->NeedsPaint() || !Find(w->handle)) continue;
+    PaintFrameIfDue(w->handle);
+    ++painted;
+    // Only the frame was invalid: WM_NCPAINT was all there was to do.
+    if (w->invalid().isEmpty() || !Find(w->handle)) continue;
     MSG msg{w->handle, WM_PAINT, 0, 0, GetTickCount(), POINT{0, 0}};
     QRect before = w->invalid();
     if (!platform::queue::RunHooks(msg)) DispatchMessageA(&msg);
     // A hook that handled the message may have left the damage too.
     w->ValidateIfUnchanged(before);
-    ++painted;
   }
   return painted;
 }

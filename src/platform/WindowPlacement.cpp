@@ -4,7 +4,10 @@
 #include "platform/internal/WindowRegistry.h"
 
 
+#include <QSize>
+
 #include <algorithm>
+#include <cstring>
 
 using namespace zuvo::platform::win;
 
@@ -34,6 +37,45 @@ int ClampToTracking(int size, LONG minimum, LONG maximum) {
   return std::max<int>(std::max<LONG>(minimum, 0), std::min<int>(size, maximum));
 }
 
+RECT DefaultClientArea(const Window& w, const RECT& windowRect) {
+  RECT r = windowRect;
+  if ((w.style & WS_CHILD) == 0) return r;
+  // Outermost first: a static edge alone or a raised dialog frame, then a one-pixel line (the
+  // dialog frame's face or WS_BORDER's), then the sunken client edge.
+  const bool modalFrame = (w.exStyle & WS_EX_DLGMODALFRAME) != 0;
+  int inset = 0;
+  if (modalFrame) inset += 2;
+  else if ((w.exStyle & WS_EX_STATICEDGE) != 0) inset += 1;
+  if (modalFrame || (w.style & WS_BORDER) != 0) inset += 1;
+  if ((w.exStyle & WS_EX_CLIENTEDGE) != 0) inset += 2;
+  r.left += inset;
+  r.top += inset;
+  r.right = std::max(r.left, r.right - inset);
+  r.bottom = std::max(r.top, r.bottom - inset);
+  return r;
+}
+
+bool CalcClientArea(HWND window) {
+  WindowPtr w = Find(window);
+  if (!w) return false;
+  RECT calc = w->rect;
+  CallProc(window, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&calc));
+  if (!Find(window)) return false;
+  const RECT& r = w->rect;
+  if ((w->style & WS_CHILD) == 0) {
+    // The window manager's frame lies outside the window.
+    w->clientArea = RECT{0, 0, w->width(), w->height()};
+    return true;
+  }
+  // Whatever the answer, the client area stays inside the window.
+  const LONG left = std::clamp(calc.left, r.left, r.right);
+  const LONG top = std::clamp(calc.top, r.top, r.bottom);
+  const LONG right = std::clamp(calc.right, left, r.right);
+  const LONG bottom = std::clamp(calc.bottom, top, r.bottom);
+  w->clientArea = RECT{left - r.left, top - r.top, right - r.left, bottom - r.top};
+  return true;
+}
+
 }  // namespace zuvo::platform::win
 
 BOOL ShowWindow(HWND window, int command) {
@@ -45,7 +87,7 @@ BOOL ShowWindow(HWND window, int command) {
       if (!wasVisible) return FALSE;
       CallProc(window, WM_SHOWWINDOW, FALSE, 0);
       w->style &= ~WS_VISIBLE;
-      if (w->widget != nullptr) w->widget->hide();
+      if (QWidget* outer = OuterWidget(*w)) outer->hide();
       if (HWND old = FocusWindow(); old != nullptr && IsInSubtree(old, window)) {
         WindowRegistry::Get().SetFocusHandle(nullptr);
         CallProc(old, WM_KILLFOCUS, 0, 0);
@@ -58,6 +100,7 @@ BOOL ShowWindow(HWND window, int command) {
       if (!Find(window)) return FALSE;
       w->style |= WS_VISIBLE;
       w->InvalidateWhole(true);
+      w->InvalidateFrame();
     }
     if (topLevel && (command == SW_SHOWMAXIMIZED || command == SW_MINIMIZE ||
                      command == SW_SHOWMINIMIZED || command == SW_RESTORE)) {
@@ -89,7 +132,7 @@ BOOL ShowWindow(HWND window, int command) {
       SyncWidgetGeometry(*w);
       // Without this the windowing system may activate the window it is asked to show.
       if (topLevel) w->widget->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
-      w->widget->show();
+      OuterWidget(*w)->show();
     }
     if (activate) SetActiveWindow(window);
     return wasVisible;
@@ -134,8 +177,21 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
     if (!Find(window)) return FALSE;
     bool moved = pos.x != w->rect.left || pos.y != w->rect.top;
     bool sized = std::max(0, pos.cx) != w->width() || std::max(0, pos.cy) != w->height();
+    const QPoint oldClientPos = QPoint(w->rect.left, w->rect.top) + w->clientOffset();
+    const QSize oldClientSize(w->clientWidth(), w->clientHeight());
+    const RECT oldClientArea = w->clientArea;
     w->rect = RECT{pos.x, pos.y, pos.x + std::max(0, pos.cx), pos.y + std::max(0, pos.cy)};
     if (sized) w->ResizeImage();
+    const bool frameChanged = (flags & SWP_FRAMECHANGED) != 0;
+    if ((w->style & WS_CHILD) == 0) {
+      w->clientArea = RECT{0, 0, w->width(), w->height()};
+    } else if (sized || frameChanged) {
+      // The edges are asked for again: a style change set through SetWindowLongPtrA shows here.
+      if (!CalcClientArea(window)) return FALSE;
+    }
+    const bool clientMoved = QPoint(w->rect.left, w->rect.top) + w->clientOffset() != oldClientPos;
+    const bool clientSized = QSize(w->clientWidth(), w->clientHeight()) != oldClientSize;
+    const bool edgesChanged = std::memcmp(&oldClientArea, &w->clientArea, sizeof(RECT)) != 0;
     if ((flags & SWP_NOZORDER) == 0) {
       HWND after = pos.hwndInsertAfter;
       if (after == HWND_TOPMOST) w->exStyle |= WS_EX_TOPMOST;
@@ -150,20 +206,26 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
         else if (sibling) p->AddChildBelow(window, after);
         else p->AddChildOnTop(window);
       }
-      if (w->widget != nullptr) {
-        if (after == HWND_BOTTOM) w->widget->lower();
-        else if (sibling && sibling->widget != nullptr) w->widget->stackUnder(sibling->widget);
-        else w->widget->raise();
+      if (QWidget* outer = OuterWidget(*w)) {
+        QWidget* siblingOuter = sibling ? OuterWidget(*sibling) : nullptr;
+        if (after == HWND_BOTTOM) outer->lower();
+        else if (siblingOuter != nullptr) outer->stackUnder(siblingOuter);
+        else outer->raise();
       }
     }
     SyncWidgetGeometry(*w);
     if (flags & SWP_SHOWWINDOW) ShowWindow(window, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
     if (flags & SWP_HIDEWINDOW) ShowWindow(window, SW_HIDE);
-    pos.flags = flags | (moved ? 0 : SWP_NOMOVE) | (sized ? 0 : SWP_NOSIZE);
-    if (moved || sized) {
+    pos.flags = flags | (moved ? 0 : SWP_NOMOVE) | (sized ? 0 : SWP_NOSIZE) |
+                (clientMoved ? 0 : kSwpNoClientMove) | (clientSized ? 0 : kSwpNoClientSize);
+    if (moved || sized || clientMoved || clientSized) {
       CallProc(window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
       w = Find(window);
-      if (w && sized && (flags & SWP_NOREDRAW) == 0) w->InvalidateWhole(true);
+    }
+    if (w && (flags & SWP_NOREDRAW) == 0) {
+      // A new size or new edges repaint the whole window, edges first.
+      if (sized || clientSized || frameChanged || edgesChanged) w->InvalidateWhole(true);
+      if (sized || frameChanged) w->InvalidateFrame();
     }
     return TRUE;
   });
@@ -176,14 +238,14 @@ BOOL BringWindowToTop(HWND window) {
 BOOL GetClientRect(HWND window, RECT* rect) {
   WindowPtr w = Find(window);
   if (!w || rect == nullptr) return FALSE;
-  *rect = RECT{0, 0, w->width(), w->height()};
+  *rect = RECT{0, 0, w->clientWidth(), w->clientHeight()};
   return TRUE;
 }
 
 BOOL GetWindowRect(HWND window, RECT* rect) {
   WindowPtr w = Find(window);
   if (!w || rect == nullptr) return FALSE;
-  QPoint origin = ClientOrigin(*w);
+  QPoint origin = WindowOrigin(*w);
   *rect = RECT{origin.x(), origin.y(), origin.x() + w->width(), origin.y() + w->height()};
   return TRUE;
 }

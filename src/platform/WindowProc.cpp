@@ -14,14 +14,84 @@ using namespace zuvo::platform::win;
 
 // ---- Default processing -------------------------------------------------------------------
 
+namespace {
+
+void FillSys(HDC dc, LONG left, LONG top, LONG right, LONG bottom, int color) {
+  RECT r{left, top, right, bottom};
+  FillRect(dc, &r, GetSysColorBrush(color));
+}
+
+// One pixel ring along the inside of `r`: top and left in one colour, then bottom and right in
+// the other (which take the two corners the sides share); `r` shrinks past it.
+void Ring(HDC dc, RECT& r, int topLeft, int bottomRight) {
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  FillSys(dc, r.left, r.top, r.right, r.top + 1, topLeft);
+  FillSys(dc, r.left, r.top, r.left + 1, r.bottom, topLeft);
+  FillSys(dc, r.left, r.bottom - 1, r.right, r.bottom, bottomRight);
+  FillSys(dc, r.right - 1, r.top, r.right, r.bottom, bottomRight);
+  r = RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+}
+
+// The classic edges of a child window's styles, outermost first (DefaultClientArea measures
+// the same layers).
+void PaintEdges(HWND window, const Window& w) {
+  if ((w.style & WS_CHILD) == 0) return;
+  HDC dc = GetWindowDC(window);
+  if (dc == nullptr) return;
+  RECT r{0, 0, w.width(), w.height()};
+  const bool modalFrame = (w.exStyle & WS_EX_DLGMODALFRAME) != 0;
+  if (modalFrame) {
+    Ring(dc, r, COLOR_3DLIGHT, COLOR_3DDKSHADOW);
+    Ring(dc, r, COLOR_3DHIGHLIGHT, COLOR_3DSHADOW);
+    Ring(dc, r, COLOR_3DFACE, COLOR_3DFACE);
+  } else {
+    if ((w.exStyle & WS_EX_STATICEDGE) != 0) Ring(dc, r, COLOR_3DSHADOW, COLOR_3DHIGHLIGHT);
+    if ((w.style & WS_BORDER) != 0) Ring(dc, r, COLOR_WINDOWFRAME, COLOR_WINDOWFRAME);
+  }
+  if ((w.exStyle & WS_EX_CLIENTEDGE) != 0) {
+    Ring(dc, r, COLOR_3DSHADOW, COLOR_3DHIGHLIGHT);
+    Ring(dc, r, COLOR_3DDKSHADOW, COLOR_3DLIGHT);
+  }
+  ReleaseDC(window, dc);
+}
+
+// Where a screen point lies on the window: its client area, its edge, or neither.
+LRESULT HitTest(const Window& w, LPARAM lParam) {
+  const QPoint point(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+  const QPoint client = ClientOrigin(w);
+  if (QRect(client.x(), client.y(), w.clientWidth(), w.clientHeight()).contains(point)) return HTCLIENT;
+  const QPoint corner = WindowOrigin(w);
+  if (QRect(corner.x(), corner.y(), w.width(), w.height()).contains(point)) return kHitBorder;
+  return HTNOWHERE;
+}
+
+}  // namespace
+
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   WindowPtr w = Find(window);
   if (!w) return 0;
   switch (message) {
     case WM_NCCREATE:
       return TRUE;
+    case WM_NCCALCSIZE:
+      // lParam is the window rectangle (the first rectangle of the TRUE form), answered with the
+      // client rectangle.
+      if (lParam != 0) {
+        auto* rect = reinterpret_cast<RECT*>(lParam);
+        *rect = DefaultClientArea(*w, *rect);
+      }
+      return 0;
     case WM_NCHITTEST:
-      return HTCLIENT;
+      return HitTest(*w, lParam);
+    case WM_NCPAINT:
+      PaintEdges(window, *w);
+      return 0;
+    case WM_SETFONT:
+      w->font = reinterpret_cast<HFONT>(wParam);
+      if (LOWORD(static_cast<DWORD_PTR>(lParam)) != 0) InvalidateRect(window, nullptr, TRUE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(w->font);
     case WM_MOUSEACTIVATE:
       // A child lets its parent decide; the top-level window (or a parent without an answer)
       // activates unless it was made never to be activated.
@@ -50,7 +120,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       HBRUSH brush = w->windowClass->info.hbrBackground;
       COLORREF color;
       if (brush == nullptr || !zuvo::platform::gdi::BrushColor(brush, &color)) return 0;
-      RECT client{0, 0, w->width(), w->height()};
+      RECT client{0, 0, w->clientWidth(), w->clientHeight()};
       FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
       return 1;
     }
@@ -73,13 +143,18 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_WINDOWPOSCHANGED: {
       auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
       if (pos == nullptr) return 0;
-      if ((pos->flags & SWP_NOMOVE) == 0) {
-        CallProc(window, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(w->rect.left), static_cast<WORD>(w->rect.top)));
+      // WM_MOVE and WM_SIZE tell of the client area: its position in the parent's client
+      // coordinates (or on the screen) and its size.
+      if ((pos->flags & kSwpNoClientMove) == 0) {
+        CallProc(window, WM_MOVE, 0,
+                 MAKELPARAM(static_cast<WORD>(w->rect.left + w->clientArea.left),
+                            static_cast<WORD>(w->rect.top + w->clientArea.top)));
       }
-      if ((pos->flags & SWP_NOSIZE) == 0) {
+      if ((pos->flags & kSwpNoClientSize) == 0) {
         WPARAM kind = (w->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED
                       : (w->style & WS_MINIMIZE) ? SIZE_MINIMIZED : SIZE_RESTORED;
-        CallProc(window, WM_SIZE, kind, MAKELPARAM(static_cast<WORD>(w->width()), static_cast<WORD>(w->height())));
+        CallProc(window, WM_SIZE, kind,
+                 MAKELPARAM(static_cast<WORD>(w->clientWidth()), static_cast<WORD>(w->clientHeight())));
       }
       return 0;
     }

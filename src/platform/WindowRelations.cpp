@@ -35,6 +35,8 @@ HWND SetParent(HWND window, HWND newParent) {
       w->style &= ~WS_POPUP;
     } else {
       w->style &= ~WS_CHILD;
+      // A top-level window has no edges of its own.
+      w->clientArea = RECT{0, 0, w->width(), w->height()};
     }
     SetWidgetParent(*w);
     return old != nullptr ? old : GetDesktopWindow();
@@ -119,15 +121,18 @@ HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
 
 namespace {
 
+// The window's rectangle, edges included, holds the point.
 bool ShowsPoint(const Window& w, const QPoint& screenPoint) {
   if ((w.style & WS_VISIBLE) == 0) return false;
-  QPoint origin = ClientOrigin(w);
+  QPoint origin = WindowOrigin(w);
   return QRect(origin.x(), origin.y(), w.width(), w.height()).contains(screenPoint);
 }
 
 // The deepest visible window under the point inside `w` (which shows it): children are
-// searched top first, and a child shows only inside its parent.
+// searched top first, and a child shows only inside its parent's client area.
 HWND DeepestAt(const Window& w, const QPoint& screenPoint) {
+  const QPoint client = ClientOrigin(w);
+  if (!QRect(client.x(), client.y(), w.clientWidth(), w.clientHeight()).contains(screenPoint)) return w.handle;
   for (HWND child : w.ChildrenTopFirst()) {
     WindowPtr c = Find(child);
     if (c && ShowsPoint(*c, screenPoint)) return DeepestAt(*c, screenPoint);

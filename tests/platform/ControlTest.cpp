@@ -921,6 +921,52 @@ TEST_F(ControlTest, ACanvasOutsidePaintingDrawsOnTheWindowAndMeasuresWithTheCont
   EXPECT_EQ(canvas->TextWidth("MMMM"), wide);
 }
 
+TEST_F(ControlTest, FreeNotificationTellsEachSideOfTheOthersFreeing) {
+  struct Watcher : TComponent {
+    using TComponent::TComponent;
+    std::vector<TComponent*> freed;
+    void Notification(TComponent* c, bool inserted) override {
+      if (!inserted) freed.push_back(c);
+    }
+  };
+  auto* watcher = new Watcher(nullptr);
+  auto* a = new TComponent(nullptr);
+  auto* b = new TComponent(nullptr);
+  a->FreeNotification(watcher);
+  b->FreeNotification(watcher);
+  b->RemoveFreeNotification(watcher);
+  TComponent::Free(a);
+  TComponent::Free(b);
+  EXPECT_EQ(watcher->freed, (std::vector<TComponent*>{a}));
+  // The watcher freed first: the watched one no longer tells it.
+  auto* c = new TComponent(nullptr);
+  c->FreeNotification(watcher);
+  TComponent::Free(watcher);
+  TComponent::Free(c);
+}
+
+TEST_F(ControlTest, BoundsIncludeTheWindowsEdgesAndTheClientAreaLiesInside) {
+  struct Bordered : TProbe {
+    using TProbe::TProbe;
+    void CreateParams(TCreateParams& params) override {
+      TProbe::CreateParams(params);
+      params.Style |= WS_BORDER;
+    }
+  };
+  TProbe* top = Top(300, 200);
+  auto* framed = Child<Bordered>(top, 10, 20, 100, 50);
+  auto* filler = Child<TProbe>(framed, 0, 0, 5, 5);
+  filler->SetAlign(alClient);
+  ASSERT_NE(framed->Handle(), nullptr);
+  EXPECT_EQ(framed->BoundsRect(), TRect(10, 20, 110, 70));
+  EXPECT_EQ(framed->ClientWidth(), 98);
+  EXPECT_EQ(framed->ClientHeight(), 48);
+  EXPECT_EQ(filler->BoundsRect(), TRect(0, 0, 98, 48));
+  framed->SetBounds(15, 25, 120, 60);
+  EXPECT_EQ(framed->BoundsRect(), TRect(15, 25, 135, 85));
+  EXPECT_EQ(filler->BoundsRect(), TRect(0, 0, 118, 58));
+}
+
 TEST_F(ControlTest, NotificationsOfAChildAreReflectedToIt) {
   TProbe* top = Top();
   auto* child = Child<TProbe>(top, 0, 0, 20, 20);

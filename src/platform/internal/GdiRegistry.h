@@ -67,14 +67,16 @@ struct DcState {
 class Dc {
  public:
   enum class Target { Window, Memory, Screen };
-  // `paintClip` (device coordinates) is BeginPaint's update area; null for none. The state starts
-  // with `initial`. Any thread.
-  Dc(Target target, HWND window, const QRect* paintClip, DcState initial);
+  // `paintClip` (client coordinates) is BeginPaint's update area; null for none. A window
+  // context draws on the window's client area, or on the whole window (edges included) when
+  // `wholeWindow`. The state starts with `initial`. Any thread.
+  Dc(Target target, HWND window, const QRect* paintClip, DcState initial, bool wholeWindow = false);
 
   Target target() const { return target_; }
   bool memory() const { return target_ == Target::Memory; }
   HWND window() const { return window_; }
   const QRect* paintClip() const { return hasPaintClip_ ? &paintClip_ : nullptr; }
+  bool wholeWindow() const { return wholeWindow_; }
 
   DcState& State() { return drawing_->current; }
   // SaveDC's stack, the oldest first.
@@ -89,6 +91,7 @@ class Dc {
   HWND window_;
   bool hasPaintClip_;
   QRect paintClip_;
+  bool wholeWindow_;
   platform::UiThreadOwned<Drawing> drawing_;
 };
 using DcPtr = std::shared_ptr<Dc>;

@@ -1,6 +1,8 @@
-// Platform-internal: the Qt widget that shows a window's backing image and turns Qt's events
-// into messages, and the calls that keep a window's widget in step with its record (parent,
-// flags, geometry, end of life). UI thread only.
+// Platform-internal: the Qt widget that shows a window's client area and turns Qt's events into
+// messages, the frame widget around it that shows a child window's edges, and the calls that
+// keep a window's widgets in step with its record (parent, flags, geometry, edges, end of life).
+// The client widget's coordinates are the window's client coordinates, so Qt's mouse positions
+// (and SimulateMouse's) need no translation. UI thread only.
 #pragma once
 
 #include "platform/internal/Guard.h"
@@ -42,7 +44,36 @@ class HostWidget : public QWidget {
   int busy_ = 0;
 };
 
-// Moves the widget to the record's rectangle without the move coming back as a message.
+// A child window's edges: shows the part of the backing image outside the client area, and
+// keeps mouse input on the edges from reaching the parent (it goes nowhere, unless a window has
+// the capture, which gets it in its client coordinates).
+class FrameWidget : public QWidget {
+ public:
+  FrameWidget(HWND window, QWidget* parent);
+  HWND window() const { return window_; }
+  void Detach() { window_ = nullptr; }
+  int busy() const { return busy_; }
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  void Mouse(QMouseEvent* event, int action);
+  HWND window_;
+  int busy_ = 0;
+};
+
+// The widget that stands for the window among its parent's widgets: the frame when there is
+// one, otherwise the client widget (null after the window's end).
+QWidget* OuterWidget(Window& window);
+// Moves the widgets to the record's rectangle and client area without the move coming back as a
+// message; gives a child window with edges its frame widget, and takes it away when the edges go.
 void SyncWidgetGeometry(Window& window);
 // Places the widget under its parent's widget (WS_CHILD) or its owner's as a top-level window
 // with flags from the styles, at the record's rectangle and visibility.

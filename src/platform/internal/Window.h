@@ -33,6 +33,15 @@ struct WindowClass {
 };
 
 class HostWidget;
+class FrameWidget;
+
+// SetWindowPos's own notes in WM_WINDOWPOSCHANGED: the client area kept its size / its position
+// (the window's may have changed with its edges). The default handling sends WM_SIZE / WM_MOVE
+// only when the client area changed.
+constexpr UINT kSwpNoClientSize = 0x0800;
+constexpr UINT kSwpNoClientMove = 0x1000;
+// WM_NCHITTEST's answer for a point on a window's edge.
+constexpr LRESULT kHitBorder = HTBORDER;
 
 // One window's record. The plain fields are the window's words and geometry, read and written
 // by the Windows calls on the UI thread. The invalid area, the child list, the backing image and
@@ -48,16 +57,36 @@ class Window {
   HWND parent = nullptr;   // WS_CHILD windows
   HWND owner = nullptr;    // top-level windows
   RECT rect{};             // in the parent's client coordinates, or on the screen
+  // The client area in window coordinates: inside the non-client edges of a child window (the
+  // answer to WM_NCCALCSIZE), the whole window for a top-level one (the window manager draws
+  // its frame outside the window).
+  RECT clientArea{};
   RECT normalRect{};       // a top-level window's rectangle before it was maximised or minimised
   std::string text;        // GBK
   LONG_PTR id = 0;         // GWL_ID (the menu argument of a child)
   LONG_PTR userData = 0;
   std::vector<unsigned char> extraBytes;
   bool trackLeave = false;
+  HFONT font = nullptr;    // WM_SETFONT / WM_GETFONT of the default processing
+  // Shows the client area, and takes its input. A child window with edges has it inside a frame
+  // widget that shows the edges; the frame is the widget placed in the parent's.
   HostWidget* widget = nullptr;
+  FrameWidget* frame = nullptr;
 
+  // The window's size (edges included).
   int width() const { return rect.right - rect.left; }
   int height() const { return rect.bottom - rect.top; }
+  int clientWidth() const { return clientArea.right - clientArea.left; }
+  int clientHeight() const { return clientArea.bottom - clientArea.top; }
+  // The client area's top-left corner in window coordinates.
+  QPoint clientOffset() const { return QPoint(clientArea.left, clientArea.top); }
+  // The client area in window (= backing image) coordinates.
+  QRect clientRect() const { return QRect(clientArea.left, clientArea.top, clientWidth(), clientHeight()); }
+  // The window has a non-client area (edges) around its client area.
+  bool HasEdges() const {
+    return clientArea.left != 0 || clientArea.top != 0 || clientArea.right != width() ||
+           clientArea.bottom != height();
+  }
 
   // ---- Children: z-order bottom first, so the last is the top child.
   const std::vector<HWND>& children() const { return children_; }
@@ -69,11 +98,19 @@ class Window {
   void AddChildBelow(HWND child, HWND above);
   void RemoveChild(HWND child);
 
-  // ---- Backing image: client size, white where nothing was drawn yet.
+  // ---- Backing image: the whole window (edges included), white where nothing was drawn yet.
+  // Client contexts draw on its client part; window contexts (GetWindowDC) on all of it.
   QImage& image() { return image_; }
   const QImage& image() const { return image_; }
-  // Follows the client size, keeping what was drawn in the part that stays.
+  // Follows the window size, keeping what was drawn in the part that stays.
   void ResizeImage();
+
+  // ---- Invalid frame: the edges need WM_NCPAINT, sent ahead of the next WM_ERASEBKGND and
+  // WM_PAINT. Only a window with edges keeps it (one without gets no WM_NCPAINT).
+  bool frameInvalid() const { return frameInvalid_; }
+  void InvalidateFrame();
+  // Hands over the mark: true when WM_NCPAINT is due now.
+  bool TakeFrameInvalid();
 
   // ---- Invalid area: one rectangle in client coordinates (the union of what was invalidated),
   // empty when the window is valid. Nonempty wakes the queue so that WM_PAINT follows.
@@ -85,13 +122,14 @@ class Window {
   // Validates everything; BeginPaint's hand-over: returns the invalid part of the client area
   // and whether an erase was asked.
   QRect TakeUpdate(bool* erase);
+  // Validates the client area and the frame.
   void Validate();
   // The invalid area is one rectangle: only a cover of it validates it.
   void ValidateIfCovered(const QRect& area);
   // After WM_PAINT: a handler that did not validate gets no second WM_PAINT for the same damage,
   // while damage added during the paint (the area changed) is kept for the next round.
   void ValidateIfUnchanged(const QRect& before);
-  // Visible, not being destroyed, and invalid: WM_PAINT is due.
+  // Visible, not being destroyed, and invalid (client area or frame): painting is due.
   bool NeedsPaint() const;
 
   // ---- Destruction: WM_DESTROY goes parent first, then the children top first; WM_NCDESTROY
@@ -108,6 +146,7 @@ class Window {
   QImage image_;
   QRect invalid_;
   bool eraseRequested_ = false;
+  bool frameInvalid_ = false;
   bool destroying_ = false;
 };
 
@@ -127,10 +166,12 @@ bool IsInSubtree(HWND candidate, HWND root);
 LRESULT CallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The top-level window of a window (itself when top-level); null when dead.
 HWND RootOf(HWND window);
-// Screen position of a client point.
+// Screen position of the client area's top-left corner.
 QPoint ClientOrigin(const Window& window);
-// The window's backing image (null when dead). UI thread.
-QImage* BackingImage(HWND window);
+// Screen position of the window's top-left corner (its edge, when it has one).
+QPoint WindowOrigin(const Window& window);
+// The window's backing image (null when dead), and where its client area lies in it. UI thread.
+QImage* BackingImage(HWND window, QRect* clientArea = nullptr);
 // Schedules the window's widget to show its image again after drawing.
 void ImageChanged(HWND window);
 
@@ -148,6 +189,16 @@ auto OnUi(F&& f) -> decltype(f()) {
 MINMAXINFO AskMinMaxInfo(HWND window);
 // A size held to the tracking sizes; the tracking minimum wins over a smaller maximum.
 int ClampToTracking(int size, LONG minimum, LONG maximum);
+
+// The client area a window's styles give it inside `windowRect` (WM_NCCALCSIZE's default): the
+// edges of WS_BORDER, WS_EX_STATICEDGE, WS_EX_DLGMODALFRAME and WS_EX_CLIENTEDGE on a child
+// window; a top-level window keeps all of it.
+RECT DefaultClientArea(const Window& window, const RECT& windowRect);
+// Asks a child window for its client area (WM_NCCALCSIZE) and keeps the answer, held inside the
+// window; a top-level window's client area is the whole window. False when the window died.
+bool CalcClientArea(HWND window);
+// Sends WM_NCPAINT when the frame is invalid. UI thread.
+void PaintFrameIfDue(HWND window);
 
 // Focus, activation and capture. Changed on the UI thread only (checked); read from any thread.
 HWND FocusWindow();
@@ -205,9 +256,10 @@ class ModalScope {
 }  // namespace zuvo::platform::queue
 
 namespace zuvo::platform::gdi {
-// A context on a window's image (the screen's scratch image for null), clipped to `clip` (client
-// coordinates) when given.
-HDC CreateWindowDc(HWND window, const QRect* clip);
+// A context on a window's client area (the screen's scratch image for null), clipped to `clip`
+// (client coordinates) when given; `wholeWindow` makes it a context on the whole window, edges
+// included, with its origin at the window's top-left corner (GetWindowDC).
+HDC CreateWindowDc(HWND window, const QRect* clip, bool wholeWindow = false);
 void DeleteWindowDc(HDC dc);
 // The solid colour of a brush handle (including COLOR_xxx + 1); false when null or hollow.
 bool BrushColor(HBRUSH brush, COLORREF* color);
