@@ -339,21 +339,16 @@ void TButtonControl::CancelPress() {
 // Background from the parent's WM_CTLCOLORBTN brush, then the face: the class's Paint, or the
 // parent's WM_DRAWITEM for an owner-drawn button.
 void TButtonControl::PaintButton(TMessage& message) {
-  HDC given = reinterpret_cast<HDC>(message.WParam);
-  PAINTSTRUCT ps{};
-  HDC dc = given != nullptr ? given : (handle_ != nullptr ? BeginPaint(handle_, &ps) : nullptr);
+  TPaintScope scope(handle_, message);
+  HDC dc = scope.Dc();
   message.Result = 0;
   if (dc == nullptr) return;
-  struct End {
-    TButtonControl* self;
-    HWND window;
-    PAINTSTRUCT* ps;
-    ~End() {
-      self->canvas_.SetHandle(nullptr);
-      if (window != nullptr) EndPaint(window, ps);
-    }
-  } end{this, given != nullptr ? nullptr : handle_, &ps};
-  const RECT client{0, 0, width_, height_};
+  // Taken back from the canvas before the scope ends the paint.
+  struct Release {
+    TCanvas& canvas;
+    ~Release() { canvas.SetHandle(nullptr); }
+  } release{canvas_};
+  const RECT client{0, 0, ClientWidth(), ClientHeight()};
   HWND parent = handle_ != nullptr ? GetParent(handle_) : nullptr;
   HBRUSH brush = parent != nullptr
                      ? reinterpret_cast<HBRUSH>(SendMessageA(parent, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc),

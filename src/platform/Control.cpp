@@ -1471,6 +1471,18 @@ void TControlCanvas::FreeHandle() {
   ownWindow_ = nullptr;
 }
 
+TPaintScope::TPaintScope(HWND window, const TMessage& message) {
+  dc_ = reinterpret_cast<HDC>(message.WParam);
+  if (dc_ == nullptr && window != nullptr) {
+    dc_ = BeginPaint(window, &paint_);
+    if (dc_ != nullptr) began_ = window;
+  }
+}
+
+TPaintScope::~TPaintScope() {
+  if (began_ != nullptr) EndPaint(began_, &paint_);
+}
+
 TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner) {}
 
 TCustomControl::~TCustomControl() { canvas_.FreeHandle(); }
@@ -1485,19 +1497,14 @@ void TCustomControl::Dispatch(TMessage& message) {
     TWinControl::Dispatch(message);
     return;
   }
-  HDC given = reinterpret_cast<HDC>(message.WParam);
-  PAINTSTRUCT ps{};
-  HDC dc = given != nullptr ? given : (handle_ != nullptr ? BeginPaint(handle_, &ps) : nullptr);
+  TPaintScope scope(handle_, message);
+  HDC dc = scope.Dc();
   if (dc == nullptr) return;
-  struct End {
-    TCustomControl* self;
-    HWND window;
-    PAINTSTRUCT* ps;
-    ~End() {
-      self->canvas_.SetHandle(nullptr);
-      if (window != nullptr) EndPaint(window, ps);
-    }
-  } end{this, given != nullptr ? nullptr : handle_, &ps};
+  // Taken back from the canvas before the scope ends the paint.
+  struct Release {
+    TCanvas& canvas;
+    ~Release() { canvas.SetHandle(nullptr); }
+  } release{canvas_};
   canvas_.FreeHandle();
   canvas_.Font()->Assign(font_);
   canvas_.SetHandle(dc);

@@ -504,6 +504,23 @@ class TWinControl : public TControl {
   char droppedChar_ = 0;                 // the character of a dialog key just used, not to be typed
 };
 
+// The context a WM_PAINT paints with: the one given in wParam (a parent painting a control
+// into its own context), else BeginPaint's until the scope ends with EndPaint. Dc() is null
+// when the window is gone.
+class TPaintScope {
+ public:
+  TPaintScope(HWND window, const TMessage& message);
+  ~TPaintScope();
+  TPaintScope(const TPaintScope&) = delete;
+  TPaintScope& operator=(const TPaintScope&) = delete;
+  HDC Dc() const { return dc_; }
+
+ private:
+  HWND began_ = nullptr;   // the window BeginPaint was called for
+  PAINTSTRUCT paint_{};
+  HDC dc_ = nullptr;
+};
+
 // The canvas of a windowed control: outside painting it draws through a context of the
 // control's window (GetDC, made on first use: measuring text, XOR feedback), given back with
 // FreeHandle, when painting starts and when the window goes. Taking a context gives the canvas

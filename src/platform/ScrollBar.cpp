@@ -421,17 +421,8 @@ void TScrollBar::DefaultHandler(TMessage& message) {
   switch (message.Msg) {
     case WM_PAINT: {
       if (handle_ == nullptr) break;
-      HDC given = reinterpret_cast<HDC>(message.WParam);
-      if (given != nullptr) {
-        Paint(given);
-      } else {
-        PAINTSTRUCT ps{};
-        HDC dc = BeginPaint(handle_, &ps);
-        if (dc != nullptr) {
-          Paint(dc);
-          EndPaint(handle_, &ps);
-        }
-      }
+      TPaintScope scope(handle_, message);
+      if (scope.Dc() != nullptr) Paint(scope.Dc());
       message.Result = 0;
       return;
     }
@@ -725,17 +716,8 @@ void TUpDown::DefaultHandler(TMessage& message) {
   switch (message.Msg) {
     case WM_PAINT: {
       if (handle_ == nullptr) break;
-      HDC given = reinterpret_cast<HDC>(message.WParam);
-      if (given != nullptr) {
-        Paint(given);
-      } else {
-        PAINTSTRUCT ps{};
-        HDC dc = BeginPaint(handle_, &ps);
-        if (dc != nullptr) {
-          Paint(dc);
-          EndPaint(handle_, &ps);
-        }
-      }
+      TPaintScope scope(handle_, message);
+      if (scope.Dc() != nullptr) Paint(scope.Dc());
       message.Result = 0;
       return;
     }
