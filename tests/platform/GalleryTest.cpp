@@ -6,6 +6,7 @@
 #include "platform/Message.h"
 #include "platform/Panel.h"
 #include "platform/ScrollBar.h"
+#include "platform/TabControl.h"
 #include "platform/ToolBar.h"
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/Window.h"
@@ -30,7 +31,7 @@ T* Place(TWinControl* parent, int l, int t, int w, int h, const char* caption = 
 TEST(GalleryTest, TheScreenShowsWhatEachControlPaints) {
   auto* form = NewForm<TForm>(nullptr);
   form->SetBorderStyle(bsNone);
-  form->SetBounds(0, 0, 360, 240);
+  form->SetBounds(0, 0, 560, 240);
   auto* bar = Place<TToolBar>(form, 0, 0, 360, 26);
   bar->SetFlat(true);
   for (int i = 0; i < 3; ++i) {
@@ -57,6 +58,17 @@ TEST(GalleryTest, TheScreenShowsWhatEachControlPaints) {
   scroll->SetPosition(30);
   Place<TUpDown>(form, 220, 168, 16, 24);
   Place<TBevel>(form, 10, 200, 340, 2);
+  auto* tabs = Place<TTabSet>(form, 10, 210, 340, 21);
+  tabs->Tabs()->Add("全部");
+  tabs->Tabs()->Add("自选");
+  tabs->SetTabIndex(0);
+  auto* pages = Place<TPageControl>(form, 360, 34, 190, 160);
+  for (const char* caption : {"常规", "高级"}) {
+    auto* sheet = new TTabSheet(pages);
+    sheet->SetPageControl(pages);
+    sheet->SetCaption(caption);
+  }
+  pages->SetActivePageIndex(0);
   form->Show();
   zuvo::platform::ProcessPendingMessages();
 
