@@ -1,0 +1,224 @@
+// The class library's draw grid and string grid, drawn by us.
+//
+// Geometry. Columns and rows each have a size (DefaultColWidth / DefaultRowHeight until set one
+// by one); every cell is followed by a grid line of GridLineWidth pixels on its right and at its
+// bottom (0: no lines). The fixed columns and rows stay at the left and top; the scrolling ones
+// start at LeftCol and TopRow. A cell is wholly visible when its right (bottom) edge, without the
+// line, is inside the client area; a partly visible last cell is drawn and hit, clipped.
+// TopRow and LeftCol are held so that the last row and column can be scrolled to and no further.
+// A point on a grid line belongs to the cell before the line.
+//
+// Selecting. Col and Row (the current cell) change only through OnSelectCell, which may refuse
+// (nothing changes then). A change scrolls the current cell wholly into view: TopRow and, when
+// the current column is out of view, LeftCol. OnTopLeftChanged fires once after each change of
+// TopRow or LeftCol, whatever caused it.
+//
+// Painting happens in WM_PAINT only (Paint), except RedrawRow, which draws one row at once
+// through a context of the window. The grid keeps no copy of the cells it draws: OnDrawCell is
+// asked for every visible cell each time. A handler that changes RowCount or ColCount while the
+// grid paints or selects never makes it draw or select a cell that no longer exists.
+#pragma once
+
+#include "platform/Control.h"
+#include "platform/StringList.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum TGridOption : std::uint32_t {
+  goFixedVertLine = 1u << 0,
+  goFixedHorzLine = 1u << 1,
+  goVertLine = 1u << 2,
+  goHorzLine = 1u << 3,
+  goRangeSelect = 1u << 4,
+  goDrawFocusSelected = 1u << 5,
+  goRowSizing = 1u << 6,
+  goColSizing = 1u << 7,
+  goRowMoving = 1u << 8,
+  goColMoving = 1u << 9,
+  goEditing = 1u << 10,
+  goTabs = 1u << 11,
+  goRowSelect = 1u << 12,
+  goAlwaysShowEditor = 1u << 13,
+  goThumbTracking = 1u << 14,
+};
+using TGridOptions = std::uint32_t;   // a set of TGridOption bits
+
+enum TGridDrawStateBit : std::uint8_t { gdSelected = 1u << 0, gdFocused = 1u << 1, gdFixed = 1u << 2 };
+using TGridDrawState = std::uint8_t;   // a set of TGridDrawStateBit bits
+
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+using TDrawCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, TRect Rect, TGridDrawState State)>;
+using TSelectCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, bool& CanSelect)>;
+using TMovedEvent = std::function<void(TObject* Sender, int FromIndex, int ToIndex)>;
+
+class TDrawGrid : public TCustomControl {
+ public:
+  explicit TDrawGrid(TComponent* owner);   // 320 x 120, 5 x 5 cells, 1 fixed column and row
+  ~TDrawGrid() override;
+  const char* ClassName() const override { return "TDrawGrid"; }
+
+  // ---- Geometry ----
+  int ColCount() const { return colCount_; }
+  int RowCount() const { return rowCount_; }
+  int FixedCols() const { return fixedCols_; }
+  int FixedRows() const { return fixedRows_; }
+  // Below 1, or not above the fixed count, is refused (the old value stays).
+  void SetColCount(int value);
+  void SetRowCount(int value);
+  // Below 0, or not below the count, is refused.
+  void SetFixedCols(int value);
+  void SetFixedRows(int value);
+  int DefaultColWidth() const { return defaultColWidth_; }
+  int DefaultRowHeight() const { return defaultRowHeight_; }
+  // Sets every column's width (row's height); below 0 is taken as 0.
+  void SetDefaultColWidth(int value);
+  void SetDefaultRowHeight(int value);
+  // Outside the count: reads 0, writes nothing. Below 0 is taken as 0.
+  int ColWidths(int index) const;
+  int RowHeights(int index) const;
+  void SetColWidths(int index, int value);
+  void SetRowHeights(int index, int value);
+  int GridLineWidth() const { return lineWidth_; }
+  void SetGridLineWidth(int value);   // below 0 is taken as 0
+
+  // ---- Position ----
+  int Col() const { return col_; }
+  int Row() const { return row_; }
+  void SetCol(int value);   // outside the scrolling columns: ignored
+  void SetRow(int value);   // outside the scrolling rows: ignored
+  int TopRow() const { return topRow_; }
+  int LeftCol() const { return leftCol_; }
+  void SetTopRow(int value);    // held to FixedRows..the highest top row
+  void SetLeftCol(int value);   // held to FixedCols..the highest left column
+  int VisibleRowCount() const;  // wholly visible scrolling rows (at least 1 while any exists)
+  int VisibleColCount() const;
+  // The cell's rectangle without its lines, clipped to the client area; empty when not visible.
+  TRect CellRect(int col, int row) const;
+  // The cell under a client point; -1 and -1 outside every cell.
+  void MouseToCell(int x, int y, int& col, int& row) const;
+
+  TGridOptions Options() const { return options_; }
+  void SetOptions(TGridOptions value);
+  bool DefaultDrawing() const { return defaultDrawing_; }
+  void SetDefaultDrawing(bool value);
+  TColor FixedColor() const { return fixedColor_; }
+  void SetFixedColor(TColor value);
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle value);
+
+  // ---- Partial repaint ----
+  void InvalidateCell(int col, int row);
+  void InvalidateRow(int row);
+  // Draws one row now through a context of the window (outside WM_PAINT): only that row's
+  // visible cells and their lines change.
+  void RedrawRow(int row);
+
+  TDrawCellEvent OnDrawCell;
+  TSelectCellEvent OnSelectCell;
+  TNotifyEvent OnTopLeftChanged;
+  TMovedEvent OnColumnMoved;
+
+  void Dispatch(TMessage& message) override;
+
+ protected:
+  void Paint() override;
+  void KeyDown(WORD& key, TShiftState shift) override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void Resize() override;
+  // The grid's own drawing of a cell, before OnDrawCell (with DefaultDrawing).
+  virtual void DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {}
+  virtual bool SelectCell(int col, int row);   // OnSelectCell
+  virtual void TopLeftChanged();               // OnTopLeftChanged
+  virtual void ColumnMoved(int from, int to);  // OnColumnMoved
+  virtual void SizeChanged() {}                // counts changed (string grid follows)
+
+  // Moves the current cell (through SelectCell) and scrolls it into view; `top` a wished top
+  // row (paging), -1 for none. False when refused or out of range.
+  bool MoveCurrent(int col, int row, int top = -1);
+  // Sets TopRow and LeftCol at once (held); one OnTopLeftChanged when either changed.
+  void MoveTopLeft(int top, int left);
+
+ private:
+  struct Axis {
+    int count = 0, fixed = 0, first = 0;   // first: TopRow / LeftCol
+    const std::vector<int>* sizes = nullptr;
+    int line = 0, extent = 0;
+  };
+  Axis AxisOf(bool vertical) const;
+  static int FixedExtent(const Axis& a);
+  static int Start(const Axis& a, int index);   // -1 when not shown
+  static int LastFull(const Axis& a);           // the last wholly visible cell
+  static int MaxFirst(const Axis& a);           // the highest first scrolling cell
+  static int At(const Axis& a, int pos);        // the cell at a position, -1 when none
+  static int End(const Axis& a);                // where the last shown cell's line ends
+  int GridWidth() const;
+  int GridHeight() const;
+  TRect RowRect(int row) const;   // the row's visible cells with their lines
+  TGridDrawState StateOf(int col, int row) const;
+  void PaintCells(TCanvas* canvas, int rowFrom, int rowTo, bool blank);
+  void PaintCell(TCanvas* canvas, int col, int row);
+  void Clamp();   // after a count or size change
+  // Moves the image of the scrolling rows after TopRow changed from oldTop and marks only the
+  // uncovered strip; false when a full repaint is the better (or only) way.
+  bool ScrollImage(int oldTop);
+  bool IsSelected(int col, int row) const;
+
+  int colCount_ = 5;
+  int rowCount_ = 5;
+  int fixedCols_ = 1;
+  int fixedRows_ = 1;
+  int defaultColWidth_ = 64;
+  int defaultRowHeight_ = 24;
+  std::vector<int> colWidths_;
+  std::vector<int> rowHeights_;
+  int lineWidth_ = 1;
+  int col_ = 1;
+  int row_ = 1;
+  int topRow_ = 1;
+  int leftCol_ = 1;
+  TGridOptions options_ = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
+  bool defaultDrawing_ = true;
+  TColor fixedColor_ = clBtnFace;
+  TScrollStyle scrollBars_ = ssBoth;
+  int paintTop_ = 0;      // the invalid rows' span while painting (empty: all)
+  int paintBottom_ = 0;
+};
+
+// A draw grid that keeps a text and an object per cell and draws the text 2 pixels in.
+class TStringGrid : public TDrawGrid {
+ public:
+  explicit TStringGrid(TComponent* owner);
+  ~TStringGrid() override;
+  const char* ClassName() const override { return "TStringGrid"; }
+
+  // Outside the counts: read empty, write nothing.
+  std::string Cells(int col, int row) const;
+  void SetCells(int col, int row, const std::string& text);
+  void* Objects(int col, int row) const;
+  void SetObjects(int col, int row, void* object);
+  // A row's (column's) cells as a string list on the grid: Count is the column (row) count;
+  // writes go to the cells. Null outside the counts. Owned by the grid.
+  TStrings* Rows(int row);
+  TStrings* Cols(int col);
+
+ protected:
+  void DrawCell(int col, int row, const TRect& rect, TGridDrawState state) override;
+  void SizeChanged() override;
+
+ private:
+  class Line;
+  struct Cell {
+    std::string text;
+    void* object = nullptr;
+  };
+  Cell* CellAt(int col, int row);
+  const Cell* CellAt(int col, int row) const;
+  std::vector<Cell> cells_;   // row-major, ColCount() x RowCount()
+  int cellCols_ = 0;
+  std::vector<std::unique_ptr<Line>> lines_;
+};
