@@ -29,6 +29,7 @@ class GridBench {
     grid_->SetDefaultColWidth(95);    // 20 x (95 + 1) = 1920
     grid_->SetDefaultRowHeight(17);   // 60 x (17 + 1) = 1080
     grid_->SetDefaultDrawing(false);
+    grid_->SetScrollBars(ssNone);   // the quote list keeps its own bars
     grid_->SetOptions(grid_->Options() | goRowSelect);
     for (int i = 0; i < 20; ++i) texts_.push_back("12345." + std::to_string(10 + i));
     grid_->OnDrawCell = [this](TObject*, int c, int r, TRect rect, TGridDrawState state) {

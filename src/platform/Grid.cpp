@@ -1,6 +1,7 @@
 // The draw grid and the string grid.
 #include "platform/Grid.h"
 
+#include "platform/Form.h"
 #include "platform/Gdi.h"
 #include "platform/WinUser.h"
 
@@ -23,7 +24,36 @@ void Fill(TCanvas* canvas, TColor colour, int left, int top, int right, int bott
 
 bool Empty(const TRect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
+void SetBar(TScrollBar* bar, int position, int min, int max, int page) {
+  if (bar->Min() == min && bar->Max() == max && bar->PageSize() == page && bar->Position() == position) return;
+  bar->SetPageSize(0);
+  bar->SetParams(position, min, max);
+  bar->SetPageSize(page);
+  bar->SetPosition(position);
+}
+
 }  // namespace
+
+// A scroll bar of the grid: a plain scroll bar window whose scrolling moves the grid. OnScroll
+// stays free for the program and runs first.
+class TDrawGrid::Bar : public TScrollBar {
+ public:
+  Bar(TDrawGrid* grid, TScrollBarKind kind) : TScrollBar(grid), grid_(grid) {
+    SetKind(kind);
+    tabStop_ = false;
+    SetVisible(false);
+    SetParent(grid);
+  }
+
+ protected:
+  void Scroll(TScrollCode code, int& position) override {
+    TScrollBar::Scroll(code, position);
+    if (!grid_->Destroying() && !Destroying()) grid_->BarScrolled(Kind() == sbVertical, code, position);
+  }
+
+ private:
+  TDrawGrid* grid_;
+};
 
 // ---- TDrawGrid: geometry ------------------------------------------------------------------------
 
@@ -33,9 +63,19 @@ TDrawGrid::TDrawGrid(TComponent* owner) : TCustomControl(owner) {
   color_ = clWindow;
   tabStop_ = true;
   SetBounds(0, 0, 320, 120);
+  vbar_ = new Bar(this, sbVertical);
+  hbar_ = new Bar(this, sbHorizontal);
+  Clamp();
 }
 
 TDrawGrid::~TDrawGrid() = default;
+
+void TDrawGrid::Notification(TComponent* component, bool inserted) {
+  TCustomControl::Notification(component, inserted);
+  if (inserted) return;
+  if (component == vbar_) vbar_ = nullptr;
+  if (component == hbar_) hbar_ = nullptr;
+}
 
 TDrawGrid::Axis TDrawGrid::AxisOf(bool vertical) const {
   Axis a;
@@ -123,8 +163,16 @@ int TDrawGrid::At(const Axis& a, int pos) {
   return -1;
 }
 
-int TDrawGrid::GridWidth() const { return ClientWidth(); }
-int TDrawGrid::GridHeight() const { return ClientHeight(); }
+int TDrawGrid::GridWidth() const {
+  return std::max(0, ClientWidth() - (vShown_ ? GetSystemMetrics(SM_CXVSCROLL) : 0));
+}
+
+int TDrawGrid::GridHeight() const {
+  return std::max(0, ClientHeight() - (hShown_ ? GetSystemMetrics(SM_CYHSCROLL) : 0));
+}
+
+TScrollBar* TDrawGrid::VertScrollBar() const { return vbar_; }
+TScrollBar* TDrawGrid::HorzScrollBar() const { return hbar_; }
 
 void TDrawGrid::SetColCount(int value) {
   if (value < 1 || value <= fixedCols_ || value == colCount_) return;
@@ -146,14 +194,18 @@ void TDrawGrid::SetRowCount(int value) {
 
 void TDrawGrid::SetFixedCols(int value) {
   if (value < 0 || value >= colCount_ || value == fixedCols_) return;
+  HideEditor(true);
   fixedCols_ = value;
+  Restart();
   Clamp();
   Invalidate();
 }
 
 void TDrawGrid::SetFixedRows(int value) {
   if (value < 0 || value >= rowCount_ || value == fixedRows_) return;
+  HideEditor(true);
   fixedRows_ = value;
+  Restart();
   Clamp();
   Invalidate();
 }
@@ -202,11 +254,80 @@ void TDrawGrid::SetGridLineWidth(int value) {
   Invalidate();
 }
 
+void TDrawGrid::Restart() {
+  col_ = leftCol_ = anchorCol_ = fixedCols_;
+  row_ = topRow_ = anchorRow_ = fixedRows_;
+}
+
 void TDrawGrid::Clamp() {
+  LayoutBars();
   col_ = std::clamp(col_, fixedCols_, colCount_ - 1);
   row_ = std::clamp(row_, fixedRows_, rowCount_ - 1);
   if (options_ & goRowSelect) col_ = fixedCols_;
+  anchorCol_ = std::clamp(anchorCol_, fixedCols_, colCount_ - 1);
+  anchorRow_ = std::clamp(anchorRow_, fixedRows_, rowCount_ - 1);
+  if (!(options_ & goRangeSelect)) {
+    anchorCol_ = col_;
+    anchorRow_ = row_;
+  }
   MoveTopLeft(topRow_, leftCol_);
+  SyncBars();
+  PlaceEditor();
+}
+
+// ---- Scroll bars ---------------------------------------------------------------------------------
+
+void TDrawGrid::LayoutBars() {
+  if (vbar_ == nullptr || hbar_ == nullptr || Destroying()) return;
+  const bool wantV = scrollBars_ == ssVertical || scrollBars_ == ssBoth;
+  const bool wantH = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
+  const bool wasV = vShown_, wasH = hShown_;
+  // A bar shown takes room from the other axis, which may then need its bar too.
+  bool v = false, h = false;
+  vShown_ = hShown_ = false;
+  for (int pass = 0; pass < 3; ++pass) {
+    v = v || (wantV && MaxFirst(AxisOf(true)) > fixedRows_);
+    h = h || (wantH && MaxFirst(AxisOf(false)) > fixedCols_);
+    if (v == vShown_ && h == hShown_) break;
+    vShown_ = v;
+    hShown_ = h;
+  }
+  const int bw = GetSystemMetrics(SM_CXVSCROLL), bh = GetSystemMetrics(SM_CYHSCROLL);
+  if (vShown_) vbar_->SetBounds(ClientWidth() - bw, 0, bw, GridHeight());
+  if (hShown_) hbar_->SetBounds(0, ClientHeight() - bh, GridWidth(), bh);
+  vbar_->SetVisible(vShown_);
+  hbar_->SetVisible(hShown_);
+  if (wasV != vShown_ || wasH != hShown_) Invalidate();
+}
+
+void TDrawGrid::SyncBars() {
+  if (vbar_ == nullptr || hbar_ == nullptr || Destroying()) return;
+  if (vShown_) SetBar(vbar_, topRow_, fixedRows_, rowCount_ - 1, rowCount_ - MaxFirst(AxisOf(true)));
+  if (hShown_) SetBar(hbar_, leftCol_, fixedCols_, colCount_ - 1, colCount_ - MaxFirst(AxisOf(false)));
+}
+
+void TDrawGrid::BarScrolled(bool vertical, TScrollCode code, int& position) {
+  const int first = vertical ? topRow_ : leftCol_;
+  const int page = vertical ? VisibleRowCount() : VisibleColCount();
+  int next = first;
+  switch (code) {
+    case scLineUp: next = first - 1; break;
+    case scLineDown: next = first + 1; break;
+    case scPageUp: next = first - std::max(1, page); break;
+    case scPageDown: next = first + std::max(1, page); break;
+    case scTrack:
+      if (!(options_ & goThumbTracking)) return;   // the thumb moves alone until the release
+      next = position;
+      break;
+    case scPosition: next = position; break;
+    case scTop: next = 0; break;
+    case scBottom: next = vertical ? rowCount_ : colCount_; break;
+    default: return;
+  }
+  if (vertical) MoveTopLeft(next, leftCol_);
+  else MoveTopLeft(topRow_, next);
+  if (Destroying()) return;
+  position = vertical ? topRow_ : leftCol_;
 }
 
 void TDrawGrid::Resize() {
@@ -251,7 +372,13 @@ void TDrawGrid::SetOptions(TGridOptions value) {
   if (value == options_) return;
   options_ = value;
   if (options_ & goRowSelect) col_ = fixedCols_;
+  if (!(options_ & goRangeSelect)) {
+    anchorCol_ = col_;
+    anchorRow_ = row_;
+  }
   Invalidate();
+  if (!CanEditShow()) HideEditor(true);
+  else if (options_ & goAlwaysShowEditor) ShowEditor();
 }
 
 void TDrawGrid::SetDefaultDrawing(bool value) {
@@ -266,7 +393,11 @@ void TDrawGrid::SetFixedColor(TColor value) {
   Invalidate();
 }
 
-void TDrawGrid::SetScrollBars(TScrollStyle value) { scrollBars_ = value; }
+void TDrawGrid::SetScrollBars(TScrollStyle value) {
+  if (value == scrollBars_) return;
+  scrollBars_ = value;
+  Clamp();
+}
 
 // ---- Selecting -----------------------------------------------------------------------------------
 
@@ -290,6 +421,8 @@ void TDrawGrid::MoveTopLeft(int top, int left) {
   topRow_ = top;
   leftCol_ = left;
   if (leftMoved || !ScrollImage(oldTop)) Invalidate();
+  SyncBars();
+  PlaceEditor();
   TopLeftChanged();
 }
 
@@ -335,11 +468,14 @@ void TDrawGrid::SetRow(int value) {
   MoveCurrent(col_, value);
 }
 
-bool TDrawGrid::MoveCurrent(int col, int row, int top) {
+bool TDrawGrid::MoveCurrent(int col, int row, int top, bool extend) {
   if (col < fixedCols_ || col >= colCount_ || row < fixedRows_ || row >= rowCount_) return false;
   if (!SelectCell(col, row)) return false;
-  // The handler may have changed the counts.
+  HideEditor(true);   // leaving the cell commits its text
+  // The handlers may have changed the counts.
   if (col < fixedCols_ || col >= colCount_ || row < fixedRows_ || row >= rowCount_) return false;
+  extend = extend && (options_ & goRangeSelect);
+  const bool wasRange = IsRange();
   if (options_ & goRowSelect) {
     InvalidateRow(row_);
     col = fixedCols_;
@@ -348,6 +484,11 @@ bool TDrawGrid::MoveCurrent(int col, int row, int top) {
   }
   col_ = col;
   row_ = row;
+  if (!extend) {
+    anchorCol_ = col_;
+    anchorRow_ = row_;
+  }
+  if (wasRange || IsRange()) Invalidate();
   // Scroll the current cell wholly into view.
   Axis v = AxisOf(true), h = AxisOf(false);
   v.first = std::clamp(top >= 0 ? top : topRow_, fixedRows_, std::max(fixedRows_, MaxFirst(v)));
@@ -358,12 +499,50 @@ bool TDrawGrid::MoveCurrent(int col, int row, int top) {
   MoveTopLeft(v.first, h.first);
   if (options_ & goRowSelect) InvalidateRow(row_);
   else InvalidateCell(col_, row_);
+  if (options_ & goAlwaysShowEditor) ShowEditor();
   return true;
 }
 
 bool TDrawGrid::IsSelected(int col, int row) const {
-  if (row != row_) return false;
-  return (options_ & goRowSelect) ? col >= fixedCols_ : col == col_;
+  if (col < fixedCols_ || row < fixedRows_) return false;
+  if (row < std::min(anchorRow_, row_) || row > std::max(anchorRow_, row_)) return false;
+  if (options_ & goRowSelect) return true;
+  return col >= std::min(anchorCol_, col_) && col <= std::max(anchorCol_, col_);
+}
+
+bool TDrawGrid::IsRange() const { return anchorRow_ != row_ || (anchorCol_ != col_ && !(options_ & goRowSelect)); }
+
+void TDrawGrid::CollapseSelection() {
+  if (!IsRange()) return;
+  anchorCol_ = col_;
+  anchorRow_ = row_;
+  Invalidate();
+}
+
+TGridRect TDrawGrid::Selection() const {
+  TGridRect r;
+  r.Left = (options_ & goRowSelect) ? fixedCols_ : std::min(anchorCol_, col_);
+  r.Right = (options_ & goRowSelect) ? colCount_ - 1 : std::max(anchorCol_, col_);
+  r.Top = std::min(anchorRow_, row_);
+  r.Bottom = std::max(anchorRow_, row_);
+  return r;
+}
+
+void TDrawGrid::SetSelection(const TGridRect& value) {
+  const int left = std::clamp(value.Left, fixedCols_, colCount_ - 1);
+  const int right = std::clamp(value.Right, fixedCols_, colCount_ - 1);
+  const int top = std::clamp(value.Top, fixedRows_, rowCount_ - 1);
+  const int bottom = std::clamp(value.Bottom, fixedRows_, rowCount_ - 1);
+  HideEditor(true);
+  anchorCol_ = left;
+  anchorRow_ = top;
+  col_ = (options_ & goRowSelect) ? fixedCols_ : right;
+  row_ = bottom;
+  if (!(options_ & goRangeSelect)) {
+    anchorCol_ = col_;
+    anchorRow_ = row_;
+  }
+  Invalidate();
 }
 
 TGridDrawState TDrawGrid::StateOf(int col, int row) const {
@@ -378,7 +557,15 @@ TGridDrawState TDrawGrid::StateOf(int col, int row) const {
 
 void TDrawGrid::KeyDown(WORD& key, TShiftState shift) {
   TCustomControl::KeyDown(key, shift);
-  if (key == 0) return;
+  if (key != 0) GridKey(key, shift);
+}
+
+void TDrawGrid::GridKey(WORD& key, TShiftState shift) {
+  if ((key == VK_F2 || key == VK_RETURN) && CanEditShow()) {
+    if (!editorShown_) ShowEditor();
+    else if (key == VK_RETURN) CommitEditor();
+    return;
+  }
   const bool rowSelect = (options_ & goRowSelect) != 0;
   const bool ctrl = shift.Contains(ssCtrl);
   int col = col_, row = row_, top = -1;
@@ -421,27 +608,157 @@ void TDrawGrid::KeyDown(WORD& key, TShiftState shift) {
   col = std::clamp(col, fixedCols_, colCount_ - 1);
   row = std::clamp(row, fixedRows_, rowCount_ - 1);
   if (rowSelect) col = fixedCols_;
+  // Shift with a moving key (not Tab) stretches the range from the anchor.
+  const bool extend = shift.Contains(ssShift) && key != VK_TAB;
   if (col == col_ && row == row_) {
+    if (!extend) CollapseSelection();
     if (top >= 0) MoveTopLeft(top, leftCol_);
     return;
   }
-  MoveCurrent(col, row, top);
+  MoveCurrent(col, row, top, extend);
 }
 
 void TDrawGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  if (button == mbLeft) {
+  if (button == mbLeft && drag_ == Drag::none) {
     if (CanFocus() && !Focused()) SetFocus();
     int col = -1, row = -1;
     MouseToCell(x, y, col, row);
-    if (col >= fixedCols_ && row >= fixedRows_ && (col != col_ || row != row_)) MoveCurrent(col, row);
+    const int sizing = SizingColumnAt(x, y);
+    if (sizing >= 0) {
+      drag_ = Drag::sizing;
+      dragCol_ = sizing;
+      dragStartX_ = x;
+      dragWidth_ = colWidths_[static_cast<std::size_t>(sizing)];
+      SetMark(ColumnEdge(sizing, true));
+    } else if ((options_ & goColMoving) && row >= 0 && row < fixedRows_ && col >= fixedCols_) {
+      drag_ = Drag::moving;
+      dragCol_ = dropTo_ = col;
+      dragStartX_ = x;
+    } else if (col >= fixedCols_ && row >= fixedRows_) {
+      const bool extend = shift.Contains(ssShift);
+      if (col != col_ || row != row_) {
+        MoveCurrent(col, row, -1, extend);
+      } else {
+        if (!extend) CollapseSelection();
+        if (options_ & goEditing) ShowEditor();
+      }
+      if (options_ & goRangeSelect) drag_ = Drag::selecting;
+    }
   }
   TCustomControl::MouseDown(button, shift, x, y);
+}
+
+void TDrawGrid::MouseMove(TShiftState shift, int x, int y) {
+  if (drag_ == Drag::sizing) {
+    const int left = ColumnEdge(dragCol_, false);
+    if (left >= 0) SetMark(left + std::max(0, dragWidth_ + x - dragStartX_));
+  } else if (drag_ == Drag::selecting) {
+    int col = -1, row = -1;
+    MouseToCell(x, y, col, row);
+    if (col >= fixedCols_ && row >= fixedRows_ && (col != col_ || row != row_)) MoveCurrent(col, row, -1, true);
+  } else if (drag_ == Drag::moving) {
+    dropTo_ = MoveTargetAt(x);
+    SetMark(dropTo_ == dragCol_ ? -1 : ColumnEdge(dropTo_, dropTo_ > dragCol_));
+  }
+  TCustomControl::MouseMove(shift, x, y);
+}
+
+void TDrawGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == mbLeft && drag_ != Drag::none) EndDrag(true, x);
+  TCustomControl::MouseUp(button, shift, x, y);
+}
+
+void TDrawGrid::EndDrag(bool apply, int x) {
+  const Drag drag = drag_;
+  drag_ = Drag::none;
+  SetMark(-1);
+  if (!apply) return;
+  if (drag == Drag::sizing) {
+    SetColWidths(dragCol_, dragWidth_ + x - dragStartX_);
+  } else if (drag == Drag::moving) {
+    const int to = MoveTargetAt(x);
+    if (to != dragCol_) {
+      HideEditor(true);
+      MoveColumn(dragCol_, to);
+      if (options_ & goAlwaysShowEditor) ShowEditor();
+    }
+  }
+}
+
+int TDrawGrid::ColumnEdge(int col, bool right) const {
+  const int x = Start(AxisOf(false), col);
+  if (x < 0) return -1;
+  return right ? x + colWidths_[static_cast<std::size_t>(col)] : x;
+}
+
+int TDrawGrid::SizingColumnAt(int x, int y) const {
+  if (!(options_ & goColSizing) || y < 0 || y >= std::min(FixedExtent(AxisOf(true)), GridHeight())) return -1;
+  if (x < 0 || x >= GridWidth()) return -1;
+  constexpr int kReach = 3;
+  int best = -1, bestDistance = kReach + 1;
+  for (int c = 0; c < colCount_; ++c) {
+    const int edge = ColumnEdge(c, true);
+    if (edge < 0) continue;
+    // Distance from the line's pixels edge .. edge + lineWidth - 1.
+    const int distance = x < edge ? edge - x : std::max(0, x - (edge + std::max(1, lineWidth_) - 1));
+    if (distance < bestDistance) {
+      best = c;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+int TDrawGrid::MoveTargetAt(int x) const {
+  const Axis h = AxisOf(false);
+  if (x < FixedExtent(h)) return std::max(fixedCols_, leftCol_);
+  const int col = At(h, std::min(x, GridWidth() - 1));
+  if (col >= fixedCols_) return col;
+  // Right of the last column: the last one shown.
+  int last = leftCol_;
+  for (int c = leftCol_; c < colCount_ && Start(h, c) >= 0; ++c) last = c;
+  return last;
+}
+
+void TDrawGrid::SetMark(int x) {
+  if (x == markX_) return;
+  InvertMark(markX_);
+  InvertMark(x);
+  markX_ = x;
+}
+
+void TDrawGrid::InvertMark(int x) const {
+  if (x < 0 || !HandleAllocated()) return;
+  HDC dc = GetDC(handle_);
+  if (dc == nullptr) return;
+  const int old = SetROP2(dc, R2_NOT);
+  const int bottom = GridHeight();
+  for (int dx = -1; dx <= 1; ++dx) {
+    MoveToEx(dc, x + dx, 0, nullptr);
+    LineTo(dc, x + dx, bottom);
+  }
+  SetROP2(dc, old);
+  ReleaseDC(handle_, dc);
+}
+
+void TDrawGrid::MoveColumn(int from, int to) {
+  if (from == to || from < fixedCols_ || to < fixedCols_ || from >= colCount_ || to >= colCount_) return;
+  const int width = colWidths_[static_cast<std::size_t>(from)];
+  colWidths_.erase(colWidths_.begin() + from);
+  colWidths_.insert(colWidths_.begin() + to, width);
+  // The current column keeps its cell.
+  if (col_ == from) col_ = to;
+  else if (from < to && col_ > from && col_ <= to) --col_;
+  else if (from > to && col_ >= to && col_ < from) ++col_;
+  Invalidate();
+  ColumnMoved(from, to);
 }
 
 void TDrawGrid::Dispatch(TMessage& message) {
   switch (message.Msg) {
     case WM_GETDLGCODE:
-      message.Result = DLGC_WANTARROWS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
+      message.Result = DLGC_WANTARROWS | ((options_ & goTabs) ? DLGC_WANTTAB : 0) |
+                       (CanEditShow() ? DLGC_WANTCHARS | DLGC_WANTALLKEYS : 0);
       return;
     case WM_PAINT: {
       RECT update{};
@@ -457,6 +774,33 @@ void TDrawGrid::Dispatch(TMessage& message) {
     case WM_ERASEBKGND:
       message.Result = 1;   // Paint covers the whole client area
       return;
+    case WM_SETCURSOR:
+      if (message.LParamLo() == HTCLIENT && reinterpret_cast<HWND>(message.WParam) == handle_) {
+        POINT screen{};
+        bool sizing = drag_ == Drag::sizing;
+        if (!sizing && GetCursorPos(&screen)) {
+          const TPoint p = ScreenToClient(TPoint(screen));
+          sizing = SizingColumnAt(p.x, p.y) >= 0;
+        }
+        if (sizing) {
+          ::SetCursor(Screen->Cursors(crHSplit));
+          message.Result = TRUE;
+          return;
+        }
+      }
+      break;
+    case WM_LBUTTONUP: {
+      // The capture goes before MouseUp: that is no lost drag.
+      const bool was = releasing_;
+      releasing_ = true;
+      TCustomControl::Dispatch(message);
+      releasing_ = was;
+      return;
+    }
+    case WM_CAPTURECHANGED:
+      TCustomControl::Dispatch(message);
+      if (drag_ != Drag::none && !releasing_ && reinterpret_cast<HWND>(message.LParam) != handle_) EndDrag(false, 0);
+      return;
     case WM_MOUSEWHEEL: {
       const short delta = static_cast<short>(message.WParamHi());
       if (delta < 0 && row_ < rowCount_ - 1) MoveCurrent(col_, row_ + 1);
@@ -468,10 +812,205 @@ void TDrawGrid::Dispatch(TMessage& message) {
     case WM_KILLFOCUS:
       TCustomControl::Dispatch(message);
       if (options_ & goRowSelect) InvalidateRow(row_); else InvalidateCell(col_, row_);
+      // The editor shown takes the focus the grid gets.
+      if (message.Msg == WM_SETFOCUS && !hidingEditor_ && !Destroying()) {
+        if (editorShown_ && editor_ != nullptr && editor_->Visible()) editor_->SetFocus();
+        else if (options_ & goAlwaysShowEditor) ShowEditor();
+      }
       return;
     default: break;
   }
   TCustomControl::Dispatch(message);
+}
+
+// ---- In-place editing ----------------------------------------------------------------------------
+
+std::string TDrawGrid::GetEditText(int col, int row) {
+  std::string value;
+  Raise(OnGetEditText, static_cast<TObject*>(this), col, row, value);
+  return value;
+}
+
+void TDrawGrid::SetEditText(int col, int row, const std::string& value) {
+  Raise(OnSetEditText, static_cast<TObject*>(this), col, row, value);
+}
+
+bool TDrawGrid::CanEditShow() const {
+  return (options_ & goEditing) && !(options_ & goRowSelect) && !Destroying();
+}
+
+void TDrawGrid::SetEditorMode(bool value) {
+  if (value) ShowEditor();
+  else HideEditor(true);
+}
+
+void TDrawGrid::ShowEditor() {
+  if (!CanEditShow() || col_ < fixedCols_ || row_ < fixedRows_) return;
+  if (editor_ == nullptr) editor_ = new TInplaceEdit(this);
+  if (editorShown_ && (editCol_ != col_ || editRow_ != row_)) HideEditor(true);
+  if (!editorShown_) {
+    editCol_ = col_;
+    editRow_ = row_;
+    editOriginal_ = GetEditText(col_, row_);
+    if (editor_ == nullptr || Destroying()) return;   // the handler freed it
+    editor_->SetText(editOriginal_);
+    editorShown_ = true;
+  }
+  PlaceEditor();
+  if (HandleAllocated() && GetFocus() == handle_ && editor_->Visible()) editor_->SetFocus();
+}
+
+void TDrawGrid::HideEditor(bool commit) {
+  if (!editorShown_ || editor_ == nullptr) {
+    editorShown_ = false;
+    return;
+  }
+  if (commit) CommitText();
+  if (!editorShown_ || editor_ == nullptr) return;
+  editorShown_ = false;
+  const bool hadFocus = editor_->HandleAllocated() && GetFocus() == editor_->Handle();
+  hidingEditor_ = true;
+  if (hadFocus && CanFocus()) SetFocus();
+  editor_->SetVisible(false);
+  hidingEditor_ = false;
+}
+
+void TDrawGrid::CommitText() {
+  if (!editorShown_ || editor_ == nullptr) return;
+  const std::string text = editor_->Text();
+  if (text == editOriginal_) return;
+  editOriginal_ = text;
+  SetEditText(editCol_, editRow_, text);
+}
+
+void TDrawGrid::CommitEditor() {
+  CommitText();
+  if (!(options_ & goAlwaysShowEditor)) HideEditor(false);
+}
+
+void TDrawGrid::RestoreEditor() {
+  if (!editorShown_ || editor_ == nullptr) return;
+  editor_->SetText(editOriginal_);
+  if (!(options_ & goAlwaysShowEditor)) HideEditor(false);
+}
+
+bool TDrawGrid::EditorKeyEvent(WORD& key, TShiftState shift) {
+  Raise(OnKeyDown, static_cast<TObject*>(this), key, shift);
+  return key == 0 || Destroying();
+}
+
+void TDrawGrid::PlaceEditor() {
+  if (!editorShown_ || editor_ == nullptr || Destroying()) return;
+  const TRect r = CellRect(editCol_, editRow_);
+  if (Empty(r)) {
+    // Scrolled out of view: still editing, shown again when the cell comes back.
+    if (editor_->HandleAllocated() && GetFocus() == editor_->Handle() && CanFocus()) {
+      hidingEditor_ = true;
+      SetFocus();
+      hidingEditor_ = false;
+    }
+    editor_->SetVisible(false);
+    return;
+  }
+  editor_->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  editor_->SetVisible(true);
+}
+
+void TDrawGrid::KeyPress(char& key) {
+  TCustomControl::KeyPress(key);
+  if (key == 0 || static_cast<unsigned char>(key) < 32 || !CanEditShow()) return;
+  if (editorShown_) {
+    // The rest of what was typed as the editor opened (the second byte of a GBK pair was
+    // already on its way to the grid): it belongs to the editor's text.
+    if (editor_ != nullptr && editor_->Visible()) {
+      editor_->SetText(editor_->Text() + key);
+      key = 0;
+    }
+    return;
+  }
+  // A typed character opens the editor and replaces the text.
+  ShowEditor();
+  if (!editorShown_ || editor_ == nullptr) return;
+  editor_->SetText(std::string(1, key));
+  key = 0;
+}
+
+TInplaceEdit::TInplaceEdit(TDrawGrid* grid) : TCustomControl(grid), grid_(grid) {
+  tabStop_ = false;
+  color_ = clWindow;
+  SetVisible(false);
+  SetParent(grid);
+}
+
+TInplaceEdit::~TInplaceEdit() = default;
+
+void TInplaceEdit::Dispatch(TMessage& message) {
+  switch (message.Msg) {
+    case WM_GETDLGCODE:
+      message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTALLKEYS |
+                       ((grid_->Options() & goTabs) ? DLGC_WANTTAB : 0);
+      return;
+    case WM_ERASEBKGND:
+      message.Result = 1;
+      return;
+    case WM_KILLFOCUS: {
+      TCustomControl::Dispatch(message);
+      // Focus leaving the grid altogether keeps what was typed.
+      const HWND to = reinterpret_cast<HWND>(message.WParam);
+      if (!Destroying() && !grid_->Destroying() && (!grid_->HandleAllocated() || to != grid_->Handle()))
+        grid_->CommitText();
+      return;
+    }
+    default: break;
+  }
+  TCustomControl::Dispatch(message);
+}
+
+void TInplaceEdit::Paint() {
+  TCanvas* canvas = Canvas();
+  canvas->Brush()->SetStyle(bsSolid);
+  canvas->Brush()->SetColor(color_);
+  canvas->FillRect(TRect(0, 0, Width(), Height()));
+  canvas->Font()->Assign(*grid_->Font());
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->TextOut(2, 2, Text());
+  canvas->Brush()->SetStyle(bsSolid);
+}
+
+void TInplaceEdit::KeyDown(WORD& key, TShiftState shift) {
+  TCustomControl::KeyDown(key, shift);
+  // Every key is the grid's OnKeyDown's first, as if pressed in the grid.
+  if (key == 0 || grid_->EditorKeyEvent(key, shift)) return;
+  switch (key) {
+    case VK_RETURN: grid_->CommitEditor(); break;
+    case VK_ESCAPE: grid_->RestoreEditor(); break;
+    case VK_BACK: return;   // as a character
+    default: grid_->GridKey(key, shift); return;
+  }
+  key = 0;
+}
+
+void TInplaceEdit::KeyPress(char& key) {
+  TCustomControl::KeyPress(key);
+  const auto c = static_cast<unsigned char>(key);
+  if (c == 0) return;
+  std::string text = Text();
+  if (c == '\b') {
+    // Take off the last character: a GBK pair (lead byte 0x81..0xFE) goes whole.
+    std::size_t last = 0, i = 0;
+    while (i < text.size()) {
+      last = i;
+      i += static_cast<unsigned char>(text[i]) >= 0x81 && i + 1 < text.size() ? 2 : 1;
+    }
+    if (!text.empty()) text.erase(last);
+  } else if (c >= 32) {
+    text.push_back(key);
+  } else {
+    return;
+  }
+  SetText(text);
+  Invalidate();
+  key = 0;
 }
 
 // ---- Painting ------------------------------------------------------------------------------------
@@ -590,6 +1129,7 @@ void TDrawGrid::PaintCells(TCanvas* canvas, int rowFrom, int rowTo, bool blank) 
   // The area right of and below the last cell.
   Fill(canvas, color_, endX, 0, GridWidth(), GridHeight());
   Fill(canvas, color_, 0, endY, endX, GridHeight());
+  if (vShown_ && hShown_) Fill(canvas, clBtnFace, GridWidth(), GridHeight(), ClientWidth(), ClientHeight());
 }
 
 // ---- TStringGrid ---------------------------------------------------------------------------------
@@ -609,19 +1149,35 @@ class TStringGrid::Line : public TStrings {
   void PutObject(int i, void* o) override {
     if (isRow_) grid_->SetObjects(i, index_, o); else grid_->SetObjects(index_, i, o);
   }
-  // The line's length is the grid's: inserting fills the next empty-looking slot by position
-  // (an append after Clear writes cell 0, 1, ...), deleting empties a cell.
+  // The line's length is the grid's. Add (an insert at the end) fills the next slot by position
+  // (after Clear: cell 0, 1, ...); Insert shifts the cells from the index one on (the last one
+  // falls off); Delete shifts the later cells back and empties the last.
   void Insert(int i, const std::string& s) override {
-    if (i < 0) return;
-    if (i == Count()) i = added_;
-    if (i >= Count()) return;
+    const int count = Count();
+    if (i < 0 || i > count) return;
+    if (i == count) {
+      i = added_;
+      if (i >= count) return;
+      Put(i, s);
+      added_ = i + 1;
+      return;
+    }
+    for (int k = count - 1; k > i; --k) {
+      Put(k, Get(k - 1));
+      PutObject(k, GetObject(k - 1));
+    }
     Put(i, s);
-    added_ = i + 1;
+    PutObject(i, nullptr);
   }
   void Delete(int i) override {
-    if (i < 0 || i >= Count()) return;
-    Put(i, std::string());
-    PutObject(i, nullptr);
+    const int count = Count();
+    if (i < 0 || i >= count) return;
+    for (int k = i; k < count - 1; ++k) {
+      Put(k, Get(k + 1));
+      PutObject(k, GetObject(k + 1));
+    }
+    Put(count - 1, std::string());
+    PutObject(count - 1, nullptr);
   }
   void Clear() override {
     for (int i = 0; i < Count(); ++i) {
@@ -699,6 +1255,32 @@ TStrings* TStringGrid::Cols(int col) {
     if (!line->IsRow() && line->Index() == col) return line.get();
   lines_.push_back(std::make_unique<Line>(this, false, col));
   return lines_.back().get();
+}
+
+void TStringGrid::ColumnMoved(int from, int to) {
+  const int cols = ColCount();
+  if (cellCols_ == cols && from >= 0 && to >= 0 && from < cols && to < cols) {
+    for (int r = 0; r < RowCount(); ++r) {
+      auto first = cells_.begin() + static_cast<std::ptrdiff_t>(r) * cols;
+      if (from < to) std::rotate(first + from, first + from + 1, first + to + 1);
+      else std::rotate(first + to, first + from, first + from + 1);
+    }
+  }
+  TDrawGrid::ColumnMoved(from, to);
+}
+
+std::string TStringGrid::GetEditText(int col, int row) {
+  std::string value = Cells(col, row);
+  if (OnGetEditText) {
+    TGetEditEvent handler = OnGetEditText;
+    handler(this, col, row, value);
+  }
+  return value;
+}
+
+void TStringGrid::SetEditText(int col, int row, const std::string& value) {
+  SetCells(col, row, value);
+  TDrawGrid::SetEditText(col, row, value);
 }
 
 void TStringGrid::DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {

@@ -13,6 +13,13 @@
 // the current column is out of view, LeftCol. OnTopLeftChanged fires once after each change of
 // TopRow or LeftCol, whatever caused it.
 //
+// Mouse. A left press on a scrolling cell selects it (and, with goRangeSelect, a drag or Shift
+// stretches the selection). In a fixed row, with goColSizing a press within 3 px of a column's
+// right line drags its width (the sizing cursor shows there), set at the release; with
+// goColMoving a press on a scrolling column's fixed cell drags the column, an inverted mark
+// showing where it would go, and the release on another column moves it (ColumnMoved,
+// OnColumnMoved). A lost capture cancels either drag.
+//
 // Painting happens in WM_PAINT only (Paint), except RedrawRow, which draws one row at once
 // through a context of the window. The grid keeps no copy of the cells it draws: OnDrawCell is
 // asked for every visible cell each time. A handler that changes RowCount or ColCount while the
@@ -20,6 +27,7 @@
 #pragma once
 
 #include "platform/Control.h"
+#include "platform/ScrollBar.h"
 #include "platform/StringList.h"
 
 #include <cstdint>
@@ -50,11 +58,41 @@ using TGridOptions = std::uint32_t;   // a set of TGridOption bits
 enum TGridDrawStateBit : std::uint8_t { gdSelected = 1u << 0, gdFocused = 1u << 1, gdFixed = 1u << 2 };
 using TGridDrawState = std::uint8_t;   // a set of TGridDrawStateBit bits
 
+// A block of cells, both corners included.
+struct TGridRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 using TDrawCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, TRect Rect, TGridDrawState State)>;
 using TSelectCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, bool& CanSelect)>;
 using TMovedEvent = std::function<void(TObject* Sender, int FromIndex, int ToIndex)>;
+using TGetEditEvent = std::function<void(TObject* Sender, int ACol, int ARow, std::string& Value)>;
+using TSetEditEvent = std::function<void(TObject* Sender, int ACol, int ARow, const std::string& Value)>;
+
+class TDrawGrid;
+
+// The grid's in-place editor: a child window over the current cell holding one line of text
+// (its window text). Characters are added at the end, Backspace takes the last one off; Enter
+// commits the text to the grid, Esc puts back what the cell had; every other key (arrows,
+// Tab, paging) goes to the grid's key handling, OnKeyDown of the grid first. A plain stand-in
+// for a full edit control: the grid reaches it only through this class.
+class TInplaceEdit : public TCustomControl {
+ public:
+  explicit TInplaceEdit(TDrawGrid* grid);
+  ~TInplaceEdit() override;
+  const char* ClassName() const override { return "TInplaceEdit"; }
+  void Dispatch(TMessage& message) override;
+
+ protected:
+  void Paint() override;
+  void KeyDown(WORD& key, TShiftState shift) override;
+  void KeyPress(char& key) override;
+
+ private:
+  TDrawGrid* grid_;
+};
 
 class TDrawGrid : public TCustomControl {
  public:
@@ -102,14 +140,29 @@ class TDrawGrid : public TCustomControl {
   // The cell under a client point; -1 and -1 outside every cell.
   void MouseToCell(int x, int y, int& col, int& row) const;
 
+  // The selected block: from the anchor to the current cell (whole rows with goRowSelect). With
+  // goRangeSelect Shift with the moving keys, a drag or a Shift press stretch it; any other
+  // move puts the anchor on the new current cell. Its cells are drawn gdSelected.
+  TGridRect Selection() const;
+  void SetSelection(const TGridRect& value);   // anchor top left, current cell bottom right
+
   TGridOptions Options() const { return options_; }
   void SetOptions(TGridOptions value);
   bool DefaultDrawing() const { return defaultDrawing_; }
   void SetDefaultDrawing(bool value);
   TColor FixedColor() const { return fixedColor_; }
   void SetFixedColor(TColor value);
+  // The scroll bars are child windows of the grid along the right and bottom edges, shown
+  // (as ScrollBars allows) while rows or columns are out of reach. Their range is in rows
+  // (columns): FixedRows..RowCount-1, the page the rows shown at the end, the position TopRow
+  // (LeftCol). Moving a bar scrolls the grid (while the thumb moves with goThumbTracking, else
+  // at its release); the cells take the client area the bars leave.
   TScrollStyle ScrollBars() const { return scrollBars_; }
   void SetScrollBars(TScrollStyle value);
+  TScrollBar* VertScrollBar() const;   // the bar windows, shown or not
+  TScrollBar* HorzScrollBar() const;
+  int GridWidth() const;    // the client area left for the cells
+  int GridHeight() const;
 
   // ---- Partial repaint ----
   void InvalidateCell(int col, int row);
@@ -118,10 +171,20 @@ class TDrawGrid : public TCustomControl {
   // visible cells and their lines change.
   void RedrawRow(int row);
 
+  // ---- In-place editing (goEditing) ----
+  // The editor opens on a typed character (which replaces the text), F2, Enter or a left press
+  // on the current cell; with goAlwaysShowEditor it stays on the current cell. Enter and
+  // leaving the cell commit its text (SetEditText, when changed); Esc puts the cell's text back.
+  bool EditorMode() const { return editorShown_; }
+  void SetEditorMode(bool value);   // false commits
+  TInplaceEdit* InplaceEditor() const { return editor_; }   // null until first shown
+
   TDrawCellEvent OnDrawCell;
   TSelectCellEvent OnSelectCell;
   TNotifyEvent OnTopLeftChanged;
   TMovedEvent OnColumnMoved;
+  TGetEditEvent OnGetEditText;
+  TSetEditEvent OnSetEditText;
 
   void Dispatch(TMessage& message) override;
 
@@ -129,6 +192,8 @@ class TDrawGrid : public TCustomControl {
   void Paint() override;
   void KeyDown(WORD& key, TShiftState shift) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void Resize() override;
   // The grid's own drawing of a cell, before OnDrawCell (with DefaultDrawing).
   virtual void DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {}
@@ -136,12 +201,23 @@ class TDrawGrid : public TCustomControl {
   virtual void TopLeftChanged();               // OnTopLeftChanged
   virtual void ColumnMoved(int from, int to);  // OnColumnMoved
   virtual void SizeChanged() {}                // counts changed (string grid follows)
+  void Notification(TComponent* component, bool inserted) override;
+  void KeyPress(char& key) override;
+  virtual std::string GetEditText(int col, int row);                     // OnGetEditText
+  virtual void SetEditText(int col, int row, const std::string& value);  // OnSetEditText
+  bool CanEditShow() const;
+  void ShowEditor();
+  void HideEditor(bool commit);
 
   // Moves the current cell (through SelectCell) and scrolls it into view; `top` a wished top
   // row (paging), -1 for none. False when refused or out of range.
-  bool MoveCurrent(int col, int row, int top = -1);
+  // With `extend` (and goRangeSelect) the anchor stays: the selection stretches.
+  bool MoveCurrent(int col, int row, int top = -1, bool extend = false);
   // Sets TopRow and LeftCol at once (held); one OnTopLeftChanged when either changed.
   void MoveTopLeft(int top, int left);
+  // Moves a scrolling column (its width, the current column with it) to another place, then
+  // ColumnMoved. Fixed or out-of-range indexes are ignored.
+  void MoveColumn(int from, int to);
 
  private:
   struct Axis {
@@ -156,8 +232,10 @@ class TDrawGrid : public TCustomControl {
   static int MaxFirst(const Axis& a);           // the highest first scrolling cell
   static int At(const Axis& a, int pos);        // the cell at a position, -1 when none
   static int End(const Axis& a);                // where the last shown cell's line ends
-  int GridWidth() const;
-  int GridHeight() const;
+  class Bar;
+  void LayoutBars();   // shows, hides and places the bars (before TopRow/LeftCol are held)
+  void SyncBars();     // ranges and positions
+  void BarScrolled(bool vertical, TScrollCode code, int& position);
   TRect RowRect(int row) const;   // the row's visible cells with their lines
   TGridDrawState StateOf(int col, int row) const;
   void PaintCells(TCanvas* canvas, int rowFrom, int rowTo, bool blank);
@@ -167,6 +245,26 @@ class TDrawGrid : public TCustomControl {
   // uncovered strip; false when a full repaint is the better (or only) way.
   bool ScrollImage(int oldTop);
   bool IsSelected(int col, int row) const;
+  // Column sizing and moving by the mouse.
+  enum class Drag { none, sizing, moving, selecting };
+  bool IsRange() const;
+  void CollapseSelection();
+  int SizingColumnAt(int x, int y) const;   // the column whose right line is near; -1 when none
+  int MoveTargetAt(int x) const;            // the scrolling column a moved one would drop on
+  int ColumnEdge(int col, bool right) const;   // x of its left edge or right line; -1 hidden
+  friend class TInplaceEdit;
+  // A key pressed in the editor: OnKeyDown of the grid (true when it consumed the key), then
+  // the grid's own handling (GridKey).
+  bool EditorKeyEvent(WORD& key, TShiftState shift);
+  void GridKey(WORD& key, TShiftState shift);   // the grid's keys after OnKeyDown
+  void Restart();   // the current cell and top left to the first scrolling cell
+  void CommitText();                              // the editor's text to the cell, when changed
+  void CommitEditor();                            // Enter in the editor
+  void RestoreEditor();                           // Esc in the editor
+  void PlaceEditor();
+  void SetMark(int x);                      // moves the inverted drag mark; -1 removes it
+  void InvertMark(int x) const;
+  void EndDrag(bool apply, int x);
 
   int colCount_ = 5;
   int rowCount_ = 5;
@@ -179,12 +277,31 @@ class TDrawGrid : public TCustomControl {
   int lineWidth_ = 1;
   int col_ = 1;
   int row_ = 1;
+  int anchorCol_ = 1;   // the selection's fixed corner
+  int anchorRow_ = 1;
   int topRow_ = 1;
   int leftCol_ = 1;
   TGridOptions options_ = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
   bool defaultDrawing_ = true;
   TColor fixedColor_ = clBtnFace;
   TScrollStyle scrollBars_ = ssBoth;
+  Bar* vbar_ = nullptr;   // owned as components
+  Bar* hbar_ = nullptr;
+  bool vShown_ = false;
+  bool hShown_ = false;
+  Drag drag_ = Drag::none;
+  int dragCol_ = -1;      // the column sized or moved
+  int dragStartX_ = 0;    // the pointer at the press
+  int dragWidth_ = 0;     // the sized column's width at the press
+  int dropTo_ = -1;       // where a moved column would go
+  int markX_ = -1;        // the mark on the screen, -1 when none
+  bool releasing_ = false;   // inside a left button release
+  TInplaceEdit* editor_ = nullptr;   // owned as a component
+  bool editorShown_ = false;
+  int editCol_ = -1;           // the cell being edited
+  int editRow_ = -1;
+  std::string editOriginal_;   // its text when the editor opened
+  bool hidingEditor_ = false;
   int paintTop_ = 0;      // the invalid rows' span while painting (empty: all)
   int paintBottom_ = 0;
 };
@@ -209,6 +326,9 @@ class TStringGrid : public TDrawGrid {
  protected:
   void DrawCell(int col, int row, const TRect& rect, TGridDrawState state) override;
   void SizeChanged() override;
+  void ColumnMoved(int from, int to) override;   // the cells go with the column
+  std::string GetEditText(int col, int row) override;   // the cell's text, then OnGetEditText
+  void SetEditText(int col, int row, const std::string& value) override;   // to Cells, then OnSetEditText
 
  private:
   class Line;
