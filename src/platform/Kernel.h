@@ -163,3 +163,34 @@ class ScopedSpecialFolder {
   std::string previous_;
 };
 }  // namespace zuvo::platform::kernel
+
+// ---- Global memory ------------------------------------------------------------------------
+// Blocks of memory named by handles, as the clipboard passes data around. A GMEM_MOVEABLE
+// block's handle is no address: GlobalLock gives the address and counts the locks, GlobalUnlock
+// takes one back. A GMEM_FIXED block's handle is its address. Blocks are always zero-filled and
+// GlobalSize gives exactly the size asked for. Null, unknown and freed handles fail with
+// ERROR_INVALID_HANDLE and change nothing. Thread-safe.
+using SIZE_T = std::size_t;
+using HGLOBAL = HANDLE;
+constexpr UINT GMEM_FIXED = 0x0000;
+constexpr UINT GMEM_MOVEABLE = 0x0002;
+constexpr UINT GMEM_ZEROINIT = 0x0040;
+constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
+constexpr UINT GPTR = GMEM_FIXED | GMEM_ZEROINIT;
+constexpr DWORD ERROR_INVALID_DATA = 13;
+constexpr DWORD ERROR_NOT_LOCKED = 158;
+constexpr DWORD ERROR_NOT_FOUND = 1168;
+constexpr DWORD ERROR_CLIPBOARD_NOT_OPEN = 1418;
+
+// Null on failure (ERROR_NOT_ENOUGH_MEMORY; sizes above 4 GB are refused outright).
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+// The block's address (never null for a valid handle, even of size 0); one more lock.
+LPVOID GlobalLock(HGLOBAL memory);
+// One lock fewer: TRUE while locks remain; FALSE with ERROR_SUCCESS when the last one went,
+// FALSE with ERROR_NOT_LOCKED when there was none.
+BOOL GlobalUnlock(HGLOBAL memory);
+// The size asked for; 0 with ERROR_INVALID_HANDLE for a bad handle.
+SIZE_T GlobalSize(HGLOBAL memory);
+// Null on success; the handle back on failure (ERROR_INVALID_HANDLE, or ERROR_ACCESS_DENIED
+// for a block the clipboard owns). A locked block may be freed: its address dies with it.
+HGLOBAL GlobalFree(HGLOBAL memory);
