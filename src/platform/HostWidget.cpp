@@ -3,10 +3,13 @@
 // around it that shows the edges. Both follow the record's parent, flags, geometry and edges.
 #include "platform/internal/HostWidget.h"
 
+#include "platform/internal/Wrapped.h"
+
 
 #include <QCloseEvent>
 #include <QInputMethodEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -149,12 +152,15 @@ bool HostWidget::event(QEvent* event) {
 
 void HostWidget::paintEvent(QPaintEvent*) {
   WindowPtr w = Find(window_);
-  if (!w) return;
+  if (!w || w->hosted != nullptr) return;   // the hosted widget covers it, the overlay shows the image
   QPainter painter(this);
   painter.drawImage(QPoint(0, 0), w->image(), w->clientRect());
 }
 
 void HostWidget::resizeEvent(QResizeEvent*) {
+  if (window_ != nullptr) {
+    if (WindowPtr w = Find(window_); w && w->hosted != nullptr) LayoutHosted(*w);
+  }
   if (syncing || window_ == nullptr || !isWindow()) return;
   WindowPtr w = Find(window_);
   if (!w || (w->width() == width() && w->height() == height())) return;
@@ -180,26 +186,33 @@ void HostWidget::closeEvent(QCloseEvent* event) {
 }
 
 void HostWidget::keyPressEvent(QKeyEvent* event) {
+  if (IsReplayedEvent(event)) return;
   if (window_ != nullptr) platform::input::KeyEvent(window_, event, true);
 }
 void HostWidget::keyReleaseEvent(QKeyEvent* event) {
+  if (IsReplayedEvent(event)) return;
   if (window_ != nullptr) platform::input::KeyEvent(window_, event, false);
 }
 void HostWidget::mousePressEvent(QMouseEvent* event) {
+  if (IsReplayedEvent(event)) return;
   if (window_ != nullptr) platform::input::MouseEvent(window_, event, platform::input::MouseAction::Press);
 }
 void HostWidget::mouseReleaseEvent(QMouseEvent* event) {
+  if (IsReplayedEvent(event)) return;
   if (window_ != nullptr) platform::input::MouseEvent(window_, event, platform::input::MouseAction::Release);
 }
 void HostWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (IsReplayedEvent(event)) return;
   if (window_ != nullptr) {
     platform::input::MouseEvent(window_, event, platform::input::MouseAction::DoubleClick);
   }
 }
 void HostWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (IsReplayedEvent(event)) return;
   if (window_ != nullptr) platform::input::MouseEvent(window_, event, platform::input::MouseAction::Move);
 }
 void HostWidget::wheelEvent(QWheelEvent* event) {
+  if (IsReplayedEvent(event)) return;
   if (window_ != nullptr) platform::input::WheelEvent(window_, event);
 }
 void HostWidget::leaveEvent(QEvent*) {
@@ -216,6 +229,32 @@ void HostWidget::changeEvent(QEvent* event) {
     ActivateFromQt(window_, isActiveWindow());
   }
   QWidget::changeEvent(event);
+}
+
+// ---- The overlay over a hosted Qt widget ------------------------------------------------
+
+OverlayWidget::OverlayWidget(HWND window, QWidget* parent) : QWidget(parent), window_(window) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void OverlayWidget::paintEvent(QPaintEvent* event) {
+  WindowPtr w = window_ != nullptr ? Find(window_) : nullptr;
+  if (!w) return;
+  QPainter painter(this);
+  painter.setClipRegion(event->region());
+  painter.drawImage(QPoint(0, 0), w->image(), w->clientRect());
+}
+
+void LayoutHosted(Window& w) {
+  if (w.widget == nullptr) return;
+  const QRect area = w.widget->rect();
+  if (w.hosted != nullptr) w.hosted->setGeometry(area);
+  if (w.overlay != nullptr) {
+    w.overlay->setGeometry(area);
+    w.overlay->raise();
+  }
 }
 
 // ---- The frame of a child window with edges ---------------------------------------------

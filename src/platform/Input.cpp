@@ -4,6 +4,7 @@
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/ThreadOwnership.h"
 #include "platform/internal/Window.h"
+#include "platform/internal/Wrapped.h"
 
 #include <QCoreApplication>
 #include <QInputMethodEvent>
@@ -151,11 +152,23 @@ HWND KeyTarget(HWND widgetWindow) {
 
 bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
 
+// Posts the GBK bytes of each character, lead byte first. A character GBK cannot hold is
+// dropped with a beep rather than turned into another one.
 void PostText(HWND target, const QString& text, UINT message, LPARAM lParam, int modifiers) {
-  std::string bytes = gbk::FromUtf16(text.toStdU16String());
-  for (unsigned char byte : bytes) {
-    platform::queue::PostInput(target, message, byte, lParam, modifiers);
+  bool refused = false;
+  const std::u16string units = text.toStdU16String();
+  for (std::size_t i = 0; i < units.size();) {
+    std::size_t n = QChar::isHighSurrogate(units[i]) && i + 1 < units.size() ? 2 : 1;
+    const std::u16string one = units.substr(i, n);
+    i += n;
+    std::string bytes = gbk::FromUtf16(one);
+    if (gbk::ToUtf16(bytes) != one) {
+      refused = true;
+      continue;
+    }
+    for (unsigned char byte : bytes) platform::queue::PostInput(target, message, byte, lParam, modifiers);
   }
+  if (refused) MessageBeep(0xFFFFFFFF);
 }
 
 void SetDown(int vk, bool down) {
@@ -284,6 +297,8 @@ void TextEvent(HWND window, const QString& text) {
   PostText(target, text, WM_CHAR, 1, -1);
 }
 
+int QtKeyOf(int virtualKey, bool* keypad) { return QtKey(virtualKey, keypad); }
+
 void ApplyInput(const MSG& message, int modifiers) {
   bool isKey = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
   bool isMouse = message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST;
@@ -358,10 +373,36 @@ QWidget* WidgetOf(HWND window) {
   return w ? w->widget : nullptr;
 }
 
+// Where a windowing system would deliver a key or text to a window: the widget focused inside
+// a hosted Qt widget, else the window's own widget.
+QWidget* KeyWidgetOf(HWND window) {
+  auto w = win::Find(window);
+  if (!w) return nullptr;
+  if (w->hosted != nullptr) {
+    if (auto wrapped = win::WrappedOf(window)) return wrapped->KeyWidget();
+    return w->hosted;
+  }
+  return w->widget;
+}
+
+// Where a windowing system would deliver a mouse event at a client point: the deepest widget
+// of a hosted Qt widget under it (the point mapped into it), else the window's own widget.
+QWidget* MouseWidgetOf(HWND window, QPointF* point) {
+  auto w = win::Find(window);
+  if (!w) return nullptr;
+  if (w->hosted != nullptr) {
+    QWidget* target = w->hosted->childAt(point->toPoint());
+    if (target == nullptr) target = w->hosted;
+    *point = QPointF(target->mapFrom(w->hosted, point->toPoint()));
+    return target;
+  }
+  return w->widget;
+}
+
 }  // namespace
 
 bool SimulateKey(HWND window, int virtualKey, bool down, UINT modifiers, const char* gbkText, bool autoRepeat) {
-  QWidget* widget = WidgetOf(window);
+  QWidget* widget = KeyWidgetOf(window);
   if (widget == nullptr) return false;
   bool keypad = false;
   int key = input::QtKey(virtualKey, &keypad);
@@ -392,6 +433,7 @@ bool SimulateMouse(HWND window, UINT message, int x, int y, WPARAM keys) {
     default: return false;
   }
   QPointF local(x, y);
+  widget = MouseWidgetOf(window, &local);
   QPointF global = widget->mapToGlobal(local);
   QMouseEvent event(type, local, global, button, QtButtons(keys), QtModifiers(static_cast<UINT>(keys)));
   QCoreApplication::sendEvent(widget, &event);
@@ -399,9 +441,9 @@ bool SimulateMouse(HWND window, UINT message, int x, int y, WPARAM keys) {
 }
 
 bool SimulateWheel(HWND window, int delta, int x, int y, WPARAM keys) {
-  QWidget* widget = WidgetOf(window);
-  if (widget == nullptr) return false;
   QPointF local(x, y);
+  QWidget* widget = MouseWidgetOf(window, &local);
+  if (widget == nullptr) return false;
   QWheelEvent event(local, widget->mapToGlobal(local), QPoint(), QPoint(0, delta), QtButtons(keys),
                     QtModifiers(static_cast<UINT>(keys)), Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(widget, &event);
@@ -409,7 +451,7 @@ bool SimulateWheel(HWND window, int delta, int x, int y, WPARAM keys) {
 }
 
 bool SimulateCommittedText(HWND window, const char* gbkText) {
-  QWidget* widget = WidgetOf(window);
+  QWidget* widget = KeyWidgetOf(window);
   if (widget == nullptr || gbkText == nullptr) return false;
   QInputMethodEvent event;
   event.setCommitString(QString::fromStdU16String(gbk::ToUtf16(gbkText)));

@@ -2,7 +2,9 @@
 // the window classes.
 #include "platform/internal/Window.h"
 
+#include "platform/internal/ForeignWindows.h"
 #include "platform/internal/HostWidget.h"
+#include "platform/internal/Wrapped.h"
 #include "platform/internal/ThreadOwnership.h"
 #include "platform/internal/WindowRegistry.h"
 
@@ -13,6 +15,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
 
 namespace zuvo::platform::win {
 namespace {
@@ -62,10 +66,14 @@ void Window::ResizeImage() {
     return;
   }
   // A zero-sized window keeps a one-pixel image so that a context on it is always valid.
-  QImage fresh(std::max(newWidth, 1), std::max(newHeight, 1), QImage::Format_RGB32);
-  fresh.fill(Qt::white);
+  // The image of a window that hosts a Qt widget lies over that widget: transparent until drawn.
+  const bool overlay = hosted != nullptr;
+  QImage fresh(std::max(newWidth, 1), std::max(newHeight, 1),
+               overlay ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+  fresh.fill(overlay ? QColor(Qt::transparent) : QColor(Qt::white));
   if (!image_.isNull()) {
     QPainter painter(&fresh);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(0, 0, image_);
   }
   image_ = fresh;
@@ -80,6 +88,10 @@ bool Window::BeginDestroying() {
 
 void Window::ReleaseResources() {
   AssertUiThread("a window's destruction");
+  // The hosted widget is a child of the client widget and goes with it.
+  hosted = nullptr;
+  overlay = nullptr;
+  wrapper.reset();
   FreeWidget(*this);
   image_ = QImage();
 }
@@ -125,6 +137,7 @@ std::vector<WindowPtr> WindowRegistry::All() const {
 
 std::shared_ptr<WindowClass> WindowRegistry::FindClass(LPCSTR nameOrAtom) const {
   if (nameOrAtom == nullptr) return nullptr;
+  EnsureSystemClasses();   // the wrapped controls' classes are there before anyone looks
   auto classes = classes_.Lock();
   for (const auto& entry : classes->list) {
     if (entry->Matches(nameOrAtom)) return entry;
@@ -236,6 +249,7 @@ void ImageChanged(HWND window) {
   if (!w || !platform::IsUiThread()) return;
   // A frame widget's update covers the client widget inside it.
   if (QWidget* outer = OuterWidget(*w)) outer->update();
+  if (w->overlay != nullptr) w->overlay->update();
 }
 
 }  // namespace zuvo::platform::win
@@ -292,7 +306,16 @@ BOOL GetClassInfoA(HINSTANCE, LPCSTR className, WNDCLASSA* windowClass) {
 
 int GetClassNameA(HWND window, LPSTR buffer, int size) {
   WindowPtr w = Find(window);
-  if (!w || buffer == nullptr || size <= 0) return 0;
+  if (buffer == nullptr || size <= 0) return 0;
+  if (!w) {
+    auto foreign = FindForeign(window);
+    std::optional<std::string> name = foreign ? foreign->ClassName(window) : std::nullopt;
+    if (!name) return 0;
+    const int n = std::min<int>(static_cast<int>(name->size()), size - 1);
+    std::memcpy(buffer, name->data(), static_cast<std::size_t>(n));
+    buffer[n] = '\0';
+    return n;
+  }
   int n = std::min<int>(static_cast<int>(w->windowClass->name.size()), size - 1);
   std::memcpy(buffer, w->windowClass->name.data(), static_cast<std::size_t>(n));
   buffer[n] = '\0';

@@ -110,7 +110,14 @@ HWND SetFocus(HWND window) {
     registry.SetFocusHandle(window);
     CallProc(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
     if (WindowPtr r = Find(root); r && r->widget != nullptr && r->widget->isVisible()) {
-      r->widget->setFocus(Qt::OtherFocusReason);
+      // A window hosting a Qt widget gives that widget Qt's focus (caret, input method); keys
+      // still come to our queue first, through the hosted widget's event filter.
+      WindowPtr f = Find(window);
+      if (f && f->hosted != nullptr && f->hosted->isVisible()) {
+        f->hosted->setFocus(Qt::OtherFocusReason);
+      } else {
+        r->widget->setFocus(Qt::OtherFocusReason);
+      }
     }
     return old;
   });

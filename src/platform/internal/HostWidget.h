@@ -19,6 +19,9 @@ class HostWidget : public QWidget {
   HWND window() const { return window_; }
   void Detach() { window_ = nullptr; }
   int busy() const { return busy_; }
+  // Counts a replay into a hosted widget as one of this widget's events: a window destroyed
+  // meanwhile deletes the widgets later, not from under the replay.
+  void AddBusy(int delta) { busy_ += delta; }
   bool syncing = false;   // set while the window system moves the widget itself
 
  protected:
@@ -43,6 +46,23 @@ class HostWidget : public QWidget {
   HWND window_;
   int busy_ = 0;
 };
+
+// Shows the backing image of a window that hosts a Qt widget over that widget; the mouse goes
+// through it to the hosted widget.
+class OverlayWidget : public QWidget {
+ public:
+  OverlayWidget(HWND window, QWidget* parent);
+  void Detach() { window_ = nullptr; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  HWND window_;
+};
+
+// Places the hosted widget and the overlay over the whole client widget.
+void LayoutHosted(Window& window);
 
 // A child window's edges: shows the part of the backing image outside the client area, and
 // keeps mouse input on the edges from reaching the parent (it goes nowhere, unless a window has

@@ -34,6 +34,7 @@ struct WindowClass {
 
 class HostWidget;
 class FrameWidget;
+class WrappedControl;
 
 // SetWindowPos's own notes in WM_WINDOWPOSCHANGED: the client area kept its size / its position
 // (the window's may have changed with its edges). The default handling sends WM_SIZE / WM_MOVE
@@ -72,6 +73,12 @@ class Window {
   // widget that shows the edges; the frame is the widget placed in the parent's.
   HostWidget* widget = nullptr;
   FrameWidget* frame = nullptr;
+  // A window that shows a Qt widget (the text controls): the widget fills the client area, the
+  // overlay widget above it shows the backing image, which is transparent where nothing was
+  // drawn. Null for the others.
+  QWidget* hosted = nullptr;
+  QWidget* overlay = nullptr;
+  std::shared_ptr<WrappedControl> wrapper;
 
   // The window's size (edges included).
   int width() const { return rect.right - rect.left; }
@@ -227,6 +234,8 @@ void KeyEvent(HWND window, QKeyEvent* event, bool press);
 void MouseEvent(HWND window, QMouseEvent* event, MouseAction action);
 void WheelEvent(HWND window, QWheelEvent* event);
 void TextEvent(HWND window, const QString& text);
+// The Qt key of a virtual key (0 when none); `keypad` says whether it is a keypad key.
+int QtKeyOf(int virtualKey, bool* keypad);
 // Updates the key state from a message taken from the queue (modifiers snapshot or -1).
 void ApplyInput(const MSG& message, int modifiers);
 }  // namespace zuvo::platform::input

@@ -1,0 +1,11 @@
+// Stand-in until the control lands.
+#include "platform/internal/Wrapped.h"
+
+namespace zuvo::platform::win {
+LRESULT MonthCalWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+LRESULT DateTimePickWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+}  // namespace zuvo::platform::win
