@@ -1,6 +1,8 @@
 // Components, controls and the shared window procedure of the form class library.
 #include "platform/Control.h"
 
+#include "platform/Menu.h"
+
 #include "platform/Form.h"
 
 #include <algorithm>
@@ -250,6 +252,18 @@ TComponent::~TComponent() {
     c->Notification(this, false);
   }
   if (busy_ > 0) ComponentBusy::Deleted(this);
+}
+
+void TControl::SetPopupMenu(TPopupMenu* menu) {
+  if (popupMenu_ == menu) return;
+  if (popupMenu_ != nullptr) RemoveFreeNotification(popupMenu_);
+  popupMenu_ = menu;
+  if (menu != nullptr) FreeNotification(menu);
+}
+
+void TControl::Notification(TComponent* component, bool inserted) {
+  TComponent::Notification(component, inserted);
+  if (!inserted && component == popupMenu_) popupMenu_ = nullptr;
 }
 
 void TComponent::FreeNotification(TComponent* component) {
@@ -590,9 +604,15 @@ void TControl::MouseMessage(TMessage& message) {
     }
     MouseUp(button, shift, x, y);
     if (Gone(this)) return;
-    if (button == mbRight && inside && popupMenu_ != nullptr && Presenter() != nullptr) {
-      TPoint screen = ClientToScreen(TPoint(x, y));
-      Presenter()(popupMenu_, screen.x, screen.y);
+    if (button == mbRight && inside) {
+      bool handled = false;
+      if (OnContextPopup) OnContextPopup(this, TPoint(x, y), handled);
+      if (Gone(this) || handled) return;
+      if (popupMenu_ != nullptr && Presenter() != nullptr) {
+        TPoint screen = ClientToScreen(TPoint(x, y));
+        popupMenu_->SetPopupComponent(this);
+        Presenter()(popupMenu_, screen.x, screen.y);
+      }
     }
   };
   switch (message.Msg) {

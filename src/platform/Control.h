@@ -277,7 +277,10 @@ class TControl : public TComponent {
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
   TPopupMenu* PopupMenu() const { return popupMenu_; }
-  void SetPopupMenu(TPopupMenu* menu) { popupMenu_ = menu; }
+  void SetPopupMenu(TPopupMenu* menu);
+  // Raised by a right click (at its release, in client coordinates) before the popup menu
+  // shows; Handled set stops the menu.
+  std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)> OnContextPopup;
 
   // Painting: Invalidate marks the control (a windowless one: its rectangle in the parent)
   // for repainting, Update paints what is invalid now, Repaint and Refresh do both.
@@ -311,6 +314,8 @@ class TControl : public TComponent {
   bool MouseCaptured() const { return mouseCaptured_; }
 
  protected:
+  // Forgets a popup menu that is freed.
+  void Notification(TComponent* component, bool inserted) override;
   virtual void Click();      // OnClick
   virtual void DblClick();   // OnDblClick
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);

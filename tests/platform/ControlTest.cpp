@@ -2,6 +2,7 @@
 #include "platform/DrivenClock.h"
 #include "platform/Form.h"
 #include "platform/Input.h"
+#include "platform/Menu.h"
 #include "platform/Message.h"
 #include "platform/WinUser.h"
 
@@ -527,6 +528,7 @@ TEST_F(ControlTest, WindowedControlsAreToldWhenThePointerEntersAndLeaves) {
 TEST_F(ControlTest, ARightReleaseShowsThePopupMenuAtTheScreenPoint) {
   static std::vector<std::string> shown;
   shown.clear();
+  TPopupMenu popup(nullptr);   // made first: a popup menu installs the real presenter
   SetPopupMenuPresenter([](TPopupMenu* menu, int x, int y) {
     shown.push_back(std::to_string(reinterpret_cast<std::uintptr_t>(menu)) + "@" + std::to_string(x) + "," +
                     std::to_string(y));
@@ -534,7 +536,7 @@ TEST_F(ControlTest, ARightReleaseShowsThePopupMenuAtTheScreenPoint) {
   });
   TProbe* top = Top(200, 100);
   auto* spot = Child<TSwatch>(top, 50, 20, 40, 30);
-  auto* menu = reinterpret_cast<TPopupMenu*>(std::uintptr_t{0x1234});
+  TPopupMenu* menu = &popup;
   HWND w = top->Handle();
   SendMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, Point(60, 30));
   SendMessageA(w, WM_RBUTTONUP, 0, Point(60, 30));
@@ -543,8 +545,10 @@ TEST_F(ControlTest, ARightReleaseShowsThePopupMenuAtTheScreenPoint) {
   SendMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, Point(60, 30));
   SendMessageA(w, WM_RBUTTONUP, 0, Point(60, 30));
   TPoint screen = top->ClientToScreen(TPoint(60, 30));
-  EXPECT_EQ(shown, Strings{std::to_string(0x1234) + "@" + std::to_string(screen.x) + "," + std::to_string(screen.y)});
+  EXPECT_EQ(shown, Strings{std::to_string(reinterpret_cast<std::uintptr_t>(menu)) + "@" + std::to_string(screen.x) +
+                            "," + std::to_string(screen.y)});
   EXPECT_EQ(spot->ClientToScreen(TPoint(10, 10)), screen);
+  spot->SetPopupMenu(nullptr);
 }
 
 TEST_F(ControlTest, TheCursorIsTheScreensThenTheControlsUnderThePointer) {
