@@ -30,6 +30,8 @@ const FuzzTarget kFuzzTargets[] = {
     {"freshness", FuzzFreshness},
     {"bmp", FuzzBmpImage},
     {"stringlist", FuzzStringList},
+    {"channel", FuzzChannelFrames},
+    {"wav", FuzzWaveFile},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

@@ -37,6 +37,8 @@ int FuzzPushRecords(const std::uint8_t* data, std::size_t size);
 int FuzzFreshness(const std::uint8_t* data, std::size_t size);
 int FuzzBmpImage(const std::uint8_t* data, std::size_t size);
 int FuzzStringList(const std::uint8_t* data, std::size_t size);
+int FuzzChannelFrames(const std::uint8_t* data, std::size_t size);
+int FuzzWaveFile(const std::uint8_t* data, std::size_t size);
 
 // Every target, and its number.
 extern const FuzzTarget kFuzzTargets[];

@@ -6,6 +6,7 @@
 #include "data/HotKeys.h"
 #include "data/NewsIndex.h"
 #include "data/Records.h"
+#include "platform/ChannelFrame.h"
 
 #include <algorithm>
 #include <cctype>
@@ -615,6 +616,38 @@ std::string BmpFile(int width, int height, int bits, int colours, int headerSize
   return bytes;
 }
 
+// Channel streams: a piece-size byte, then frames as a stand-in program writes them (a post
+// with its window flagged, a sent WM_COPYDATA, an answer) and one frame too long to be any.
+void ChannelSeeds(const fs::path& out) {
+  namespace channel = zuvo::platform::channel;
+  channel::Frame post;
+  post.kind = channel::FrameKind::kPost;
+  post.flags = channel::kWParamIsWindow;
+  post.senderProcessId = 1234;
+  post.target = 0x10000;
+  post.message = 4025;
+  post.wParam = 0x1000;
+  channel::Frame copy;
+  copy.kind = channel::FrameKind::kSend;
+  copy.flags = channel::kWParamIsWindow;
+  copy.senderProcessId = 1234;
+  copy.sequence = 1;
+  copy.target = 0x10000;
+  copy.message = 0x004A;
+  copy.wParam = 0x1000;
+  copy.copyData = std::string(128, '\0');
+  copy.copyData.replace(0, 4, "user");
+  channel::Frame answer;
+  answer.kind = channel::FrameKind::kAnswer;
+  answer.sequence = 7;
+  answer.lParam = 1;
+  const std::string frames = channel::EncodeFrame(post) + channel::EncodeFrame(copy) + channel::EncodeFrame(answer);
+  Put(out, "channel", "frames-whole", std::string(1, '\xFF') + frames);
+  Put(out, "channel", "frames-in-bytes", std::string(1, '\0') + frames);
+  std::string overlong = std::string(1, '\x07') + std::string("\xFF\xFF\x01\x00", 4) + std::string(300, 'j');
+  Put(out, "channel", "overlong-then-frame", overlong + channel::EncodeFrame(post));
+}
+
 void BmpSeeds(const fs::path& out) {
   Put(out, "bmp", "1bit", BmpFile(13, 5, 1, 2));
   Put(out, "bmp", "4bit-top-down", BmpFile(7, -4, 4, 16));
@@ -625,6 +658,44 @@ void BmpSeeds(const fs::path& out) {
   std::fill(unsized.begin() + 2, unsized.begin() + 6, '\0');
   Put(out, "bmp", "8bit-no-file-size", unsized);
   Put(out, "bmp", "cut-short", BmpFile(5, 3, 24, 0).substr(0, 60));
+}
+
+// WAV files: a RIFF chunk holding a "fmt " chunk (`formatTag`, PCM or extensible) and a data
+// chunk of `frames` patterned frames, with `extra` chunks between them.
+std::string WavLittleEndian(std::uint32_t value, int length) {
+  std::string bytes;
+  for (int i = 0; i < length; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
+std::string WavChunk(const char* id, const std::string& body) {
+  std::string chunk = std::string(id, 4) + WavLittleEndian(static_cast<std::uint32_t>(body.size()), 4) + body;
+  if (body.size() & 1) chunk += '\0';
+  return chunk;
+}
+
+std::string WavFile(int channels, std::uint32_t rate, int bits, std::size_t frames, bool extensible = false,
+                    const std::string& extra = {}) {
+  const std::uint32_t align = static_cast<std::uint32_t>(channels * bits / 8);
+  std::string format = WavLittleEndian(extensible ? 0xFFFE : 1, 2) + WavLittleEndian(channels, 2) +
+                       WavLittleEndian(rate, 4) + WavLittleEndian(rate * align, 4) + WavLittleEndian(align, 2) +
+                       WavLittleEndian(bits, 2);
+  if (extensible) {
+    format += WavLittleEndian(22, 2) + WavLittleEndian(bits, 2) + WavLittleEndian(3, 4) +
+              std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+  }
+  std::string samples(frames * align, '\0');
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<char>((i * 29) & 0xFF);
+  const std::string chunks = WavChunk("fmt ", format) + extra + WavChunk("data", samples);
+  return "RIFF" + WavLittleEndian(static_cast<std::uint32_t>(4 + chunks.size()), 4) + "WAVE" + chunks;
+}
+
+void WavSeeds(const fs::path& out) {
+  Put(out, "wav", "8bit-mono-8k", WavFile(1, 8000, 8, 40));
+  Put(out, "wav", "16bit-stereo-48k", WavFile(2, 48000, 16, 24));
+  Put(out, "wav", "16bit-mono-extensible", WavFile(1, 22050, 16, 16, true));
+  Put(out, "wav", "list-chunk-odd", WavFile(2, 11025, 8, 9, false, WavChunk("LIST", "INFOabc")));
+  Put(out, "wav", "cut-short", WavFile(1, 16000, 16, 30).substr(0, 70));
 }
 
 }  // namespace
@@ -646,6 +717,8 @@ bool WriteBuiltinSeeds(const fs::path& out) {
   DispatchSeeds(out);
   FreshnessSeeds(out);
   BmpSeeds(out);
+  ChannelSeeds(out);
+  WavSeeds(out);
   return ok;
 }
 

@@ -52,6 +52,11 @@ std::int64_t NowUtcMilliseconds();
 // The calendar fields, day of week included, of an instant given as milliseconds since the
 // Unix epoch (earlier instants are negative); proleptic Gregorian calendar. Never fails.
 void SystemTimeFromUnixMilliseconds(std::int64_t milliseconds, SYSTEMTIME* out);
+// Test hook: while nonzero, Sleep(0) on the thread that drives a driven clock moves that clock
+// on by this many milliseconds instead of only yielding, so a loop that polls with Sleep(0)
+// until a deadline of GetTickCount (a fake desktop's window to appear) ends on the driven
+// clock too. Returns the previous step; 0 (the default) turns it off.
+DWORD SetZeroSleepStepForTest(DWORD milliseconds);
 }  // namespace zuvo::platform::kernel
 
 // ---- Threads and synchronisation ----------------------------------------------------------
@@ -120,7 +125,8 @@ LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG compa
 // (ERROR_INSUFFICIENT_BUFFER): a result equal to size means the path could not be read whole.
 // Only the program's own module (null or GetModuleHandleA(nullptr)) is known.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
-// The program's own module for a null name; null for any named module.
+// The program's own module for a null name; a library loaded by LoadLibraryA (or a built-in
+// module) by its name; null with ERROR_MOD_NOT_FOUND/ERROR_FILE_NOT_FOUND otherwise.
 HMODULE GetModuleHandleA(LPCSTR name);
 // Changes the process's current directory (a Windows-form path, resolved without regard to
 // case). FALSE when it is not an existing directory.

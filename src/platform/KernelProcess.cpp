@@ -1,6 +1,7 @@
 // Process calls of the kernel layer: the executable's path, the current directory, full paths,
 // free disk space, the temporary folder and the per-user data folder, all in Windows form.
 #include "platform/Kernel.h"
+#include "platform/Library.h"
 
 #include "platform/internal/Ownership.h"
 #include "platform/Paths.h"
@@ -123,8 +124,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
 
 HMODULE GetModuleHandleA(LPCSTR name) {
   if (!name) return selfModule();
-  SetLastError(ERROR_FILE_NOT_FOUND);
-  return nullptr;
+  return zuvo::platform::library::FindLoadedModule(name);
 }
 
 BOOL SetCurrentDirectoryA(LPCSTR path) {

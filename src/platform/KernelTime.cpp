@@ -369,8 +369,21 @@ DWORD GetTickCount() {
   return static_cast<DWORD>(realMonotonicMilliseconds());  // the low 32 bits: wraps like the original counter
 }
 
+namespace {
+std::atomic<DWORD> zeroSleepStep{0};
+}  // namespace
+
+DWORD zuvo::platform::kernel::SetZeroSleepStepForTest(DWORD milliseconds) { return zeroSleepStep.exchange(milliseconds); }
+
 void Sleep(DWORD milliseconds) {
   if (milliseconds == 0) {
+    if (const DWORD step = zeroSleepStep.load(); step != 0) {
+      DrivenState driven;
+      if (drivenState(&driven) && driven.owner == std::this_thread::get_id()) {
+        kernel::AdvanceDrivenClock(step);
+        return;
+      }
+    }
     std::this_thread::yield();
     return;
   }

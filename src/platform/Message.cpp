@@ -8,6 +8,7 @@
 #include "platform/Application.h"
 #include "platform/Kernel.h"
 #include "platform/internal/Clock.h"
+#include "platform/internal/ForeignWindows.h"
 #include "platform/internal/Ownership.h"
 #include "platform/internal/Window.h"
 #include "platform/internal/WindowPaint.h"
@@ -509,7 +510,11 @@ int RunMessageLoop() {
 // ---- Windows calls ------------------------------------------------------------------------
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!zuvo::platform::win::Find(window)) return 0;
+  if (!zuvo::platform::win::Find(window)) {
+    // Another program's window: its source answers (or 0 when none lent the handle).
+    auto foreign = zuvo::platform::win::FindForeign(window);
+    return foreign ? foreign->Send(window, message, wParam, lParam) : 0;
+  }
   if (zuvo::platform::IsUiThread()) return zuvo::platform::win::CallProc(window, message, wParam, lParam);
   auto item = std::make_shared<Sent>();
   item->window = window;
@@ -526,6 +531,9 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (window != nullptr && !zuvo::platform::win::Find(window)) {
+    if (auto foreign = zuvo::platform::win::FindForeign(window)) {
+      return foreign->Post(window, message, wParam, lParam);
+    }
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }

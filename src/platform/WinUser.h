@@ -393,6 +393,9 @@ inline HWND CreateWindowA(LPCSTR className, LPCSTR windowName, DWORD style, int 
 // handle stays valid until its WM_NCDESTROY has returned. FALSE for a dead handle.
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
+// The thread and process that made the window (ours: the UI thread and this process); 0 and
+// *processId untouched for a dead handle.
+DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
 BOOL IsWindowVisible(HWND window);   // the window and all its ancestors shown
 BOOL IsWindowEnabled(HWND window);
 BOOL IsChild(HWND parent, HWND window);
@@ -465,6 +468,7 @@ constexpr int SW_MINIMIZE = 6;
 constexpr int SW_SHOWMINNOACTIVE = 7;
 constexpr int SW_SHOWNA = 8;
 constexpr int SW_RESTORE = 9;
+constexpr int SW_SHOWDEFAULT = 10;   // ShellExecuteA's usual show argument
 // Returns whether the window was visible before.
 BOOL ShowWindow(HWND window, int command);
 BOOL IsIconic(HWND window);

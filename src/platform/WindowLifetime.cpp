@@ -2,6 +2,7 @@
 // (top-level windows, whose size it bounds), WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE,
 // WM_MOVE on the way in; owned windows first, then
 // WM_DESTROY parent first and WM_NCDESTROY children first on the way out.
+#include "platform/internal/ForeignWindows.h"
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/Window.h"
 #include "platform/internal/WindowRegistry.h"
@@ -10,6 +11,9 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <atomic>
+
+#include <unistd.h>
 
 namespace zuvo::platform::win {
 namespace {
@@ -197,4 +201,28 @@ BOOL DestroyWindow(HWND window) {
   return OnUi([&] { return DestroyOnUi(window); });
 }
 
-BOOL IsWindow(HWND window) { return Find(window) ? TRUE : FALSE; }
+BOOL IsWindow(HWND window) {
+  if (Find(window)) return TRUE;
+  auto foreign = FindForeign(window);
+  return foreign && foreign->IsWindow(window) ? TRUE : FALSE;
+}
+
+namespace {
+// The UI thread's id, noted the first time it is asked for (0 until then).
+std::atomic<DWORD> uiThreadId{0};
+}  // namespace
+
+DWORD GetWindowThreadProcessId(HWND window, DWORD* processId) {
+  if (!Find(window)) {
+    auto foreign = FindForeign(window);
+    return foreign ? foreign->ThreadProcessId(window, processId) : 0;
+  }
+  // Every window of ours belongs to the UI thread.
+  DWORD thread = uiThreadId.load();
+  if (thread == 0) {
+    thread = OnUi([] { return GetCurrentThreadId(); });
+    uiThreadId.store(thread);
+  }
+  if (processId != nullptr) *processId = static_cast<DWORD>(getpid());
+  return thread;
+}

@@ -1,6 +1,8 @@
 // Painting of windows: the record's invalid area and the WM_PAINT cycle on its backing image.
 #include "platform/internal/WindowPaint.h"
 
+#include "platform/internal/ForeignWindows.h"
+
 #include "platform/internal/ThreadOwnership.h"
 
 #include "platform/Application.h"
@@ -79,7 +81,11 @@ void InvalidateOnUi(HWND window, const RECT* rect, BOOL erase) {
 }  // namespace
 
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
-  if (!Find(window)) return FALSE;
+  if (!Find(window)) {
+    // Another program paints its own window: accepted, nothing to do here.
+    auto foreign = FindForeign(window);
+    return foreign && foreign->IsWindow(window) ? TRUE : FALSE;
+  }
   if (zuvo::platform::IsUiThread()) {
     InvalidateOnUi(window, rect, erase);
     return TRUE;
@@ -114,6 +120,10 @@ BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase) {
 }
 
 BOOL UpdateWindow(HWND window) {
+  if (!Find(window)) {
+    auto foreign = FindForeign(window);
+    if (foreign) return foreign->IsWindow(window) ? TRUE : FALSE;
+  }
   return OnUi([&]() -> BOOL {
     WindowPtr w = Find(window);
     if (!w) return FALSE;

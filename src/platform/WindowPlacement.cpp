@@ -1,4 +1,5 @@
 // Showing, moving and sizing windows, and their coordinates.
+#include "platform/internal/ForeignWindows.h"
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/Window.h"
 #include "platform/internal/WindowRegistry.h"
@@ -79,6 +80,10 @@ bool CalcClientArea(HWND window) {
 }  // namespace zuvo::platform::win
 
 BOOL ShowWindow(HWND window, int command) {
+  if (!Find(window)) {
+    auto foreign = FindForeign(window);
+    return foreign ? foreign->Show(window, command) : FALSE;
+  }
   return OnUi([&]() -> BOOL {
     WindowPtr w = Find(window);
     if (!w) return FALSE;
@@ -232,6 +237,10 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
 }
 
 BOOL BringWindowToTop(HWND window) {
+  if (!Find(window)) {
+    auto foreign = FindForeign(window);
+    if (foreign) return foreign->BringToTop(window);
+  }
   return SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
@@ -244,7 +253,11 @@ BOOL GetClientRect(HWND window, RECT* rect) {
 
 BOOL GetWindowRect(HWND window, RECT* rect) {
   WindowPtr w = Find(window);
-  if (!w || rect == nullptr) return FALSE;
+  if (rect == nullptr) return FALSE;
+  if (!w) {
+    auto foreign = FindForeign(window);
+    return foreign && foreign->Rect(window, rect) ? TRUE : FALSE;
+  }
   QPoint origin = WindowOrigin(*w);
   *rect = RECT{origin.x(), origin.y(), origin.x() + w->width(), origin.y() + w->height()};
   return TRUE;

@@ -1,4 +1,5 @@
 // A window's default processing, its words and its text and state.
+#include "platform/internal/ForeignWindows.h"
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/Window.h"
 
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
 
 using namespace zuvo::platform;
 
@@ -188,7 +191,10 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, 
 
 LONG_PTR GetWindowLongPtrA(HWND window, int index) {
   WindowPtr w = Find(window);
-  if (!w) return 0;
+  if (!w) {
+    auto foreign = FindForeign(window);
+    return foreign ? foreign->Long(window, index) : 0;
+  }
   switch (index) {
     case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
     case GWL_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->windowClass->info.hInstance);
@@ -249,7 +255,10 @@ int GetDlgCtrlID(HWND window) {
 
 HWND GetDlgItem(HWND dialog, int id) {
   WindowPtr d = Find(dialog);
-  if (!d) return nullptr;
+  if (!d) {
+    auto foreign = FindForeign(dialog);
+    return foreign ? foreign->DialogItem(dialog, id) : nullptr;
+  }
   for (HWND child : d->children()) {
     if (WindowPtr c = Find(child); c && c->id == id) return child;
   }
@@ -266,12 +275,24 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
 int GetWindowTextA(HWND window, LPSTR buffer, int size) {
   if (buffer == nullptr || size <= 0) return 0;
   buffer[0] = '\0';
-  if (!Find(window)) return 0;
+  if (!Find(window)) {
+    auto foreign = FindForeign(window);
+    std::optional<std::string> text = foreign ? foreign->Text(window) : std::nullopt;
+    if (!text) return 0;
+    const int n = std::min<int>(static_cast<int>(text->size()), size - 1);
+    std::memcpy(buffer, text->data(), static_cast<std::size_t>(n));
+    buffer[n] = '\0';
+    return n;
+  }
   return static_cast<int>(SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
 }
 
 int GetWindowTextLengthA(HWND window) {
-  if (!Find(window)) return 0;
+  if (!Find(window)) {
+    auto foreign = FindForeign(window);
+    std::optional<std::string> text = foreign ? foreign->Text(window) : std::nullopt;
+    return text ? static_cast<int>(text->size()) : 0;
+  }
   return static_cast<int>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
 }
 
@@ -295,7 +316,11 @@ BOOL EnableWindow(HWND window, BOOL enable) {
 
 BOOL IsWindowVisible(HWND window) {
   WindowPtr w = Find(window);
-  return w && IsVisibleChain(*w) ? TRUE : FALSE;
+  if (!w) {
+    auto foreign = FindForeign(window);
+    return foreign && foreign->IsVisible(window) ? TRUE : FALSE;
+  }
+  return IsVisibleChain(*w) ? TRUE : FALSE;
 }
 
 BOOL IsWindowEnabled(HWND window) {

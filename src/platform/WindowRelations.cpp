@@ -1,5 +1,6 @@
 // How windows relate: parents, owners, siblings in z-order, ancestors, and the searches over
 // the live windows.
+#include "platform/internal/ForeignWindows.h"
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/Window.h"
 
@@ -16,7 +17,10 @@ BOOL IsChild(HWND parent, HWND window) {
 
 HWND GetParent(HWND window) {
   WindowPtr w = Find(window);
-  if (!w) return nullptr;
+  if (!w) {
+    auto foreign = FindForeign(window);
+    return foreign ? foreign->Parent(window) : nullptr;
+  }
   return (w->style & WS_CHILD) != 0 ? w->parent : w->owner;
 }
 
@@ -45,7 +49,10 @@ HWND SetParent(HWND window, HWND newParent) {
 
 HWND GetWindow(HWND window, UINT relation) {
   WindowPtr w = Find(window);
-  if (!w) return nullptr;
+  if (!w) {
+    auto foreign = FindForeign(window);
+    return foreign ? foreign->Relative(window, relation) : nullptr;
+  }
   if (relation == GW_CHILD) return w->children().empty() ? nullptr : w->children().back();
   if (relation == GW_OWNER) return w->owner;
   std::vector<HWND> siblings;
@@ -92,7 +99,13 @@ BOOL EnumWindows(WNDENUMPROC callback, LPARAM lParam) {
   if (callback == nullptr) return FALSE;
   for (const WindowPtr& w : AllWindows()) {
     if ((w->style & WS_CHILD) != 0 || !Find(w->handle)) continue;
-    if (!callback(w->handle, lParam)) break;
+    if (!callback(w->handle, lParam)) return TRUE;
+  }
+  // Then the windows of other programs, each lender's top-level windows in its z-order.
+  for (const auto& source : ForeignSources()) {
+    for (HWND h : source->TopLevelWindows()) {
+      if (!callback(h, lParam)) return TRUE;
+    }
   }
   return TRUE;
 }

@@ -142,6 +142,41 @@ TEST_F(RealProcessTest, AWindowsNameStartsTheNativeProgramBesideItInItsFolder) {
   EXPECT_EQ(seen, "-Silently -runbyzuvo|1\n" + fs::canonical(install_.data()).string() + "\n");
 }
 
+TEST_F(RealProcessTest, ExeAndDllNamesInAnyCaseStartTheNativeProgram) {
+  // The messenger ships as a ".dll" that the shell starts as a program; natively it is a program
+  // without extension, in whatever case it was installed.
+  const fs::path messenger = install_.bin() / "ZuvoMsgr";
+  fs::copy_file(install_.bin() / "update", messenger);
+  paths::InvalidateCache();
+  struct Case {
+    const char* application;
+    const char* command;
+    const char* argument;
+  };
+  const Case cases[] = {
+      {nullptr, "ZuvoMsgr.dll HWND:5 MSG:2128", "HWND:5 MSG:2128"},
+      {nullptr, ".\\zuvomsgr.DLL -start:1", "-start:1"},
+      {nullptr, "\"..\\BIN\\ZUVOMSGR.Dll\"", ""},
+      {".\\Update.Exe", "Update.Exe -Silently", "-Silently"},
+      {nullptr, "uPdAtE.eXe", ""},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.command);
+    fs::remove(install_.bin() / "seen.txt");
+    paths::InvalidateCache();
+    const Started started = Start(test.application, test.command, nullptr);
+    ASSERT_TRUE(started.result) << started.error;
+    EXPECT_EQ(Finish(started.info), 3u);
+    const std::string seen = testsupport::ReadBytes(install_.bin() / "seen.txt");
+    const std::string count = test.argument[0] == '\0' ? "|0\n" : std::string(test.argument) + "|1\n";
+    EXPECT_EQ(seen, count + fs::canonical(install_.bin()).string() + "\n");
+  }
+  // A ".dll" whose program is missing fails like any missing program.
+  const Started missing = Start(nullptr, "ZuvoChat.dll HWND:5", nullptr);
+  EXPECT_FALSE(missing.result);
+  EXPECT_EQ(missing.error, ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(RealProcessTest, WithoutArgumentOrFolderTheProgramRunsHere) {
   const Started started = Start(nullptr, "update", nullptr);
   ASSERT_TRUE(started.result) << started.error;
