@@ -32,6 +32,7 @@ const FuzzTarget kFuzzTargets[] = {
     {"stringlist", FuzzStringList},
     {"channel", FuzzChannelFrames},
     {"wav", FuzzWaveFile},
+    {"links", FuzzLinkFinder},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

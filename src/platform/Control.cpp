@@ -1090,12 +1090,18 @@ void TWinControl::Dispatch(TMessage& message) {
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC: {
+    case WM_CTLCOLORSTATIC:
+    case WM_NOTIFY: {
       // Notifications of a child control of this library go back to it (CN_BASE + message),
       // so each control handles its own; the others get the default handling.
-      HWND from = message.Msg == WM_DRAWITEM
-                      ? (message.LParam != 0 ? reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam)->hwndItem : nullptr)
-                      : reinterpret_cast<HWND>(message.LParam);
+      HWND from = nullptr;
+      if (message.Msg == WM_DRAWITEM) {
+        if (message.LParam != 0) from = reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam)->hwndItem;
+      } else if (message.Msg == WM_NOTIFY) {
+        if (message.LParam != 0) from = reinterpret_cast<const NMHDR*>(message.LParam)->hwndFrom;
+      } else {
+        from = reinterpret_cast<HWND>(message.LParam);
+      }
       TWinControl* child = from != nullptr && from != handle_ ? FromHandle(from) : nullptr;
       if (child != nullptr) {
         message.Result = child->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
@@ -1105,6 +1111,12 @@ void TWinControl::Dispatch(TMessage& message) {
       return;
     }
     case WM_ERASEBKGND: {
+      // A control built on a window class of its own (an edit, a combo box...) leaves the
+      // background to that class, which paints it (or shows a widget there).
+      if (DefWndProc != DefWindowProcA) {
+        DefaultHandler(message);
+        return;
+      }
       HDC dc = reinterpret_cast<HDC>(message.WParam);
       RECT client{0, 0, ClientWidth(), ClientHeight()};
       HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
@@ -1150,8 +1162,9 @@ void TWinControl::Dispatch(TMessage& message) {
       return;
     case WM_CAPTURECHANGED:
       DefaultHandler(message);
-      if (reinterpret_cast<HWND>(message.LParam) != handle_) {
-        // Capture taken away while a button was held: no click follows.
+      if (reinterpret_cast<HWND>(message.LParam) != handle_ && !inButtonUp_) {
+        // Capture taken away while a button was held: no click follows. A class that lets the
+        // capture go as it handles the release itself (an edit) ends the press normally.
         mouseCaptured_ = false;
         if (captureControl_ != nullptr) captureControl_->mouseCaptured_ = false;
         captureControl_ = nullptr;
@@ -1195,9 +1208,12 @@ void TWinControl::Dispatch(TMessage& message) {
       break;
   }
   if (IsMouseMessage(message.Msg)) {
+    const bool buttonUp = message.Msg == WM_LBUTTONUP;
+    if (buttonUp) inButtonUp_ = true;
     DefaultHandler(message);
     // The default handling may have clicked a control whose handler freed it.
     if (Gone(this)) return;
+    if (buttonUp) inButtonUp_ = false;
     LRESULT result = message.Result;
     if (message.Msg == WM_MOUSEMOVE) {
       SetMouseControl(nullptr);

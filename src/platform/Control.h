@@ -94,6 +94,7 @@ constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
 constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
 constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
+constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;   // from NMHDR::hwndFrom
 
 // ---- Events ----------------------------------------------------------------------------------
 class TObject {
@@ -505,6 +506,7 @@ class TWinControl : public TControl {
   }
   TControl* mouseControl_ = nullptr;     // the windowless child that has the pointer
   TControl* captureControl_ = nullptr;   // the windowless child pressed: gets the mouse until release
+  bool inButtonUp_ = false;   // the window's class is handling a left-button release
   TControl* aligningControl_ = nullptr;  // the child being placed by AlignControls
   char droppedChar_ = 0;                 // the character of a dialog key just used, not to be typed
 };

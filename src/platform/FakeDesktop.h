@@ -47,8 +47,8 @@ namespace zuvo::platform {
 class FakeDesktop {
  public:
   struct Window {
-    std::string className;
-    std::string title;   // GBK
+    std::string className{};
+    std::string title{};   // GBK
     DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     DWORD exStyle = 0;
     RECT rect{0, 0, 0, 0};   // screen coordinates
@@ -58,7 +58,7 @@ class FakeDesktop {
   struct Item {
     int id = 0;
     std::string className = "Edit";
-    std::string text;   // GBK
+    std::string text{};   // GBK
     RECT rect{0, 0, 0, 0};   // relative to the window's top-left corner
     DWORD style = WS_CHILD | WS_TABSTOP;
     bool visible = true;

@@ -920,10 +920,10 @@ void TDrawGrid::KeyPress(char& key) {
   TCustomControl::KeyPress(key);
   if (key == 0 || static_cast<unsigned char>(key) < 32 || !CanEditShow()) return;
   if (editorShown_) {
-    // The rest of what was typed as the editor opened (the second byte of a GBK pair was
+    // The rest of what was typed as the editor opened (the trail byte of a GBK pair was
     // already on its way to the grid): it belongs to the editor's text.
     if (editor_ != nullptr && editor_->Visible()) {
-      editor_->SetText(editor_->Text() + key);
+      editor_->TypeChar(key);
       key = 0;
     }
     return;
@@ -931,18 +931,35 @@ void TDrawGrid::KeyPress(char& key) {
   // A typed character opens the editor and replaces the text.
   ShowEditor();
   if (!editorShown_ || editor_ == nullptr) return;
-  editor_->SetText(std::string(1, key));
+  editor_->SetText("");
+  editor_->TypeChar(key);
   key = 0;
 }
 
-TInplaceEdit::TInplaceEdit(TDrawGrid* grid) : TCustomControl(grid), grid_(grid) {
+TInplaceEdit::TInplaceEdit(TDrawGrid* grid) : TCustomEdit(grid), grid_(grid) {
   tabStop_ = false;
-  color_ = clWindow;
+  SetAutoSelect(false);
   SetVisible(false);
   SetParent(grid);
 }
 
 TInplaceEdit::~TInplaceEdit() = default;
+
+void TInplaceEdit::CreateParams(TCreateParams& params) {
+  TCustomEdit::CreateParams(params);
+  params.ExStyle &= ~WS_EX_CLIENTEDGE;
+  params.Style |= ES_AUTOHSCROLL;
+}
+
+void TInplaceEdit::SetCaption(const std::string& text) {
+  TCustomEdit::SetCaption(text);
+  if (HandleAllocated() && !Destroying()) SetSelStart(static_cast<int>(Text().size()));
+}
+
+void TInplaceEdit::TypeChar(char key) {
+  if (!HandleAllocated()) return;
+  SendMessageA(Handle(), WM_CHAR, static_cast<unsigned char>(key), 1);
+}
 
 void TInplaceEdit::Dispatch(TMessage& message) {
   switch (message.Msg) {
@@ -950,11 +967,8 @@ void TInplaceEdit::Dispatch(TMessage& message) {
       message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTALLKEYS |
                        ((grid_->Options() & goTabs) ? DLGC_WANTTAB : 0);
       return;
-    case WM_ERASEBKGND:
-      message.Result = 1;
-      return;
     case WM_KILLFOCUS: {
-      TCustomControl::Dispatch(message);
+      TCustomEdit::Dispatch(message);
       // Focus leaving the grid altogether keeps what was typed.
       const HWND to = reinterpret_cast<HWND>(message.WParam);
       if (!Destroying() && !grid_->Destroying() && (!grid_->HandleAllocated() || to != grid_->Handle()))
@@ -963,53 +977,40 @@ void TInplaceEdit::Dispatch(TMessage& message) {
     }
     default: break;
   }
-  TCustomControl::Dispatch(message);
-}
-
-void TInplaceEdit::Paint() {
-  TCanvas* canvas = Canvas();
-  canvas->Brush()->SetStyle(bsSolid);
-  canvas->Brush()->SetColor(color_);
-  canvas->FillRect(TRect(0, 0, Width(), Height()));
-  canvas->Font()->Assign(*grid_->Font());
-  canvas->Brush()->SetStyle(bsClear);
-  canvas->TextOut(2, 2, Text());
-  canvas->Brush()->SetStyle(bsSolid);
+  TCustomEdit::Dispatch(message);
 }
 
 void TInplaceEdit::KeyDown(WORD& key, TShiftState shift) {
-  TCustomControl::KeyDown(key, shift);
+  TCustomEdit::KeyDown(key, shift);
   // Every key is the grid's OnKeyDown's first, as if pressed in the grid.
   if (key == 0 || grid_->EditorKeyEvent(key, shift)) return;
+  const bool plain = !shift.Contains(ssShift) && !shift.Contains(ssCtrl) && !shift.Contains(ssAlt);
+  const bool forward = plain && (grid_->Options() & goAlwaysShowEditor) != 0;
+  const int length = GetWindowTextLengthA(Handle());
+  const int start = SelStart();
+  const int end = start + SelLength();
   switch (key) {
     case VK_RETURN: grid_->CommitEditor(); break;
     case VK_ESCAPE: grid_->RestoreEditor(); break;
-    case VK_BACK: return;   // as a character
-    default: grid_->GridKey(key, shift); return;
+    case VK_UP:
+    case VK_DOWN:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_TAB:
+      grid_->GridKey(key, shift);
+      break;
+    case VK_LEFT:
+    case VK_HOME:
+      if (!forward || start != 0 || (end != 0 && end != length)) return;
+      grid_->GridKey(key, shift);
+      break;
+    case VK_RIGHT:
+    case VK_END:
+      if (!forward || end != length || (start != 0 && start != end)) return;
+      grid_->GridKey(key, shift);
+      break;
+    default: return;
   }
-  key = 0;
-}
-
-void TInplaceEdit::KeyPress(char& key) {
-  TCustomControl::KeyPress(key);
-  const auto c = static_cast<unsigned char>(key);
-  if (c == 0) return;
-  std::string text = Text();
-  if (c == '\b') {
-    // Take off the last character: a GBK pair (lead byte 0x81..0xFE) goes whole.
-    std::size_t last = 0, i = 0;
-    while (i < text.size()) {
-      last = i;
-      i += static_cast<unsigned char>(text[i]) >= 0x81 && i + 1 < text.size() ? 2 : 1;
-    }
-    if (!text.empty()) text.erase(last);
-  } else if (c >= 32) {
-    text.push_back(key);
-  } else {
-    return;
-  }
-  SetText(text);
-  Invalidate();
   key = 0;
 }
 

@@ -27,6 +27,7 @@
 #pragma once
 
 #include "platform/Control.h"
+#include "platform/Edit.h"
 #include "platform/ScrollBar.h"
 #include "platform/StringList.h"
 
@@ -63,7 +64,7 @@ struct TGridRect {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;
 };
 
-enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+// TScrollStyle (the scroll bars shown) comes with the edits (Edit.h).
 
 using TDrawCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, TRect Rect, TGridDrawState State)>;
 using TSelectCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, bool& CanSelect)>;
@@ -73,22 +74,27 @@ using TSetEditEvent = std::function<void(TObject* Sender, int ACol, int ARow, co
 
 class TDrawGrid;
 
-// The grid's in-place editor: a child window over the current cell holding one line of text
-// (its window text). Characters are added at the end, Backspace takes the last one off; Enter
-// commits the text to the grid, Esc puts back what the cell had; every other key (arrows,
-// Tab, paging) goes to the grid's key handling, OnKeyDown of the grid first. A plain stand-in
-// for a full edit control: the grid reaches it only through this class.
-class TInplaceEdit : public TCustomControl {
+// The grid's in-place editor: an edit without edges over the current cell. Every key is the
+// grid's OnKeyDown's first, as if pressed in the grid; then Enter commits the text to the grid,
+// Esc puts back what the cell had, Up, Down, PageUp, PageDown and Tab go to the grid's key
+// handling, and with goAlwaysShowEditor so do Left / Home with the caret at the start of the
+// text and Right / End at its end (unmodified); every other key edits the text. Setting its
+// text puts the caret at the end. Focus leaving for another window than the grid keeps what was
+// typed (commits it).
+class TInplaceEdit : public TCustomEdit {
  public:
   explicit TInplaceEdit(TDrawGrid* grid);
   ~TInplaceEdit() override;
   const char* ClassName() const override { return "TInplaceEdit"; }
   void Dispatch(TMessage& message) override;
+  void SetCaption(const std::string& text) override;
+  // Hands a character typed into the grid to the editor's window, through its key handling (a
+  // GBK lead byte waits there for its trail byte).
+  void TypeChar(char key);
 
  protected:
-  void Paint() override;
+  void CreateParams(TCreateParams& params) override;
   void KeyDown(WORD& key, TShiftState shift) override;
-  void KeyPress(char& key) override;
 
  private:
   TDrawGrid* grid_;

@@ -370,7 +370,12 @@ void WrappedControl::ReplayMouse(UINT message, WPARAM keys, LPARAM lParam) {
     // As an edit does: a press takes the focus and the mouse until the release.
     if (GetFocus() != host_) SetFocus(host_);
     if (!IsWindow(host_) || widget_.isNull()) return;
-    if (GetCapture() != host_) SetCapture(host_);
+    // Only a capture taken here is released here: a control of the class library that holds
+    // it already releases it itself after its click handling.
+    if (GetCapture() != host_) {
+      SetCapture(host_);
+      tookCapture_ = GetCapture() == host_;
+    }
   }
   QWidget* target = grab_.data();
   if (target == nullptr || !IsInside(root, target)) {
@@ -387,7 +392,8 @@ void WrappedControl::ReplayMouse(UINT message, WPARAM keys, LPARAM lParam) {
   SendReplay(target, &event);
   if (type == QEvent::MouseButtonRelease && (keys & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0) {
     grab_ = nullptr;
-    if (GetCapture() == host_) ReleaseCapture();
+    if (tookCapture_ && GetCapture() == host_) ReleaseCapture();
+    tookCapture_ = false;
   }
 }
 
@@ -515,6 +521,7 @@ LRESULT WrappedControl::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     case WM_CAPTURECHANGED:
       grab_ = nullptr;
+      tookCapture_ = false;
       break;
     case WM_KILLFOCUS:
       leadByte_ = -1;

@@ -190,14 +190,15 @@ TEST(ClockTest, RealClockReadsUtcAndTheLocalZoneOfTheMachine) {
   tzset();
   SYSTEMTIME utc{}, local{}, utcAgain{};
   struct timespec before {}, after {};
-  // Read again when a second boundary fell between the readings.
+  // Read again when a millisecond boundary fell between the readings (the local time is
+  // compared to the millisecond).
   do {
     clock_gettime(CLOCK_REALTIME, &before);
     GetSystemTime(&utc);
     GetLocalTime(&local);
     GetSystemTime(&utcAgain);
     clock_gettime(CLOCK_REALTIME, &after);
-  } while (utc.wSecond != utcAgain.wSecond);
+  } while (utc.wSecond != utcAgain.wSecond || utc.wMilliseconds != utcAgain.wMilliseconds);
   if (savedZone != nullptr)
     setenv("TZ", saved.c_str(), 1);
   else

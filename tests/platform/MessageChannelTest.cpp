@@ -168,7 +168,7 @@ struct Handled {
   LPARAM lParam;
   DWORD sender;
   std::uint64_t copyDataWord = 0;
-  std::string copyData;
+  std::string copyData{};
 };
 
 std::vector<Handled>* gHandled = nullptr;

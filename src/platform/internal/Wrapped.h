@@ -96,6 +96,7 @@ class WrappedControl : public QObject {
   HWND host_;
   QPointer<QWidget> widget_;
   QPointer<QWidget> grab_;   // the widget pressed: it gets the mouse until the release
+  bool tookCapture_ = false;  // the mouse capture was taken by a replayed press
   int leadByte_ = -1;        // a WM_CHAR lead byte waiting for its trail byte
   int replaying_ = 0;
 };
