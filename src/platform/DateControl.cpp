@@ -476,14 +476,6 @@ void TMonthCalendar::Change() {
   }
 }
 
-// The raw class releases the mouse while it handles a button's release, before the library
-// sees the release: that capture change must not cancel the click that follows.
-void TMonthCalendar::DefaultHandler(TMessage& message) {
-  const bool pressed = mouseCaptured_;
-  TWinControl::DefaultHandler(message);
-  if (message.Msg == WM_LBUTTONUP && pressed && handle_ != nullptr) mouseCaptured_ = true;
-}
-
 void TMonthCalendar::WndProc(TMessage& message) {
   if (message.Msg == kChangeNote) {
     TakeWindowDate();
@@ -614,14 +606,6 @@ void TDateTimePicker::Change() {
     TNotifyEvent handler = OnChange;
     handler(this);
   }
-}
-
-// The raw class releases the mouse while it handles a button's release, before the library
-// sees the release: that capture change must not cancel the click that follows.
-void TDateTimePicker::DefaultHandler(TMessage& message) {
-  const bool pressed = mouseCaptured_;
-  TWinControl::DefaultHandler(message);
-  if (message.Msg == WM_LBUTTONUP && pressed && handle_ != nullptr) mouseCaptured_ = true;
 }
 
 void TDateTimePicker::WndProc(TMessage& message) {

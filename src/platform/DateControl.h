@@ -103,7 +103,6 @@ class TMonthCalendar : public TWinControl {
 
   void WndProc(TMessage& message) override;
   void Dispatch(TMessage& message) override;
-  void DefaultHandler(TMessage& message) override;
 
  protected:
   void CreateWnd() override;
@@ -148,7 +147,6 @@ class TDateTimePicker : public TWinControl {
 
   void WndProc(TMessage& message) override;
   void Dispatch(TMessage& message) override;
-  void DefaultHandler(TMessage& message) override;
 
  protected:
   void CreateParams(TCreateParams& params) override;
