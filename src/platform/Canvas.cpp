@@ -184,6 +184,19 @@ int TFont::Size() const { return -MulDiv(height_, 72, pixelsPerInch_); }
 
 void TFont::SetSize(int points) { SetHeight(-MulDiv(points, pixelsPerInch_, 72)); }
 
+void TFont::SetPixelsPerInch(int ppi) {
+  if (ppi < 1 || ppi == pixelsPerInch_) return;
+  const int points = Size();
+  pixelsPerInch_ = ppi;
+  if (height_ < 0) {
+    const int height = -MulDiv(points, ppi, 72);
+    if (height != height_) {
+      height_ = height;
+      Changed(true);
+    }
+  }
+}
+
 void TFont::SetHeight(int height) {
   if (height == height_) return;
   height_ = height;
@@ -249,6 +262,13 @@ void TCanvas::SetHandle(HDC dc) {
   if (dc == dc_) return;
   DeselectObjects();
   dc_ = dc;
+  FollowResolution();
+}
+
+void TCanvas::FollowResolution() {
+  if (dc_ == nullptr) return;
+  const int ppi = GetDeviceCaps(dc_, LOGPIXELSY);
+  if (ppi > 0) font_.SetPixelsPerInch(ppi);
 }
 
 void TCanvas::Deselect(HGDIOBJ& original, HGDIOBJ& selected) {
@@ -272,7 +292,10 @@ void TCanvas::Select(HGDIOBJ object, HGDIOBJ& original, HGDIOBJ& selected) {
 }
 
 void TCanvas::RequireState() {
-  if (dc_ == nullptr) CreateHandle();
+  if (dc_ == nullptr) {
+    CreateHandle();
+    FollowResolution();
+  }
   if (dc_ == nullptr) return;
   Select(pen_.Handle(), oldPen_, selPen_);
   Select(brush_.Handle(), oldBrush_, selBrush_);

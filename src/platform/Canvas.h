@@ -115,11 +115,11 @@ class TBrush {
   HBRUSH handle_ = nullptr;
 };
 
-// A font by face, size and style. Size is in points at the screen's dots per inch
-// (GetDeviceCaps LOGPIXELSY of the screen: 96), Height in pixels, negative for a size in points
-// (Tahoma 9 pt = Height -12); setting one sets the other, rounded half away from zero as
-// MulDiv rounds (Size = -Height * 72 / ppi). Made off the UI thread a font takes 96 dpi
-// without asking the screen.
+// A font by face, size and style. Size is in points at the font's dots per inch (at first the
+// screen's, GetDeviceCaps LOGPIXELSY of the screen: 96; a canvas sets its context's), Height in
+// pixels, negative for a size in points (Tahoma 9 pt = Height -12 at 96 dpi, -38 at 300);
+// setting one sets the other, rounded half away from zero as MulDiv rounds (Size = -Height *
+// 72 / ppi). Made off the UI thread a font takes 96 dpi without asking the screen.
 class TFont {
  public:
   TFont();   // "Tahoma", 9 pt, clWindowText, no style, GB2312 character set
@@ -140,6 +140,9 @@ class TFont {
   BYTE Charset() const { return charset_; }
   void SetCharset(BYTE charset);
   int PixelsPerInch() const { return pixelsPerInch_; }
+  // Moves the font to a device of other dots per inch: a size in points stays that size (the
+  // height in pixels follows), a positive height in pixels stays. Below 1 is ignored.
+  void SetPixelsPerInch(int ppi);
   HFONT Handle();
   std::function<void()> OnChange;
 
@@ -165,7 +168,8 @@ enum TCanvasTextFlag { tfNone = 0 };
 // set to another context (set it to null before releasing the context) and when the canvas
 // dies. Without a context (a control canvas asks its control via CreateHandle) nothing is
 // drawn. The pen position is the context's. The canvas takes the OnChange of its own pen,
-// brush and font; its OnChange follows each drawing call.
+// brush and font; its OnChange follows each drawing call. A context of other dots per inch
+// (a printer page, LOGPIXELSY) moves the font there as it is set, so points stay points.
 class TCanvas {
  public:
   TCanvas();
@@ -225,6 +229,8 @@ class TCanvas {
   bool Ready();
   void Changed();
   void DeselectObjects();
+  // Moves the font to the context's dots per inch.
+  void FollowResolution();
   // Puts the context's own object of one kind back in place of ours.
   void Deselect(HGDIOBJ& original, HGDIOBJ& selected);
   void Select(HGDIOBJ object, HGDIOBJ& original, HGDIOBJ& selected);

@@ -1234,23 +1234,33 @@ void TWinControl::DefaultHandler(TMessage& message) {
                        : 0;
 }
 
-// The screen's cursor while it is not the default, else that of the control under the pointer
-// (a windowless child's, or this one's); the default cursor falls to default handling.
+// The screen's cursor while it is not the default. Else the parent decides first, and the
+// cursor of the control under the pointer (a windowless child's, or this one's) stands in for
+// the class cursor; the default cursor falls to default handling (parent, then class cursor).
 void TWinControl::SetCursorMessage(TMessage& message) {
   if (message.LParamLo() == HTCLIENT && reinterpret_cast<HWND>(message.WParam) == handle_) {
-    TCursor cursor = Screen->Cursor();
-    if (cursor == crDefault) {
-      cursor = cursor_;
-      POINT screen{};
-      if (GetCursorPos(&screen)) {
-        TPoint point = ScreenToClient(TPoint(screen));
-        TControl* under = captureControl_ != nullptr ? captureControl_ : ControlAtPos(point);
-        if (under != nullptr && dynamic_cast<TWinControl*>(under) == nullptr && under->cursor_ != crDefault) {
-          cursor = under->cursor_;
-        }
+    if (Screen->Cursor() != crDefault) {
+      ::SetCursor(Screen->Cursors(Screen->Cursor()));
+      message.Result = TRUE;
+      return;
+    }
+    TCursor cursor = cursor_;
+    POINT screen{};
+    if (GetCursorPos(&screen)) {
+      TPoint point = ScreenToClient(TPoint(screen));
+      TControl* under = captureControl_ != nullptr ? captureControl_ : ControlAtPos(point);
+      if (under != nullptr && dynamic_cast<TWinControl*>(under) == nullptr && under->cursor_ != crDefault) {
+        cursor = under->cursor_;
       }
     }
     if (cursor != crDefault) {
+      HWND parent = (GetWindowLongA(handle_, GWL_STYLE) & WS_CHILD) != 0 ? GetParent(handle_) : nullptr;
+      if (parent != nullptr) {
+        if (LRESULT answer = SendMessageA(parent, WM_SETCURSOR, message.WParam, message.LParam); answer != 0) {
+          message.Result = answer;
+          return;
+        }
+      }
       ::SetCursor(Screen->Cursors(cursor));
       message.Result = TRUE;
       return;

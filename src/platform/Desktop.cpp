@@ -2,14 +2,18 @@
 // handles, and the Windows folder.
 #include "platform/Desktop.h"
 
+#include "platform/internal/Cursor.h"
 #include "platform/internal/Desktop.h"
+#include "platform/internal/Window.h"
 
 #include "platform/Application.h"
 #include "platform/HandleTable.h"
+#include "platform/Input.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -158,15 +162,92 @@ std::string SetWindowsFolderForTest(std::string windowsPath) {
 using namespace zuvo::platform;
 using namespace zuvo::platform::desktop;
 
+namespace zuvo::platform::desktop {
+namespace {
+
+// Whether another program's window is in front, so that synthesised input goes to the desktop
+// rather than to us. A real run has no other program ("none"): the foreground is ours. An
+// installed desktop (tests) keeps all synthesised input for now: its backend does not yet say
+// which window is in front.
+bool OtherProgramInFront(const std::shared_ptr<DesktopBackend>& backend) {
+  Installed& installed = TheInstalled();
+  std::lock_guard lock(installed.mutex);
+  return backend != installed.none;
+}
+
+// The keys and buttons held through keybd_event and mouse_event: the modifiers of the keys and
+// the buttons of the clicks that follow.
+std::atomic<UINT> syntheticHeld{0};
+constexpr UINT kHeldLeft = 0x10000;
+constexpr UINT kHeldRight = 0x20000;
+
+void Hold(UINT bit, bool down) {
+  if (down) {
+    syntheticHeld |= bit;
+  } else {
+    syntheticHeld &= ~bit;
+  }
+}
+
+UINT ModifierBitOf(BYTE virtualKey) {
+  switch (virtualKey) {
+    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT: return MK_SHIFT;
+    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL: return MK_CONTROL;
+    case VK_MENU: case VK_LMENU: case VK_RMENU: return kSimulatedAlt;
+    default: return 0;
+  }
+}
+
+WPARAM HeldMouseKeys() {
+  const UINT held = syntheticHeld.load();
+  WPARAM keys = held & (MK_SHIFT | MK_CONTROL);
+  if (held & kHeldLeft) keys |= MK_LBUTTON;
+  if (held & kHeldRight) keys |= MK_RBUTTON;
+  return keys;
+}
+
+}  // namespace
+}  // namespace zuvo::platform::desktop
+
 void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR) {
-  CurrentDesktopBackend()->Key(virtualKey, scanCode, flags);
+  std::shared_ptr<DesktopBackend> backend = CurrentDesktopBackend();
+  if (OtherProgramInFront(backend)) {
+    backend->Key(virtualKey, scanCode, flags);
+    return;
+  }
+  const bool down = (flags & KEYEVENTF_KEYUP) == 0;
+  if (UINT bit = ModifierBitOf(virtualKey); bit != 0) Hold(bit, down);
+  // As typed: the focus window's queue, the hooks and the key state see it.
+  if (!EnsureApplication()) return;
+  const UINT modifiers = syntheticHeld.load() & (MK_SHIFT | MK_CONTROL | kSimulatedAlt);
+  win::OnUi([&] { return input::DeliverKey(virtualKey, scanCode, down, modifiers); });
 }
 
 void mouse_event(DWORD flags, DWORD, DWORD, DWORD, ULONG_PTR) {
-  POINT pointer{0, 0};
+  std::shared_ptr<DesktopBackend> backend = CurrentDesktopBackend();
   // The pointer lives in the window system, which a program without windows has not made yet.
-  if (zuvo::platform::EnsureApplication()) GetCursorPos(&pointer);
-  CurrentDesktopBackend()->Mouse(flags, pointer);
+  const bool hasWindows = EnsureApplication();
+  POINT pointer{0, 0};
+  if (hasWindows) GetCursorPos(&pointer);
+  if (OtherProgramInFront(backend)) {
+    backend->Mouse(flags, pointer);
+    return;
+  }
+  if (!hasWindows) return;
+  const std::pair<DWORD, std::pair<UINT, UINT>> buttons[] = {
+      {MOUSEEVENTF_LEFTDOWN, {WM_LBUTTONDOWN, kHeldLeft}}, {MOUSEEVENTF_LEFTUP, {WM_LBUTTONUP, kHeldLeft}},
+      {MOUSEEVENTF_RIGHTDOWN, {WM_RBUTTONDOWN, kHeldRight}}, {MOUSEEVENTF_RIGHTUP, {WM_RBUTTONUP, kHeldRight}}};
+  for (const auto& [flag, what] : buttons) {
+    if ((flags & flag) == 0) continue;
+    const auto [message, bit] = what;
+    Hold(bit, message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN);
+    // At the virtual pointer, to the capture or else the window of ours under it.
+    win::OnUi([&] {
+      HWND target = win::CaptureWindow();
+      if (target == nullptr) target = WindowFromPoint(pointer);
+      return target != nullptr && input::DeliverMouseAt(target, message, pointer, HeldMouseKeys());
+    });
+  }
 }
 
 BOOL BlockInput(BOOL block) { return CurrentDesktopBackend()->Block(block != FALSE); }

@@ -87,15 +87,38 @@ BOOL SystemParametersInfoA(UINT action, UINT /*uiParam*/, void* param, UINT /*wi
 }
 
 int GetDeviceCaps(HDC dc, int index) {
-  if (!zuvo::platform::gdi::GdiRegistry().FindContext(dc)) return 0;
+  zuvo::platform::gdi::DcPtr context = zuvo::platform::gdi::GdiRegistry().FindContext(dc);
+  if (!context) return 0;
+  const zuvo::platform::gdi::DeviceCaps& caps = context->device();
+  if (caps.set) {
+    switch (index) {
+      case TECHNOLOGY: return DT_RASPRINTER;
+      case HORZSIZE: return caps.horzRes * 254 / (caps.dpiX * 10);
+      case VERTSIZE: return caps.vertRes * 254 / (caps.dpiY * 10);
+      case HORZRES: return caps.horzRes;
+      case VERTRES: return caps.vertRes;
+      case BITSPIXEL: return 32;
+      case PLANES: return 1;
+      case LOGPIXELSX: return caps.dpiX;
+      case LOGPIXELSY: return caps.dpiY;
+      case PHYSICALWIDTH: return caps.physicalWidth;
+      case PHYSICALHEIGHT: return caps.physicalHeight;
+      case PHYSICALOFFSETX: return caps.offsetX;
+      case PHYSICALOFFSETY: return caps.offsetY;
+      default: return 0;
+    }
+  }
   switch (index) {
+    case TECHNOLOGY: return DT_RASDISPLAY;
+    case HORZSIZE: return GetSystemMetrics(SM_CXSCREEN) * 254 / 960;
+    case VERTSIZE: return GetSystemMetrics(SM_CYSCREEN) * 254 / 960;
     case HORZRES: return GetSystemMetrics(SM_CXSCREEN);
     case VERTRES: return GetSystemMetrics(SM_CYSCREEN);
     case BITSPIXEL: return 32;
     case PLANES: return 1;
     case LOGPIXELSX:
     case LOGPIXELSY: return 96;
-    default: return 0;
+    default: return 0;   // the physical sizes are a printer's
   }
 }
 

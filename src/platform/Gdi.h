@@ -132,6 +132,12 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
 HFONT CreateFontIndirectA(const LOGFONTA* font);
 // A 32-bit colour bitmap, black, of the given size; null when either side is below 1 or too big.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+// One plane of 1 bit per pixel makes a two-colour bitmap: its pixels are only black and white
+// (a colour drawn or copied into it becomes the nearer of the two; SetPixel returns which),
+// GetObjectA reports 1 bit, and it copies onto colour images as black and white. `bits` (or
+// null: black) holds rows of whole 16-bit words, the leftmost pixel in the highest bit, 1 for
+// white. 32 bits per pixel takes `bits` as 0x00RRGGBB values; other depths make a black 32-bit
+// bitmap.
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 
 constexpr int WHITE_BRUSH = 0;
@@ -395,14 +401,27 @@ constexpr int SM_CYDOUBLECLK = 37;
 // rest.
 int GetSystemMetrics(int index);
 
-// Device capabilities of a window, screen or memory context: 96 dots per inch, 32 bits per pixel
-// in one plane, and the screen's size in pixels. 0 for a dead context or another index.
+// Device capabilities per context. A window, screen or memory context: 96 dots per inch, 32 bits
+// per pixel in one plane, and the screen's size in pixels (no physical sizes). A printer page:
+// its printer's dots per inch, printable area (HORZRES x VERTRES) and sheet (PHYSICALWIDTH x
+// PHYSICALHEIGHT, the printable area's corner at PHYSICALOFFSETX/Y), all in its pixels. A memory
+// context made with CreateCompatibleDC of a context answers as that context does. 0 for a dead
+// context or another index.
+constexpr int TECHNOLOGY = 2;
+constexpr int DT_RASDISPLAY = 1;
+constexpr int DT_RASPRINTER = 2;
+constexpr int HORZSIZE = 4;   // millimetres
+constexpr int VERTSIZE = 6;
 constexpr int HORZRES = 8;
 constexpr int VERTRES = 10;
 constexpr int BITSPIXEL = 12;
 constexpr int PLANES = 14;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
+constexpr int PHYSICALWIDTH = 110;
+constexpr int PHYSICALHEIGHT = 111;
+constexpr int PHYSICALOFFSETX = 112;
+constexpr int PHYSICALOFFSETY = 113;
 int GetDeviceCaps(HDC dc, int index);
 
 // ---- Images -----------------------------------------------------------------------------------

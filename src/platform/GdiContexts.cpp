@@ -73,7 +73,13 @@ Surface SurfaceOf(HDC handle) {
   QRect client;
   switch (s.dc->target()) {
     case Dc::Target::Window: s.image = platform::win::BackingImage(s.dc->window(), &client); break;
-    case Dc::Target::Memory: s.image = st.bitmap ? &st.bitmap->image : nullptr; break;
+    case Dc::Target::Memory:
+    case Dc::Target::Page:
+      if (st.bitmap) {
+        SettleBitmap(*st.bitmap);
+        s.image = &st.bitmap->image;
+      }
+      break;
     case Dc::Target::Screen: s.image = &GdiRegistry().ScreenImage(); break;
   }
   if (s.image == nullptr) return s;
@@ -89,8 +95,45 @@ Surface SurfaceOf(HDC handle) {
 }
 
 void Changed(const Surface& s) {
-  if (s.dc && s.dc->target() == Dc::Target::Window) platform::win::ImageChanged(s.dc->window());
+  if (!s.dc) return;
+  if (s.dc->target() == Dc::Target::Window) {
+    platform::win::ImageChanged(s.dc->window());
+    return;
+  }
+  const DcState& st = s.dc->State();
+  if (s.dc->target() == Dc::Target::Memory && st.bitmap && st.bitmap->bitsPixel == 1) st.bitmap->monoDirty = true;
 }
+
+void SettleBitmap(Object& bitmap) {
+  if (bitmap.bitsPixel != 1 || !bitmap.monoDirty) return;
+  bitmap.monoDirty = false;
+  const int width = bitmap.image.width();
+  for (int y = 0; y < bitmap.image.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(bitmap.image.scanLine(y));
+    for (int x = 0; x < width; ++x) line[x] = 0xFF000000u | NearerBlackOrWhite(line[x] & 0xFFFFFF);
+  }
+}
+
+HDC CreatePageDc(const DeviceCaps& device, int width, int height, ObjectPtr* page) {
+  if (width < 1 || height < 1 || static_cast<long long>(width) * height > 64LL * 1024 * 1024) return nullptr;
+  if (!platform::EnsureApplication()) return nullptr;
+  auto bitmap = std::make_shared<Object>();
+  bitmap->kind = Kind::Bitmap;
+  bitmap->image = QImage(width, height, QImage::Format_RGB32);
+  if (bitmap->image.isNull()) return nullptr;
+  bitmap->image.fill(Qt::white);
+  Registry& registry = GdiRegistry();
+  DcState state = InitialState(registry);
+  state.bitmap = bitmap;
+  auto context = std::make_shared<Dc>(Dc::Target::Page, nullptr, nullptr, std::move(state));
+  DeviceCaps caps = device;
+  caps.set = true;
+  context->SetDevice(caps);
+  if (page != nullptr) *page = std::move(bitmap);
+  return registry.AddContext(std::move(context));
+}
+
+bool DeletePageDc(HDC dc) { return GdiRegistry().DeleteContext(dc, Registry::Which::Page); }
 
 QRect DeviceRect(const Surface& s, const RECT& r) {
   DevicePoint a = s.Device(r.left, r.top);
@@ -117,12 +160,15 @@ HWND WindowFromDC(HDC dc) {
   return context ? context->window() : nullptr;
 }
 
-HDC CreateCompatibleDC(HDC) {
+HDC CreateCompatibleDC(HDC dc) {
   if (!zuvo::platform::EnsureApplication()) return nullptr;
   Registry& registry = GdiRegistry();
   DcState state = InitialState(registry);
   state.bitmap = registry.DefaultBitmap();
-  return registry.AddContext(std::make_shared<Dc>(Dc::Target::Memory, nullptr, nullptr, std::move(state)));
+  auto context = std::make_shared<Dc>(Dc::Target::Memory, nullptr, nullptr, std::move(state));
+  // A context made for a printer page draws at the page's resolution.
+  if (DcPtr like = ContextOf(dc)) context->SetDevice(like->device());
+  return registry.AddContext(std::move(context));
 }
 
 BOOL DeleteDC(HDC dc) { return GdiRegistry().DeleteContext(dc, Registry::Which::Any) ? TRUE : FALSE; }

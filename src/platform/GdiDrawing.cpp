@@ -425,6 +425,13 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
   if (!s.ok()) return CLR_INVALID;
   DevicePoint p = s.Device(x, y);
   if (!s.Contains(p)) return CLR_INVALID;
+  const DcState& st = s.dc->State();
+  if (s.dc->memory() && st.bitmap && st.bitmap->bitsPixel == 1) {
+    // A two-colour bitmap takes the nearer of black and white, and says which it took.
+    const std::uint32_t snapped = NearerBlackOrWhite(Rgb24(color));
+    PutPixel(s, static_cast<int>(p.x), static_cast<int>(p.y), R2_COPYPEN, snapped);
+    return snapped == 0 ? RGB(0, 0, 0) : RGB(255, 255, 255);
+  }
   PutPixel(s, static_cast<int>(p.x), static_cast<int>(p.y), R2_COPYPEN, Rgb24(color));
   Changed(s);
   return color & 0xFFFFFF;

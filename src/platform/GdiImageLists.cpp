@@ -51,7 +51,9 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 // The pixels of a bitmap, or a null image for a handle that is none.
 QImage PixelsOf(HBITMAP bitmap) {
   ObjectPtr o = GdiRegistry().Find(bitmap);
-  return o && o->kind == Kind::Bitmap ? o->image : QImage();
+  if (!o || o->kind != Kind::Bitmap) return QImage();
+  SettleBitmap(*o);
+  return o->image;
 }
 
 // Cuts the image into pictures of cx x cy, one per whole column. `transparent` says, for a pixel

@@ -181,10 +181,22 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
   return GdiRegistry().Add(o);
 }
 
-HBITMAP CreateBitmap(int width, int height, UINT, UINT bitsPerPixel, const void* bits) {
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits) {
   HBITMAP bitmap = CreateCompatibleBitmap(nullptr, width, height);
   ObjectPtr o = GdiRegistry().Find(bitmap);
-  if (o && bits != nullptr && bitsPerPixel == 32) {
+  if (!o) return bitmap;
+  if (planes <= 1 && bitsPerPixel == 1) {
+    // Two colours: rows of whole 16-bit words, the leftmost pixel in the highest bit, 1 white.
+    o->bitsPixel = 1;
+    if (bits != nullptr) {
+      const std::size_t stride = (static_cast<std::size_t>(width) + 15) / 16 * 2;
+      for (int y = 0; y < height; ++y) {
+        const auto* row = static_cast<const unsigned char*>(bits) + static_cast<std::size_t>(y) * stride;
+        auto* line = reinterpret_cast<QRgb*>(o->image.scanLine(y));
+        for (int x = 0; x < width; ++x) line[x] = (row[x / 8] >> (7 - x % 8)) & 1 ? 0xFFFFFFFFu : 0xFF000000u;
+      }
+    }
+  } else if (bits != nullptr && bitsPerPixel == 32) {
     for (int y = 0; y < height; ++y) {
       const auto* row = static_cast<const std::uint32_t*>(bits) + static_cast<std::size_t>(y) * width;
       auto* line = reinterpret_cast<QRgb*>(o->image.scanLine(y));
@@ -242,7 +254,10 @@ int GetObjectA(HGDIOBJ object, int size, void* buffer) {
     case Kind::Brush: return copy(&o->brush, sizeof(LOGBRUSH));
     case Kind::Font: return copy(&o->font, sizeof(LOGFONTA));
     case Kind::Bitmap: {
-      BITMAP bm{0, o->image.width(), o->image.height(), o->image.width() * 4, 1, 32, nullptr};
+      const LONG width = o->image.width();
+      const bool mono = o->bitsPixel == 1;
+      BITMAP bm{0, width, o->image.height(), mono ? (width + 15) / 16 * 2 : width * 4, 1,
+                static_cast<WORD>(mono ? 1 : 32), nullptr};
       return copy(&bm, sizeof(BITMAP));
     }
   }

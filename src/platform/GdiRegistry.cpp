@@ -65,6 +65,8 @@ bool Registry::DeleteContext(HDC handle, Which which) {
   auto tables = tables_.Lock();
   auto found = tables->contexts.find(reinterpret_cast<std::uintptr_t>(handle));
   if (found == tables->contexts.end()) return false;
+  const bool page = found->second->target() == Dc::Target::Page;
+  if ((which == Which::Page) != page) return false;
   if (which == Which::NotMemory && found->second->memory()) return false;
   tables->contexts.erase(found);
   return true;

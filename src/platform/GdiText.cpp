@@ -31,6 +31,8 @@ QFont FontOf(const DcState& st) {
 void DrawTextLine(const Surface& s, DevicePoint topLeft, const QString& text, const QRect* clip, int underline = -1) {
   const DcState& st = s.dc->State();
   QFont font = FontOf(st);
+  // Printers draw text in solid pixels: at their resolution smoothing only adds grey.
+  if (s.dc->device().set) font.setStyleStrategy(QFont::NoAntialias);
   QFontMetrics metrics(font);
   int width = metrics.horizontalAdvance(text);
   QPoint at = ToQPoint(topLeft);

@@ -3,6 +3,7 @@
 // around it that shows the edges. Both follow the record's parent, flags, geometry and edges.
 #include "platform/internal/HostWidget.h"
 
+#include "platform/internal/DragDrop.h"
 #include "platform/internal/Wrapped.h"
 
 
@@ -145,7 +146,9 @@ bool HostWidget::event(QEvent* event) {
   ++busy_;
   // A nested modal loop started from a handler must keep the queue moving.
   platform::queue::ModalScope scope;
-  bool handled = QWidget::event(event);
+  // Drags from other programs go to the window's registered drop target.
+  bool handled = window_ != nullptr && platform::dragdrop::QtDragEvent(window_, event);
+  if (!handled) handled = QWidget::event(event);
   --busy_;
   return handled;
 }

@@ -1,6 +1,7 @@
 #include "platform/Input.h"
 
 #include "platform/Text.h"
+#include "platform/internal/Cursor.h"
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/ThreadOwnership.h"
 #include "platform/internal/Window.h"
@@ -227,7 +228,13 @@ void MouseEvent(HWND widgetWindow, QMouseEvent* event, MouseAction action) {
   QPoint screen = platform::win::ClientOrigin(*source) + event->position().toPoint();
   bool release = action == MouseAction::Release;
   bool move = action == MouseAction::Move;
+  // ClipCursor holds what is delivered (and the virtual pointer) inside its rectangle.
+  const POINT at = cursor::Clamp(POINT{screen.x(), screen.y()});
+  // The windowing system's own move after SetCursorPos moved the real pointer: delivered already.
+  if (move && cursor::TakeMoveEcho(at)) return;
+  screen = QPoint(at.x, at.y);
   if (!release) platform::win::MouseOver(widgetWindow);
+  cursor::PointerMoved(widgetWindow, at, move);
   HWND capture = platform::win::CaptureWindow();
   HWND target = capture != nullptr ? capture : widgetWindow;
   if (capture == nullptr && !Enabled(target)) return;
@@ -254,6 +261,14 @@ void MouseEvent(HWND widgetWindow, QMouseEvent* event, MouseAction action) {
       return;
     }
   }
+  // The window says where the pointer is on it; while captured nobody is asked.
+  LRESULT hit = HTCLIENT;
+  if (capture == nullptr) {
+    hit = SendMessageA(target, WM_NCHITTEST, 0,
+                       MAKELPARAM(static_cast<WORD>(static_cast<short>(screen.x())),
+                                  static_cast<WORD>(static_cast<short>(screen.y()))));
+    if (!IsWindow(target)) return;
+  }
   if (!release && !move) {
     // A click on an inactive top-level window asks the clicked window whether to activate it
     // and whether the click goes on (a child's default asks its parent).
@@ -262,7 +277,7 @@ void MouseEvent(HWND widgetWindow, QMouseEvent* event, MouseAction action) {
       LRESULT answer = MA_ACTIVATE;
       if (capture == nullptr) {
         answer = SendMessageA(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root),
-                              MAKELPARAM(HTCLIENT, static_cast<WORD>(message)));
+                              MAKELPARAM(static_cast<WORD>(hit), static_cast<WORD>(message)));
         if (!IsWindow(target)) return;
       }
       if (answer != MA_NOACTIVATE && answer != MA_NOACTIVATEANDEAT && IsWindow(root)) SetActiveWindow(root);
@@ -270,7 +285,8 @@ void MouseEvent(HWND widgetWindow, QMouseEvent* event, MouseAction action) {
     }
   }
   if (capture == nullptr && !release) {
-    SendMessageA(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(1, static_cast<WORD>(message)));
+    SendMessageA(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
+                 MAKELPARAM(static_cast<WORD>(hit), static_cast<WORD>(message)));
   }
   platform::queue::PostInput(target, message, keys, lParam, modifiers);
 }
@@ -439,6 +455,83 @@ bool SimulateMouse(HWND window, UINT message, int x, int y, WPARAM keys) {
   QCoreApplication::sendEvent(widget, &event);
   return true;
 }
+
+namespace input {
+
+bool DeliverMouseAt(HWND window, UINT message, POINT screen, WPARAM keys) {
+  auto w = win::Find(window);
+  if (!w || w->widget == nullptr) return false;
+  const QPoint client = QPoint(screen.x, screen.y) - win::ClientOrigin(*w);
+  return SimulateMouse(window, message, client.x(), client.y(), keys);
+}
+
+namespace {
+
+struct UsKey {
+  int vk;
+  char plain;
+  char shifted;
+};
+// The characters of a US keyboard's keys (letters apart), plain and with Shift.
+const UsKey kUsKeys[] = {
+    {'0', '0', ')'},  {'1', '1', '!'},  {'2', '2', '@'},  {'3', '3', '#'},  {'4', '4', '$'},
+    {'5', '5', '%'},  {'6', '6', '^'},  {'7', '7', '&'},  {'8', '8', '*'},  {'9', '9', '('},
+    {VK_OEM_1, ';', ':'}, {VK_OEM_PLUS, '=', '+'}, {VK_OEM_COMMA, ',', '<'}, {VK_OEM_MINUS, '-', '_'},
+    {VK_OEM_PERIOD, '.', '>'}, {VK_OEM_2, '/', '?'}, {VK_OEM_3, '`', '~'}, {VK_OEM_4, '[', '{'},
+    {VK_OEM_5, '\\', '|'}, {VK_OEM_6, ']', '}'}, {VK_OEM_7, '\'', '"'},
+    {VK_SPACE, ' ', ' '}, {VK_RETURN, '\r', '\r'}, {VK_TAB, '\t', '\t'}, {VK_BACK, '\b', '\b'},
+    {VK_ESCAPE, 0x1B, 0x1B},
+    {VK_MULTIPLY, '*', '*'}, {VK_ADD, '+', '+'}, {VK_SUBTRACT, '-', '-'}, {VK_DECIMAL, '.', '.'},
+    {VK_DIVIDE, '/', '/'},
+};
+
+// The character a key gives on a US layout, 0 for none. Control with a letter gives its
+// control code, with anything else nothing; Alt keeps the character (a system character).
+char UsCharacter(int vk, bool shift, bool control) {
+  if (vk >= 'A' && vk <= 'Z') {
+    if (control) return static_cast<char>(vk - 'A' + 1);
+    return static_cast<char>(shift ? vk : vk - 'A' + 'a');
+  }
+  if (control) return 0;
+  if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD9) return static_cast<char>('0' + (vk - VK_NUMPAD0));
+  for (const UsKey& k : kUsKeys) {
+    if (k.vk == vk) return shift ? k.shifted : k.plain;
+  }
+  return 0;
+}
+
+// The Qt key a US keyboard reports for a key with Shift: the shifted symbol.
+int ShiftedQtKey(int vk, int plainKey) {
+  const char c = UsCharacter(vk, true, false);
+  if (static_cast<unsigned char>(c) <= ' ' || (vk >= 'A' && vk <= 'Z')) return plainKey;
+  return static_cast<unsigned char>(c);   // Qt's keys for ASCII symbols are their codes
+}
+
+}  // namespace
+
+bool DeliverKey(BYTE virtualKey, BYTE scanCode, bool down, UINT modifiers) {
+  HWND target = win::FocusWindow();
+  if (target == nullptr) target = win::ActiveWindow();
+  QWidget* widget = KeyWidgetOf(target);
+  if (widget == nullptr) return false;
+  const bool shift = (modifiers & MK_SHIFT) != 0;
+  const bool control = (modifiers & MK_CONTROL) != 0;
+  bool keypad = false;
+  int key = QtKey(virtualKey, &keypad);
+  if (key == 0) return false;
+  if (shift) key = ShiftedQtKey(virtualKey, key);
+  Qt::KeyboardModifiers mods = QtModifiers(modifiers);
+  if (keypad) mods |= Qt::KeypadModifier;
+  QString text;
+  if (down) {
+    if (const char c = UsCharacter(virtualKey, shift, control); c != 0) text = QString(QChar(static_cast<unsigned char>(c)));
+  }
+  QKeyEvent event(down ? QEvent::KeyPress : QEvent::KeyRelease, key, mods, scanCode, virtualKey, 0, text);
+  QCoreApplication::sendEvent(widget, &event);
+  return true;
+}
+
+}  // namespace input
 
 bool SimulateWheel(HWND window, int delta, int x, int y, WPARAM keys) {
   QPointF local(x, y);

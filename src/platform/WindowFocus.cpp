@@ -1,5 +1,6 @@
 // Focus, activation, mouse capture, mouse tracking and cursors. The handles live in the window
 // registry; every change to them runs on the UI thread (the calls below marshal there).
+#include "platform/internal/Cursor.h"
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/Window.h"
 #include "platform/internal/WindowRegistry.h"
@@ -9,17 +10,6 @@
 
 namespace zuvo::platform::win {
 namespace {
-
-struct CursorEntry {
-  UINT_PTR id;
-  Qt::CursorShape shape;
-};
-const CursorEntry kCursors[] = {
-    {32512, Qt::ArrowCursor},     {32513, Qt::IBeamCursor},     {32514, Qt::WaitCursor},
-    {32515, Qt::CrossCursor},     {32516, Qt::UpArrowCursor},   {32642, Qt::SizeFDiagCursor},
-    {32643, Qt::SizeBDiagCursor}, {32644, Qt::SizeHorCursor},   {32645, Qt::SizeVerCursor},
-    {32646, Qt::SizeAllCursor},   {32648, Qt::ForbiddenCursor}, {32649, Qt::PointingHandCursor},
-};
 
 WindowRegistry& Registry() { return WindowRegistry::Get(); }
 
@@ -63,6 +53,7 @@ void MouseOver(HWND window) {
   if (mouse == window) return;
   HWND left = mouse;
   mouse = window;
+  if (left != nullptr) cursor::MouseLeft(left);
   if (WindowPtr w = Find(left); w && w->trackLeave) {
     w->trackLeave = false;
     PostMessageA(left, WM_MOUSELEAVE, 0, 0);
@@ -72,13 +63,7 @@ void MouseOver(HWND window) {
 void ApplyCursor(HWND window) {
   WindowPtr w = Find(window);
   if (!w || w->widget == nullptr) return;
-  HCURSOR cursor = Registry().cursor.load();
-  if (cursor == nullptr) {
-    w->widget->setCursor(Qt::BlankCursor);
-    return;
-  }
-  auto* entry = reinterpret_cast<const CursorEntry*>(cursor);
-  w->widget->setCursor(entry->shape);
+  w->widget->setCursor(cursor::QtCursorOf(Registry().cursor.load()));
 }
 
 }  // namespace zuvo::platform::win
@@ -188,6 +173,9 @@ BOOL _TrackMouseEvent(TRACKMOUSEEVENT* track) {
   }
   WindowPtr w = Find(track->hwndTrack);
   if (!w) return FALSE;
+  if ((track->dwFlags & TME_HOVER) != 0) {
+    zuvo::platform::cursor::TrackHover(track->hwndTrack, track->dwHoverTime, (track->dwFlags & TME_CANCEL) != 0);
+  }
   if ((track->dwFlags & TME_LEAVE) == 0) return TRUE;
   if (track->dwFlags & TME_CANCEL) {
     w->trackLeave = false;
@@ -204,15 +192,6 @@ BOOL _TrackMouseEvent(TRACKMOUSEEVENT* track) {
 
 // ---- Cursors ------------------------------------------------------------------------------
 
-HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
-  if (instance != nullptr) return nullptr;
-  auto id = reinterpret_cast<UINT_PTR>(name);
-  for (const CursorEntry& entry : kCursors) {
-    if (entry.id == id) return reinterpret_cast<HCURSOR>(const_cast<CursorEntry*>(&entry));
-  }
-  return nullptr;
-}
-
 HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR old = Registry().cursor.exchange(cursor);
   // Widgets change only on the UI thread.
@@ -224,17 +203,5 @@ HCURSOR SetCursor(HCURSOR cursor) {
 }
 
 HCURSOR GetCursor() { return Registry().cursor.load(); }
-
-BOOL GetCursorPos(POINT* point) {
-  if (point == nullptr) return FALSE;
-  QPoint p = QCursor::pos();
-  *point = POINT{p.x(), p.y()};
-  return TRUE;
-}
-
-BOOL SetCursorPos(int x, int y) {
-  QCursor::setPos(x, y);
-  return TRUE;
-}
 
 int ShowCursor(BOOL show) { return Registry().cursorShowCount += show ? 1 : -1; }

@@ -2,6 +2,7 @@
 // (top-level windows, whose size it bounds), WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE,
 // WM_MOVE on the way in; owned windows first, then
 // WM_DESTROY parent first and WM_NCDESTROY children first on the way out.
+#include "platform/internal/DragDrop.h"
 #include "platform/internal/ForeignWindows.h"
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/Window.h"
@@ -38,6 +39,8 @@ void SendNcDestroyTree(HWND h) {
   for (HWND child : w->ChildrenTopFirst()) SendNcDestroyTree(child);
   platform::queue::KillWindowTimers(h);
   CallProc(h, WM_NCDESTROY, 0, 0);
+  // A drop target still registered (its owner did not revoke it) is released with the window.
+  platform::dragdrop::ForgetWindow(h);
   if (w->parent != nullptr) {
     if (WindowPtr p = Find(w->parent)) p->RemoveChild(h);
   }

@@ -1,4 +1,5 @@
 // A window's default processing, its words and its text and state.
+#include "platform/internal/Cursor.h"
 #include "platform/internal/ForeignWindows.h"
 #include "platform/internal/HostWidget.h"
 #include "platform/internal/Window.h"
@@ -162,11 +163,20 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       return 0;
     }
     case WM_SETCURSOR: {
-      if (LOWORD(static_cast<DWORD_PTR>(lParam)) == 1 && w->windowClass->info.hCursor != nullptr) {
-        SetCursor(w->windowClass->info.hCursor);
+      // The parent decides first; a non-zero answer ends it.
+      const HCURSOR classCursor = w->windowClass->info.hCursor;
+      w.reset();
+      if (LRESULT answer = zuvo::platform::cursor::AskParent(window, wParam, lParam); answer != 0) return answer;
+      // A descendant's question was only passed up: its own default shows its cursor.
+      if (reinterpret_cast<HWND>(wParam) != window) return FALSE;
+      if (static_cast<short>(LOWORD(static_cast<DWORD_PTR>(lParam))) == HTCLIENT) {
+        if (classCursor == nullptr) return FALSE;
+        SetCursor(classCursor);
         return TRUE;
       }
-      return FALSE;
+      // Outside the client area: the edges and nowhere show the arrow.
+      SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+      return TRUE;
     }
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && (FocusWindow() == nullptr || RootOf(FocusWindow()) != window)) {

@@ -479,4 +479,69 @@ TEST_F(ImageListTest, DrawingFollowsTheOriginAndTheClip) {
   EXPECT_EQ(Letters(canvas), (std::vector<std::string>{"......", "...b..", "..bb.."}));
 }
 
+// ---- Two-colour bitmaps ------------------------------------------------------------------------
+
+// A two-colour bitmap holds only black and white: its bits as given, colours set or copied into
+// it snapped to the nearer, and its pixels copied onto colour images as black and white.
+TEST(TwoColourBitmapTest, PixelsAreBlackOrWhiteWhateverIsDrawn) {
+  // Rows of whole 16-bit words, leftmost pixel in the high bit, 1 white: 10 pixels wide.
+  const unsigned char bits[] = {0xA0, 0x40,   // 1010 0000 01.. : white at 0, 2, 9
+                                0xFF, 0xC0};  // all white (the padding bits ignored)
+  HBITMAP mono = CreateBitmap(10, 2, 1, 1, bits);
+  ASSERT_NE(mono, nullptr);
+  BITMAP info{};
+  ASSERT_EQ(GetObjectA(mono, sizeof info, &info), static_cast<int>(sizeof info));
+  EXPECT_EQ(info.bmBitsPixel, 1);
+  EXPECT_EQ(info.bmPlanes, 1);
+  EXPECT_EQ(info.bmWidth, 10);
+  EXPECT_EQ(info.bmWidthBytes, 2);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, mono);
+  std::string row;
+  for (int x = 0; x < 10; ++x) row += GetPixel(dc, x, 0) == kWhite ? 'w' : 'b';
+  EXPECT_EQ(row, "wbwbbbbbbw");
+  EXPECT_EQ(GetPixel(dc, 5, 1), kWhite);
+
+  // Colours set become the nearer of black and white, and SetPixel says which.
+  const struct { COLORREF set; COLORREF kept; } cases[] = {
+      {kRed, kBlack}, {kYellow, kWhite}, {RGB(212, 208, 200), kWhite}, {RGB(127, 127, 127), kBlack},
+      {RGB(128, 128, 128), kWhite}, {kBlue, kBlack}, {kWhite, kWhite},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SetPixel(dc, 1, 1, c.set), c.kept) << std::hex << c.set;
+    EXPECT_EQ(GetPixel(dc, 1, 1), c.kept) << std::hex << c.set;
+  }
+  // Shapes and colour blits into it snap too.
+  HBRUSH yellow = CreateSolidBrush(kYellow);
+  RECT left{0, 0, 5, 2};
+  FillRect(dc, &left, yellow);
+  EXPECT_EQ(GetPixel(dc, 3, 0), kWhite);
+  MemoryCanvas colour(10, 2);
+  HBRUSH red = CreateSolidBrush(kRed);
+  RECT all{0, 0, 10, 2};
+  FillRect(colour.dc(), &all, red);
+  SetPixelV(colour.dc(), 9, 0, kYellow);
+  BitBlt(dc, 5, 0, 5, 2, colour.dc(), 5, 0, SRCCOPY);
+  EXPECT_EQ(GetPixel(dc, 5, 0), kBlack);
+  EXPECT_EQ(GetPixel(dc, 9, 0), kWhite);
+
+  // Copied onto a colour image (stretched, too) it is black and white.
+  MemoryCanvas target(20, 4);
+  StretchBlt(target.dc(), 0, 0, 20, 4, dc, 0, 0, 10, 2, SRCCOPY);
+  for (COLORREF c : target.All()) ASSERT_TRUE(c == kBlack || c == kWhite) << std::hex << c;
+  EXPECT_EQ(GetPixel(target.dc(), 10, 0), kBlack);
+  EXPECT_EQ(GetPixel(target.dc(), 19, 0), kWhite);
+
+  SelectObject(dc, old);
+  DeleteObject(yellow);
+  DeleteObject(red);
+  DeleteObject(mono);
+  DeleteDC(dc);
+  // Another depth stays a colour bitmap.
+  HBITMAP deep = CreateBitmap(4, 4, 1, 32, nullptr);
+  ASSERT_EQ(GetObjectA(deep, sizeof info, &info), static_cast<int>(sizeof info));
+  EXPECT_EQ(info.bmBitsPixel, 32);
+  DeleteObject(deep);
+}
+
 }  // namespace

@@ -42,7 +42,13 @@ struct Object {
   // Fonts only: a QFont reads the application's font as it is made, which is not there (or not
   // yet whole) while a worker makes a pen before or during the application's start.
   std::optional<QFont> qfont;
-  QImage image;   // bitmaps
+  QImage image;   // bitmaps (kept at 32 bits whatever their depth)
+  // Bitmaps: 32, or 1 for a two-colour bitmap, whose pixels are only black and white. Drawing
+  // writes colours into `image` and marks it dirty; the next use of it through a context snaps
+  // every pixel to the nearer of black and white first (SetPixel snaps its one pixel itself).
+  // `monoDirty` is pixel state: UI thread.
+  int bitsPixel = 32;
+  bool monoDirty = false;
 };
 using ObjectPtr = std::shared_ptr<Object>;
 
@@ -61,12 +67,30 @@ struct DcState {
   QRect clip;   // device coordinates, when clipped
 };
 
+// What GetDeviceCaps answers for a context. Windows, the screen and memory contexts made from
+// them have the screen's (`set` false: 96 dpi and the screen's size, asked when needed); a
+// printer page has its printer's, and a memory context made compatible with a context takes
+// that context's.
+struct DeviceCaps {
+  bool set = false;
+  int dpiX = 96;
+  int dpiY = 96;
+  int horzRes = 0;          // printable area in pixels
+  int vertRes = 0;
+  int physicalWidth = 0;    // the whole sheet in pixels
+  int physicalHeight = 0;
+  int offsetX = 0;          // the printable area's corner on the sheet
+  int offsetY = 0;
+};
+
 // A device context: on a window's backing image, on a memory bitmap, or on the screen's scratch
 // image. What it draws on is fixed when it is made and may be asked on any thread; its state
 // belongs to the UI thread.
 class Dc {
  public:
-  enum class Target { Window, Memory, Screen };
+  // Page: a printer page, drawing on its page bitmap as a memory context does, which never
+  // selects another bitmap and is deleted by the printer only.
+  enum class Target { Window, Memory, Screen, Page };
   // `paintClip` (client coordinates) is BeginPaint's update area; null for none. A window
   // context draws on the window's client area, or on the whole window (edges included) when
   // `wholeWindow`. The state starts with `initial`. Any thread.
@@ -77,6 +101,9 @@ class Dc {
   HWND window() const { return window_; }
   const QRect* paintClip() const { return hasPaintClip_ ? &paintClip_ : nullptr; }
   bool wholeWindow() const { return wholeWindow_; }
+  // Set once before the context is registered; read on any thread after.
+  const DeviceCaps& device() const { return device_; }
+  void SetDevice(const DeviceCaps& device) { device_ = device; }
 
   DcState& State() { return drawing_->current; }
   // SaveDC's stack, the oldest first.
@@ -92,6 +119,7 @@ class Dc {
   bool hasPaintClip_;
   QRect paintClip_;
   bool wholeWindow_;
+  DeviceCaps device_;
   platform::UiThreadOwned<Drawing> drawing_;
 };
 using DcPtr = std::shared_ptr<Dc>;
@@ -120,7 +148,9 @@ class Registry {
   // ---- Contexts: made, found and deleted on any thread; drawn with on the UI thread.
   HDC AddContext(DcPtr context);
   DcPtr FindContext(HDC handle);
-  enum class Which { Any, NotMemory };
+  // Any: memory, window and screen contexts (DeleteDC); NotMemory: window and screen contexts
+  // (ReleaseDC); Page: printer pages only (the printer). A page is never deleted as another kind.
+  enum class Which { Any, NotMemory, Page };
   // Drops the context when it is of the kind asked for; false otherwise.
   bool DeleteContext(HDC handle, Which which);
   // What a screen context draws on (GetDC(nullptr)): a 1x1 image. UI thread.
@@ -164,5 +194,19 @@ ObjectPtr MakeFont(const LOGFONTA& font);
 
 // The brush object of a handle, including the system-colour pseudo-handles; null otherwise.
 ObjectPtr BrushObject(HBRUSH brush);
+
+// A printer page: a context of the device's resolution drawing on a white width x height
+// bitmap, handed back in `page` (its pixels are what the page shows). Null when a side is below
+// 1 or the image cannot be made. UI thread. DeletePageDc drops it (false for anything else).
+HDC CreatePageDc(const DeviceCaps& device, int width, int height, ObjectPtr* page);
+bool DeletePageDc(HDC dc);
+
+// Snaps a two-colour bitmap's pixels to black and white when drawing left it dirty. UI thread.
+void SettleBitmap(Object& bitmap);
+// The nearer of black and white to a colour (0xRRGGBB in, 0 or 0xFFFFFF out).
+inline std::uint32_t NearerBlackOrWhite(std::uint32_t rgb) {
+  const unsigned sum = ((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF);
+  return sum * 2 >= 3 * 255 ? 0xFFFFFFu : 0u;
+}
 
 }  // namespace zuvo::platform::gdi
