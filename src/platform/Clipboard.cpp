@@ -90,15 +90,6 @@ void dropHeld(ClipboardState& state) {
   state.publishedTo = nullptr;
 }
 
-// The GBK form of a text, when GBK holds it exactly and it has no zero character (which would
-// cut the zero-terminated block short).
-std::optional<std::string> exactGbk(const std::u16string& text) {
-  if (text.find(u'\0') != std::u16string::npos) return std::nullopt;
-  std::string bytes = gbk::FromUtf16(text);
-  if (gbk::ToUtf16(bytes) != text) return std::nullopt;
-  return bytes;
-}
-
 bool isHeld(const ClipboardState& state, const ClipboardService* service, const std::u16string& text) {
   return state.held != nullptr && state.publishedTo == service && state.published == text;
 }
@@ -208,7 +199,7 @@ HANDLE GetClipboardData(UINT format) {
     auto state = cb::clipboardState().Lock();
     if (cb::isHeld(*state, service.get(), *text)) return state->held;
   }
-  std::optional<std::string> bytes = cb::exactGbk(*text);
+  std::optional<std::string> bytes = cb::gbk::FromUtf16Exact(*text);
   if (!bytes) {
     SetLastError(ERROR_INVALID_DATA);
     return nullptr;
@@ -233,7 +224,7 @@ BOOL IsClipboardFormatAvailable(UINT format) {
   std::optional<std::u16string> text = service->Text();
   if (!text) return FALSE;
   if (cb::isHeld(*cb::clipboardState().Lock(), service.get(), *text)) return TRUE;
-  return cb::exactGbk(*text) ? TRUE : FALSE;
+  return cb::gbk::FromUtf16Exact(*text) ? TRUE : FALSE;
 }
 
 // ---- TClipboard ------------------------------------------------------------------------------

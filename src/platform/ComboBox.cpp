@@ -545,8 +545,7 @@ void TComboBoxStrings::Clear() {
 // ---- TCustomComboBox --------------------------------------------------------------------------------
 
 TCustomComboBox::TCustomComboBox(TComponent* owner) : TWinControl(owner) {
-  WNDCLASSA raw{};
-  if (GetClassInfoA(nullptr, "COMBOBOX", &raw)) DefWndProc = raw.lpfnWndProc;
+  InheritWindowClass("COMBOBOX");
   width_ = explicitWidth_ = 145;
   height_ = explicitHeight_ = 21;
   color_ = clWindow;
@@ -701,10 +700,6 @@ void TCustomComboBox::Dispatch(TMessage& message) {
     case CN_COMMAND:
       CommandNotification(message.WParamHi());
       message.Result = 0;
-      return;
-    case WM_ERASEBKGND:
-      // The box is Qt's painting under the window's image: nothing is filled over it.
-      DefaultHandler(message);
       return;
     default:
       TWinControl::Dispatch(message);

@@ -1228,6 +1228,11 @@ void TWinControl::Dispatch(TMessage& message) {
   DefaultHandler(message);
 }
 
+void TWinControl::InheritWindowClass(const char* className) {
+  WNDCLASSA wc{};
+  if (GetClassInfoA(nullptr, className, &wc) && wc.lpfnWndProc != nullptr) DefWndProc = wc.lpfnWndProc;
+}
+
 void TWinControl::DefaultHandler(TMessage& message) {
   message.Result = handle_ != nullptr
                        ? CallWindowProcA(DefWndProc, handle_, message.Msg, message.WParam, message.LParam)

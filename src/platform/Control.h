@@ -467,6 +467,9 @@ class TWinControl : public TControl {
   virtual void DestroyWnd();
   // The window's default procedure, called by DefaultHandler.
   WNDPROC DefWndProc = DefWindowProcA;
+  // Makes the control a superclass of a registered window class ("EDIT"...): its procedure
+  // becomes DefWndProc (unchanged when there is no such class).
+  void InheritWindowClass(const char* className);
 
   virtual void KeyDown(WORD& key, TShiftState shift);   // OnKeyDown
   virtual void KeyUp(WORD& key, TShiftState shift);     // OnKeyUp

@@ -19,11 +19,6 @@
 
 namespace {
 
-// Follows each WM_NOTIFY a date control sends its parent, to the control itself: the class
-// library's control takes the new value from it whether or not its parent reflected the
-// notification (wParam the notification code).
-constexpr UINT kChangeNote = CM_BASE + 0xF0;
-
 // The range both controls keep to (the range SYSTEMTIME holds).
 constexpr int kFirstYear = 1601;
 constexpr int kLastYear = 9999;
@@ -119,7 +114,6 @@ void SendNotify(HWND host, NMHDR* header) {
   if (parent != nullptr && (GetWindowLongA(host, GWL_STYLE) & WS_CHILD) != 0) {
     SendMessageA(parent, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
   }
-  if (IsWindow(host)) SendMessageA(host, kChangeNote, header->code, 0);
   if (hostWidget != nullptr) hostWidget->AddBusy(-1);
 }
 
@@ -370,11 +364,6 @@ LRESULT DateTimePickWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 namespace {
 
-WNDPROC RawProc(const char* className) {
-  WNDCLASSA wc{};
-  return GetClassInfoA(nullptr, className, &wc) && wc.lpfnWndProc != nullptr ? wc.lpfnWndProc : DefWindowProcA;
-}
-
 // The size a calendar needs in a font, measured once per font on a hidden calendar.
 SIZE MeasureCalendar(TFont& font) {
   static std::map<std::tuple<std::string, int, int, int>, SIZE> measured;
@@ -403,7 +392,7 @@ bool ToSystemTimeInRange(TDateTime value, SYSTEMTIME* time) {
 // ---- TMonthCalendar ---------------------------------------------------------------------------------
 
 TMonthCalendar::TMonthCalendar(TComponent* owner) : TWinControl(owner) {
-  DefWndProc = RawProc("SysMonthCal32");
+  InheritWindowClass("SysMonthCal32");
   tabStop_ = true;
   date_ = ::Date();
   FitNaturalSize();
@@ -476,15 +465,6 @@ void TMonthCalendar::Change() {
   }
 }
 
-void TMonthCalendar::WndProc(TMessage& message) {
-  if (message.Msg == kChangeNote) {
-    TakeWindowDate();
-    message.Result = 0;
-    return;
-  }
-  TWinControl::WndProc(message);
-}
-
 void TMonthCalendar::Dispatch(TMessage& message) {
   switch (message.Msg) {
     case CN_NOTIFY: {
@@ -493,9 +473,6 @@ void TMonthCalendar::Dispatch(TMessage& message) {
       message.Result = 0;
       return;
     }
-    case WM_ERASEBKGND:
-      DefaultHandler(message);   // the calendar shows through: nothing is painted over it
-      return;
     case CM_FONTCHANGED:
       TWinControl::Dispatch(message);
       if (handle_ != nullptr) SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), TRUE);
@@ -509,7 +486,7 @@ void TMonthCalendar::Dispatch(TMessage& message) {
 // ---- TDateTimePicker -------------------------------------------------------------------------------
 
 TDateTimePicker::TDateTimePicker(TComponent* owner) : TWinControl(owner) {
-  DefWndProc = RawProc("SysDateTimePick32");
+  InheritWindowClass("SysDateTimePick32");
   tabStop_ = true;
   color_ = clWindow;
   value_ = ::Now();
@@ -608,15 +585,6 @@ void TDateTimePicker::Change() {
   }
 }
 
-void TDateTimePicker::WndProc(TMessage& message) {
-  if (message.Msg == kChangeNote) {
-    TakeWindowValue();
-    message.Result = 0;
-    return;
-  }
-  TWinControl::WndProc(message);
-}
-
 void TDateTimePicker::Dispatch(TMessage& message) {
   switch (message.Msg) {
     case CN_NOTIFY: {
@@ -625,9 +593,6 @@ void TDateTimePicker::Dispatch(TMessage& message) {
       message.Result = 0;
       return;
     }
-    case WM_ERASEBKGND:
-      DefaultHandler(message);   // the field shows through: nothing is painted over it
-      return;
     case CM_FONTCHANGED:
       TWinControl::Dispatch(message);
       if (handle_ != nullptr) SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), TRUE);

@@ -101,7 +101,6 @@ class TMonthCalendar : public TWinControl {
 
   TNotifyEvent OnChange;
 
-  void WndProc(TMessage& message) override;
   void Dispatch(TMessage& message) override;
 
  protected:
@@ -145,7 +144,6 @@ class TDateTimePicker : public TWinControl {
 
   TNotifyEvent OnChange;
 
-  void WndProc(TMessage& message) override;
   void Dispatch(TMessage& message) override;
 
  protected:

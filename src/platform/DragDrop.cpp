@@ -340,15 +340,6 @@ class TextDataObject final : public IDataObject {
   ULONG count_ = 1;
 };
 
-// The GBK form of a text; nullopt when GBK cannot hold it exactly (or it holds a zero).
-std::optional<std::string> ExactGbk(const QString& text) {
-  const std::u16string units = text.toStdU16String();
-  if (units.find(u'\0') != std::u16string::npos) return std::nullopt;
-  std::string bytes = gbk::FromUtf16(units);
-  if (gbk::ToUtf16(bytes) != units) return std::nullopt;
-  return bytes;
-}
-
 // A drag from another program over our windows. Qt hands the enter to the nearest enabled
 // widget that accepts drops (a registered window's: registering sets that), and the moves, the
 // drop and the leave to the widget that accepted it; each window gets its own enter and leave,
@@ -412,7 +403,7 @@ bool BeginOutsideSession(HWND window, QDropEvent* event) {
   HWND registered = RegisteredAt(window);
   const QMimeData* mime = event->mimeData();
   if (registered == nullptr || mime == nullptr || !mime->hasText()) return false;
-  std::optional<std::string> text = ExactGbk(mime->text());
+  std::optional<std::string> text = gbk::FromUtf16Exact(mime->text().toStdU16String());
   const DWORD allowed = EffectsOf(event->possibleActions());
   if (!text || allowed == DROPEFFECT_NONE) return false;
   outside.widgetWindow = window;

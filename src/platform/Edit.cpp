@@ -336,13 +336,11 @@ class EditControl : public WrappedControl {
     if (ReadOnly()) return;
     std::optional<std::u16string> held = GetClipboardService()->Text();
     if (!held || held->empty()) return;
-    QString text = QString::fromStdU16String(*held);
-    bool exact = false;
-    ToGbk(text, &exact);
-    if (!exact || text.contains(QChar(0))) {
+    if (!gbk::FromUtf16Exact(*held)) {
       MessageBeep(0xFFFFFFFF);
       return;
     }
+    QString text = QString::fromStdU16String(*held);
     if (line_ != nullptr) {
       const auto cut = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
       if (cut >= 0) text.truncate(cut);

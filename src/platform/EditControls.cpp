@@ -38,8 +38,7 @@ TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
   color_ = clWindow;
   tabStop_ = true;
   SetBounds(0, 0, 121, 21);
-  WNDCLASSA edit{};
-  if (GetClassInfoA(nullptr, "EDIT", &edit)) DefWndProc = edit.lpfnWndProc;
+  InheritWindowClass("EDIT");
 }
 
 TCustomEdit::~TCustomEdit() {
@@ -184,10 +183,6 @@ void TCustomEdit::Dispatch(TMessage& message) {
       message.Result = reinterpret_cast<LRESULT>(ColorBrush());
       return;
     }
-    case WM_ERASEBKGND:
-      // The edit's image lies over the Qt widget: it stays clear where nothing is drawn.
-      DefaultHandler(message);
-      return;
     case CM_FONTCHANGED:
       TWinControl::Dispatch(message);
       Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), TRUE);

@@ -24,36 +24,7 @@ void Fill(TCanvas* canvas, TColor colour, int left, int top, int right, int bott
 
 bool Empty(const TRect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
-void SetBar(TScrollBar* bar, int position, int min, int max, int page) {
-  if (bar->Min() == min && bar->Max() == max && bar->PageSize() == page && bar->Position() == position) return;
-  bar->SetPageSize(0);
-  bar->SetParams(position, min, max);
-  bar->SetPageSize(page);
-  bar->SetPosition(position);
-}
-
 }  // namespace
-
-// A scroll bar of the grid: a plain scroll bar window whose scrolling moves the grid. OnScroll
-// stays free for the program and runs first.
-class TDrawGrid::Bar : public TScrollBar {
- public:
-  Bar(TDrawGrid* grid, TScrollBarKind kind) : TScrollBar(grid), grid_(grid) {
-    SetKind(kind);
-    tabStop_ = false;
-    SetVisible(false);
-    SetParent(grid);
-  }
-
- protected:
-  void Scroll(TScrollCode code, int& position) override {
-    TScrollBar::Scroll(code, position);
-    if (!grid_->Destroying() && !Destroying()) grid_->BarScrolled(Kind() == sbVertical, code, position);
-  }
-
- private:
-  TDrawGrid* grid_;
-};
 
 // ---- TDrawGrid: geometry ------------------------------------------------------------------------
 
@@ -63,8 +34,10 @@ TDrawGrid::TDrawGrid(TComponent* owner) : TCustomControl(owner) {
   color_ = clWindow;
   tabStop_ = true;
   SetBounds(0, 0, 320, 120);
-  vbar_ = new Bar(this, sbVertical);
-  hbar_ = new Bar(this, sbHorizontal);
+  vbar_ = new TControlScrollBar(this, sbVertical,
+                                [this](TScrollCode code, int& position) { BarScrolled(true, code, position); });
+  hbar_ = new TControlScrollBar(this, sbHorizontal,
+                                [this](TScrollCode code, int& position) { BarScrolled(false, code, position); });
   Clamp();
 }
 
@@ -302,8 +275,8 @@ void TDrawGrid::LayoutBars() {
 
 void TDrawGrid::SyncBars() {
   if (vbar_ == nullptr || hbar_ == nullptr || Destroying()) return;
-  if (vShown_) SetBar(vbar_, topRow_, fixedRows_, rowCount_ - 1, rowCount_ - MaxFirst(AxisOf(true)));
-  if (hShown_) SetBar(hbar_, leftCol_, fixedCols_, colCount_ - 1, colCount_ - MaxFirst(AxisOf(false)));
+  if (vShown_) vbar_->SetRange(topRow_, fixedRows_, rowCount_ - 1, rowCount_ - MaxFirst(AxisOf(true)));
+  if (hShown_) hbar_->SetRange(leftCol_, fixedCols_, colCount_ - 1, colCount_ - MaxFirst(AxisOf(false)));
 }
 
 void TDrawGrid::BarScrolled(bool vertical, TScrollCode code, int& position) {

@@ -238,7 +238,6 @@ class TDrawGrid : public TCustomControl {
   static int MaxFirst(const Axis& a);           // the highest first scrolling cell
   static int At(const Axis& a, int pos);        // the cell at a position, -1 when none
   static int End(const Axis& a);                // where the last shown cell's line ends
-  class Bar;
   void LayoutBars();   // shows, hides and places the bars (before TopRow/LeftCol are held)
   void SyncBars();     // ranges and positions
   void BarScrolled(bool vertical, TScrollCode code, int& position);
@@ -291,8 +290,8 @@ class TDrawGrid : public TCustomControl {
   bool defaultDrawing_ = true;
   TColor fixedColor_ = clBtnFace;
   TScrollStyle scrollBars_ = ssBoth;
-  Bar* vbar_ = nullptr;   // owned as components
-  Bar* hbar_ = nullptr;
+  TControlScrollBar* vbar_ = nullptr;   // owned as components
+  TControlScrollBar* hbar_ = nullptr;
   bool vShown_ = false;
   bool hShown_ = false;
   Drag drag_ = Drag::none;

@@ -160,14 +160,13 @@ void PostText(HWND target, const QString& text, UINT message, LPARAM lParam, int
   const std::u16string units = text.toStdU16String();
   for (std::size_t i = 0; i < units.size();) {
     std::size_t n = QChar::isHighSurrogate(units[i]) && i + 1 < units.size() ? 2 : 1;
-    const std::u16string one = units.substr(i, n);
+    const std::optional<std::string> bytes = gbk::FromUtf16Exact(std::u16string_view(units).substr(i, n));
     i += n;
-    std::string bytes = gbk::FromUtf16(one);
-    if (gbk::ToUtf16(bytes) != one) {
+    if (!bytes) {
       refused = true;
       continue;
     }
-    for (unsigned char byte : bytes) platform::queue::PostInput(target, message, byte, lParam, modifiers);
+    for (unsigned char byte : *bytes) platform::queue::PostInput(target, message, byte, lParam, modifiers);
   }
   if (refused) MessageBeep(0xFFFFFFFF);
 }
@@ -315,6 +314,32 @@ void TextEvent(HWND window, const QString& text) {
 
 int QtKeyOf(int virtualKey, bool* keypad) { return QtKey(virtualKey, keypad); }
 
+bool QtMouseEventOf(UINT message, QEvent::Type* type, Qt::MouseButton* button) {
+  *type = QEvent::MouseMove;
+  *button = Qt::NoButton;
+  switch (message) {
+    case WM_LBUTTONDOWN: *type = QEvent::MouseButtonPress; *button = Qt::LeftButton; return true;
+    case WM_LBUTTONUP: *type = QEvent::MouseButtonRelease; *button = Qt::LeftButton; return true;
+    case WM_LBUTTONDBLCLK: *type = QEvent::MouseButtonDblClick; *button = Qt::LeftButton; return true;
+    case WM_RBUTTONDOWN: *type = QEvent::MouseButtonPress; *button = Qt::RightButton; return true;
+    case WM_RBUTTONUP: *type = QEvent::MouseButtonRelease; *button = Qt::RightButton; return true;
+    case WM_RBUTTONDBLCLK: *type = QEvent::MouseButtonDblClick; *button = Qt::RightButton; return true;
+    case WM_MBUTTONDOWN: *type = QEvent::MouseButtonPress; *button = Qt::MiddleButton; return true;
+    case WM_MBUTTONUP: *type = QEvent::MouseButtonRelease; *button = Qt::MiddleButton; return true;
+    case WM_MBUTTONDBLCLK: *type = QEvent::MouseButtonDblClick; *button = Qt::MiddleButton; return true;
+    case WM_MOUSEMOVE: return true;
+    default: return false;
+  }
+}
+
+Qt::MouseButtons QtButtonsOf(WPARAM keys) {
+  Qt::MouseButtons buttons;
+  if (keys & MK_LBUTTON) buttons |= Qt::LeftButton;
+  if (keys & MK_RBUTTON) buttons |= Qt::RightButton;
+  if (keys & MK_MBUTTON) buttons |= Qt::MiddleButton;
+  return buttons;
+}
+
 void ApplyInput(const MSG& message, int modifiers) {
   bool isKey = message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST;
   bool isMouse = message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST;
@@ -376,14 +401,6 @@ Qt::KeyboardModifiers QtModifiers(UINT modifiers) {
   return result;
 }
 
-Qt::MouseButtons QtButtons(WPARAM keys) {
-  Qt::MouseButtons buttons;
-  if (keys & MK_LBUTTON) buttons |= Qt::LeftButton;
-  if (keys & MK_RBUTTON) buttons |= Qt::RightButton;
-  if (keys & MK_MBUTTON) buttons |= Qt::MiddleButton;
-  return buttons;
-}
-
 QWidget* WidgetOf(HWND window) {
   auto w = win::Find(window);
   return w ? w->widget : nullptr;
@@ -436,22 +453,11 @@ bool SimulateMouse(HWND window, UINT message, int x, int y, WPARAM keys) {
   if (widget == nullptr) return false;
   QEvent::Type type = QEvent::MouseMove;
   Qt::MouseButton button = Qt::NoButton;
-  switch (message) {
-    case WM_LBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::LeftButton; break;
-    case WM_LBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::LeftButton; break;
-    case WM_LBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::LeftButton; break;
-    case WM_RBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::RightButton; break;
-    case WM_RBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::RightButton; break;
-    case WM_RBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::RightButton; break;
-    case WM_MBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::MiddleButton; break;
-    case WM_MBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::MiddleButton; break;
-    case WM_MOUSEMOVE: break;
-    default: return false;
-  }
+  if (!input::QtMouseEventOf(message, &type, &button)) return false;
   QPointF local(x, y);
   widget = MouseWidgetOf(window, &local);
   QPointF global = widget->mapToGlobal(local);
-  QMouseEvent event(type, local, global, button, QtButtons(keys), QtModifiers(static_cast<UINT>(keys)));
+  QMouseEvent event(type, local, global, button, input::QtButtonsOf(keys), QtModifiers(static_cast<UINT>(keys)));
   QCoreApplication::sendEvent(widget, &event);
   return true;
 }
@@ -537,7 +543,7 @@ bool SimulateWheel(HWND window, int delta, int x, int y, WPARAM keys) {
   QPointF local(x, y);
   QWidget* widget = MouseWidgetOf(window, &local);
   if (widget == nullptr) return false;
-  QWheelEvent event(local, widget->mapToGlobal(local), QPoint(), QPoint(0, delta), QtButtons(keys),
+  QWheelEvent event(local, widget->mapToGlobal(local), QPoint(), QPoint(0, delta), input::QtButtonsOf(keys),
                     QtModifiers(static_cast<UINT>(keys)), Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(widget, &event);
   return true;

@@ -13,14 +13,6 @@ namespace {
   throw EStringListError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
-void SetBar(TScrollBar* bar, int position, int min, int max, int page) {
-  if (bar->Min() == min && bar->Max() == max && bar->PageSize() == page && bar->Position() == position) return;
-  bar->SetPageSize(0);
-  bar->SetParams(position, min, max);
-  bar->SetPageSize(page);
-  bar->SetPosition(position);
-}
-
 constexpr int kBarSize = 16;
 
 }  // namespace
@@ -133,32 +125,12 @@ void TListBoxStrings::Changed() {
 
 // ---- TCustomListBox -----------------------------------------------------------------------------
 
-// A scroll bar of the box: scrolling moves the rows. OnScroll stays free for the program.
-class TCustomListBox::Bar : public TScrollBar {
- public:
-  Bar(TCustomListBox* box, TScrollBarKind kind) : TScrollBar(box), box_(box) {
-    SetKind(kind);
-    tabStop_ = false;
-    SetVisible(false);
-    SetParent(box);
-  }
-
- protected:
-  void Scroll(TScrollCode code, int& position) override {
-    TScrollBar::Scroll(code, position);
-    if (!box_->Destroying() && !Destroying()) box_->BarScrolled(Kind() == sbVertical, position);
-  }
-
- private:
-  TCustomListBox* box_;
-};
-
 TCustomListBox::TCustomListBox(TComponent* owner) : TCustomControl(owner) {
   color_ = clWindow;
   tabStop_ = true;
   SetBounds(0, 0, 121, 97);
-  vbar_ = new Bar(this, sbVertical);
-  hbar_ = new Bar(this, sbHorizontal);
+  vbar_ = new TControlScrollBar(this, sbVertical, [this](TScrollCode, int& position) { BarScrolled(true, position); });
+  hbar_ = new TControlScrollBar(this, sbHorizontal, [this](TScrollCode, int& position) { BarScrolled(false, position); });
 }
 
 TCustomListBox::~TCustomListBox() = default;
@@ -374,7 +346,7 @@ void TCustomListBox::UpdateBars() {
     if (hbar_->Visible()) {
       hbar_->SetBounds(0, std::max(0, ch - kBarSize), cw, kBarSize);
       const int total = (count + rows - 1) / rows;
-      SetBar(hbar_, top_ / rows, 0, std::max(0, total - 1), columns_);
+      hbar_->SetRange(top_ / rows, 0, std::max(0, total - 1), columns_);
     }
   } else {
     hbar_->SetVisible(false);
@@ -382,7 +354,7 @@ void TCustomListBox::UpdateBars() {
     vbar_->SetVisible(count > rows);
     if (vbar_->Visible()) {
       vbar_->SetBounds(std::max(0, cw - kBarSize), 0, kBarSize, ch);
-      SetBar(vbar_, top_, 0, std::max(0, count - 1), rows);
+      vbar_->SetRange(top_, 0, std::max(0, count - 1), rows);
     }
   }
   updatingBars_ = false;

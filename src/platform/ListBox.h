@@ -178,13 +178,12 @@ class TCustomListBox : public TCustomControl {
   void MoveCaret(int index, TShiftState shift, bool byMouse);
 
   TListBoxStrings items_{this};
-  TScrollBar* vbar_ = nullptr;
-  TScrollBar* hbar_ = nullptr;
+  TControlScrollBar* vbar_ = nullptr;
+  TControlScrollBar* hbar_ = nullptr;
   int caret_ = -1;
   int anchor_ = -1;
 
  private:
-  class Bar;
   std::vector<bool> SelectionSnapshot() const;
   int TotalColumns() const;
   void UpdateBars();

@@ -228,20 +228,21 @@ void ScriptedMenus::Choose(const std::string& path) {
 
 void ScriptedMenus::Cancel() {
   std::lock_guard lock(mutex_);
-  answers_.push_back(std::string());
+  answers_.push_back(std::nullopt);
 }
 
 std::vector<int> ScriptedMenus::Show(MenuLevels& levels, int x, int y) {
-  std::string answer;
+  bool scripted = false;
+  std::optional<std::string> chosen;   // none: cancel
   {
     std::lock_guard lock(mutex_);
     shown_.push_back(Shown{x, y, {}});
     if (answers_.empty()) {
       std::fprintf(stderr, "A menu was shown at (%d, %d) with no scripted answer; its items:\n", x, y);
     } else {
-      answer = answers_.front();
+      scripted = true;
+      chosen = answers_.front();
       answers_.pop_front();
-      if (answer.empty()) answer = "\x01";   // cancel
     }
   }
   std::vector<int> path;
@@ -250,11 +251,12 @@ std::vector<int> ScriptedMenus::Show(MenuLevels& levels, int x, int y) {
     std::lock_guard lock(mutex_);
     shown_.back().levels.push_back(Level{path, items});
   }
-  if (answer.empty()) {
+  if (!scripted) {
     for (const ShownMenuItem& item : items) std::fprintf(stderr, "  %s %s\n", item.name.c_str(), item.caption.c_str());
     std::abort();
   }
-  if (answer == "\x01") return {};
+  if (!chosen) return {};
+  const std::string& answer = *chosen;
   std::size_t start = 0;
   while (start <= answer.size()) {
     std::size_t slash = answer.find('/', start);

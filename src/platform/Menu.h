@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -233,7 +234,7 @@ class ScriptedMenus : public MenuPresenter {
 
  private:
   mutable std::mutex mutex_;
-  std::deque<std::string> answers_;   // "" cancels
+  std::deque<std::optional<std::string>> answers_;   // nullopt cancels
   std::vector<Shown> shown_;
   std::vector<std::string> misses_;
 };

@@ -752,8 +752,7 @@ TRichEdit::TRichEdit(TComponent* owner) : TWinControl(owner) {
   explicitHeight_ = height_;
   color_ = clWindow;
   tabStop_ = true;
-  WNDCLASSA raw{};
-  if (GetClassInfoA(nullptr, "RichEdit20A", &raw)) DefWndProc = raw.lpfnWndProc;
+  InheritWindowClass("RichEdit20A");
 }
 
 TRichEdit::~TRichEdit() = default;
@@ -803,10 +802,6 @@ void TRichEdit::ApplyFontAndColor() {
 
 void TRichEdit::WndProc(TMessage& message) {
   switch (message.Msg) {
-    case WM_ERASEBKGND:
-      // The editor paints its own background under the window's (transparent) image.
-      DefaultHandler(message);
-      return;
     case WM_GETDLGCODE:
       DefaultHandler(message);
       if (!wantTabs_) message.Result &= ~static_cast<LRESULT>(DLGC_WANTTAB);

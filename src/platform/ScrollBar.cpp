@@ -811,3 +811,26 @@ void TUpDown::Paint(HDC dc) {
   DrawArrowButton(dc, first, vertical ? Arrow::Up : Arrow::Left, down == 1, enabled_);
   DrawArrowButton(dc, second, vertical ? Arrow::Down : Arrow::Right, down == 2, enabled_);
 }
+
+// ---- TControlScrollBar --------------------------------------------------------------------------
+
+TControlScrollBar::TControlScrollBar(TWinControl* control, TScrollBarKind kind, Scrolled scrolled)
+    : TScrollBar(control), control_(control), scrolled_(std::move(scrolled)) {
+  SetKind(kind);
+  tabStop_ = false;
+  SetVisible(false);
+  SetParent(control);
+}
+
+void TControlScrollBar::SetRange(int position, int min, int max, int page) {
+  if (Min() == min && Max() == max && PageSize() == page && Position() == position) return;
+  SetPageSize(0);
+  SetParams(position, min, max);
+  SetPageSize(page);
+  SetPosition(position);
+}
+
+void TControlScrollBar::Scroll(TScrollCode code, int& position) {
+  TScrollBar::Scroll(code, position);
+  if (!control_->Destroying() && !Destroying() && scrolled_) scrolled_(code, position);
+}

@@ -140,6 +140,25 @@ class TScrollBar : public TWinControl {
   int notifyPos_ = 0;
 };
 
+// A scroll bar window of a control (a grid, a list box): hidden until the control shows it and
+// out of the tab order; its scrolling goes to the control after OnScroll, which stays free for
+// the program.
+class TControlScrollBar : public TScrollBar {
+ public:
+  using Scrolled = std::function<void(TScrollCode code, int& position)>;
+  TControlScrollBar(TWinControl* control, TScrollBarKind kind, Scrolled scrolled);
+  // Range, page and position at once (nothing when unchanged); the page is cleared first, so
+  // no step in between holds the position to a smaller range.
+  void SetRange(int position, int min, int max, int page);
+
+ protected:
+  void Scroll(TScrollCode code, int& position) override;
+
+ private:
+  TWinControl* control_;
+  Scrolled scrolled_;
+};
+
 // ---- TUpDown -------------------------------------------------------------------------------------
 
 enum TUDOrientation { udHorizontal, udVertical };

@@ -332,6 +332,13 @@ std::string FromUtf16(std::u16string_view utf16Text) {
   return DropFourByteSequences(std::move(out));
 }
 
+std::optional<std::string> FromUtf16Exact(std::u16string_view utf16Text) {
+  if (utf16Text.find(u'\0') != std::u16string_view::npos) return std::nullopt;
+  std::string bytes = FromUtf16(utf16Text);
+  if (ToUtf16(bytes) != utf16Text) return std::nullopt;
+  return bytes;
+}
+
 void UpperInPlace(char* text) { FoldInPlace<FoldUpper>(text); }
 void LowerInPlace(char* text) { FoldInPlace<FoldLower>(text); }
 std::string Upper(std::string_view text) { return FoldCopy<FoldUpper>(text); }

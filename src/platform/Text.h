@@ -3,6 +3,7 @@
 // GBK character.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,10 @@ std::string FromUtf8(std::string_view utf8Text);
 // becomes '?'.
 std::u16string ToUtf16(std::string_view gbkText);
 std::string FromUtf16(std::u16string_view utf16Text);
+// Text from elsewhere (typed, pasted, dropped) taken only as it stands: its GBK form, or
+// nullopt when GBK cannot hold a character exactly or the text holds a zero character (a
+// zero-terminated block would end there).
+std::optional<std::string> FromUtf16Exact(std::u16string_view utf16Text);
 
 // In-place ASCII case folding of a zero-terminated text, skipping both bytes of every
 // double-byte character. A null pointer is ignored.

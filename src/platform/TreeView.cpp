@@ -617,8 +617,7 @@ void TTreeNodes::Clear() {
 // ---- TCustomTreeView -----------------------------------------------------------------------------
 
 TCustomTreeView::TCustomTreeView(TComponent* owner) : TWinControl(owner) {
-  WNDCLASSA raw{};
-  if (GetClassInfoA(nullptr, "SysTreeView32", &raw)) DefWndProc = raw.lpfnWndProc;
+  InheritWindowClass("SysTreeView32");
   width_ = explicitWidth_ = 121;
   height_ = explicitHeight_ = 97;
   color_ = clWindow;
@@ -703,7 +702,7 @@ void TCustomTreeView::SetSelected(TTreeNode* node) {
   if (handle_ != nullptr) {
     if (node != nullptr && node->item_ == nullptr) return;
     SendMessageA(handle_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node != nullptr ? node->item_ : nullptr));
-    return;   // the window's answer went through DefaultHandler, which told of the change
+    return;   // the window tells of the change (TVN_SELCHANGED, reflected as CN_NOTIFY)
   }
   if (node != nullptr) node->MakeVisible();
   selected_ = node;
@@ -742,16 +741,6 @@ void TCustomTreeView::SetShowLines(bool value) { SetStyleFlag(showLines_, value)
 void TCustomTreeView::SetShowButtons(bool value) { SetStyleFlag(showButtons_, value); }
 void TCustomTreeView::SetShowRoot(bool value) { SetStyleFlag(showRoot_, value); }
 
-void TCustomTreeView::DefaultHandler(TMessage& message) {
-  TWinControl::DefaultHandler(message);
-  // The window tells its parent of a new selection; this library's parents do not hand
-  // WM_NOTIFY back, so the tree looks itself once the window has handled a message.
-  const UINT m = message.Msg;
-  const bool changes = (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST) ||
-                       m == TVM_SELECTITEM || m == TVM_DELETEITEM || m == TVM_EXPAND;
-  if (changes && handle_ != nullptr && !Destroying()) SyncSelection();
-}
-
 void TCustomTreeView::Dispatch(TMessage& message) {
   switch (message.Msg) {
     case CN_NOTIFY: {
@@ -760,10 +749,6 @@ void TCustomTreeView::Dispatch(TMessage& message) {
       message.Result = 0;
       return;
     }
-    case WM_ERASEBKGND:
-      // The tree is Qt's painting under the window's image: nothing is filled over it.
-      DefaultHandler(message);
-      return;
     default:
       TWinControl::Dispatch(message);
       return;

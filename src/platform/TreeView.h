@@ -213,7 +213,6 @@ class TCustomTreeView : public TWinControl {
   TTVChangedEvent OnChange;
 
   void Dispatch(TMessage& message) override;
-  void DefaultHandler(TMessage& message) override;
 
  protected:
   void CreateParams(TCreateParams& params) override;

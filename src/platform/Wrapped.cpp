@@ -45,14 +45,6 @@ Qt::KeyboardModifiers CurrentModifiers() {
   return mods;
 }
 
-Qt::MouseButtons ButtonsOf(WPARAM keys) {
-  Qt::MouseButtons buttons;
-  if (keys & MK_LBUTTON) buttons |= Qt::LeftButton;
-  if (keys & MK_RBUTTON) buttons |= Qt::RightButton;
-  if (keys & MK_MBUTTON) buttons |= Qt::MiddleButton;
-  return buttons;
-}
-
 bool IsInside(const QWidget* root, const QWidget* widget) {
   return root != nullptr && widget != nullptr && (widget == root || root->isAncestorOf(widget));
 }
@@ -68,12 +60,7 @@ bool IsReplayedEvent(const QEvent* event) {
 
 QString FromGbk(const std::string& bytes) { return QString::fromStdU16String(gbk::ToUtf16(bytes)); }
 
-std::string ToGbk(const QString& text, bool* exact) {
-  const std::u16string units = text.toStdU16String();
-  std::string bytes = gbk::FromUtf16(units);
-  if (exact != nullptr) *exact = gbk::ToUtf16(bytes) == units;
-  return bytes;
-}
+std::string ToGbk(const QString& text) { return gbk::FromUtf16(text.toStdU16String()); }
 
 int GbkLength(const QString& text) { return static_cast<int>(gbk::FromUtf16(text.toStdU16String()).size()); }
 
@@ -353,18 +340,7 @@ void WrappedControl::ReplayMouse(UINT message, WPARAM keys, LPARAM lParam) {
   const QPoint at(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
   QEvent::Type type = QEvent::MouseMove;
   Qt::MouseButton button = Qt::NoButton;
-  switch (message) {
-    case WM_LBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::LeftButton; break;
-    case WM_LBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::LeftButton; break;
-    case WM_LBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::LeftButton; break;
-    case WM_RBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::RightButton; break;
-    case WM_RBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::RightButton; break;
-    case WM_RBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::RightButton; break;
-    case WM_MBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::MiddleButton; break;
-    case WM_MBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::MiddleButton; break;
-    case WM_MBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::MiddleButton; break;
-    default: break;
-  }
+  input::QtMouseEventOf(message, &type, &button);
   const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
   if (press && button == Qt::LeftButton) {
     // As an edit does: a press takes the focus and the mouse until the release.
@@ -387,7 +363,7 @@ void WrappedControl::ReplayMouse(UINT message, WPARAM keys, LPARAM lParam) {
   if (keys & MK_SHIFT) mods |= Qt::ShiftModifier;
   if (keys & MK_CONTROL) mods |= Qt::ControlModifier;
   const QPoint local = target->mapFrom(root, at);
-  QMouseEvent event(type, QPointF(local), QPointF(root->mapToGlobal(at)), button, ButtonsOf(keys), mods);
+  QMouseEvent event(type, QPointF(local), QPointF(root->mapToGlobal(at)), button, input::QtButtonsOf(keys), mods);
   QPointer<QWidget> guard(target);
   SendReplay(target, &event);
   if (type == QEvent::MouseButtonRelease && (keys & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0) {
@@ -407,7 +383,7 @@ void WrappedControl::ReplayWheel(WPARAM wParam, LPARAM lParam) {
   if (target == nullptr) target = root;
   const int delta = static_cast<short>(HIWORD(wParam));
   QWheelEvent event(QPointF(target->mapFrom(root, at)), QPointF(root->mapToGlobal(at)), QPoint(), QPoint(0, delta),
-                    ButtonsOf(LOWORD(wParam)), CurrentModifiers(), Qt::NoScrollPhase, false);
+                    input::QtButtonsOf(LOWORD(wParam)), CurrentModifiers(), Qt::NoScrollPhase, false);
   SendReplay(target, &event);
 }
 
@@ -465,13 +441,11 @@ void WrappedControl::Paste() {
   if (IsReadOnly()) return;
   std::optional<std::u16string> held = GetClipboardService()->Text();
   if (!held || held->empty()) return;
-  QString text = QString::fromStdU16String(*held);
-  bool exact = false;
-  ToGbk(text, &exact);
-  if (!exact || text.contains(QChar(0))) {
+  if (!gbk::FromUtf16Exact(*held)) {
     MessageBeep(0xFFFFFFFF);   // text GBK cannot hold is refused, never changed
     return;
   }
+  QString text = QString::fromStdU16String(*held);
   if (qobject_cast<QLineEdit*>(KeyWidget()) != nullptr) {
     // One line takes the text up to the first line break.
     const auto cut = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));

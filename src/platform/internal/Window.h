@@ -11,6 +11,7 @@
 #include "platform/Message.h"
 #include "platform/WinUser.h"
 
+#include <QEvent>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -236,6 +237,10 @@ void WheelEvent(HWND window, QWheelEvent* event);
 void TextEvent(HWND window, const QString& text);
 // The Qt key of a virtual key (0 when none); `keypad` says whether it is a keypad key.
 int QtKeyOf(int virtualKey, bool* keypad);
+// The Qt event type and button of a mouse button or move message; false for other messages.
+bool QtMouseEventOf(UINT message, QEvent::Type* type, Qt::MouseButton* button);
+// The Qt buttons held in the MK_ flags of a mouse message.
+Qt::MouseButtons QtButtonsOf(WPARAM keys);
 // Updates the key state from a message taken from the queue (modifiers snapshot or -1).
 void ApplyInput(const MSG& message, int modifiers);
 }  // namespace zuvo::platform::input

@@ -130,9 +130,9 @@ void ApplyLook(QWidget* widget);
 QFont QtFont(HFONT font);
 
 // Text conversion at the boundary: GBK bytes to Qt text (invalid bytes become U+FFFD), and Qt
-// text to GBK; ToGbk's `exact` says whether every character had a GBK form.
+// text to GBK (gbk::FromUtf16Exact tells whether GBK holds it exactly).
 QString FromGbk(const std::string& bytes);
-std::string ToGbk(const QString& text, bool* exact = nullptr);
+std::string ToGbk(const QString& text);
 // GBK length of text in bytes (a character GBK cannot hold counts as one byte, as '?').
 int GbkLength(const QString& text);
 
