@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the terminal need, only when missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev zlib1g-dev libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-wqy-microhei libasound2-dev libgif-dev)
+          libbenchmark-dev fonts-wqy-microhei libasound2-dev libgif-dev xdg-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
