@@ -22,6 +22,11 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#if defined(ZUVO_HAVE_QT_PRINTSUPPORT) && __has_include(<QPrinterInfo>)
+#define ZUVO_SYSTEM_PRINTERS 1
+#include <QPrinterInfo>
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -476,6 +481,16 @@ PrinterState& Printers() {
   return *state;
 }
 
+// The print system's printers, by the names Qt's printer info knows them by.
+std::vector<std::string> SystemPrinters() {
+  std::vector<std::string> names;
+#ifdef ZUVO_SYSTEM_PRINTERS
+  if (!EnsureApplication()) return names;
+  for (const QString& name : QPrinterInfo::availablePrinterNames()) names.push_back(name.toStdString());
+#endif
+  return names;
+}
+
 std::string Describe(const DialogRequest& r) {
   std::string text = std::string(DialogKindName(r.kind)) + " dialog \"" + gbk::ToUtf8(r.title) + "\"";
   switch (r.kind) {
@@ -622,7 +637,7 @@ std::vector<std::string> AvailablePrinters() {
     std::lock_guard lock(Printers().mutex);
     source = Printers().source;
   }
-  return source ? source() : std::vector<std::string>{};
+  return source ? source() : SystemPrinters();
 }
 
 const char* DialogKindName(DialogKind kind) {

@@ -241,8 +241,11 @@ namespace zuvo::platform {
 // system's default printer. Any thread.
 std::string CurrentPrinterName();
 void SetCurrentPrinterName(const std::string& name);
-// Where the print dialog gets the printers to offer (the printing unit installs the print
-// system's list); null restores the default, which knows no printer. Any thread.
+// Where the print dialog gets the printers to offer. By default (and after null is set) the
+// print system's own list through Qt, the names UTF-8 as CurrentPrinterName takes them; empty on
+// a machine without printers, where printing goes to PDF files. Tests install a source of their
+// own. Setting is any thread; the default list is read on the UI thread (as the print dialog
+// does), a source set is called on the caller's.
 using PrinterListSource = std::function<std::vector<std::string>()>;
 void SetPrinterListSource(PrinterListSource source);
 std::vector<std::string> AvailablePrinters();

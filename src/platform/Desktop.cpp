@@ -33,6 +33,7 @@ class NoDesktop final : public DesktopBackend {
   LRESULT Send(HWND, UINT, WPARAM, LPARAM) override { return 0; }
   std::vector<ProcessRecord> Processes() override { return {}; }
   std::optional<std::string> ImagePath(DWORD) override { return std::nullopt; }
+  bool OtherProgramInFront() override { return false; }
   void Key(BYTE, BYTE, DWORD) override {}
   void Mouse(DWORD, POINT) override {}
   BOOL Block(bool) override {
@@ -165,16 +166,6 @@ using namespace zuvo::platform::desktop;
 namespace zuvo::platform::desktop {
 namespace {
 
-// Whether another program's window is in front, so that synthesised input goes to the desktop
-// rather than to us. A real run has no other program ("none"): the foreground is ours. An
-// installed desktop (tests) keeps all synthesised input for now: its backend does not yet say
-// which window is in front.
-bool OtherProgramInFront(const std::shared_ptr<DesktopBackend>& backend) {
-  Installed& installed = TheInstalled();
-  std::lock_guard lock(installed.mutex);
-  return backend != installed.none;
-}
-
 // The keys and buttons held through keybd_event and mouse_event: the modifiers of the keys and
 // the buttons of the clicks that follow.
 std::atomic<UINT> syntheticHeld{0};
@@ -211,7 +202,7 @@ WPARAM HeldMouseKeys() {
 
 void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR) {
   std::shared_ptr<DesktopBackend> backend = CurrentDesktopBackend();
-  if (OtherProgramInFront(backend)) {
+  if (backend->OtherProgramInFront()) {
     backend->Key(virtualKey, scanCode, flags);
     return;
   }
@@ -229,7 +220,7 @@ void mouse_event(DWORD flags, DWORD, DWORD, DWORD, ULONG_PTR) {
   const bool hasWindows = EnsureApplication();
   POINT pointer{0, 0};
   if (hasWindows) GetCursorPos(&pointer);
-  if (OtherProgramInFront(backend)) {
+  if (backend->OtherProgramInFront()) {
     backend->Mouse(flags, pointer);
     return;
   }

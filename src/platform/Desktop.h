@@ -21,7 +21,8 @@ constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
 
 // ---- Synthesised input ------------------------------------------------------------------------
 // Keys and left clicks reach a foreign window only while one is in front (the foreground);
-// otherwise they go nowhere. A click happens at the pointer's current position (SetCursorPos).
+// otherwise they reach our own windows as if typed or clicked (platform/Cursor.h). A click
+// happens at the pointer's current position (SetCursorPos).
 
 constexpr DWORD KEYEVENTF_EXTENDEDKEY = 0x0001;
 constexpr DWORD KEYEVENTF_KEYUP = 0x0002;

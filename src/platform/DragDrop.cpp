@@ -6,6 +6,7 @@
 #include "platform/internal/Window.h"
 
 #include "platform/Application.h"
+#include "platform/Cursor.h"
 #include "platform/Message.h"
 #include "platform/Text.h"
 
@@ -159,6 +160,18 @@ DWORD KeyStateNow() {
   return keys;
 }
 
+// The cursor of an effect when the source leaves it to the platform (crNoDrop, crMultiDrag and
+// crDrag of the class library).
+HCURSOR DefaultDragCursor(DWORD effect) {
+  short shape = -12;
+  if ((effect & (DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK)) == DROPEFFECT_NONE) {
+    shape = -13;
+  } else if ((effect & DROPEFFECT_COPY) != 0) {
+    shape = -16;
+  }
+  return LoadCursorA(nullptr, LibraryCursorName(shape));
+}
+
 class DragLoop {
  public:
   DragLoop(IDataObject* data, IDropSource* source, DWORD allowed)
@@ -240,9 +253,7 @@ class DragLoop {
     if (effect != lastEffect_ || !fedBack_) {
       lastEffect_ = effect;
       fedBack_ = true;
-      if (source_->GiveFeedback(effect) == DRAGDROP_S_USEDEFAULTCURSORS) {
-        SetCursor(LoadCursorA(nullptr, effect == DROPEFFECT_NONE ? IDC_NO : IDC_ARROW));
-      }
+      if (source_->GiveFeedback(effect) == DRAGDROP_S_USEDEFAULTCURSORS) SetCursor(DefaultDragCursor(effect));
     }
   }
 

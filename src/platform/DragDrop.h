@@ -147,7 +147,9 @@ class IDropSource : public IUnknown {
  public:
   // S_OK to go on, DRAGDROP_S_DROP to drop, DRAGDROP_S_CANCEL (or a failure) to give up.
   virtual HRESULT QueryContinueDrag(BOOL escapePressed, DWORD keyState) = 0;
-  // DRAGDROP_S_USEDEFAULTCURSORS lets the platform show the cursor of the effect.
+  // DRAGDROP_S_USEDEFAULTCURSORS lets the platform show the cursor of the effect: the class
+  // library's no-drop shape for DROPEFFECT_NONE, its multi-drag shape (the one with the plus)
+  // for a copy, its drag shape otherwise.
   virtual HRESULT GiveFeedback(DWORD effect) = 0;
 
  protected:

@@ -483,6 +483,12 @@ class FakeBackend final : public desktop::DesktopBackend {
     s.RunDue(lock);
   }
 
+  bool OtherProgramInFront() override {
+    std::unique_lock lock(state_->mutex);
+    state_->RunDue(lock);
+    return state_->InFront() != nullptr;
+  }
+
   BOOL Block(bool on) override {
     std::unique_lock lock(state_->mutex);
     state_->RunDue(lock);

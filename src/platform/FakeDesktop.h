@@ -20,7 +20,8 @@
 //   SW_SHOWNA / SW_SHOWNOACTIVATE / SW_SHOWMINNOACTIVE, BringWindowToTop and a click on a
 //   window bring it in front and to the top.
 // - Keys and clicks reach the desktop only while one of its windows is visible and in front;
-//   otherwise they are logged as going nowhere and change nothing.
+//   otherwise they go to our own program, as typed or clicked there (platform/Cursor.h). A
+//   click in front of the desktop that hits none of its windows is logged as going nowhere.
 // - A click goes to the topmost visible window under the pointer and to its item there, which
 //   takes the focus with its whole text selected; Tab moves the focus to the next visible item
 //   and selects its text. Letter and digit keys (main row and number pad; VK_DECIMAL types '.')

@@ -3,6 +3,7 @@
 #include "platform/Form.h"
 
 #include "platform/Application.h"
+#include "platform/Cursor.h"
 #include "platform/Files.h"
 #include "platform/Message.h"
 
@@ -765,7 +766,7 @@ void TForm::Dispatch(TMessage& message) {
       if (!life->alive || Destroying()) return;
       if (LOWORD(static_cast<DWORD_PTR>(message.WParam)) != WA_INACTIVE) {
         try {
-          Activate();
+          DoActivate();
         } catch (const std::exception& e) {
           Application->HandleException(this, e);
         }
@@ -838,7 +839,7 @@ void TForm::DoHide() {
   if (OnHide) OnHide(this);
 }
 
-void TForm::Activate() {
+void TForm::DoActivate() {
   if (OnActivate) OnActivate(this);
 }
 
@@ -1013,20 +1014,23 @@ HCURSOR TScreen::Cursors(TCursor cursor) const {
     case crCross: name = IDC_CROSS; break;
     case crIBeam: name = IDC_IBEAM; break;
     case crSizeNESW: name = IDC_SIZENESW; break;
-    case crSizeNS:
-    case crVSplit: name = IDC_SIZENS; break;
+    case crSizeNS: name = IDC_SIZENS; break;
     case crSizeNWSE: name = IDC_SIZENWSE; break;
-    case crSizeWE:
-    case crHSplit: name = IDC_SIZEWE; break;
+    case crSizeWE: name = IDC_SIZEWE; break;
     case crUpArrow: name = IDC_UPARROW; break;
     case crHourGlass:
     case crSQLWait:
     case crAppStart: name = IDC_WAIT; break;
-    case crNoDrop:
     case crNo: name = IDC_NO; break;
     case crHandPoint: name = IDC_HAND; break;
     case crSizeAll: name = IDC_SIZEALL; break;
-    default: name = IDC_ARROW; break;   // crDefault, crArrow, the drag shapes, crHelp
+    // The class library's own shapes: the split bars and the drag cursors.
+    case crDrag:
+    case crNoDrop:
+    case crHSplit:
+    case crVSplit:
+    case crMultiDrag: name = LibraryCursorName(cursor); break;
+    default: name = IDC_ARROW; break;   // crDefault, crArrow, crHelp
   }
   return LoadCursorA(nullptr, name);
 }

@@ -141,7 +141,7 @@ class TForm : public TWinControl {
   virtual void Paint();      // OnPaint
   virtual void DoShow();     // OnShow
   virtual void DoHide();     // OnHide
-  virtual void Activate();   // OnActivate
+  virtual void DoActivate();   // OnActivate (not "Activate": cells use that name for their own activation)
   virtual void Deactivate(); // OnDeactivate
   virtual void DoClose(TCloseAction& action);   // OnClose
   // Tab, Shift+Tab, arrows in a radio group, Enter to the default and Esc to the cancel

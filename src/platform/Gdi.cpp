@@ -4,13 +4,17 @@
 
 #include "platform/internal/GdiSurface.h"
 
+#include "platform/internal/Screen.h"
 #include "platform/internal/Window.h"
+
+#include "platform/Screen.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <atomic>
 #include <cstring>
+#include <optional>
 
 namespace zuvo::platform::gdi {
 
@@ -46,8 +50,10 @@ HBRUSH GetSysColorBrush(int index) {
 
 namespace {
 
-// The primary screen's whole and available geometry; 1024 x 768 without a screen.
+// The primary screen's whole and available geometry; 1024 x 768 without a screen. A test
+// picture standing in for the screen is the whole screen.
 QRect ScreenGeometry(bool available) {
+  if (std::optional<QRect> picture = zuvo::platform::screen::TestPictureRect()) return *picture;
   QRect screen(0, 0, 1024, 768);
   if (zuvo::platform::EnsureApplication()) {
     if (QScreen* s = QGuiApplication::primaryScreen()) screen = available ? s->availableGeometry() : s->geometry();
@@ -114,7 +120,7 @@ int GetDeviceCaps(HDC dc, int index) {
     case VERTSIZE: return GetSystemMetrics(SM_CYSCREEN) * 254 / 960;
     case HORZRES: return GetSystemMetrics(SM_CXSCREEN);
     case VERTRES: return GetSystemMetrics(SM_CYSCREEN);
-    case BITSPIXEL: return 32;
+    case BITSPIXEL: return zuvo::platform::screen::BitsPerPixel();
     case PLANES: return 1;
     case LOGPIXELSX:
     case LOGPIXELSY: return 96;

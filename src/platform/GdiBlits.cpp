@@ -1,6 +1,7 @@
 // Blits: copying between contexts and filling with the brush, combined by a raster operation.
 
 #include "platform/internal/GdiSurface.h"
+#include "platform/internal/PrinterBackend.h"
 
 #include <algorithm>
 
@@ -42,12 +43,19 @@ void Normalise(long long& origin, long long& extent) {
   }
 }
 
+// A blit that cannot be done onto a printer's page ends the job with the printer exception, so a
+// printout never goes out with a hole in it; onto any other context it only returns FALSE.
+BOOL Failed(HDC dest) {
+  PageDrawingFailed(dest);
+  return FALSE;
+}
+
 BOOL Blit(HDC dest, long long x, long long y, long long width, long long height, HDC source, long long sx,
           long long sy, long long sw, long long sh, DWORD rop) {
   Surface d = SurfaceOf(dest);
   if (!d.ok()) return FALSE;
   std::uint32_t probe;
-  if (!Combine(rop, 0, 0, 0, &probe)) return FALSE;
+  if (!Combine(rop, 0, 0, 0, &probe)) return Failed(dest);
   QImage src;
   bool mirrorX = (width < 0) != (sw < 0), mirrorY = (height < 0) != (sh < 0);
   Normalise(x, width);
@@ -57,9 +65,9 @@ BOOL Blit(HDC dest, long long x, long long y, long long width, long long height,
   if (width == 0 || height == 0) return TRUE;
   if (UsesSource(rop)) {
     Surface s = SurfaceOf(source);
-    if (!s.ok()) return FALSE;
+    if (!s.ok()) return Failed(dest);
     // A copy larger than any image could be is not attempted: it would take gigabytes.
-    if (std::max({width, height, sw, sh}) > kDeviceLimit) return FALSE;
+    if (std::max({width, height, sw, sh}) > kDeviceLimit) return Failed(dest);
     QPoint origin = ToQPoint(s.Device(sx, sy));
     // A copy first, so that a blit within one image reads the pixels as they were.
     src = s.image->copy(origin.x(), origin.y(), static_cast<int>(sw), static_cast<int>(sh));

@@ -1,5 +1,7 @@
 #include "platform/internal/GdiRegistry.h"
 
+#include "platform/internal/Screen.h"
+
 #include <cstring>
 
 namespace zuvo::platform::gdi {
@@ -130,6 +132,8 @@ ObjectPtr Registry::DefaultBitmap() { return Stocks().defaultBitmap; }
 
 QImage& Registry::ScreenImage() {
   QImage& image = *screenImage_;
+  // Read afresh for every call: the screen context shows the screen as it is now.
+  image = platform::screen::Current();
   if (image.isNull()) image = QImage(1, 1, QImage::Format_RGB32);
   return image;
 }

@@ -3,6 +3,7 @@
 
 #include "platform/Text.h"
 #include "platform/internal/Guard.h"
+#include "platform/internal/QtMenu.h"
 #include "platform/internal/ThreadOwnership.h"
 #include "platform/internal/Window.h"
 
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 
 namespace {
@@ -303,62 +305,65 @@ std::vector<std::string> ScriptedMenus::Misses() const {
 
 // ---- The Qt presenter ---------------------------------------------------------------------------
 
+void FillQtMenu(QMenu* menu, MenuLevels& levels, const std::vector<int>& path, std::vector<int>* chosen) {
+  const std::vector<ShownMenuItem> items = levels.Open(path);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const ShownMenuItem& item = items[i];
+    if (!item.visible) continue;
+    if (item.separator) {
+      menu->addSeparator();
+      continue;
+    }
+    std::vector<int> here = path;
+    here.push_back(static_cast<int>(i));
+    // Hot-key text goes to the right-hand column, after a tab.
+    QString text = QString::fromStdU16String(gbk::ToUtf16(item.caption));
+    const int gap = text.indexOf(QStringLiteral("  "));
+    if (gap > 0 && text.indexOf(QChar('\t')) < 0) text = text.left(gap) + QChar('\t') + text.mid(gap).trimmed();
+    if (item.hasItems) {
+      QMenu* sub = menu->addMenu(text);
+      sub->setEnabled(item.enabled);
+      // The sub-menu is filled as it opens, after its item's OnClick.
+      QObject::connect(sub, &QMenu::aboutToShow, sub, [sub, &levels, here, chosen] {
+        sub->clear();
+        FillQtMenu(sub, levels, here, chosen);
+      });
+      continue;
+    }
+    QAction* action = menu->addAction(text);
+    action->setEnabled(item.enabled);
+    action->setCheckable(item.checked || item.radio);
+    if (item.radio) {
+      // Qt draws a radio mark for an action of an exclusive group. Each radio item gets a group
+      // of its own: the model already keeps its groups exclusive, and the mark shows exactly
+      // the model's state (a shared group would uncheck one of two checked items).
+      auto* group = new QActionGroup(action);
+      group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+      group->addAction(action);
+    }
+    action->setChecked(item.checked);
+    if (item.isDefault) {
+      QFont bold = action->font();
+      bold.setBold(true);
+      action->setFont(bold);
+    }
+    QObject::connect(action, &QAction::triggered, menu, [chosen, here] { *chosen = here; });
+  }
+}
+
 namespace {
 
 class QtMenuPresenter : public MenuPresenter {
  public:
   std::vector<int> Show(MenuLevels& levels, int x, int y) override {
-    chosen_.clear();
+    std::vector<int> chosen;
     QMenu root;
-    Fill(&root, levels, {});
+    FillQtMenu(&root, levels, {}, &chosen);
     if (root.actions().isEmpty()) return {};
     queue::ModalScope scope;
     root.exec(QPoint(x, y));
-    return chosen_;
+    return chosen;
   }
-
- private:
-  void Fill(QMenu* menu, MenuLevels& levels, const std::vector<int>& path) {
-    const std::vector<ShownMenuItem> items = levels.Open(path);
-    std::map<int, QActionGroup*> groups;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-      const ShownMenuItem& item = items[i];
-      if (!item.visible) continue;
-      if (item.separator) {
-        menu->addSeparator();
-        continue;
-      }
-      std::vector<int> here = path;
-      here.push_back(static_cast<int>(i));
-      // Hot-key text goes to the right-hand column, after a tab.
-      std::string caption = item.caption;
-      QString text = QString::fromStdU16String(gbk::ToUtf16(caption));
-      const int gap = text.indexOf(QStringLiteral("  "));
-      if (gap > 0 && text.indexOf(QChar('\t')) < 0) text = text.left(gap) + QChar('\t') + text.mid(gap).trimmed();
-      if (item.hasItems) {
-        QMenu* sub = menu->addMenu(text);
-        sub->setEnabled(item.enabled);
-        // The sub-menu is filled as it opens, after its item's OnClick.
-        QObject::connect(sub, &QMenu::aboutToShow, sub, [this, sub, &levels, here] {
-          sub->clear();
-          Fill(sub, levels, here);
-        });
-        continue;
-      }
-      QAction* action = menu->addAction(text);
-      action->setEnabled(item.enabled);
-      action->setCheckable(item.checked || item.radio);
-      action->setChecked(item.checked);
-      if (item.isDefault) {
-        QFont bold = action->font();
-        bold.setBold(true);
-        action->setFont(bold);
-      }
-      QObject::connect(action, &QAction::triggered, menu, [this, here] { chosen_ = here; });
-    }
-  }
-
-  std::vector<int> chosen_;
 };
 
 std::shared_ptr<MenuPresenter> QtPresenter() {
@@ -425,6 +430,24 @@ NativeMenus& Natives() {
 std::vector<NativeItem>* NativeMenu(HMENU menu) {
   auto it = Natives().menus.find(reinterpret_cast<std::uintptr_t>(menu));
   return it == Natives().menus.end() ? nullptr : &it->second;
+}
+
+// The menu holding the item of that id (the menu's own items first, then its sub-menus in order,
+// each searched the same way) and the item's place in it; false when no item has the id.
+bool FindNativeId(HMENU menu, UINT id, std::set<HMENU>& seen, std::vector<NativeItem>** holder, std::size_t* at) {
+  std::vector<NativeItem>* items = NativeMenu(menu);
+  if (items == nullptr || !seen.insert(menu).second) return false;   // a menu met twice is a loop
+  for (std::size_t i = 0; i < items->size(); ++i) {
+    if ((*items)[i].id == id) {
+      *holder = items;
+      *at = i;
+      return true;
+    }
+  }
+  for (std::size_t i = 0; i < items->size(); ++i) {
+    if ((*items)[i].subMenu != nullptr && FindNativeId((*items)[i].subMenu, id, seen, holder, at)) return true;
+  }
+  return false;
 }
 
 class NativeLevels : public MenuLevels {
@@ -502,18 +525,15 @@ BOOL InsertMenuItemA(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFOA
     caption.resize(zuvo::platform::gbk::CutLength(caption, 127));
     entry.caption = caption;
   }
+  std::vector<NativeItem>* into = items;
   std::size_t at = items->size();
   if (byPosition) {
     at = std::min<std::size_t>(item, items->size());
   } else {
-    for (std::size_t i = 0; i < items->size(); ++i) {
-      if ((*items)[i].id == item) {
-        at = i;
-        break;
-      }
-    }
+    std::set<HMENU> seen;
+    if (!zuvo::platform::FindNativeId(menu, item, seen, &into, &at)) return FALSE;
   }
-  items->insert(items->begin() + static_cast<std::ptrdiff_t>(at), entry);
+  into->insert(into->begin() + static_cast<std::ptrdiff_t>(at), entry);
   return TRUE;
 }
 

@@ -161,9 +161,11 @@ struct MENUITEMINFOA {
 };
 
 HMENU CreatePopupMenu();
-// Inserts an item before the item `item` (a position when byPosition, else an id; a position
-// past the end appends). The caption is cut at 127 bytes, on a character boundary. FALSE for a
-// dead menu, a null record or a sub-menu handle that is no menu.
+// Inserts an item before the item `item`: a position when byPosition (the count or any position
+// past the end appends), else an id, looked for in the menu and its sub-menus, the new item
+// going into the menu that holds it. The caption is cut at 127 bytes, on a character boundary.
+// FALSE, and nothing inserted, for a dead menu, an id no item has, a null record, or a sub-menu
+// handle that is no menu or is the menu itself.
 BOOL InsertMenuItemA(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFOA* info);
 // Destroys the menu and its sub-menus. FALSE for a dead menu.
 BOOL DestroyMenu(HMENU menu);

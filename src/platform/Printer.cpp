@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <utility>
 
 namespace zuvo::platform {
@@ -361,7 +362,22 @@ class TPrinterCanvas : public TCanvas {
   void CreateHandle() override { throw EPrinter("Printing not in progress"); }
 };
 
+// The printers with a document begun, by their page context.
+std::map<HDC, TPrinter*>& PrintingPages() {
+  static std::map<HDC, TPrinter*> pages;
+  return pages;
+}
+
 }  // namespace
+
+void zuvo::platform::PageDrawingFailed(HDC page) {
+  auto it = PrintingPages().find(page);
+  if (page == nullptr || it == PrintingPages().end()) return;
+  TPrinter* printer = it->second;
+  printer->Finish(true);
+  printer->aborted_ = true;
+  throw EPrinter("Drawing on the printer page failed");
+}
 
 struct TPrinter::Job {
   std::shared_ptr<zuvo::platform::PrinterBackend> backend;
@@ -420,6 +436,7 @@ void TPrinter::BeginDoc() {
     throw EPrinter("The printer cannot start a document");
   }
   job_ = std::move(job);
+  PrintingPages()[job_->dc] = this;
   aborted_ = false;
   pageNumber_ = 1;
   canvas_->SetHandle(job_->dc);
@@ -461,6 +478,7 @@ void TPrinter::Abort() {
 
 void TPrinter::Finish(bool cancel) {
   std::unique_ptr<Job> job = std::move(job_);
+  PrintingPages().erase(job->dc);
   pageNumber_ = 0;
   canvas_->SetHandle(nullptr);
   zuvo::platform::gdi::DeletePageDc(job->dc);

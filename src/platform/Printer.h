@@ -12,8 +12,9 @@
 // (ScopedRecordedPrinter) or write PDF files into a folder of their choice (ScopedPdfPrinter).
 //
 // NewPage, EndDoc, Handle or drawing on the canvas without a document begun, BeginDoc while one
-// is, a page that cannot be made (a size of 0) and a printer that refuses a page raise EPrinter;
-// a failure ends the job as Abort does. UI thread only.
+// is, a page that cannot be made (a size of 0), drawing the GDI layer reports failed on a page
+// (PageDrawingFailed) and a printer that refuses a page raise EPrinter; a failure ends the job
+// as Abort does. UI thread only.
 #pragma once
 
 #include "platform/Canvas.h"
@@ -25,6 +26,10 @@
 #include <vector>
 
 enum TPrinterOrientation { poPortrait, poLandscape };
+
+namespace zuvo::platform {
+void PageDrawingFailed(HDC page);   // internal/PrinterBackend.h
+}
 
 class TPrinter {
  public:
@@ -53,6 +58,7 @@ class TPrinter {
   HDC Handle();   // the current page's context
 
  private:
+  friend void zuvo::platform::PageDrawingFailed(HDC page);
   struct Job;
   void CheckPrinting() const;
   void HandPage();

@@ -1,6 +1,7 @@
 // Showing, moving and sizing windows, and their coordinates.
 #include "platform/internal/ForeignWindows.h"
 #include "platform/internal/HostWidget.h"
+#include "platform/internal/Screen.h"
 #include "platform/internal/Window.h"
 #include "platform/internal/WindowRegistry.h"
 
@@ -131,6 +132,8 @@ BOOL ShowWindow(HWND window, int command) {
       w = Find(window);
       if (!w) return wasVisible;
     }
+    // A see-through window starts as what lies beneath it.
+    if (!wasVisible) zuvo::platform::screen::StartWithPixelsBeneath(window);
     bool activate = topLevel && command != SW_SHOWNOACTIVATE && command != SW_SHOWNA &&
                     command != SW_SHOWMINNOACTIVE && (w->exStyle & WS_EX_NOACTIVATE) == 0;
     if (w->widget != nullptr) {

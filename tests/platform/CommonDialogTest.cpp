@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QPrinterInfo>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -413,6 +415,25 @@ TEST(CommonDialogTest, PrintDialogMakesTheChosenPrinterCurrent) {
   EXPECT_FALSE(dialog.Execute());
   EXPECT_EQ(CurrentPrinterName(), "Lab");
   SetPrinterListSource(nullptr);
+  SetCurrentPrinterName("");
+}
+
+// With no source installed the print dialog offers the print system's own printers, so the
+// program needs no start-up call; a test's source replaces them until it is taken away. (Empty
+// on a machine without printers, as here headless.)
+TEST(CommonDialogTest, PrintDialogOffersThePrintSystemsPrintersByDefault) {
+  std::vector<std::string> system;
+  for (const QString& name : QPrinterInfo::availablePrinterNames()) system.push_back(name.toStdString());
+  EXPECT_EQ(AvailablePrinters(), system);
+  SetPrinterListSource([] { return std::vector<std::string>{"Stand-in"}; });
+  EXPECT_EQ(AvailablePrinters(), std::vector<std::string>{"Stand-in"});
+  SetPrinterListSource(nullptr);
+  ScopedScriptedDialogs dialogs;
+  dialogs->AnswerPrinter(system.empty() ? std::string() : system.back());
+  TPrintDialog dialog(nullptr);
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(dialogs->Asked()[0].printers, system);
+  EXPECT_EQ(CurrentPrinterName(), system.empty() ? std::string() : system.back());
   SetCurrentPrinterName("");
 }
 

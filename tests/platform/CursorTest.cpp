@@ -9,6 +9,7 @@
 #include "platform/Desktop.h"
 #include "platform/DrivenClock.h"
 #include "platform/Edit.h"
+#include "platform/FakeDesktop.h"
 #include "platform/Form.h"
 #include "platform/Input.h"
 #include "platform/Kernel.h"
@@ -450,6 +451,33 @@ TEST_F(CursorTest, MouseEventClicksTheButtonUnderTheVirtualPointer) {
   ProcessPendingMessages();
   EXPECT_EQ(clicks, 2);
   EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// With another program's window in front the same calls go to the desktop instead; once ours
+// is in front again they reach our windows.
+TEST_F(CursorTest, SynthesisedInputGoesToTheProgramInFront) {
+  auto* edit = new TEdit(form_);
+  edit->SetBounds(10, 220, 200, 24);
+  edit->SetParent(form_);
+  edit->SetFocus();
+  ProcessPendingMessages();
+  zuvo::platform::ScopedFakeDesktop desktop;
+  HWND other = desktop->AddWindow(desktop->AddProcess("C:\\a.exe"), {.title = "a", .rect = {600, 500, 700, 560}});
+  ASSERT_EQ(desktop->Foreground(), other);
+
+  const POINT onEdit = ScreenOf(edit, 5, 5);
+  SetCursorPos(onEdit.x, onEdit.y);
+  Press('X');
+  mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+  ProcessPendingMessages();
+  EXPECT_EQ(edit->Text(), "");
+  EXPECT_EQ(desktop->LogLines().size(), 4u);   // the key down and up, the button down and up
+
+  desktop->SetForeground(nullptr);
+  Press('Y');
+  ProcessPendingMessages();
+  EXPECT_EQ(edit->Text(), "y");
+  EXPECT_EQ(desktop->LogLines().size(), 4u);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "LoggingWindowProc.h"
 #include "platform/DragDrop.h"
 #include "platform/Application.h"
+#include "platform/Control.h"
+#include "platform/Cursor.h"
 #include "platform/Input.h"
 #include "platform/Message.h"
 #include "platform/Text.h"
@@ -119,8 +121,9 @@ class LogSource final : public IDropSource {
   }
   HRESULT GiveFeedback(DWORD effect) override {
     feedback.push_back(effect);
-    return DRAGDROP_S_USEDEFAULTCURSORS;
+    return feedbackAnswer;
   }
+  HRESULT feedbackAnswer = DRAGDROP_S_USEDEFAULTCURSORS;
   std::vector<DWORD> asked;
   std::vector<DWORD> feedback;
   std::function<void()> onQuery;
@@ -344,6 +347,38 @@ TEST_F(DragDropTest, ATargetAnsweringInvalidArgLeavesTheEffectNone) {
     EXPECT_EQ(Calls(), c.calls);
     EXPECT_EQ(source_.feedback, c.feedback);
   }
+}
+
+// The cursor in force when the source is next asked: the default shape of the effect, or the
+// source's own when it answers the feedback itself.
+TEST_F(DragDropTest, DefaultCursorsFollowTheEffect) {
+  struct Case {
+    const char* name;
+    Win over;
+    HRESULT answer;   // of GiveFeedback
+    LPCSTR cursor;
+  };
+  const Case cases[] = {
+      {"a copy over A", A, DRAGDROP_S_USEDEFAULTCURSORS, LibraryCursorName(crMultiDrag)},
+      {"a move over B", B, DRAGDROP_S_USEDEFAULTCURSORS, LibraryCursorName(crDrag)},
+      {"no drop over C", C, DRAGDROP_S_USEDEFAULTCURSORS, LibraryCursorName(crNoDrop)},
+      {"the source's own cursor", A, S_OK, IDC_WAIT},
+  };
+  targetB_.effect = DROPEFFECT_MOVE;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    source_.feedbackAnswer = c.answer;
+    HCURSOR seen = nullptr;
+    source_.onQuery = [&] { seen = GetCursor(); };
+    Move(c.over, 50, 50);
+    Key(VK_ESCAPE, true);
+    DWORD effect = 0xFFFF;
+    EXPECT_EQ(Drag(DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect), DRAGDROP_S_CANCEL);
+    EXPECT_EQ(seen, LoadCursorA(nullptr, c.cursor));
+    EXPECT_NE(seen, nullptr);
+  }
+  source_.onQuery = nullptr;
 }
 
 TEST_F(DragDropTest, BadArgumentsAndANestedDragAreRefused) {

@@ -3,6 +3,7 @@
 // runs through the scripted runner and the message loop, click activation of palettes, size
 // limits, the application's message hook, hints and exceptions.
 #include "platform/Application.h"
+#include "platform/Cursor.h"
 #include "platform/DrivenClock.h"
 #include "platform/Form.h"
 #include "platform/Input.h"
@@ -938,9 +939,20 @@ TEST_F(FormTest, ScreenCursorsWorkAreaFormsAndMouse) {
     TCursor cursor;
     LPCSTR system;
   };
-  const Case cases[] = {{crDefault, IDC_ARROW}, {crArrow, IDC_ARROW},   {crHourGlass, IDC_WAIT},
-                        {crHSplit, IDC_SIZEWE}, {crVSplit, IDC_SIZENS}, {crHandPoint, IDC_HAND},
-                        {crIBeam, IDC_IBEAM},   {crNo, IDC_NO},         {crSizeAll, IDC_SIZEALL}};
+  // The split and drag shapes are the class library's own, not the system's size arrows.
+  const Case cases[] = {{crDefault, IDC_ARROW},
+                        {crArrow, IDC_ARROW},
+                        {crHourGlass, IDC_WAIT},
+                        {crSizeWE, IDC_SIZEWE},
+                        {crHSplit, LibraryCursorName(crHSplit)},
+                        {crVSplit, LibraryCursorName(crVSplit)},
+                        {crDrag, LibraryCursorName(crDrag)},
+                        {crNoDrop, LibraryCursorName(crNoDrop)},
+                        {crMultiDrag, LibraryCursorName(crMultiDrag)},
+                        {crHandPoint, IDC_HAND},
+                        {crIBeam, IDC_IBEAM},
+                        {crNo, IDC_NO},
+                        {crSizeAll, IDC_SIZEALL}};
   for (const Case& c : cases) EXPECT_EQ(Screen->Cursors(c.cursor), LoadCursorA(nullptr, c.system)) << c.cursor;
   EXPECT_EQ(Screen->Cursors(crNone), nullptr);
   Screen->SetCursor(crHourGlass);

@@ -2,13 +2,20 @@
 // by their item's OnClick, native popup menus, right clicks on controls.
 #include "platform/Menu.h"
 
+#include "platform/Application.h"
 #include "platform/Form.h"
 #include "platform/Input.h"
 #include "platform/Message.h"
 #include "platform/Panel.h"
+#include "platform/internal/QtMenu.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+
+#include <map>
 #include <string>
 #include <vector>
 
@@ -154,6 +161,202 @@ TEST(MenuTest, TrackPopupMenuReturnsTheChosenNestedId) {
   EXPECT_FALSE(DestroyMenu(sub));   // went with its parent
   EXPECT_TRUE(DestroyMenu(empty));
   EXPECT_EQ(GetMenuItemCount(root), -1);
+}
+
+// One native item at the end of a menu, as the skinned menu bar inserts them.
+BOOL AppendNative(HMENU menu, UINT id, const std::string& caption, HMENU child = nullptr, UINT position = ~0u) {
+  MENUITEMINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING | MIIM_SUBMENU;
+  info.fType = MFT_STRING;
+  info.wID = id;
+  info.hSubMenu = child;
+  info.dwTypeData = const_cast<char*>(caption.c_str());
+  return InsertMenuItemA(menu, position == ~0u ? static_cast<UINT>(GetMenuItemCount(menu)) : position, TRUE, &info);
+}
+
+BOOL InsertNativeBefore(HMENU menu, UINT beforeId, UINT id, const std::string& caption) {
+  MENUITEMINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_ID | MIIM_STRING;
+  info.wID = id;
+  info.dwTypeData = const_cast<char*>(caption.c_str());
+  return InsertMenuItemA(menu, beforeId, FALSE, &info);
+}
+
+// The captions of a native menu's top level and of the level opened by `open`, as shown.
+std::vector<std::vector<std::string>> ShownCaptions(ScopedScriptedMenus& script, HMENU menu, const std::string& open) {
+  script->Choose(open);
+  TrackPopupMenu(menu, TPM_RETURNCMD, 0, 0, 0, nullptr, nullptr);
+  std::vector<std::vector<std::string>> levels;
+  const auto shown = script->ShownMenus();
+  for (const auto& level : shown.back().levels) {
+    std::vector<std::string> captions;
+    for (const ShownMenuItem& item : level.items) captions.push_back(item.caption);
+    levels.push_back(captions);
+  }
+  return levels;
+}
+
+TEST(MenuTest, InsertMenuItemByIdGoesBeforeThatItemAndRefusesAnUnknownId) {
+  ScopedScriptedMenus script;
+  HMENU root = CreatePopupMenu();
+  HMENU sub = CreatePopupMenu();
+  ASSERT_TRUE(AppendNative(sub, 10, "S1"));
+  ASSERT_TRUE(AppendNative(root, 1, "A"));
+  ASSERT_TRUE(AppendNative(root, 2, "B"));
+  ASSERT_TRUE(AppendNative(root, 3, "Sub", sub));
+  // By id: before the item of that id, also inside a sub-menu.
+  EXPECT_TRUE(InsertNativeBefore(root, 2, 20, "beforeB"));
+  EXPECT_TRUE(InsertNativeBefore(root, 10, 21, "beforeS1"));
+  // By position: the count and past it append.
+  EXPECT_TRUE(AppendNative(root, 22, "atCount", nullptr, 4));
+  EXPECT_TRUE(AppendNative(root, 23, "pastEnd", nullptr, 1000));
+  // An id no item has, or a dead menu: refused, nothing inserted anywhere.
+  EXPECT_FALSE(InsertNativeBefore(root, 99, 24, "unknown"));
+  EXPECT_FALSE(InsertNativeBefore(reinterpret_cast<HMENU>(0x2), 1, 25, "dead"));
+  EXPECT_EQ(GetMenuItemCount(root), 6);
+  EXPECT_EQ(GetMenuItemCount(sub), 2);
+  EXPECT_EQ(ShownCaptions(script, root, "Sub/S1"),
+            (std::vector<std::vector<std::string>>{{"A", "beforeB", "B", "Sub", "atCount", "pastEnd"},
+                                                   {"beforeS1", "S1"}}));
+  // A loop of sub-menus does not make the search run forever.
+  HMENU loop = CreatePopupMenu();
+  ASSERT_TRUE(AppendNative(loop, 30, "back", root));
+  ASSERT_TRUE(AppendNative(sub, 31, "loop", loop));
+  EXPECT_FALSE(InsertNativeBefore(root, 98, 26, "unknown"));
+  EXPECT_TRUE(InsertNativeBefore(root, 30, 27, "beforeBack"));
+  EXPECT_EQ(GetMenuItemCount(loop), 2);
+  EXPECT_TRUE(DestroyMenu(root));
+}
+
+// Builds a native popup of an item's visible sub-items as the skinned menu bar does: a sub-menu's
+// items take their ids before the item that opens it, ids count from `id`, invisible items take
+// none. Returns the next id; `byId` maps each id to its item.
+UINT BuildNativePopup(HMENU menu, TMenuItem* item, UINT id, std::map<UINT, TMenuItem*>* byId) {
+  for (int i = 0; i < item->Count(); ++i) {
+    TMenuItem* sub = item->Items(i);
+    if (!sub->Visible()) continue;
+    HMENU child = nullptr;
+    if (sub->Count() > 0) {
+      child = CreatePopupMenu();
+      id = BuildNativePopup(child, sub, id, byId);
+    }
+    EXPECT_TRUE(AppendNative(menu, id, sub->Caption(), child));
+    (*byId)[id++] = sub;
+  }
+  return id;
+}
+
+TEST(MenuTest, TrackPopupMenuReturnsANestedIdWithInvisibleItemsSkippedInTheNumbering) {
+  ScopedScriptedMenus script;
+  TPopupMenu model(nullptr);
+  TMenuItem* top = model.Items();
+  TMenuItem* hidden = Item(&model, "Hidden", "Hidden");
+  hidden->SetVisible(false);
+  top->Add(hidden);
+  top->Add(Item(&model, "A", "A"));
+  TMenuItem* sub = Item(&model, "Sub", "&Sub");
+  top->Add(sub);
+  TMenuItem* hiddenInSub = Item(&model, "H2", "H2");
+  hiddenInSub->SetVisible(false);
+  hiddenInSub->Add(Item(&model, "Deep", "Deep"));   // a hidden sub-menu's items take no ids
+  sub->Add(hiddenInSub);
+  sub->Add(Item(&model, "X", "X"));
+  sub->Add(Item(&model, "Y", "Y      Ctrl+Y"));
+  top->Add(Item(&model, "B", "B"));
+  HMENU popup = CreatePopupMenu();
+  std::map<UINT, TMenuItem*> byId;
+  EXPECT_EQ(BuildNativePopup(popup, top, 1, &byId), 6u);
+  // A = 1, X = 2, Y = 3, Sub = 4, B = 5.
+  struct Case {
+    const char* path;
+    BOOL id;
+    const char* item;
+  };
+  for (const Case& c : {Case{"Sub/Y", 3, "Y"}, Case{"Sub/X", 2, "X"}, Case{"B", 5, "B"}, Case{"A", 1, "A"}}) {
+    script->Choose(c.path);
+    const BOOL id = TrackPopupMenu(popup, TPM_RETURNCMD, 5, 5, 0, nullptr, nullptr);
+    EXPECT_EQ(id, c.id) << c.path;
+    ASSERT_EQ(byId.count(static_cast<UINT>(id)), 1u) << c.path;
+    EXPECT_EQ(byId[static_cast<UINT>(id)]->Name(), c.item);
+  }
+  // The hidden items were never shown.
+  script->Choose("H2/Deep");
+  EXPECT_EQ(TrackPopupMenu(popup, TPM_RETURNCMD, 5, 5, 0, nullptr, nullptr), 0);
+  EXPECT_EQ(script->Misses(), std::vector<std::string>{"H2/Deep"});
+  EXPECT_TRUE(DestroyMenu(popup));
+}
+
+// Levels given as they stand, for the Qt popup.
+class FixedLevels : public zuvo::platform::MenuLevels {
+ public:
+  std::map<std::vector<int>, std::vector<ShownMenuItem>> levels;
+  std::vector<std::vector<int>> opened;
+  std::vector<ShownMenuItem> Open(const std::vector<int>& path) override {
+    opened.push_back(path);
+    return levels[path];
+  }
+};
+
+ShownMenuItem Shown(const std::string& caption, bool checked = false, bool radio = false) {
+  ShownMenuItem item;
+  item.caption = caption;
+  item.checked = checked;
+  item.radio = radio;
+  return item;
+}
+
+TEST(MenuTest, TheQtPopupShowsRadioItemsAsRadioMarksAndChecksAsChecks) {
+  ASSERT_TRUE(zuvo::platform::EnsureApplication());
+  FixedLevels levels;
+  ShownMenuItem hidden = Shown("hidden");
+  hidden.visible = false;
+  ShownMenuItem separator = Shown("-");
+  separator.separator = true;
+  ShownMenuItem sub = Shown("sub");
+  sub.hasItems = true;
+  ShownMenuItem disabled = Shown("off   Ctrl+O");
+  disabled.enabled = false;
+  // Two checked radio items (as native menus may have) both stay checked.
+  levels.levels[{}] = {Shown("r1", true, true), Shown("r2", false, true), Shown("r3", true, true), hidden,
+                       Shown("tick", true), Shown("plain"), separator, disabled, sub};
+  levels.levels[{8}] = {Shown("inner", false, true)};
+  std::vector<int> chosen;
+  QMenu menu;
+  zuvo::platform::FillQtMenu(&menu, levels, {}, &chosen);
+  const QList<QAction*> actions = menu.actions();
+  ASSERT_EQ(actions.size(), 8);
+  auto radio = [](const QAction* a) { return a->isCheckable() && a->actionGroup() != nullptr && a->actionGroup()->isExclusive(); };
+  struct Expect {
+    const char* text;
+    bool radio, checkable, checked;
+  };
+  const Expect expected[] = {{"r1", true, true, true},       {"r2", true, true, false},  {"r3", true, true, true},
+                             {"tick", false, true, true},    {"plain", false, false, false}, {"", false, false, false},
+                             {"off\tCtrl+O", false, false, false}, {"sub", false, false, false}};
+  for (int i = 0; i < actions.size(); ++i) {
+    const Expect& e = expected[i];
+    const QAction* a = actions[i];
+    EXPECT_EQ(a->text().toStdString(), e.text) << i;
+    EXPECT_EQ(radio(a), e.radio) << i;
+    EXPECT_EQ(a->isCheckable(), e.checkable) << i;
+    EXPECT_EQ(a->isChecked(), e.checked) << i;
+  }
+  EXPECT_TRUE(actions[5]->isSeparator());
+  EXPECT_FALSE(actions[6]->isEnabled());
+  actions[1]->trigger();
+  EXPECT_EQ(chosen, std::vector<int>{1});
+  // The sub-menu is filled as it opens; its radio item is a radio mark too.
+  QMenu* inner = actions[7]->menu();
+  ASSERT_NE(inner, nullptr);
+  EXPECT_TRUE(inner->actions().isEmpty());
+  emit inner->aboutToShow();
+  ASSERT_EQ(inner->actions().size(), 1);
+  EXPECT_TRUE(radio(inner->actions()[0]));
+  inner->actions()[0]->trigger();
+  EXPECT_EQ(chosen, (std::vector<int>{8, 0}));
+  EXPECT_EQ(levels.opened, (std::vector<std::vector<int>>{{}, {8}}));
 }
 
 TEST(MenuTest, ARightClickRaisesOnContextPopupThenShowsTheMenu) {

@@ -7,6 +7,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
+#include "platform/internal/PrinterBackend.h"
 #include "support/TempInstall.h"
 
 #include <gtest/gtest.h>
@@ -340,6 +341,53 @@ TEST(PrinterTest, APageOfNoSizeOrARefusedPageRaisesAndEndsTheJob) {
   p->BeginDoc();
   p->EndDoc();
   EXPECT_TRUE(printer.Documents()[1].finished);
+}
+
+// What the GDI layer reports when a drawing call onto a context fails: on the current page it
+// ends the job and raises; on any other context, or after the job, it does nothing.
+TEST(PrinterTest, DrawingThatFailsOnThePageRaisesAndEndsTheJob) {
+  ScopedRecordedPrinter printer(100);
+  TPrinter* p = Printer();
+  p->BeginDoc();
+  HDC page = p->Handle();
+  HDC memory = CreateCompatibleDC(page);
+  EXPECT_NO_THROW(zuvo::platform::PageDrawingFailed(memory));
+  EXPECT_NO_THROW(zuvo::platform::PageDrawingFailed(nullptr));
+  EXPECT_TRUE(p->Printing());
+  EXPECT_THROW(zuvo::platform::PageDrawingFailed(page), EPrinter);
+  EXPECT_FALSE(p->Printing());
+  EXPECT_TRUE(p->Aborted());
+  EXPECT_NO_THROW(zuvo::platform::PageDrawingFailed(page));   // the page is gone with its job
+  ASSERT_EQ(printer.Documents().size(), 1u);
+  EXPECT_TRUE(printer.Documents()[0].cancelled);
+  EXPECT_TRUE(printer.Documents()[0].pages.empty());
+  DeleteDC(memory);
+  p->BeginDoc();
+  p->EndDoc();
+  EXPECT_TRUE(printer.Documents()[1].finished);
+}
+
+// A blit onto the page from a source that is gone raises from the drawing call itself; the same
+// blit into a memory bitmap only fails.
+TEST(PrinterTest, ABlitFromADeadSourceOntoThePageRaises) {
+  ScopedRecordedPrinter printer(100);
+  TPrinter* p = Printer();
+  p->BeginDoc();
+  HDC page = p->Handle();
+  HDC dead = CreateCompatibleDC(page);
+  DeleteDC(dead);
+  HDC memory = CreateCompatibleDC(page);
+  HBITMAP bitmap = CreateCompatibleBitmap(page, 10, 10);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  EXPECT_FALSE(BitBlt(memory, 0, 0, 10, 10, dead, 0, 0, SRCCOPY));
+  EXPECT_TRUE(p->Printing());
+  EXPECT_THROW(StretchBlt(page, 0, 0, 20, 20, dead, 0, 0, 10, 10, SRCCOPY), EPrinter);
+  EXPECT_FALSE(p->Printing());
+  ASSERT_EQ(printer.Documents().size(), 1u);
+  EXPECT_TRUE(printer.Documents()[0].cancelled);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
 }
 
 }  // namespace

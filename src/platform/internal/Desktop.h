@@ -30,6 +30,9 @@ class DesktopBackend : public win::ForeignWindowSource {
   virtual std::vector<ProcessRecord> Processes() = 0;
   // The image path of a running process; nullopt when it is not running.
   virtual std::optional<std::string> ImagePath(DWORD processId) = 0;
+  // Whether a window of another program is in front, so that synthesised input (keybd_event,
+  // mouse_event) goes to this desktop; otherwise it goes to our own windows.
+  virtual bool OtherProgramInFront() = 0;
   // A key event (KEYEVENTF_ flags) and a mouse button event (MOUSEEVENTF_ flags) at `pointer`.
   virtual void Key(BYTE virtualKey, BYTE scanCode, DWORD flags) = 0;
   virtual void Mouse(DWORD flags, POINT pointer) = 0;

@@ -153,7 +153,8 @@ class Registry {
   enum class Which { Any, NotMemory, Page };
   // Drops the context when it is of the kind asked for; false otherwise.
   bool DeleteContext(HDC handle, Which which);
-  // What a screen context draws on (GetDC(nullptr)): a 1x1 image. UI thread.
+  // What a screen context reads and draws on (GetDC(nullptr)): the screen now, read afresh at
+  // each call (platform/Screen.h). UI thread.
   QImage& ScreenImage();
 
  private:

@@ -4,6 +4,8 @@
 
 #include "platform/internal/Guard.h"
 
+#include "platform/Gdi.h"
+
 #include <QImage>
 
 #include <memory>
@@ -40,6 +42,11 @@ class PrinterBackend {
 // Installs a backend for the jobs begun from now on (null: the machine's printer, or PDF files
 // when it has none) and returns the previous one. UI thread.
 std::shared_ptr<PrinterBackend> SetPrinterBackend(std::shared_ptr<PrinterBackend> backend);
+
+// Called by the GDI layer when a drawing call onto a context fails (a blit from a dead source, a
+// size no page can take): when the context is a printer's current page, the job ends as Abort
+// does and EPrinter is raised from the drawing call; any other context is left alone. UI thread.
+void PageDrawingFailed(HDC page);
 
 // PDF files in `folder` (POSIX, made when missing), A4 at `dpi`; `tellUser` shows where each
 // file went.
