@@ -33,6 +33,7 @@ const FuzzTarget kFuzzTargets[] = {
     {"channel", FuzzChannelFrames},
     {"wav", FuzzWaveFile},
     {"links", FuzzLinkFinder},
+    {"pagefile", FuzzPageFile},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

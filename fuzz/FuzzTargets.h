@@ -40,6 +40,7 @@ int FuzzStringList(const std::uint8_t* data, std::size_t size);
 int FuzzChannelFrames(const std::uint8_t* data, std::size_t size);
 int FuzzWaveFile(const std::uint8_t* data, std::size_t size);
 int FuzzLinkFinder(const std::uint8_t* data, std::size_t size);
+int FuzzPageFile(const std::uint8_t* data, std::size_t size);
 
 // Every target, and its number.
 extern const FuzzTarget kFuzzTargets[];

@@ -6,6 +6,7 @@
 #include "platform/WinBase.h"
 
 constexpr UINT kWmUser = 0x0400;
+constexpr UINT kWmApp = 0x8000;
 
 constexpr UINT MsgShowNewsItem = kWmUser + 1;
 constexpr UINT MsgQuoteEvent = kWmUser + 1002;
@@ -55,5 +56,11 @@ constexpr UINT MsgLoginUpdateMarkets = kWmUser + 1707;
 constexpr UINT MsgLoginNextServer = kWmUser + 1720;
 constexpr UINT MsgTradeWindowOpened = kWmUser + 3001;
 constexpr UINT MsgTradeWindowClosed = kWmUser + 3002;
+// Posted by a chart view to the main window when it becomes active (wParam 0, lParam the view);
+// nothing handles it.
+constexpr UINT MsgChartViewActivated = kWmApp + 9;
+// The activation forwarding posts the form class library's own CM_ACTIVATE (0xB000) and
+// CM_DEACTIVATE (0xB001) to the active cell; they are the library's messages, declared with
+// it in platform/Control.h, not private ones.
 // Socket notifications of the hidden socket window (below WM_USER).
 constexpr UINT MsgSocketEvent = 883;
