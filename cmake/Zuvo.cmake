@@ -108,10 +108,34 @@ function(zuvo_tests folder)
   add_executable(${target} ${sources})
   target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} zuvo_testsupport GTest::gtest GTest::gmock)
+  # One ctest entry per test suite, run in a process of its own: a process per test cost more
+  # in start-up (a sanitized binary with Qt) than most tests take. Suites are found in the
+  # sources, which are configure dependencies so that a new suite is registered at the next
+  # build; a check entry fails when the binary holds a suite that is not registered.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${sources})
+  set(suites "")
+  foreach(source IN LISTS sources)
+    file(READ ${source} content)
+    string(REGEX MATCHALL "[^A-Za-z0-9_](TEST|TEST_F|TEST_P|TYPED_TEST|TYPED_TEST_P)\\([ \t\r\n]*[A-Za-z_][A-Za-z0-9_]*[ \t\r\n]*,"
+           found "\n${content}")
+    foreach(match IN LISTS found)
+      string(REGEX REPLACE ".*\\([ \t\r\n]*([A-Za-z0-9_]+).*" "\\1" suite "${match}")
+      list(APPEND suites ${suite})
+    endforeach()
+  endforeach()
+  list(REMOVE_DUPLICATES suites)
   # The kill tests fork a sanitized process hundreds of times and wait on the disk; on a loaded
   # machine they need minutes, so the limit that catches a hang is generous.
-  gtest_discover_tests(${target}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "ZUVO_TOOLS_DIR=${PROJECT_BINARY_DIR}/tools"
-               TIMEOUT 300)
+  foreach(suite IN LISTS suites)
+    add_test(NAME ${folder}.${suite}
+             COMMAND ${target} --gtest_filter=${suite}.*:*/${suite}.*:${suite}/*)
+    set_tests_properties(${folder}.${suite} PROPERTIES
+      ENVIRONMENT "ZUVO_TOOLS_DIR=${PROJECT_BINARY_DIR}/tools"
+      TIMEOUT 600)
+  endforeach()
+  string(REPLACE ";" "," suite_words "${suites}")
+  add_test(NAME ${folder}.EverySuiteIsRegistered
+           COMMAND ${CMAKE_COMMAND} -DBINARY=$<TARGET_FILE:${target}> -DSUITES=${suite_words}
+                   -P ${PROJECT_SOURCE_DIR}/cmake/CheckTestSuites.cmake)
+  set_tests_properties(${folder}.EverySuiteIsRegistered PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

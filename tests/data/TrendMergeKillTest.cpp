@@ -7,6 +7,8 @@
 #include "data/CacheTestMarket.h"
 #include "platform/Paths.h"
 
+#include "support/KillTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -32,6 +34,9 @@ using cachetest::Bytes;
 using cachetest::TestMarket;
 using testsupport::TempInstall;
 using testsupport::WriteBytes;
+
+using killtest::ChildGuard;
+using killtest::ReadWhole;
 
 namespace {
 
@@ -60,30 +65,11 @@ std::vector<TrendDayMinute> DayOf(PackedTime date) {
   return minutes;
 }
 
-// The file's bytes in one read (a history is read after every kill).
-std::string ReadWhole(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
-  std::string bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-  in.seekg(0);
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
-}
-
 std::string HistoryOf(const std::set<PackedTime>& days) {
   std::string bytes = Bytes(kSlots);
   for (PackedTime day : days) bytes += Bytes(day) + Bytes(DayOf(day));
   return bytes;
 }
-
-// Kills and reaps a child still running when a failed assertion leaves the test early.
-struct ChildGuard {
-  ~ChildGuard() {
-    if (pid <= 0) return;
-    ::kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-  }
-  pid_t pid = 0;
-};
 
 class TrendMergeKillTest : public ::testing::Test {
  protected:
@@ -204,7 +190,7 @@ TEST_F(TrendMergeKillTest, AKilledMergeLeavesTheOldOrTheNewHistory) {
     ASSERT_EQ(::kill(child, SIGKILL), 0);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    guard.pid = 0;
+    guard.Reaped();
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child stopped by itself: " << status;
     std::string told;
     char buffer[256];

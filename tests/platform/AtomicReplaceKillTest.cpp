@@ -7,6 +7,8 @@
 
 #include "support/TempInstall.h"
 
+#include "support/KillTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -24,6 +26,9 @@
 #include <vector>
 
 using namespace zuvo::platform;
+
+using killtest::ChildGuard;
+using killtest::ReadWhole;
 
 namespace {
 
@@ -44,35 +49,6 @@ std::vector<std::string> Temporaries(const fs::path& dir) {
   std::sort(names.begin(), names.end());
   return names;
 }
-
-// The whole file in a few reads (the stream helper takes tens of milliseconds for a megabyte
-// under the sanitizers, which 300 rounds would feel).
-std::string ReadWhole(const fs::path& path) {
-  std::string bytes;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return "<missing>";
-  char buffer[1 << 16];
-  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(got));
-  ::close(fd);
-  return bytes;
-}
-
-// Kills and reaps a child writer that a failed assertion left running.
-class ChildGuard {
- public:
-  explicit ChildGuard(pid_t pid) : pid_(pid) {}
-  ~ChildGuard() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  ChildGuard(const ChildGuard&) = delete;
-  ChildGuard& operator=(const ChildGuard&) = delete;
-  void Reaped() { pid_ = -1; }
-
- private:
-  pid_t pid_;
-};
 
 // A child writer dies with the test process.
 void DieWithParent() { prctl(PR_SET_PDEATHSIG, SIGKILL); }

@@ -5,6 +5,7 @@
 #include "shell/Cell.h"
 
 #include "ShellSettingsFixture.h"
+#include "FakeShellHost.h"
 #include "data/Messages.h"
 #include "platform/Menu.h"
 #include "platform/Message.h"
@@ -26,9 +27,8 @@ using zuvo::platform::ProcessPendingMessages;
 using zuvo::platform::ScopedScriptedMenus;
 
 // Records every request of the main window interface as a line of text.
-class RecordingHost final : public IShellHost {
+class RecordingHost final : public shelltest::FakeShellHost {
  public:
-  HWND MainWindowHandle() override { return nullptr; }
   void SetInfoButtonVisible(bool v) override { Log("info", v); }
   void SetLineToolVisible(bool v) override { Log("linetool", v); }
   void SetBlockMenuVisible(bool v) override { Log("blockmenu", v); }
@@ -41,7 +41,6 @@ class RecordingHost final : public IShellHost {
     calls.push_back("period");
     periodView = view;
   }
-  bool HasMarketRight(int, int) override { return true; }
   void NotifyViews(int, STKPTR, int, std::intptr_t) override { calls.push_back("notify"); }
   void PostResubscribe() override { ++resubscribes; }
 

@@ -4,6 +4,8 @@
 
 #include "ShellSettingsFixture.h"
 
+#include "support/KillTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -19,35 +21,12 @@
 #include <string>
 #include <thread>
 
+using killtest::ChildGuard;
+using killtest::ReadWhole;
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadWhole(const fs::path& path) {
-  std::string bytes;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return "<missing>";
-  char buffer[1 << 16];
-  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(got));
-  ::close(fd);
-  return bytes;
-}
-
-class ChildGuard {
- public:
-  explicit ChildGuard(pid_t pid) : pid_(pid) {}
-  ~ChildGuard() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  ChildGuard(const ChildGuard&) = delete;
-  ChildGuard& operator=(const ChildGuard&) = delete;
-  void Reaped() { pid_ = -1; }
-
- private:
-  pid_t pid_;
-};
 
 std::unique_ptr<PageModelNode> Cell(ViewKind kind, float ratio, int side) {
   auto node = std::make_unique<PageModelNode>();

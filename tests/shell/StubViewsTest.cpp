@@ -9,6 +9,7 @@
 #include "shell/NavList.h"
 #include "shell/PageWindow.h"
 #include "shell/ShellHost.h"
+#include "FakeShellHost.h"
 #include "shell/ViewFactory.h"
 #include "shell/ViewSurfaces.h"
 #include "shell/stubs/StubViews.h"
@@ -25,24 +26,13 @@ namespace {
 using zuvo::platform::ProcessPendingMessages;
 
 // A main window whose rights are a set of markets; every rights question is recorded.
-class RightsHost final : public IShellHost {
+class RightsHost final : public shelltest::FakeShellHost {
  public:
-  HWND MainWindowHandle() override { return nullptr; }
-  void SetInfoButtonVisible(bool) override {}
-  void SetLineToolVisible(bool) override {}
-  void SetBlockMenuVisible(bool) override {}
-  void SetLineToolMenuItemVisible(bool) override {}
-  void ShowLineToolBox(bool) override {}
-  void SetCycleButtonsVisible(bool) override {}
-  void SetToolGroupVisible(int, bool) override {}
-  void RelayoutMenuBar() override {}
-  void CheckPeriodItems(TMultiViewChild*) override {}
   bool HasMarketRight(int market, int category) override {
     asked.emplace_back(market, category);
     return granted.count(market) != 0;
   }
   void NotifyViews(int code, STKPTR, int arg, std::intptr_t) override { notified.emplace_back(code, arg); }
-  void PostResubscribe() override {}
 
   std::set<int> granted;
   std::vector<std::pair<int, int>> asked;

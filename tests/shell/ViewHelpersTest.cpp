@@ -9,6 +9,7 @@
 #include "shell/ModalDialog.h"
 #include "shell/ShellDialogs.h"
 #include "shell/ShellHost.h"
+#include "FakeShellHost.h"
 #include "shell/ViewTypes.h"
 #include "support/TempInstall.h"
 
@@ -587,7 +588,7 @@ class ScriptedChooser final : public IShellDialogs {
 };
 
 // Records the view notifications; the rest of the main window is not needed here.
-class RecordingHost final : public IShellHost {
+class RecordingHost final : public shelltest::FakeShellHost {
  public:
   struct Notice {
     int code;
@@ -595,21 +596,9 @@ class RecordingHost final : public IShellHost {
     int arg;
     std::intptr_t extra;
   };
-  HWND MainWindowHandle() override { return nullptr; }
-  void SetInfoButtonVisible(bool) override {}
-  void SetLineToolVisible(bool) override {}
-  void SetBlockMenuVisible(bool) override {}
-  void SetLineToolMenuItemVisible(bool) override {}
-  void ShowLineToolBox(bool) override {}
-  void SetCycleButtonsVisible(bool) override {}
-  void SetToolGroupVisible(int, bool) override {}
-  void RelayoutMenuBar() override {}
-  void CheckPeriodItems(TMultiViewChild*) override {}
-  bool HasMarketRight(int, int) override { return true; }
   void NotifyViews(int code, STKPTR instrument, int arg, std::intptr_t extra) override {
     notices.push_back({code, instrument, arg, extra});
   }
-  void PostResubscribe() override {}
 
   std::vector<Notice> notices;
 };

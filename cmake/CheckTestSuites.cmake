@@ -1,0 +1,30 @@
+# Fails when a test binary holds a suite that has no ctest entry of its own (a suite the source
+# scan in zuvo_tests did not find would otherwise never run).
+# cmake -DBINARY=<test binary> -DSUITES=<registered suites, comma-separated> -P CheckTestSuites.cmake
+string(REPLACE "," ";" SUITES "${SUITES}")
+cmake_policy(SET CMP0057 NEW)
+execute_process(COMMAND ${BINARY} --gtest_list_tests OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${BINARY} --gtest_list_tests failed (${status})")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(missing "")
+foreach(line IN LISTS lines)
+  # Suite lines start in the first column and end in "." (a typed suite may add a comment).
+  if(line MATCHES "^([A-Za-z0-9_/]+)\\.")
+    string(REPLACE "/" ";" parts "${CMAKE_MATCH_1}")
+    # "Suite", "Instantiation/Suite" (value-parameterised) or "Suite/0" (typed).
+    set(known FALSE)
+    foreach(part IN LISTS parts)
+      if(part IN_LIST SUITES)
+        set(known TRUE)
+      endif()
+    endforeach()
+    if(NOT known)
+      list(APPEND missing ${CMAKE_MATCH_1})
+    endif()
+  endif()
+endforeach()
+if(missing)
+  message(FATAL_ERROR "suites without a ctest entry (re-run cmake, or declare them with TEST/TEST_F/TEST_P): ${missing}")
+endif()
