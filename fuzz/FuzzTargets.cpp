@@ -34,6 +34,7 @@ const FuzzTarget kFuzzTargets[] = {
     {"wav", FuzzWaveFile},
     {"links", FuzzLinkFinder},
     {"pagefile", FuzzPageFile},
+    {"pageindex", FuzzPageIndex},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

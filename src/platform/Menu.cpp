@@ -51,7 +51,11 @@ void TMenuItem::SetChecked(bool checked) {
 }
 
 void TMenuItem::Click() {
-  if (OnClick) OnClick(this);
+  // Through a copy: a handler may rebuild the menu and so free this item.
+  if (OnClick) {
+    const TNotifyEvent handler = OnClick;
+    handler(this);
+  }
 }
 
 void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }
