@@ -80,36 +80,13 @@ TEST(AtomicReplaceKill, TargetStaysWholeAndAKilledWritersTemporaryGoesAtTheNextR
   std::uniform_int_distribution<int> killAfterMicroseconds(0, windowMicroseconds);
   int killsThatLeftATemporary = 0;
   for (int kill = 0; kill < 300; ++kill) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      DieWithParent();
-      ::close(ready[0]);
-      // Ready once one replace is done: the kill then falls among replaces in their steady
-      // state, not in the start-up of the child.
-      for (int i = 0;; ++i) {
-        const std::string& bytes = i % 2 == 0 ? newBytes : oldBytes;
-        files::AtomicReplace(kTarget, bytes.data(), bytes.size());
-        if (i == 0) {
-          const char started = 1;
-          if (::write(ready[1], &started, 1) != 1) _exit(2);
-        }
-      }
-    }
-    ChildGuard guard(child);
-    ::close(ready[1]);
-    char started = 0;
-    ASSERT_EQ(::read(ready[0], &started, 1), 1);
-    ::close(ready[0]);
-    // Not a wait for something to happen: the pause picks the moment of the kill.
-    std::this_thread::sleep_for(std::chrono::microseconds(killAfterMicroseconds(random)));
-    ASSERT_EQ(::kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    guard.Reaped();
-    ASSERT_TRUE(WIFSIGNALED(status));
+    // The kill falls among replaces in their steady state, not in the start-up of the child.
+    ASSERT_TRUE(killtest::KillASaverAfter(
+        [&](int i) {
+          const std::string& bytes = i % 2 == 0 ? newBytes : oldBytes;
+          files::AtomicReplace(kTarget, bytes.data(), bytes.size());
+        },
+        killAfterMicroseconds(random)));
 
     const std::string now = ReadWhole(target);
     ASSERT_TRUE(now == oldBytes || now == newBytes) << "kill " << kill << " left " << now.size() << " bytes";

@@ -21,7 +21,6 @@
 #include <string>
 #include <thread>
 
-using killtest::ChildGuard;
 using killtest::ReadWhole;
 
 namespace {
@@ -78,33 +77,12 @@ TEST(PageFileKill, AKilledSaveLeavesTheOldOrTheNewPage) {
   std::mt19937 random(20240917);
   int sawSmall = 0, sawLarge = 0;
   for (int round = 0; round < 150; ++round) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      ::close(ready[0]);
-      for (int i = 0;; ++i) {
-        std::string pagePath = path;
-        SavePageFile(i % 2 == 0 ? large : small, pagePath, kPageSaveAuto, nullptr);
-        if (i == 0) {
-          const char started = 1;
-          if (::write(ready[1], &started, 1) != 1) _exit(2);
-        }
-      }
-    }
-    ChildGuard guard(child);
-    ::close(ready[1]);
-    char started = 0;
-    ASSERT_EQ(::read(ready[0], &started, 1), 1);
-    ::close(ready[0]);
-    // Not a wait for an event: the pause picks the moment of the kill.
-    std::this_thread::sleep_for(std::chrono::microseconds(killAfter(random)));
-    ASSERT_EQ(::kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    guard.Reaped();
+    ASSERT_TRUE(killtest::KillASaverAfter(
+        [&](int i) {
+          std::string pagePath = path;
+          SavePageFile(i % 2 == 0 ? large : small, pagePath, kPageSaveAuto, nullptr);
+        },
+        killAfter(random)));
 
     const std::string now = ReadWhole(file);
     ASSERT_TRUE(now == smallBytes || now == largeBytes) << "round " << round << " left " << now.size() << " bytes";

@@ -307,33 +307,12 @@ TEST_F(PageListTest, AKilledIndexWriteLeavesTheOldOrTheNewIndex) {
   std::mt19937 random(20261211);
   int sawFew = 0, sawMany = 0;
   for (int round = 0; round < 100; ++round) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      ::close(ready[0]);
-      for (int i = 0;; ++i) {
-        fill(i % 2 == 0 ? few : many);
-        WritePageIndex();
-        if (i == 0) {
-          const char started = 1;
-          if (::write(ready[1], &started, 1) != 1) _exit(2);
-        }
-      }
-    }
-    killtest::ChildGuard guard(child);
-    ::close(ready[1]);
-    char started = 0;
-    ASSERT_EQ(::read(ready[0], &started, 1), 1);
-    ::close(ready[0]);
-    // Not a wait for an event: the pause picks the moment of the kill.
-    std::this_thread::sleep_for(std::chrono::microseconds(killAfter(random)));
-    ASSERT_EQ(::kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    guard.Reaped();
+    ASSERT_TRUE(killtest::KillASaverAfter(
+        [&](int i) {
+          fill(i % 2 == 0 ? few : many);
+          WritePageIndex();
+        },
+        killAfter(random)));
     const std::string now = Index();
     ASSERT_TRUE(now == fewBytes || now == manyBytes) << "round " << round << " left " << now.size() << " bytes";
     (now == fewBytes ? sawFew : sawMany)++;

@@ -5,11 +5,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/types.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 namespace killtest {
 
@@ -43,5 +46,40 @@ class ChildGuard {
  private:
   pid_t pid_;
 };
+
+// Forks a child that calls save(0), save(1), ... without end (it dies with this process), waits
+// until its first save is done, lets it run `pauseMicroseconds` more and kills it with SIGKILL:
+// the pause picks the moment of the kill, it is not a wait for something to happen. True when
+// the child was started, ended by the signal and reaped.
+template <class Save>
+bool KillASaverAfter(Save save, int pauseMicroseconds) {
+  int ready[2];
+  if (pipe(ready) != 0) return false;
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::close(ready[0]);
+    for (int i = 0;; ++i) {
+      save(i);
+      if (i == 0) {
+        const char started = 1;
+        if (::write(ready[1], &started, 1) != 1) _exit(2);
+      }
+    }
+  }
+  ChildGuard guard(child);
+  ::close(ready[1]);
+  char started = 0;
+  const bool running = ::read(ready[0], &started, 1) == 1;
+  ::close(ready[0]);
+  if (!running) return false;
+  std::this_thread::sleep_for(std::chrono::microseconds(pauseMicroseconds));
+  if (::kill(child, SIGKILL) != 0) return false;
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return false;
+  guard.Reaped();
+  return WIFSIGNALED(status);
+}
 
 }  // namespace killtest
