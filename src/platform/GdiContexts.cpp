@@ -145,6 +145,7 @@ QRect DeviceRect(const Surface& s, const RECT& r) {
 HDC CreateWindowDc(HWND window, const QRect* clip, bool wholeWindow) {
   Registry& registry = GdiRegistry();
   auto target = window == nullptr ? Dc::Target::Screen : Dc::Target::Window;
+  if (target == Dc::Target::Screen) registry.RefreshScreenImage();
   return registry.AddContext(std::make_shared<Dc>(target, window, clip, InitialState(registry),
                                                   wholeWindow && window != nullptr));
 }

@@ -132,10 +132,14 @@ ObjectPtr Registry::DefaultBitmap() { return Stocks().defaultBitmap; }
 
 QImage& Registry::ScreenImage() {
   QImage& image = *screenImage_;
-  // Read afresh for every call: the screen context shows the screen as it is now.
+  if (image.isNull()) RefreshScreenImage();
+  return image;
+}
+
+void Registry::RefreshScreenImage() {
+  QImage& image = *screenImage_;
   image = platform::screen::Current();
   if (image.isNull()) image = QImage(1, 1, QImage::Format_RGB32);
-  return image;
 }
 
 ObjectPtr Registry::SysColorBrush(std::uintptr_t value) {

@@ -17,8 +17,9 @@
 // (BITSPIXEL), PLANES 1, its size (HORZRES / VERTRES, as GetSystemMetrics(SM_CXSCREEN /
 // SM_CYSCREEN), which follow a test picture's size) and 96 dots per inch.
 //
-// What is drawn on the screen context itself is not kept: the screen is read afresh by each
-// call, as the windows beneath would repaint over it.
+// Each screen context shows the screen as it was when the context was made (GetDC(NULL),
+// CreateDCA("DISPLAY")). What is drawn on it is not kept: the next screen context reads the
+// screen afresh, as the windows beneath would repaint over it.
 //
 // A window with WS_EX_TRANSPARENT shows what lies beneath it: when it is shown, its image starts
 // as the pixels under it (the windows below it and its parent, composed as above), so that a

@@ -153,9 +153,11 @@ class Registry {
   enum class Which { Any, NotMemory, Page };
   // Drops the context when it is of the kind asked for; false otherwise.
   bool DeleteContext(HDC handle, Which which);
-  // What a screen context reads and draws on (GetDC(nullptr)): the screen now, read afresh at
-  // each call (platform/Screen.h). UI thread.
+  // What a screen context reads and draws on (GetDC(nullptr)): the screen as it was when the
+  // newest screen context was made (platform/Screen.h). Composing the screen costs a copy of
+  // every window, so it is done once per context, not once per drawing call. UI thread.
   QImage& ScreenImage();
+  void RefreshScreenImage();
 
  private:
   struct Tables {
