@@ -4,6 +4,7 @@
 // 10 or 200 other series are live (it must not grow with the number of series). The counters
 // report cache loads and buffer growths per quote (loads must stay 0: a live quote never reloads
 // a series from disk).
+#include "BenchOffscreenMain.h"
 #include "BenchInstall.h"
 #include "BenchMarket.h"
 #include "core/PackedTime.h"
@@ -221,11 +222,4 @@ BENCHMARK(BM_ArrivalForAnInstrumentWithoutSeries)->Arg(10)->Arg(200);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZUVO_OFFSCREEN_BENCHMARK_MAIN()

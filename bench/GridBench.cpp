@@ -1,6 +1,7 @@
 // The draw grid as a quote list uses it: 1920 x 1080, 20 columns, 60 visible rows, every cell
 // painted by OnDrawCell with text. Full paint, one row redrawn through a window context, a scroll
 // by one row and by one page; each with 200 and with 7168 rows (the row count must not matter).
+#include "BenchOffscreenMain.h"
 #include "platform/Form.h"
 #include "platform/Grid.h"
 #include "platform/Message.h"
@@ -103,11 +104,4 @@ BENCHMARK(BM_ScrollOnePage)->Arg(200)->Arg(7168)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZUVO_OFFSCREEN_BENCHMARK_MAIN()

@@ -1,6 +1,7 @@
 // The list box with a market's instrument names: 7168 GBK names added one by one to a sorted box
 // (each goes to its place), and a full paint of a 7168-row box, with 200 rows beside it (the row
 // count must not matter to painting).
+#include "BenchOffscreenMain.h"
 #include "platform/Form.h"
 #include "platform/ListBox.h"
 #include "platform/Message.h"
@@ -74,11 +75,4 @@ BENCHMARK(BM_FullPaint)->Arg(200)->Arg(7168)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZUVO_OFFSCREEN_BENCHMARK_MAIN()

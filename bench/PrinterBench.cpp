@@ -1,6 +1,7 @@
 // Printing to PDF files as on a machine without a printer: twenty A4 pages of 9-point text at 300
 // dpi, and a 1920 x 1080 view turned into a two-colour image pixel by pixel and stretched onto an
 // A4 page at 300 dpi, as the list and chart views print. Counters: the PDF file's size in bytes.
+#include "BenchOffscreenMain.h"
 #include "BenchInstall.h"
 
 #include "platform/MessageBox.h"
@@ -106,11 +107,4 @@ BENCHMARK(BM_ViewAsTwoColourImageOnA4)->Unit(benchmark::kMillisecond)->Iteration
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZUVO_OFFSCREEN_BENCHMARK_MAIN()

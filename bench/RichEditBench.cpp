@@ -1,5 +1,6 @@
 // A text pane's load: a 1 MB GBK text with 500 links loaded from a file into a rich edit with
 // link detection on (the information views' case), and the same without detection beside it.
+#include "BenchOffscreenMain.h"
 #include "BenchInstall.h"
 
 #include "platform/Form.h"
@@ -68,11 +69,4 @@ BENCHMARK(BM_LoadWithLinks)->ArgName("detect")->Arg(1)->Arg(0)->Unit(benchmark::
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZUVO_OFFSCREEN_BENCHMARK_MAIN()
