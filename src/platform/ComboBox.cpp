@@ -53,7 +53,8 @@ class ComboWidget : public QComboBox {
   QRect SubRect(QStyle::SubControl part) {
     QStyleOptionComboBox option;
     initStyleOption(&option);
-    return style()->subControlRect(QStyle::CC_ComboBox, &option, part, this);
+    // Kept inside the box: a style may reach past a box without a frame.
+    return style()->subControlRect(QStyle::CC_ComboBox, &option, part, this) & rect();
   }
 };
 
@@ -195,6 +196,12 @@ LRESULT Create(HWND window, WPARAM wParam, LPARAM lParam) {
   const bool editable = (style & CBS_DROPDOWNLIST) != CBS_DROPDOWNLIST;
   auto* box = new ComboWidget();
   box->setEditable(editable);
+  // A box made with an edge style has its frame drawn by the window layer on that edge: the
+  // box inside draws none of its own, or it would show two.
+  const DWORD exStyle = create != nullptr ? create->dwExStyle : 0;
+  if ((style & WS_BORDER) != 0 || (exStyle & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME)) != 0) {
+    box->setFrame(false);
+  }
   box->setInsertPolicy(QComboBox::NoInsert);
   box->setMaxVisibleItems(30);
   if (editable) {

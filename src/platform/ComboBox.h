@@ -12,7 +12,9 @@
 // Painting: the box is Qt's painting; the window's own image lies over it, transparent where
 // nothing was drawn. WM_PAINT of the class clears the part being painted, so a subclass that
 // draws after the default processing (GetDC after the base's WM_PAINT) shows over the box,
-// e.g. its own drop button at the rectangle CB_GETCOMBOBOXINFO gives.
+// e.g. its own drop button at the rectangle CB_GETCOMBOBOXINFO gives. A box made with an edge
+// style (WS_BORDER, WS_EX_STATICEDGE, WS_EX_CLIENTEDGE, WS_EX_DLGMODALFRAME) draws no frame of
+// its own inside that edge.
 #pragma once
 
 #include "platform/Control.h"

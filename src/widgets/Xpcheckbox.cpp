@@ -1,0 +1,199 @@
+// The package's check box.
+#include "widgets/Xpcheckbox.h"
+
+#include "widgets/Package.h"
+#include "widgets/Xpbutton.h"
+
+namespace zuvo::widgets {
+namespace {
+
+constexpr COLORREF kBoxFrame = RGB(28, 81, 128);
+constexpr COLORREF kDisabledLine = RGB(202, 200, 187);
+constexpr COLORREF kTick = RGB(33, 161, 33);
+
+constexpr COLORREF Hex(unsigned rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+// The inside of the box: position (u, v) takes ramp[u + v].
+constexpr COLORREF kNormalRamp[21] = {
+    Hex(0xDCDCD7), Hex(0xDCDCD7), Hex(0xDCDCD7), Hex(0xDEDED9), Hex(0xE0E0DB), Hex(0xE2E2DE), Hex(0xE5E5E2),
+    Hex(0xE8E8E5), Hex(0xECECE9), Hex(0xEFEFEC), Hex(0xF1F1EF), Hex(0xF3F3F1), Hex(0xF5F5F4), Hex(0xF7F7F6),
+    Hex(0xF9F9F8), Hex(0xFBFBFA), Hex(0xFDFDFC), Hex(0xFEFEFE), Hex(0xFFFFFF), Hex(0xFFFFFF), Hex(0xFFFFFF)};
+constexpr COLORREF kHotRamp[21] = {
+    Hex(0xFFF0CF), Hex(0xFFEDC6), Hex(0xFFE9BA), Hex(0xFEE4AC), Hex(0xFEDF9C), Hex(0xFDD98C), Hex(0xFDD684),
+    Hex(0xFCD37C), Hex(0xFCD074), Hex(0xFBCC6B), Hex(0xFBC863), Hex(0xFAC55A), Hex(0xFAC254), Hex(0xFAC04E),
+    Hex(0xF9BD48), Hex(0xF9BB43), Hex(0xF9B93E), Hex(0xF9B73A), Hex(0xF8B636), Hex(0xF8B433), Hex(0xF8B330)};
+constexpr COLORREF kPressedRamp[21] = {
+    Hex(0xB0B0A7), Hex(0xB0B0A7), Hex(0xB0B0A7), Hex(0xB3B3AA), Hex(0xB7B7AD), Hex(0xBCBBB1), Hex(0xC1C1B6),
+    Hex(0xC7C6BB), Hex(0xCDCCC0), Hex(0xD2D1C5), Hex(0xD7D5C8), Hex(0xDBDACC), Hex(0xDFDDCF), Hex(0xE3E1D3),
+    Hex(0xE6E5D6), Hex(0xEAE8D9), Hex(0xEDEBDB), Hex(0xEFEDDD), Hex(0xF1EFDF), Hex(0xF1EFDF), Hex(0xF1EFDF)};
+constexpr COLORREF kHotCentre = Hex(0xE7E7E3);
+
+// The tick in box coordinates: per row, its first and last column (two runs on rows 5 and 6).
+struct TickRun {
+  int row, first, last;
+};
+constexpr TickRun kTick21[] = {{3, 9, 9}, {4, 8, 9}, {5, 3, 3}, {5, 7, 9}, {6, 3, 4}, {6, 6, 8},
+                               {7, 3, 7}, {8, 4, 6}, {9, 5, 5}};
+
+void Fill(HDC dc, int left, int top, int right, int bottom, COLORREF color) {
+  if (right <= left || bottom <= top) return;
+  SetBkColor(dc, color);
+  const RECT rect{left, top, right, bottom};
+  ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+}
+
+void FillClient(HDC dc, HWND window, int w, int h) {
+  const RECT client{0, 0, w, h};
+  FillRect(dc, &client, xpface::ParentButtonBrush(window, dc));
+}
+
+// A one-pixel frame just inside (left, top, right, bottom).
+void Frame(HDC dc, int left, int top, int right, int bottom, COLORREF color) {
+  Fill(dc, left, top, right, top + 1, color);
+  Fill(dc, left, bottom - 1, right, bottom, color);
+  Fill(dc, left, top, left + 1, bottom, color);
+  Fill(dc, right - 1, top, right, bottom, color);
+}
+
+}  // namespace
+
+TXPCheckBox::TXPCheckBox(TComponent* owner) : TCheckBox(owner) { initialStyle_ = BS_OWNERDRAW; }
+
+void TXPCheckBox::WndProc(TMessage& message) {
+  switch (message.Msg) {
+    case WM_CREATE:
+      OnCreate(reinterpret_cast<CREATESTRUCTA*>(message.LParam));
+      break;
+    case WM_PAINT: {
+      TPaintScope scope(handle_, message);
+      if (scope.Dc() != nullptr) OnPaint(scope.Dc());
+      message.Result = 0;
+      return;
+    }
+    case WM_ERASEBKGND:
+      message.Result = 1;
+      return;
+    case BM_SETSTYLE:
+      message.WParam = (message.WParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW;
+      break;
+    case CM_ENABLEDCHANGED:
+    case CN_DRAWITEM:
+    case CM_CHANGED:
+      if (handle_ != nullptr) InvalidateRect(handle_, nullptr, FALSE);
+      break;
+    default:
+      break;
+  }
+  const UINT msg = message.Msg;
+  const WPARAM wParam = message.WParam;
+  const LPARAM lParam = message.LParam;
+  HWND window = handle_;
+  TCheckBox::WndProc(message);
+  if (msg != WM_MOUSEMOVE && msg != WM_LBUTTONDOWN && msg != WM_LBUTTONUP && msg != WM_MOUSELEAVE) return;
+  // The base's button-up runs OnClick, whose handler may have destroyed or deleted the control.
+  if (window == nullptr || !IsWindow(window) || FromHandle(window) != this) return;
+  switch (msg) {
+    case WM_MOUSEMOVE:
+      OnMouseMove(static_cast<unsigned>(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      break;
+    case WM_LBUTTONDOWN: OnLButtonDown(); break;
+    case WM_LBUTTONUP: OnLButtonUp(); break;
+    case WM_MOUSELEAVE: OnMouseLeave(); break;
+    default: break;
+  }
+}
+
+void TXPCheckBox::OnCreate(CREATESTRUCTA* cs) { xpface::ForceOwnerDraw(handle_, cs); }
+
+void TXPCheckBox::OnMouseMove(unsigned keys, int x, int y) {
+  if (xpface::TrackMove(handle_, m_bHot, m_bPressed, keys, x, y, Width(), Height())) xpface::RepaintNow(handle_);
+}
+
+void TXPCheckBox::OnMouseLeave() {
+  if (m_bHot == 0) return;
+  m_bHot = 0;
+  m_bPressed = 0;
+  xpface::RepaintNow(handle_);
+}
+
+void TXPCheckBox::OnLButtonDown() {
+  m_bPressed = 1;
+  xpface::RepaintNow(handle_);
+}
+
+void TXPCheckBox::OnLButtonUp() {
+  m_bPressed = 0;
+  xpface::RepaintNow(handle_);
+}
+
+void TXPCheckBox::OnPaint(HDC dc) {
+  const COLORREF oldBack = GetBkColor(dc);
+  if (!GetEnabled()) {
+    DrawDisabled(dc);
+  } else if (m_bPressed != 0) {
+    DrawPressed(dc);
+  } else if (m_bHot != 0) {
+    DrawHot(dc);
+  } else {
+    DrawNormal(dc);
+  }
+  SetBkColor(dc, oldBack);
+}
+
+void TXPCheckBox::DrawBox(HDC dc, Box box) {
+  FillClient(dc, handle_, Width(), Height());
+  const int left = 1, top = BoxTop();
+  const COLORREF* ramp = box == Box::Hot ? kHotRamp : box == Box::Pressed ? kPressedRamp : kNormalRamp;
+  Frame(dc, left, top, left + 13, top + 13, kBoxFrame);
+  // The inside: one colour per diagonal, u + v.
+  for (int v = 0; v < 11; ++v) {
+    for (int u = 0; u < 11; ++u) {
+      const bool centre = box == Box::Hot && u >= 2 && u <= 8 && v >= 2 && v <= 8;
+      if (centre) continue;
+      SetPixelV(dc, left + 1 + u, top + 1 + v, ramp[u + v]);
+    }
+  }
+  if (box == Box::Hot) Fill(dc, left + 3, top + 3, left + 10, top + 10, kHotCentre);
+  if (GetChecked()) DrawCheckMarker(dc);
+  DrawCaption(dc);
+}
+
+void TXPCheckBox::DrawNormal(HDC dc) { DrawBox(dc, Box::Normal); }
+void TXPCheckBox::DrawHot(HDC dc) { DrawBox(dc, Box::Hot); }
+void TXPCheckBox::DrawPressed(HDC dc) { DrawBox(dc, Box::Pressed); }
+
+void TXPCheckBox::DrawDisabled(HDC dc) {
+  FillClient(dc, handle_, Width(), Height());
+  const int top = BoxTop();
+  Frame(dc, 1, top, 14, top + 13, kDisabledLine);
+  if (GetChecked()) DrawCheckMarker(dc);
+  DrawCaption(dc);
+}
+
+void TXPCheckBox::DrawCheckMarker(HDC dc) {
+  const COLORREF color = GetEnabled() ? kTick : kDisabledLine;
+  const int left = 1, top = BoxTop();
+  for (const TickRun& run : kTick21) Fill(dc, left + run.first, top + run.row, left + run.last + 1, top + run.row + 1, color);
+}
+
+void TXPCheckBox::DrawCaption(HDC dc) {
+  const int w = Width(), h = Height();
+  if (w <= 17 || h <= 0) return;
+  const COLORREF color = GetEnabled() ? ColorToRGB(Font()->Color()) : xpface::kDisabledText;
+  const SIZE caption = xpface::DrawSideCaption(dc, handle_, GetText(), w, h, color);
+  const LRESULT state = handle_ != nullptr ? SendMessageA(handle_, BM_GETSTATE, 0, 0) : 0;
+  if (m_bPressed != 0 || (state & BST_FOCUS) != 0) {
+    xpface::DrawSideFocus(dc, caption, w, h);
+    if (m_bFocusShown == 0) {
+      m_bFocusShown = 1;
+      if (OnEnter) OnEnter(this);
+    }
+  } else if (m_bFocusShown != 0) {
+    m_bFocusShown = 0;
+    if (OnExit) OnExit(this);
+  }
+}
+
+void RegisterXpcheckbox() { RegisterComponentClass("TXPCheckBox"); }
+
+}  // namespace zuvo::widgets

@@ -1,0 +1,45 @@
+// The package's check box: the class library's check box (states, clicks, keys) with a 13 x 13
+// box in the push button's style, a green tick, and the caption to its right. Faces: disabled
+// (a frame only), pressed, hot, normal; the grayed state draws as unchecked.
+#pragma once
+
+#include "platform/Button.h"
+
+namespace zuvo::widgets {
+
+class TXPCheckBox : public TCheckBox {
+ public:
+  explicit TXPCheckBox(TComponent* owner);
+  const char* ClassName() const override { return "TXPCheckBox"; }
+
+  void WndProc(TMessage& message) override;
+
+  void DrawNormal(HDC dc);
+  void DrawHot(HDC dc);
+  void DrawPressed(HDC dc);
+  void DrawDisabled(HDC dc);
+  void DrawCaption(HDC dc);
+  void DrawCheckMarker(HDC dc);
+
+ protected:
+  void OnCreate(CREATESTRUCTA* cs);
+  void OnLButtonDown();
+  void OnLButtonUp();
+  void OnMouseMove(unsigned keys, int x, int y);
+  void OnMouseLeave();
+  void OnPaint(HDC dc);
+
+  int m_bHot = 0;
+  int m_bPressed = 0;
+  int m_bFocusShown = 0;
+
+ private:
+  enum class Box { Normal, Hot, Pressed };
+  void DrawBox(HDC dc, Box box);
+  // The top of the box (and of the radio marker): centred, halved by an arithmetic shift.
+  int BoxTop() const { return (Height() - 13) >> 1; }
+};
+
+void RegisterXpcheckbox();
+
+}  // namespace zuvo::widgets

@@ -1,0 +1,9 @@
+#include "widgets/Xpmemo.h"
+
+#include "widgets/Package.h"
+
+namespace zuvo::widgets {
+
+void RegisterXpmemo() { RegisterComponentClass("TXPMemo"); }
+
+}  // namespace zuvo::widgets
