@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds a Release build, assembles the install tree and starts the
-# local quote server as the terminal's default server (and the terminal, once it exists).
+# Installs what is missing, builds a Release build, assembles the install tree (with the sample
+# market and the default page), then starts the local quote server and the terminal in the
+# tree's bin/ folder; the server stops when the terminal exits. Without a display the terminal
+# cannot open its window: the script says so and starts neither (scripts/screenshot.sh runs
+# both on a virtual screen).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -13,6 +16,14 @@ if ! ./scripts/assemble-install.sh "$build" "$root"; then
   exit 1
 fi
 echo "Install tree ready: $root"
-# The local quote server (bin/SERVER.INI names it): in the background until the terminal exits;
-# without the terminal it stays running and the script says how to stop it.
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  # A server left running here would serve no one and hold the ports the screenshot script needs.
+  echo "run.sh: no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so the terminal and the local" \
+       "quote server are not started. scripts/screenshot.sh runs both on a virtual screen and writes" \
+       "build/screenshot.png." >&2
+  exit 0
+fi
+# The local quote server (bin/SERVER.INI names it) in the background, then the terminal in
+# bin/; the server stops when the terminal exits (without a built terminal it stays running
+# and the script says how to stop it).
 ./scripts/start-quote-server.sh start "$build/tools/quote-server/quote-server" "$root" "$root/bin/zuvo"

@@ -35,6 +35,7 @@ const FuzzTarget kFuzzTargets[] = {
     {"links", FuzzLinkFinder},
     {"pagefile", FuzzPageFile},
     {"pageindex", FuzzPageIndex},
+    {"formula_compile", FuzzFormulaCompile},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

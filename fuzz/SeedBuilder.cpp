@@ -700,6 +700,22 @@ void WavSeeds(const fs::path& out) {
 
 }  // namespace
 
+void FormulaSeeds(const fs::path& out) {
+  // Typical indicators: a moving-average overlay, MACD, KDJ with parameters, drawing calls and
+  // cross-instrument references; the control byte 0x0E declares every parameter and checks codes.
+  Put(out, "formula_compile", "ma", "MA1:MA(CLOSE,5);MA2:MA(CLOSE,10);MA3:MA(CLOSE,20),COLORRED;MA4:MA(CLOSE,60),LINETHICK2;");
+  Put(out, "formula_compile", "macd",
+      fuzz::JoinParts({"\x0F", "DIF:EMA(CLOSE,N)-EMA(CLOSE,M);DEA:EMA(DIF,P1);MACD:(DIF-DEA)*2,COLORSTICK;"}));
+  Put(out, "formula_compile", "kdj",
+      "RSV:=(CLOSE-LLV(LOW,N))/(HHV(HIGH,N)-LLV(LOW,N))*100;K:SMA(RSV,M,1);D:SMA(K,P1,1);J:3*K-2*D;REFLINE:20,80;");
+  Put(out, "formula_compile", "draw",
+      "{买卖} DRAWTEXT(CROSS(C,MA(C,5)),L*0.98,'买'),ALIGN1,VALIGN2,COLORYELLOW;DRAWICON(C>O,H,3);"
+      "STICKLINE(C>O,C,O,4,0),COLOR00FF00;DRAWKLINE(H,O,L,C);DRAWGBK(C>O,COLORRGB(255,0,0),0,1);DRAWBKBMP(1,'BG');");
+  Put(out, "formula_compile", "cross",
+      "X:\"600000$CLOSE\"/\"SZ399001$C\"*100,PRECIS2;Y:MA(\"IF2406$VOL\",5),COLORSYSCOLOR7;Z:X>-0.5 OR Y<>-X;");
+  Put(out, "formula_compile", "gbk", "漲:MAX(C,O,H,L);漄:漲*2,CIRCLEDOT;A:=BARSLAST(C>REF(C,1));B:ZIG(3,5),POINTDOT;");
+}
+
 bool WriteBuiltinSeeds(const fs::path& out) {
   ok = true;
   IniSeeds(out);
@@ -719,6 +735,7 @@ bool WriteBuiltinSeeds(const fs::path& out) {
   BmpSeeds(out);
   ChannelSeeds(out);
   WavSeeds(out);
+  FormulaSeeds(out);
   return ok;
 }
 

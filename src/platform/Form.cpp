@@ -909,7 +909,10 @@ TApplication::TApplication() : TComponent(nullptr) {
 
 TApplication::~TApplication() { zuvo::platform::RemoveMessageHook(hookId_); }
 
-void TApplication::Initialize() { zuvo::platform::EnsureApplication(); }
+void TApplication::Initialize() {
+  zuvo::platform::EnsureApplication();
+  terminated_ = false;
+}
 
 bool TApplication::LoadIcon(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -252,6 +252,8 @@ class TApplication : public TComponent {
  public:
   TApplication();
   ~TApplication() override;
+  // Makes the window system ready and readies a new run (a program run more than once in one
+  // process, as tests do, starts each run not terminated).
   void Initialize();
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title) { title_ = title; }

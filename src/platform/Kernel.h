@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 // ---- Memory -------------------------------------------------------------------------------
@@ -141,6 +142,11 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart);
 // Space on the disk that holds the directory (a folder not there yet is measured on the disk
 // of its nearest existing parent); null current directory. FALSE when nothing can be measured.
 BOOL GetDiskFreeSpaceExA(LPCSTR directory, ULONGLONG* freeToCaller, ULONGLONG* total, ULONGLONG* totalFree);
+// The older form of the same query, in clusters of sectors: a cluster is 8 sectors of 512
+// bytes, and cluster counts stop at 0xFFFFFFFF (the caller multiplies them out in 64 bits).
+// Not exported by the built-in kernel32.dll: callers link it directly.
+BOOL GetDiskFreeSpaceA(LPCSTR rootPath, DWORD* sectorsPerCluster, DWORD* bytesPerSector, DWORD* freeClusters,
+                       DWORD* totalClusters);
 // Temporary folder ($TMPDIR or /tmp) in Windows form, ending with a backslash; returns its
 // length, or the size needed including the zero when the buffer is too small.
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
@@ -155,6 +161,36 @@ constexpr int CSIDL_PERSONAL = 0x05;
 BOOL SHGetSpecialFolderPathA(HWND owner, LPSTR path, int folder, BOOL create);
 
 namespace zuvo::platform::kernel {
+// Test seam: while it lives, GetModuleFileNameA reports this Windows-form path as the
+// program's own (an empty one makes it fail with ERROR_FILE_NOT_FOUND, as an unreadable path
+// does). The path reported before comes back when it goes.
+class ScopedModuleFileName {
+ public:
+  explicit ScopedModuleFileName(std::string windowsPath);
+  ~ScopedModuleFileName();
+  ScopedModuleFileName(const ScopedModuleFileName&) = delete;
+  ScopedModuleFileName& operator=(const ScopedModuleFileName&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
+};
+
+// Test seam: while it lives, GetDiskFreeSpaceExA and GetDiskFreeSpaceA ask this function
+// instead of the disk. It gets the queried folder as an absolute Windows-form path (the current
+// directory for a null one) and answers the bytes free to the caller, or nullopt for a query
+// that fails. Total and total-free sizes report the same number.
+using DiskFreeSpaceSource = std::function<std::optional<ULONGLONG>(const std::string& windowsDir)>;
+class ScopedDiskFreeSpace {
+ public:
+  explicit ScopedDiskFreeSpace(DiskFreeSpaceSource source);
+  ~ScopedDiskFreeSpace();
+  ScopedDiskFreeSpace(const ScopedDiskFreeSpace&) = delete;
+  ScopedDiskFreeSpace& operator=(const ScopedDiskFreeSpace&) = delete;
+
+ private:
+  DiskFreeSpaceSource previous_;
+};
+
 // Test seam: while it lives, SHGetSpecialFolderPathA reports posixDir (a POSIX path) as the
 // XDG data folder, or the real one for an empty path; the folder reported before it comes
 // back when it goes.

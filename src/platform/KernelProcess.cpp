@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -80,9 +81,74 @@ std::string xdgDataHome() {
   return homeDirectory() + "/.local/share";
 }
 
+// The program path a test put in place of the real one (an empty path: unreadable).
+zuvo::platform::Guarded<std::optional<std::string>>& moduleFileOverride() {
+  static auto* path = new zuvo::platform::Guarded<std::optional<std::string>>;   // never destroyed
+  return *path;
+}
+
+// The free-space answer a test put in place of the disk's.
+zuvo::platform::Guarded<kernel::DiskFreeSpaceSource>& diskFreeOverride() {
+  static auto* source = new zuvo::platform::Guarded<kernel::DiskFreeSpaceSource>;   // never destroyed
+  return *source;
+}
+
+// The bytes free to the caller on the disk of a folder (null: the current one).
+std::optional<ULONGLONG> freeBytes(LPCSTR directory, ULONGLONG* total, ULONGLONG* totalFree) {
+  kernel::DiskFreeSpaceSource source = *diskFreeOverride().Lock();
+  if (source) {
+    std::string windows;
+    if (directory && directory[0]) {
+      const DWORD needed = GetFullPathNameA(directory, 0, nullptr, nullptr);
+      windows.resize(needed);
+      const DWORD length = needed ? GetFullPathNameA(directory, needed, windows.data(), nullptr) : 0;
+      windows.resize(length < needed ? length : 0);
+    } else {
+      windows = currentDirectoryWindows();
+    }
+    const std::optional<ULONGLONG> answer = source(windows);
+    if (answer) {
+      if (total) *total = *answer;
+      if (totalFree) *totalFree = *answer;
+    }
+    return answer;
+  }
+  std::string posix = directory && directory[0] ? paths::Resolve(directory) : currentDirectoryPosix();
+  // A folder that is not there yet is measured on the disk that would hold it.
+  struct stat info {};
+  while (!posix.empty() && stat(posix.c_str(), &info) != 0) {
+    const std::size_t slash = posix.find_last_of('/');
+    if (slash == std::string::npos) {
+      posix.clear();
+    } else {
+      posix.resize(slash == 0 ? 1 : slash);
+    }
+  }
+  struct statvfs disk {};
+  if (posix.empty() || statvfs(posix.c_str(), &disk) != 0) return std::nullopt;
+  const ULONGLONG unit = disk.f_frsize ? disk.f_frsize : disk.f_bsize;
+  if (total) *total = ULONGLONG{disk.f_blocks} * unit;
+  if (totalFree) *totalFree = ULONGLONG{disk.f_bfree} * unit;
+  return ULONGLONG{disk.f_bavail} * unit;
+}
+
 }  // namespace
 
 namespace zuvo::platform::kernel {
+
+ScopedModuleFileName::ScopedModuleFileName(std::string windowsPath) {
+  auto path = moduleFileOverride().Lock();
+  previous_ = std::exchange(*path, std::move(windowsPath));
+}
+
+ScopedModuleFileName::~ScopedModuleFileName() { *moduleFileOverride().Lock() = std::move(previous_); }
+
+ScopedDiskFreeSpace::ScopedDiskFreeSpace(DiskFreeSpaceSource source) {
+  auto current = diskFreeOverride().Lock();
+  previous_ = std::exchange(*current, std::move(source));
+}
+
+ScopedDiskFreeSpace::~ScopedDiskFreeSpace() { *diskFreeOverride().Lock() = std::move(previous_); }
 
 ScopedSpecialFolder::ScopedSpecialFolder(const std::string& posixDir) {
   auto folder = specialFolderOverride().Lock();
@@ -102,15 +168,22 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  std::string posix(PATH_MAX, '\0');
-  const ssize_t length = readlink("/proc/self/exe", posix.data(), posix.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= posix.size()) {
+  std::string windows;
+  if (std::optional<std::string> faked = *moduleFileOverride().Lock()) {
+    windows = std::move(*faked);
+  } else {
+    std::string posix(PATH_MAX, '\0');
+    const ssize_t length = readlink("/proc/self/exe", posix.data(), posix.size());
+    if (length > 0 && static_cast<std::size_t>(length) < posix.size()) {
+      posix.resize(static_cast<std::size_t>(length));
+      windows = paths::ToWindows(posix);
+    }
+  }
+  if (windows.empty()) {
     buffer[0] = '\0';
     SetLastError(ERROR_FILE_NOT_FOUND);
     return 0;
   }
-  posix.resize(static_cast<std::size_t>(length));
-  const std::string windows = paths::ToWindows(posix);
   if (windows.size() + 1 > size) {
     // Too long: truncated and terminated, and the full size returned so the caller can tell.
     std::memcpy(buffer, windows.data(), size - 1);
@@ -220,26 +293,33 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
 }
 
 BOOL GetDiskFreeSpaceExA(LPCSTR directory, ULONGLONG* freeToCaller, ULONGLONG* total, ULONGLONG* totalFree) {
-  std::string posix = directory && directory[0] ? paths::Resolve(directory) : currentDirectoryPosix();
-  // A folder that is not there yet is measured on the disk that would hold it.
-  struct stat info {};
-  while (!posix.empty() && stat(posix.c_str(), &info) != 0) {
-    const std::size_t slash = posix.find_last_of('/');
-    if (slash == std::string::npos) {
-      posix.clear();
-    } else {
-      posix.resize(slash == 0 ? 1 : slash);
-    }
-  }
-  struct statvfs disk {};
-  if (posix.empty() || statvfs(posix.c_str(), &disk) != 0) {
+  const std::optional<ULONGLONG> free = freeBytes(directory, total, totalFree);
+  if (!free) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
-  const ULONGLONG unit = disk.f_frsize ? disk.f_frsize : disk.f_bsize;
-  if (freeToCaller) *freeToCaller = ULONGLONG{disk.f_bavail} * unit;
-  if (total) *total = ULONGLONG{disk.f_blocks} * unit;
-  if (totalFree) *totalFree = ULONGLONG{disk.f_bfree} * unit;
+  if (freeToCaller) *freeToCaller = *free;
+  return TRUE;
+}
+
+BOOL GetDiskFreeSpaceA(LPCSTR rootPath, DWORD* sectorsPerCluster, DWORD* bytesPerSector, DWORD* freeClusters,
+                       DWORD* totalClusters) {
+  constexpr ULONGLONG kSectors = 8;
+  constexpr ULONGLONG kSectorBytes = 512;
+  ULONGLONG total = 0;
+  const std::optional<ULONGLONG> free = freeBytes(rootPath, &total, nullptr);
+  if (!free) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  auto clusters = [](ULONGLONG bytes) {
+    const ULONGLONG count = bytes / (kSectors * kSectorBytes);
+    return static_cast<DWORD>(count > 0xFFFFFFFFull ? 0xFFFFFFFFull : count);
+  };
+  if (sectorsPerCluster) *sectorsPerCluster = static_cast<DWORD>(kSectors);
+  if (bytesPerSector) *bytesPerSector = static_cast<DWORD>(kSectorBytes);
+  if (freeClusters) *freeClusters = clusters(*free);
+  if (totalClusters) *totalClusters = clusters(total);
   return TRUE;
 }
 

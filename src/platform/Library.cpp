@@ -75,6 +75,13 @@ const BuiltinModule kBuiltins[] = {
 
 std::atomic<bool> pictureLibraryAbsent{false};
 
+// Exports of built-in modules that tests replaced or hid, keyed "module|name" (module lower
+// case, with ".dll"); a null function hides the export.
+zuvo::platform::Guarded<std::map<std::string, FARPROC>>& exportOverrides() {
+  static auto* overrides = new zuvo::platform::Guarded<std::map<std::string, FARPROC>>;   // never destroyed
+  return *overrides;
+}
+
 bool PictureLibraryPresent() {
   if (pictureLibraryAbsent.load()) return false;
   return GetPrivateProfileIntA("Platform", "SmoothDC", 1, "..\\cfg\\setting.ini") != 0;
@@ -264,6 +271,14 @@ FARPROC ModuleTable::Lookup(HMODULE handle, const char* procName) {
   const Module& module = found->second;
   FARPROC function = nullptr;
   if (module.builtin != nullptr) {
+    {
+      auto overrides = exportOverrides().Lock();
+      const auto replaced = overrides->find(std::string(module.builtin->fileName) + "|" + procName);
+      if (replaced != overrides->end()) {
+        if (replaced->second == nullptr) SetLastError(ERROR_PROC_NOT_FOUND);
+        return replaced->second;
+      }
+    }
     for (std::size_t i = 0; i < module.builtin->exportCount; ++i) {
       if (std::strcmp(module.builtin->exports[i].name, procName) == 0) function = module.builtin->exports[i].function;
     }
@@ -324,6 +339,26 @@ HMODULE ModuleTable::Find(const std::string& name) {
 }  // namespace
 
 namespace zuvo::platform::library {
+
+ScopedBuiltinExport::ScopedBuiltinExport(std::string module, std::string procName, FARPROC function)
+    : key_(ModuleFileName(module) + "|" + procName) {
+  auto overrides = exportOverrides().Lock();
+  const auto found = overrides->find(key_);
+  if (found != overrides->end()) {
+    hadPrevious_ = true;
+    previous_ = found->second;
+  }
+  (*overrides)[key_] = function;
+}
+
+ScopedBuiltinExport::~ScopedBuiltinExport() {
+  auto overrides = exportOverrides().Lock();
+  if (hadPrevious_) {
+    (*overrides)[key_] = previous_;
+  } else {
+    overrides->erase(key_);
+  }
+}
 
 std::string NativeLibraryPath(std::string_view windowsName) {
   if (windowsName.empty() || FindBuiltin(windowsName) != nullptr) return {};

@@ -49,6 +49,23 @@ HMODULE FindLoadedModule(LPCSTR name);
 // built-in modules have no file.
 std::string NativeLibraryPath(std::string_view windowsName);
 
+// Test seam: while it lives, GetProcAddress on the built-in module `module` (e.g.
+// "kernel32.dll") answers `function` for `procName`, or fails with ERROR_PROC_NOT_FOUND when
+// `function` is null, as on a system whose library lacks that export. The answer before comes
+// back when it goes. Only built-in modules; nests.
+class ScopedBuiltinExport {
+ public:
+  ScopedBuiltinExport(std::string module, std::string procName, FARPROC function);
+  ~ScopedBuiltinExport();
+  ScopedBuiltinExport(const ScopedBuiltinExport&) = delete;
+  ScopedBuiltinExport& operator=(const ScopedBuiltinExport&) = delete;
+
+ private:
+  std::string key_;
+  bool hadPrevious_ = false;
+  FARPROC previous_ = nullptr;
+};
+
 // ---- The picture library smoothdc.dll --------------------------------------------------------
 // Present unless [Platform] SmoothDC=0 in ..\cfg\setting.ini (read at each load) or a test
 // switched it off; while absent, LoadLibraryA("smoothdc.dll") fails with ERROR_MOD_NOT_FOUND,

@@ -61,6 +61,8 @@ constexpr UINT WM_NCHITTEST = 0x0084;
 constexpr UINT WM_NCPAINT = 0x0085;
 constexpr UINT WM_NCACTIVATE = 0x0086;
 constexpr UINT WM_GETDLGCODE = 0x0087;
+// The pointer moved over a window's frame or caption (the main window forwards it to its page).
+constexpr UINT WM_NCMOUSEMOVE = 0x00A0;
 // Answers to WM_GETDLGCODE: the keys a control keeps from the dialog's navigation.
 constexpr LRESULT DLGC_WANTARROWS = 0x0001;
 constexpr LRESULT DLGC_WANTTAB = 0x0002;

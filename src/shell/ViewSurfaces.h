@@ -98,6 +98,9 @@ class TMsgForm : public TChildView {
   virtual void N8Click(TObject* sender) = 0;
   // MsgShowNewsItem (category, news id): selects the category and opens that item.
   virtual void MsgShowNewsItem(std::uint32_t category, std::uint32_t newsId) = 0;
+  // Puts a line (GBK) at the top of the news list, carrying `item` as its value (an online
+  // notice as it arrives).
+  virtual void InsertNewsLine(const std::string& line, std::uint32_t item) = 0;
 
   // The news list: its lines carry the news id.
   virtual int NewsLineCount() const = 0;

@@ -4,6 +4,7 @@
 
 #include "data/BlockGroup.h"
 #include "data/MarketData.h"
+#include "data/Messages.h"
 #include "shell/NavList.h"
 #include "shell/ShellHost.h"
 #include "shell/ViewSurfaces.h"
@@ -61,6 +62,19 @@ class ChartStub : public Surface, public StubRecorder {
     if (IShellHost* host = ShellHost()) host->NotifyViews(VN_BLOCKCHANGED, STKPTR(0, 0, 0), blockId, 0);
   }
   void RepaintSideTradeGrid() override { calls.push_back("RepaintSideTradeGrid"); }
+  void ViewApplyColors() override {
+    calls.push_back("ViewApplyColors");
+    Surface::ViewApplyColors();
+  }
+  // The indicator messages the main window relays to the charts are noted with their parameters.
+  void WndProc(TMessage& message) override {
+    if (message.Msg == MsgReattachIndicator || message.Msg == MsgIndicatorParamsChanged) {
+      calls.push_back(Format("%s %llu %llu", message.Msg == MsgReattachIndicator ? "ReattachIndicator" : "IndicatorParams",
+                             static_cast<unsigned long long>(message.WParam),
+                             static_cast<unsigned long long>(message.LParam)));
+    }
+    Surface::WndProc(message);
+  }
   bool SidePanelShown() const override { return sidePanel; }
 
   bool sidePanel = false;

@@ -78,6 +78,14 @@ class MsgFormStub final : public TMsgForm, public StubRecorder {
     ShowNewsText();
   }
 
+  void InsertNewsLine(const std::string& line, std::uint32_t item) override {
+    calls.push_back(Format("InsertNewsLine %u ", item) + line);
+    lines_.insert(lines_.begin(), item);
+    titles_.insert(titles_.begin(), line);
+    if (selected_ >= 0) ++selected_;
+    Invalidate();
+  }
+
   int NewsLineCount() const override { return static_cast<int>(lines_.size()); }
   std::uint32_t NewsLineValue(int line) const override {
     return line >= 0 && line < NewsLineCount() ? lines_[static_cast<std::size_t>(line)] : 0;
