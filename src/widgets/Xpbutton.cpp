@@ -290,75 +290,7 @@ bool TrackMove(HWND window, int& hot, int& pressed, unsigned keys, int x, int y,
 
 // ---- TXPButton --------------------------------------------------------------------------------
 
-TXPButton::TXPButton(TComponent* owner) : TButton(owner) { initialStyle_ = BS_OWNERDRAW; }
-
-void TXPButton::WndProc(TMessage& message) {
-  // A quick second click is a second press.
-  if (message.Msg == WM_LBUTTONDBLCLK) message.Msg = WM_LBUTTONDOWN;
-  switch (message.Msg) {
-    case WM_CREATE:
-      OnCreate(reinterpret_cast<CREATESTRUCTA*>(message.LParam));
-      break;
-    case WM_PAINT: {
-      TPaintScope scope(handle_, message);
-      if (scope.Dc() != nullptr) OnPaint(scope.Dc());
-      message.Result = 0;
-      return;
-    }
-    case WM_ERASEBKGND:
-      message.Result = 1;
-      return;
-    case BM_SETSTYLE:
-      message.WParam = (message.WParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW;
-      break;
-    case CM_ENABLEDCHANGED:
-    case CN_DRAWITEM:
-      if (handle_ != nullptr) InvalidateRect(handle_, nullptr, FALSE);
-      break;
-    default:
-      break;
-  }
-  const UINT msg = message.Msg;
-  const WPARAM wParam = message.WParam;
-  const LPARAM lParam = message.LParam;
-  HWND window = handle_;
-  TButton::WndProc(message);
-  if (msg != WM_MOUSEMOVE && msg != WM_LBUTTONDOWN && msg != WM_LBUTTONUP && msg != WM_MOUSELEAVE) return;
-  // The base's button-up runs OnClick, whose handler may have destroyed or deleted the button.
-  if (window == nullptr || !IsWindow(window) || FromHandle(window) != this) return;
-  switch (msg) {
-    case WM_MOUSEMOVE:
-      OnMouseMove(static_cast<unsigned>(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      break;
-    case WM_LBUTTONDOWN: OnLButtonDown(); break;
-    case WM_LBUTTONUP: OnLButtonUp(); break;
-    case WM_MOUSELEAVE: OnMouseLeave(); break;
-    default: break;
-  }
-}
-
-void TXPButton::OnCreate(CREATESTRUCTA* cs) { xpface::ForceOwnerDraw(handle_, cs); }
-
-void TXPButton::OnMouseMove(unsigned keys, int x, int y) {
-  if (xpface::TrackMove(handle_, m_bHot, m_bPressed, keys, x, y, Width(), Height())) xpface::RepaintNow(handle_);
-}
-
-void TXPButton::OnMouseLeave() {
-  if (m_bHot == 0) return;
-  m_bHot = 0;
-  m_bPressed = 0;
-  xpface::RepaintNow(handle_);
-}
-
-void TXPButton::OnLButtonDown() {
-  m_bPressed = 1;
-  xpface::RepaintNow(handle_);
-}
-
-void TXPButton::OnLButtonUp() {
-  m_bPressed = 0;
-  xpface::RepaintNow(handle_);
-}
+TXPButton::TXPButton(TComponent* owner) : TXPOwnerDrawButton(owner) {}
 
 void TXPButton::OnPaint(HDC dc) {
   const int w = Width(), h = Height();

@@ -5,11 +5,12 @@
 // normal; a dotted focus frame while focused or pressed. OnDrawCaption lets a form paint the
 // caption area itself.
 //
-// The face painting and the mouse tracking are shared with the push-style radio button: see
-// namespace xpface below.
+// The face painting is shared with the push-style radio button (namespace xpface below); the
+// message handling and the mouse tracking with all the package's buttons (XpOwnerDraw.h).
 #pragma once
 
 #include "platform/Button.h"
+#include "widgets/XpOwnerDraw.h"
 
 #include <functional>
 #include <string>
@@ -53,30 +54,15 @@ void DrawSideFocus(HDC dc, SIZE caption, int w, int h);
 // The caption colour of a disabled face.
 constexpr COLORREF kDisabledText = RGB(161, 161, 146);
 
-// At WM_CREATE: the window's style becomes the creation style with the owner-drawn button type.
-// Whether the window is shown is left as it is: a style claiming WS_VISIBLE before the window is
-// shown would make the coming ShowWindow think it already was, and the button would never show.
-void ForceOwnerDraw(HWND window, const CREATESTRUCTA* cs);
-// Invalidates the window without erasing and paints it now.
-void RepaintNow(HWND window);
-// Asks for one WM_MOUSELEAVE when the pointer leaves the window.
-void RequestLeave(HWND window);
-// The mouse tracking shared by the package's buttons: `hot` and `pressed` follow a mouse move
-// (keys as in WM_MOUSEMOVE, x and y in the client area w x h); a button is pressed only while the
-// pointer is inside it. Returns whether the face changed.
-bool TrackMove(HWND window, int& hot, int& pressed, unsigned keys, int x, int y, int w, int h);
-
 }  // namespace xpface
 
-class TXPButton : public TButton {
+class TXPButton : public TXPOwnerDrawButton<TButton, xpface::kDoubleClickIsPress> {
  public:
   explicit TXPButton(TComponent* owner);
   const char* ClassName() const override { return "TXPButton"; }
 
   // Replaces the caption drawing when assigned.
   TDrawCaptionEvent OnDrawCaption;
-
-  void WndProc(TMessage& message) override;
 
   // The face of each state on a context of the control's size, each ending with the caption and
   // the corner pixels.
@@ -88,15 +74,8 @@ class TXPButton : public TButton {
   virtual void DrawCaption(HDC dc);
 
  protected:
-  void OnCreate(CREATESTRUCTA* cs);
-  void OnLButtonDown();
-  void OnLButtonUp();
-  void OnMouseMove(unsigned keys, int x, int y);
-  void OnMouseLeave();
-  void OnPaint(HDC dc);
+  void OnPaint(HDC dc) override;
 
-  int m_bHot = 0;          // the pointer is over the button and a leave notification is armed
-  int m_bPressed = 0;      // the left button went down on the button and the pointer is inside
   int m_bFocusShown = 0;   // the last paint drew the focus frame
 
  private:

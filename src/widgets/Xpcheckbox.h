@@ -4,15 +4,14 @@
 #pragma once
 
 #include "platform/Button.h"
+#include "widgets/XpOwnerDraw.h"
 
 namespace zuvo::widgets {
 
-class TXPCheckBox : public TCheckBox {
+class TXPCheckBox : public TXPOwnerDrawButton<TCheckBox, xpface::kRepaintOnChanged> {
  public:
   explicit TXPCheckBox(TComponent* owner);
   const char* ClassName() const override { return "TXPCheckBox"; }
-
-  void WndProc(TMessage& message) override;
 
   void DrawNormal(HDC dc);
   void DrawHot(HDC dc);
@@ -22,15 +21,8 @@ class TXPCheckBox : public TCheckBox {
   void DrawCheckMarker(HDC dc);
 
  protected:
-  void OnCreate(CREATESTRUCTA* cs);
-  void OnLButtonDown();
-  void OnLButtonUp();
-  void OnMouseMove(unsigned keys, int x, int y);
-  void OnMouseLeave();
-  void OnPaint(HDC dc);
+  void OnPaint(HDC dc) override;
 
-  int m_bHot = 0;
-  int m_bPressed = 0;
   int m_bFocusShown = 0;
 
  private:

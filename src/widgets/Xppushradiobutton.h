@@ -8,15 +8,14 @@
 
 namespace zuvo::widgets {
 
-class TXPPushRadioButton : public TRadioButton {
+class TXPPushRadioButton
+    : public TXPOwnerDrawButton<TRadioButton, xpface::kRepaintOnChanged | xpface::kRepaintOnTabStop> {
  public:
   explicit TXPPushRadioButton(TComponent* owner);
   const char* ClassName() const override { return "TXPPushRadioButton"; }
 
   // Replaces the caption drawing when assigned (as the push button's).
   TDrawCaptionEvent OnDrawCaption;
-
-  void WndProc(TMessage& message) override;
 
   void DrawNormal(HDC dc);
   void DrawHot(HDC dc);
@@ -25,15 +24,7 @@ class TXPPushRadioButton : public TRadioButton {
   void DrawCaption(HDC dc);
 
  protected:
-  void OnCreate(CREATESTRUCTA* cs);
-  void OnLButtonDown();
-  void OnLButtonUp();
-  void OnMouseMove(unsigned keys, int x, int y);
-  void OnMouseLeave();
-  void OnPaint(HDC dc);
-
-  int m_bHot = 0;
-  int m_bPressed = 0;
+  void OnPaint(HDC dc) override;
 
  private:
   void DrawFace(HDC dc, xpface::Face face);

@@ -173,75 +173,7 @@ void FillClient(HDC dc, HWND window, int w, int h) {
 
 }  // namespace
 
-TXPRadioButton::TXPRadioButton(TComponent* owner) : TRadioButton(owner) { initialStyle_ = BS_OWNERDRAW; }
-
-void TXPRadioButton::WndProc(TMessage& message) {
-  switch (message.Msg) {
-    case WM_CREATE:
-      OnCreate(reinterpret_cast<CREATESTRUCTA*>(message.LParam));
-      break;
-    case WM_PAINT: {
-      TPaintScope scope(handle_, message);
-      if (scope.Dc() != nullptr) OnPaint(scope.Dc());
-      message.Result = 0;
-      return;
-    }
-    case WM_ERASEBKGND:
-      message.Result = 1;
-      return;
-    case BM_SETSTYLE:
-      message.WParam = (message.WParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW;
-      break;
-    case CM_ENABLEDCHANGED:
-    case CN_DRAWITEM:
-    case CM_CHANGED:
-    case CM_TABSTOPCHANGED:
-      if (handle_ != nullptr) InvalidateRect(handle_, nullptr, FALSE);
-      break;
-    default:
-      break;
-  }
-  const UINT msg = message.Msg;
-  const WPARAM wParam = message.WParam;
-  const LPARAM lParam = message.LParam;
-  HWND window = handle_;
-  TRadioButton::WndProc(message);
-  if (msg != WM_MOUSEMOVE && msg != WM_LBUTTONDOWN && msg != WM_LBUTTONUP && msg != WM_MOUSELEAVE) return;
-  // The base's button-up runs OnClick, whose handler may have destroyed or deleted the control.
-  if (window == nullptr || !IsWindow(window) || FromHandle(window) != this) return;
-  switch (msg) {
-    case WM_MOUSEMOVE:
-      OnMouseMove(static_cast<unsigned>(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      break;
-    case WM_LBUTTONDOWN: OnLButtonDown(); break;
-    case WM_LBUTTONUP: OnLButtonUp(); break;
-    case WM_MOUSELEAVE: OnMouseLeave(); break;
-    default: break;
-  }
-}
-
-void TXPRadioButton::OnCreate(CREATESTRUCTA* cs) { xpface::ForceOwnerDraw(handle_, cs); }
-
-void TXPRadioButton::OnMouseMove(unsigned keys, int x, int y) {
-  if (xpface::TrackMove(handle_, m_bHot, m_bPressed, keys, x, y, Width(), Height())) xpface::RepaintNow(handle_);
-}
-
-void TXPRadioButton::OnMouseLeave() {
-  if (m_bHot == 0) return;
-  m_bHot = 0;
-  m_bPressed = 0;
-  xpface::RepaintNow(handle_);
-}
-
-void TXPRadioButton::OnLButtonDown() {
-  m_bPressed = 1;
-  xpface::RepaintNow(handle_);
-}
-
-void TXPRadioButton::OnLButtonUp() {
-  m_bPressed = 0;
-  xpface::RepaintNow(handle_);
-}
+TXPRadioButton::TXPRadioButton(TComponent* owner) : TXPOwnerDrawButton(owner) {}
 
 void TXPRadioButton::OnPaint(HDC dc) {
   if (!GetEnabled()) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/Button.h"
+#include "widgets/XpOwnerDraw.h"
 
 #include <array>
 
@@ -41,12 +42,11 @@ COLORREF Mix(COLORREF under, COLORREF over, int weight);
 
 }  // namespace xpradio
 
-class TXPRadioButton : public TRadioButton {
+class TXPRadioButton
+    : public TXPOwnerDrawButton<TRadioButton, xpface::kRepaintOnChanged | xpface::kRepaintOnTabStop> {
  public:
   explicit TXPRadioButton(TComponent* owner);
   const char* ClassName() const override { return "TXPRadioButton"; }
-
-  void WndProc(TMessage& message) override;
 
   void DrawNormal(HDC dc);
   void DrawHot(HDC dc);
@@ -56,15 +56,7 @@ class TXPRadioButton : public TRadioButton {
   void DrawCheckMarker(HDC dc);
 
  protected:
-  void OnCreate(CREATESTRUCTA* cs);
-  void OnLButtonDown();
-  void OnLButtonUp();
-  void OnMouseMove(unsigned keys, int x, int y);
-  void OnMouseLeave();
-  void OnPaint(HDC dc);
-
-  int m_bHot = 0;
-  int m_bPressed = 0;
+  void OnPaint(HDC dc) override;
 
  private:
   void DrawMarker(HDC dc, xpradio::Fill fill);
