@@ -50,7 +50,8 @@ constexpr std::uint32_t kKeyModifiers = kKeyCtrl | kKeyShift | kKeyAlt;
 constexpr std::uint32_t KeyF(int n) { return kKeyF1 << (n - 1); }
 
 // The hot-key table: records 0..80 hold ids 1..81 after LoadHotKeys, the rest are zero.
-// The hot-key editor edits records in place and then calls SaveHotKeys.
+// The hot-key editor parses into a copy of the table and puts the copy here only once every
+// row passed; it then calls SaveHotKeys and puts the old records back when that fails.
 extern HotKeyRecord HotKeyTable[kHotKeyTableSize];
 
 // Command name and default key text of a command id 1..81; null for any other id.

@@ -25,6 +25,7 @@
 #include "shell/Cell.h"
 #include "shell/ModalDialog.h"
 #include "shell/PageFile.h"
+#include "shell/ProgramDialogs.h"
 #include "shell/SmallWindows.h"
 #include "shell/ViewOptions.h"
 #include "shell/stubs/FrameStandIns.h"
@@ -111,6 +112,7 @@ TMFrame::TMFrame(TComponent* owner) : TMFrameForm(owner) {
   MFrame = this;
   previousShellHost_ = SetShellHost(this);
   previousPageHost_ = SetPageHost(this);
+  InstallProgramDialogs();
 
   SkinBackground = static_cast<COLORREF>(GetPrivateProfileIntA("Color", "Background", 16777215, kSkinFile));
   SkinHotBackground = static_cast<COLORREF>(GetPrivateProfileIntA("Color", "HotBackground", 13041111, kSkinFile));
@@ -175,6 +177,7 @@ TMFrame::~TMFrame() {
   }
   if (ShellHost() == this) SetShellHost(previousShellHost_);
   if (PageHost() == this) SetPageHost(previousPageHost_);
+  RemoveProgramDialogs();
   if (MFrame == this) MFrame = nullptr;
 }
 

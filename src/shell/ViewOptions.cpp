@@ -1,12 +1,12 @@
 #include "shell/ViewOptions.h"
 
 #include "data/UtilData.h"
+#include "dialogs/Quoteoption.h"
 #include "platform/Profile.h"
 #include "shell/ModalDialog.h"
 #include "shell/ViewTypes.h"
 
 #include <cstdint>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,35 +26,6 @@ constexpr std::uint32_t kAxisRight = 1u << 6;
 constexpr std::uint32_t kWheelPage = 1u << 7;
 constexpr std::uint32_t kWheelInstrument = 1u << 8;
 constexpr std::uint32_t kEnterNoCycle = 1u << 9;
-
-// The "默认周期:" list: the chart cycle of each item, in item order.
-constexpr int kCycleItems[] = {8, 9, 10, 11, 1, 2, 4, 5, 6, 7, 13, 14};
-
-struct DetailCaption {
-  int id;
-  const char* caption;
-};
-// The quote-board items the dialog knows, in the order the unset ones are appended.
-constexpr DetailCaption kDetailCaptions[] = {
-    {1, "最新"},  {2, "均价"},  {3, "涨跌"},  {4, "昨收"},  {5, "幅度"},  {6, "开盘"},  {7, "总手"},
-    {8, "最高"},  {9, "现手"},  {10, "最低"}, {11, "持仓"}, {12, "仓差"}, {13, "外盘"}, {14, "内盘"},
-    {15, "委比"}, {16, "委差"}, {17, "买一"}, {18, "买二"}, {19, "买三"}, {20, "买四"}, {21, "买五"},
-    {27, "卖一"}, {28, "卖二"}, {29, "卖三"}, {30, "卖四"}, {31, "卖五"},
-};
-
-const char* DetailCaptionOf(int id) {
-  for (const DetailCaption& known : kDetailCaptions) {
-    if (known.id == id) return known.caption;
-  }
-  return nullptr;
-}
-
-int CycleItemIndex(int cycle) {
-  for (int i = 0; i < static_cast<int>(std::size(kCycleItems)); ++i) {
-    if (kCycleItems[i] == cycle) return i;
-  }
-  return 0;
-}
 
 std::string ReadText(const char* key, const char* defaultValue, const std::string& path) {
   char value[512] = {};
@@ -76,11 +47,11 @@ std::vector<QuoteOptionsFill::Item> DetailItemList() {
     return false;
   };
   for (int i = 0; i < kDetailItemCount && ids[i] != 0; ++i) {
-    const char* caption = DetailCaptionOf(ids[i]);
+    const char* caption = zuvo::dialogs::DetailItemCaption(ids[i], false);
     if (caption != nullptr && !listed(ids[i])) items.push_back({ids[i], caption, true});
   }
-  for (const DetailCaption& known : kDetailCaptions) {
-    if (!listed(known.id)) items.push_back({known.id, known.caption, false});
+  for (int id : zuvo::dialogs::DetailItemIds()) {
+    if (!listed(id)) items.push_back({id, zuvo::dialogs::DetailItemCaption(id, false), false});
   }
   return items;
 }
@@ -114,7 +85,7 @@ QuoteOptionsFill BuildViewOptionsFill() {
   fill.wheelIndex = (property & kWheelInstrument) != 0 ? 2 : ((property & kWheelPage) != 0 ? 1 : 0);
 
   const int cycle = static_cast<int>(GetPrivateProfileIntA("UI", "DefCycle", kDefaultCycle, userDefaults.c_str()) & 0xFF);
-  fill.cycleIndex = CycleItemIndex(cycle);
+  fill.cycleIndex = zuvo::dialogs::CycleItemOfChartCycle(static_cast<unsigned>(cycle));
   fill.mainGraph = ReadText("MainGraph", "K,MA", userDefaults);
   fill.subGraph = ReadText("SubGraph", "VOL,MACD", userDefaults);
   fill.detailItems = DetailItemList();
