@@ -520,3 +520,69 @@ BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
 // draw as ILD_NORMAL. FALSE, drawing nothing, for an index outside the list or a dead context.
 BOOL ImageList_DrawEx(HIMAGELIST list, int index, HDC dc, int x, int y, int dx, int dy, COLORREF rgbBk,
                       COLORREF rgbFg, UINT style);
+
+// ---- Device-independent bitmaps and palettes --------------------------------------------------
+// Every context holds the default palette (GetStockObject(DEFAULT_PALETTE)) until another is
+// selected; its colours are the fixed ones below. Bitmaps are read out as device-independent
+// pixels by GetDIBits.
+using HPALETTE = HGDIOBJ;
+constexpr int DEFAULT_PALETTE = 15;
+constexpr UINT OBJ_PAL = 5;
+// Selects a palette into a context and returns the one it replaces (null for a dead context or
+// a handle that is no palette). The background flag is accepted and changes nothing.
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
+
+constexpr DWORD BI_RGB = 0;
+constexpr UINT DIB_RGB_COLORS = 0;
+
+struct BITMAPINFOHEADER {
+  DWORD biSize;          // 40
+  LONG biWidth;
+  LONG biHeight;         // positive: rows bottom-up; negative: top-down
+  WORD biPlanes;         // 1
+  WORD biBitCount;       // 1, 4, 8, 24 or 32
+  DWORD biCompression;   // BI_RGB
+  DWORD biSizeImage;     // bytes of the pixels; 0: not stated
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+
+// The header and its colour table: at 1, 4 and 8 bits the table has 2^bits entries, so the
+// caller allocates 40 + 4 * 2^bits bytes and reads the table from bmiColors on.
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+
+// The colours of the default palette as a colour table of `bits` (1, 4 or 8) bits: black and
+// white; the 16 standard colours; 256 entries with the 20 system colours at 0-9 and 246-255 and
+// black between. Empty for another depth.
+namespace zuvo::platform {
+int DefaultColourTable(int bits, RGBQUAD* table);   // entries written (2^bits), 0 for another depth
+constexpr int kMaxDibColours = 256;
+}  // namespace zuvo::platform
+
+// Reads `lines` rows of the bitmap, from scan line `start` (counted from the bottom for a
+// bottom-up header), into `bits` as rows of ((width * bits + 31) / 32) * 4 bytes. At 24 and 32
+// bits pixels are blue, green, red (and a zero byte); at 1, 4 and 8 bits each pixel is the
+// index of its nearest colour (least squared distance, the lower index on a tie) in the default
+// palette's table, which is written to bmiColors, and the leftmost pixel takes the highest
+// bits of its byte. The context only has to be alive; its palette does not change the colours.
+// Everything is checked before a byte is written: a live context and bitmap, DIB_RGB_COLORS,
+// a 40-byte header with 1 plane, BI_RGB, a bit count of 1, 4, 8, 24 or 32, the bitmap's width
+// and height (either sign), 1 or more lines inside the bitmap, and a stated biSizeImage (when
+// not 0) holding the lines; the caller's buffer must hold stride x lines bytes. Returns the
+// lines written and sets biSizeImage to their bytes; 0 with nothing written on any failure.
+// With `bits` null and biBitCount 0 the header is filled with the bitmap's size at 32 bits
+// (biSizeImage the whole picture) and its height is returned. UI thread.
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);

@@ -16,6 +16,7 @@ DcState InitialState(Registry& registry) {
   state.pen = registry.Stock(BLACK_PEN);
   state.brush = registry.Stock(WHITE_BRUSH);
   state.font = registry.Stock(SYSTEM_FONT);
+  state.palette = registry.Stock(DEFAULT_PALETTE);
   return state;
 }
 

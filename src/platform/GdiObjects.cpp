@@ -226,6 +226,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
       if (!context->memory()) return nullptr;
       slot = &st.bitmap;
       break;
+    case Kind::Palette: return nullptr;   // palettes go in with SelectPalette
   }
   ObjectPtr previous = *slot;
   *slot = o;
@@ -260,6 +261,10 @@ int GetObjectA(HGDIOBJ object, int size, void* buffer) {
                 static_cast<WORD>(mono ? 1 : 32), nullptr};
       return copy(&bm, sizeof(BITMAP));
     }
+    case Kind::Palette: {
+      const WORD entries = 20;   // the default palette's system colours
+      return copy(&entries, sizeof(WORD));
+    }
   }
   return 0;
 }
@@ -277,6 +282,7 @@ DWORD GetObjectType(HGDIOBJ object) {
     case Kind::Brush: return OBJ_BRUSH;
     case Kind::Font: return OBJ_FONT;
     case Kind::Bitmap: return OBJ_BITMAP;
+    case Kind::Palette: return OBJ_PAL;
   }
   return 0;
 }
@@ -291,6 +297,7 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
     case OBJ_BRUSH: return registry.HandleOf(st.brush);
     case OBJ_FONT: return registry.HandleOf(st.font);
     case OBJ_BITMAP: return registry.HandleOf(st.bitmap);
+    case OBJ_PAL: return registry.HandleOf(st.palette);
     default: return nullptr;
   }
 }

@@ -104,6 +104,9 @@ const Registry::StockSet& Registry::Stocks() {
     made.emplace_back(ANSI_FIXED_FONT, MakeFont(lf));
     made.emplace_back(OEM_FIXED_FONT, MakeFont(lf));
     made.emplace_back(SYSTEM_FIXED_FONT, MakeFont(lf));
+    auto palette = std::make_shared<Object>();
+    palette->kind = Kind::Palette;
+    made.emplace_back(DEFAULT_PALETTE, std::move(palette));
     for (auto& [index, object] : made) {
       object->stock = true;
       Add(object);

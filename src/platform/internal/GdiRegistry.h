@@ -31,7 +31,7 @@
 
 namespace zuvo::platform::gdi {
 
-enum class Kind { Pen, Brush, Font, Bitmap };
+enum class Kind { Pen, Brush, Font, Bitmap, Palette };   // palettes: the default one only
 
 struct Object {
   Kind kind = Kind::Pen;
@@ -55,6 +55,7 @@ using ObjectPtr = std::shared_ptr<Object>;
 // What SaveDC saves and RestoreDC brings back.
 struct DcState {
   ObjectPtr pen, brush, font, bitmap;
+  ObjectPtr palette;   // the default palette unless SelectPalette chose another
   COLORREF textColor = RGB(0, 0, 0);
   COLORREF bkColor = RGB(255, 255, 255);
   int bkMode = OPAQUE;
