@@ -18,6 +18,7 @@
 #include "shell/MainFrame.h"
 #include "shell/PageWindow.h"
 #include "shell/stubs/StubViews.h"
+#include "shell/LoginScript.h"
 #include "support/SampleStartupTree.h"
 
 #include <benchmark/benchmark.h>
@@ -130,6 +131,8 @@ void StartOnce(const benchsupport::BenchInstall& install, bool gridPage, Run& ru
   zuvo::platform::kernel::ScopedDiskFreeSpace space(
       [](const std::string&) { return std::optional<ULONGLONG>(1ull << 36); });
   zuvo::platform::ScopedScriptedMessageBoxes boxes;
+  zuvo::platform::ScopedScriptedModalRunner runner;
+  shelltest::AnswerLoginOffline(*runner, 1);   // the login dialog: 脱机浏览
   boxes->Answer(IDOK);                      // the offline warning
   boxes->Answer(gridPage ? IDYES : IDNO);   // leave; the default page is not saved
   const MainFormFactory previous = SetMainFormFactory(&ProbedMainFrame);

@@ -36,6 +36,8 @@ const FuzzTarget kFuzzTargets[] = {
     {"pagefile", FuzzPageFile},
     {"pageindex", FuzzPageIndex},
     {"formula_compile", FuzzFormulaCompile},
+    {"smartkb", FuzzSmartKBSearch},
+    {"account", FuzzAccountReply},
 };
 const int kFuzzTargetCount = static_cast<int>(sizeof kFuzzTargets / sizeof kFuzzTargets[0]);
 

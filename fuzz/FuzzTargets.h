@@ -43,6 +43,8 @@ int FuzzLinkFinder(const std::uint8_t* data, std::size_t size);
 int FuzzPageFile(const std::uint8_t* data, std::size_t size);
 int FuzzPageIndex(const std::uint8_t* data, std::size_t size);
 int FuzzFormulaCompile(const std::uint8_t* data, std::size_t size);
+int FuzzSmartKBSearch(const std::uint8_t* data, std::size_t size);
+int FuzzAccountReply(const std::uint8_t* data, std::size_t size);
 
 // Every target, and its number.
 extern const FuzzTarget kFuzzTargets[];

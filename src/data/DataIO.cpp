@@ -132,6 +132,8 @@ int LoadMarketFiles(TMarketData* table, bool loadNames, ILoadNotifier* notifier)
   return 1;
 }
 
+std::atomic<bool> MarketLoadStopRequested{false};
+
 int LoadMarkets(bool deleteOld, HWND notifyWindow, ILoadNotifier* notifier) {
   if (notifier == nullptr) notifier = PlatformLoadNotifier();
   auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
@@ -144,6 +146,8 @@ int LoadMarkets(bool deleteOld, HWND notifyWindow, ILoadNotifier* notifier) {
   const int total = MarketConfigCount;
   MarketCount = 0;
   for (int i = 0; i < total; ++i) {
+    // A cancelled login: the tables loaded so far stay, as after any failure.
+    if (MarketLoadStopRequested.load()) return 0;
     delete MarketTables[i];
     MarketTables[i] = nullptr;
     TMarketData* table = new (std::nothrow) TMarketData(i, MarketConfigRecords[i]);

@@ -8,6 +8,8 @@
 #include "data/MarketData.h"
 #include "platform/WinBase.h"
 
+#include <atomic>
+
 // How the loader reaches the login dialog and the user: a blocking send to a window and an
 // error box (no owner, error icon, top-most). The default goes to the platform's SendMessageA
 // and MessageBoxA; tests install a recording double.
@@ -54,6 +56,11 @@ void DeleteMarketTables();
 // validated) and sets MarketConfigCount. Returns 0 when the file does not open (count 0),
 // else 1. MarketCount is not touched: it counts the tables actually loaded.
 int ReadMarketConfig();
+
+// Set by the login dialog when the user cancels or closes it while the loader runs on the login
+// worker: the load ends before its next market as a failed load (return 0, no message). The
+// dialog clears it before it starts the worker. Any thread.
+extern std::atomic<bool> MarketLoadStopRequested;
 
 // The whole load: deletes the old tables when asked, loads the time-zone table, reads
 // mkinfo.cfg (returns 0 at once, with no message, when it does not open), then per market

@@ -3,7 +3,9 @@
 #include "data/Messages.h"
 #include "net/NetHooks.h"
 #include "net/RequestQueue.h"
+#include "platform/Application.h"
 
+#include <cassert>
 #include <cstring>
 
 TNormalClnt::TNormalClnt() : FrameClient(false, "AnalyzeInfoHead", "AnalyzeInfoBody") {}
@@ -14,7 +16,11 @@ TNormalClnt::~TNormalClnt() {
   if (NormalClnt == this) NormalClnt = nullptr;
 }
 
-void TNormalClnt::OnReceive(int /*error*/) { ReadFrames(); }
+void TNormalClnt::OnReceive(int /*error*/) {
+  // Socket notifications are the UI thread's: the queue and the replies' targets live there.
+  assert(zuvo::platform::IsUiThread());
+  ReadFrames();
+}
 
 void TNormalClnt::OnClose(int error) {
   const bool connected = handle != -1;
@@ -32,6 +38,7 @@ void TNormalClnt::RearmAfterWouldBlock() {
 }
 
 void TNormalClnt::OnSend(int /*error*/) {
+  assert(zuvo::platform::IsUiThread());
   if (handle == -1 || sendCount == 0) return;
   if (!FlushSendBuffer()) {
     OnClose(0);

@@ -63,6 +63,15 @@ class TNormalClnt : public FrameClient, public IRequestClient {
   // 3 network or protocol failure; 4 refused. 3 and 4 leave their text in errorText.
   int Connect(HWND progress, bool useStoredBlock);
   using ESock::Connect;   // the plain blocking connect stays reachable
+  // For a Connect run off the UI thread (the quiet reconnect's worker), set on the UI thread
+  // before the worker starts: Connect then leaves the UI thread's state alone (the request queue
+  // is not reset, the rights are not taken, the login time is not read from the clock word) and
+  // keeps what it would have changed for ApplyDeferredLoginState.
+  void DeferUiThreadState() { deferUiState_ = true; }
+  // UI thread, when the client connected that way is adopted: resets the request queue, takes
+  // the rights the login handed out and sets the login time, as Connect does on the UI thread.
+  // Nothing for a client that did not defer (or a second time).
+  void ApplyDeferredLoginState();
   // One login request and its reply: 0 accepted, 1 network or protocol failure, 2 refused.
   // `block` is the 128-byte data-server block (filled when keepReply in two-stage mode; sent in
   // the wire-207 body when not), null in one-stage mode.
@@ -135,4 +144,14 @@ class TNormalClnt : public FrameClient, public IRequestClient {
  private:
   bool HandleFrame(const std::uint8_t* frame, int length) override;
   void RearmAfterWouldBlock() override;
+  // What a login changes of the UI thread's state, now or (deferring) kept for later.
+  void ResetQueueForLogin();
+  void TakeRightsForLogin(const std::uint8_t* block);
+  void SetLoginTime();
+
+  bool deferUiState_ = false;
+  bool pendingQueueReset_ = false;
+  bool pendingRights_ = false;
+  bool pendingLoginTime_ = false;
+  std::uint8_t pendingBlock_[128] = {};   // the data-server block whose rights wait
 };

@@ -145,7 +145,7 @@ int TNormalClnt::Connect(HWND progress, bool useStoredBlock) {
     }
     ResetBuffers();
   }
-  ResetRequestQueue();
+  ResetQueueForLogin();
 
   if (twoStages) {
     std::uint8_t block[kDataServerBlockBytes] = {};
@@ -156,7 +156,7 @@ int TNormalClnt::Connect(HWND progress, bool useStoredBlock) {
         CloseQuietly();
         return 1;
       }
-      zuvo::net::TakeServerRights(block);
+      TakeRightsForLogin(block);
     } else {
       const int login = LoginExchange(true, block);
       if (login != 0) {
@@ -186,7 +186,7 @@ int TNormalClnt::Connect(HWND progress, bool useStoredBlock) {
       return connected == 1 ? 2 : 3;
     }
     ResetBuffers();
-    ResetRequestQueue();
+    ResetQueueForLogin();
     const int login = LoginExchange(false, block);
     if (login != 0) {
       CloseQuietly();
@@ -201,13 +201,49 @@ int TNormalClnt::Connect(HWND progress, bool useStoredBlock) {
     WritePrivateProfileStringA("Server", "dsAddr", address, kServerIni);
   }
 
+  SetLoginTime();
+  return 0;
+}
+
+void TNormalClnt::ResetQueueForLogin() {
+  if (deferUiState_) {
+    pendingQueueReset_ = true;
+    return;
+  }
+  ResetRequestQueue();
+}
+
+void TNormalClnt::TakeRightsForLogin(const std::uint8_t* block) {
+  if (deferUiState_) {
+    static_assert(sizeof pendingBlock_ == kDataServerBlockBytes);
+    std::memcpy(pendingBlock_, block, kDataServerBlockBytes);
+    pendingRights_ = true;
+    return;
+  }
+  zuvo::net::TakeServerRights(block);
+}
+
+void TNormalClnt::SetLoginTime() {
+  if (deferUiState_) {
+    pendingLoginTime_ = true;
+    return;
+  }
   const PackedTime now = SystemNow;
   loginYear = PackedYear(now);
   loginMonth = PackedMonth(now);
   loginDay = PackedDay(now);
   loginHour = PackedHour(now);
   loginMinute = PackedMinute(now);
-  return 0;
+}
+
+void TNormalClnt::ApplyDeferredLoginState() {
+  if (!deferUiState_) return;
+  deferUiState_ = false;
+  if (pendingQueueReset_) ResetRequestQueue();
+  if (pendingRights_) zuvo::net::TakeServerRights(pendingBlock_);
+  if (pendingLoginTime_) SetLoginTime();
+  pendingQueueReset_ = pendingRights_ = pendingLoginTime_ = false;
+  std::memset(pendingBlock_, 0, sizeof pendingBlock_);
 }
 
 int TNormalClnt::LoginExchange(bool keepReply, std::uint8_t* block) {
@@ -240,10 +276,10 @@ int TNormalClnt::LoginExchange(bool keepReply, std::uint8_t* block) {
       if (bodyLength < kDataServerBlockBytes) return 1;
       errorText[0] = '\0';
       if (!twoStages) {
-        zuvo::net::TakeServerRights(body);
+        TakeRightsForLogin(body);
       } else if (keepReply && block != nullptr) {
         std::memcpy(block, body, kDataServerBlockBytes);
-        zuvo::net::TakeServerRights(block);
+        TakeRightsForLogin(block);
       }
       return 0;
     case kDataLoginReply:

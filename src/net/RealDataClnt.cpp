@@ -3,10 +3,12 @@
 #include "core/PackedTime.h"
 #include "data/Messages.h"
 #include "net/NetHooks.h"
+#include "platform/Application.h"
 #include "platform/Kernel.h"
 
 #include <zlib.h>
 
+#include <cassert>
 #include <cstring>
 #include <string>
 
@@ -24,7 +26,11 @@ TRealDataClnt::TRealDataClnt() : FrameClient(true, "MakeFrame", "MakeData"), las
 
 TRealDataClnt::~TRealDataClnt() { CloseFromDestructor(); }
 
-void TRealDataClnt::OnReceive(int /*error*/) { ReadFrames(); }
+void TRealDataClnt::OnReceive(int /*error*/) {
+  // Socket notifications are the UI thread's, as is every use of the process-wide push client.
+  assert(zuvo::platform::IsUiThread());
+  ReadFrames();
+}
 
 void TRealDataClnt::RearmAfterWouldBlock() { AsyncSelect(kClientSocketEvents); }
 
@@ -35,6 +41,7 @@ void TRealDataClnt::ReceiveCallsDone() {
 }
 
 void TRealDataClnt::OnSend(int /*error*/) {
+  assert(zuvo::platform::IsUiThread());
   if (handle == -1 || sendCount == 0) return;
   const int flushed = FlushKeepingSubscription();
   lastTraffic = GetTickCount();

@@ -66,6 +66,14 @@ class TRealDataClnt : public FrameClient {
   // proxy or relay, sends the 14-byte opening frame and goes asynchronous: 1, or 0 (the socket
   // closed, nothing posted).
   int ConnectAndLogin();
+  // For a ConnectAndLogin run off the UI thread (the quiet reconnect's worker), set on the UI
+  // thread before the worker starts: the connect then stops short of the asynchronous events
+  // and the traffic tick, so no notification reaches the client before the UI thread has it.
+  void DeferUiThreadState() { deferUiState_ = true; }
+  // UI thread, when the client connected that way is adopted: registers the asynchronous events
+  // and records the traffic tick, as ConnectAndLogin does on the UI thread. 1, or 0 (the socket
+  // closed quietly); 1 with nothing to do for a client that did not defer.
+  int FinishDeferredConnect();
   // The keep-alive frame: 1 sent or queued, 0 after OnClose (no room in the send buffer, or a
   // send error other than 10035).
   int SendHeartbeat();
@@ -105,4 +113,6 @@ class TRealDataClnt : public FrameClient {
   void PutFrame(int at, std::uint8_t type, const void* body, int length);
 
   int pendingSubscription_ = -1;
+  bool deferUiState_ = false;
+  bool pendingAsync_ = false;   // a deferred connect waits for FinishDeferredConnect
 };

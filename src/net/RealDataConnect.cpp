@@ -47,7 +47,23 @@ int TRealDataClnt::ConnectAndLogin() {
   std::memcpy(opening + kFrameHeaderBytes, &kOpeningValue, 4);
   // One blocking call: the socket is still blocking, so anything short of the whole frame is a
   // broken connection.
-  if (Send(opening, kOpeningFrameBytes, 0) != kOpeningFrameBytes || AsyncSelect(kClientSocketEvents) != 1) {
+  if (Send(opening, kOpeningFrameBytes, 0) != kOpeningFrameBytes) {
+    CloseQuietly();
+    return 0;
+  }
+  if (deferUiState_) {
+    pendingAsync_ = true;
+    return 1;
+  }
+  pendingAsync_ = true;
+  return FinishDeferredConnect();
+}
+
+int TRealDataClnt::FinishDeferredConnect() {
+  if (!pendingAsync_) return 1;
+  pendingAsync_ = false;
+  deferUiState_ = false;
+  if (AsyncSelect(kClientSocketEvents) != 1) {
     CloseQuietly();
     return 0;
   }

@@ -813,3 +813,73 @@ HOSTENT* gethostbyname(const char* name) {
   answer.entry.h_addr_list = answer.addresses;
   return &answer.entry;
 }
+
+// ---- Bounded waits for a local listener ------------------------------------------------------
+namespace zuvo::platform::sockets {
+
+SOCKET AcceptWithin(SOCKET s, DWORD milliseconds, SOCKADDR* address, int* length) {
+  auto socket = Find(s);
+  if (!socket) return FailSocket(WSAENOTSOCK);
+  if (!socket->listening.load()) return FailSocket(WSAEINVAL);
+  if ((address != nullptr || length != nullptr) &&
+      (address == nullptr || length == nullptr || *length < static_cast<int>(sizeof(SOCKADDR_IN)))) {
+    return FailSocket(WSAEFAULT);
+  }
+  std::uint32_t ip = 0;
+  std::uint16_t port = 0;
+  kernel::Deadline deadline(milliseconds);
+  int fd = sys::Accept(socket->fd, &ip, &port);
+  while (fd == -WSAEWOULDBLOCK) {
+    if (!AwaitReady(socket, sys::kReadable, deadline)) return FailSocket(WSAETIMEDOUT);
+    if (socket->closed.load()) return FailSocket(WSAEINTR);
+    fd = sys::Accept(socket->fd, &ip, &port);
+  }
+  AfterAccept(s);
+  if (fd < 0) return FailSocket(-fd);
+  const SOCKET accepted = RegisterSocket(fd, true);
+  if (accepted == INVALID_SOCKET) return INVALID_SOCKET;
+  WriteAddress(ip, port, address, length);
+  return accepted;
+}
+
+int RecvWithin(SOCKET s, char* buffer, int length, DWORD milliseconds) {
+  auto socket = Find(s);
+  if (!socket) return Fail(WSAENOTSOCK);
+  if (length < 0) return Fail(WSAEINVAL);
+  if (buffer == nullptr && length > 0) return Fail(WSAEFAULT);
+  if (!socket->connected.load()) return Fail(WSAENOTCONN);
+  kernel::Deadline deadline(milliseconds);
+  long got = sys::Receive(socket->fd, buffer, static_cast<std::size_t>(length), false);
+  while (got == -WSAEWOULDBLOCK) {
+    if (!AwaitReady(socket, sys::kReadable, deadline)) return Fail(WSAETIMEDOUT);
+    if (socket->closed.load()) return Fail(WSAEINTR);
+    got = sys::Receive(socket->fd, buffer, static_cast<std::size_t>(length), false);
+  }
+  AfterReceive(s, got, length);
+  if (got < 0) return Fail(static_cast<int>(-got));
+  return static_cast<int>(got);
+}
+
+int BindLoopbackFrom(SOCKET s, int firstPort, int lastPort) {
+  if (!Find(s)) {
+    lastSocketError = WSAENOTSOCK;
+    return 0;
+  }
+  firstPort = std::max(firstPort, 1);
+  lastPort = std::min(lastPort, 65535);
+  int error = WSAEADDRINUSE;
+  for (int port = firstPort; port <= lastPort; ++port) {
+    SOCKADDR_IN address{};
+    address.sin_family = WINSOCK_AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    if (bind(s, reinterpret_cast<const SOCKADDR*>(&address), sizeof address) == 0) return port;
+    error = lastSocketError;
+    // Taken and privileged ports are skipped; anything else will not change with the port.
+    if (error != WSAEADDRINUSE && error != WSAEACCES && error != WSAEADDRNOTAVAIL) break;
+  }
+  lastSocketError = error;
+  return 0;
+}
+
+}  // namespace zuvo::platform::sockets

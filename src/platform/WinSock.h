@@ -178,7 +178,7 @@ int closesocket(SOCKET s);
 // FIONREAD: bytes ready to read; FIONBIO: non-blocking when *argument != 0. Others: 10022.
 int ioctlsocket(SOCKET s, long command, u_long* argument);
 // Accepts a pending connection of a listening socket (10022 when it does not listen). The new
-// socket is blocking and unregistered. Nothing in the program listens; ESock::Accept and the
+// socket is blocking and unregistered. The account check's local listener, ESock::Accept and the
 // tests' own listeners use it.
 SOCKET accept(SOCKET s, SOCKADDR* address, int* length);
 // The listening side and socket names, for ESock::Accept and for tests that serve loopback
@@ -233,5 +233,18 @@ class ScopedResolver {
 
 // Sockets made by socket or accept and not yet closed (tests use it to find leaks).
 int OpenSocketCount();
+
+// ---- A local listener with bounded waits (the account library's listener) ----
+// Whatever the socket's mode, each waits at most `milliseconds` of the platform clock (a driven
+// clock in tests), failing with 10060 when the time runs out, 10004 when the socket was closed
+// meanwhile.
+// accept, waiting at most `milliseconds` for a connection.
+SOCKET AcceptWithin(SOCKET s, DWORD milliseconds, SOCKADDR* address, int* length);
+// recv (flags 0), waiting at most `milliseconds` for bytes or the peer's close.
+int RecvWithin(SOCKET s, char* buffer, int length, DWORD milliseconds);
+// Binds `s` to 127.0.0.1 at the first port from firstPort to lastPort (at most 65535) that binds:
+// taken ports and ports that need privilege are skipped. The port, or 0 with the last error
+// (10048 when every port was taken).
+int BindLoopbackFrom(SOCKET s, int firstPort, int lastPort);
 
 }  // namespace zuvo::platform::sockets

@@ -133,6 +133,8 @@ TMFrame::TMFrame(TComponent* owner) : TMFrameForm(owner) {
   attach(T1, [this](TObject* s) { T1Click(s); });
   attach(MenuItem109, [this](TObject* s) { MenuItem109Click(s); });
   attach(O2, [this](TObject* s) { O2Click(s); });
+  attach(C1, [this](TObject* s) { C1Click(s); });     // the login unit's connect command
+  attach(N73, [this](TObject* s) { N73Click(s); });   // and its password change
   attach(N10, [this](TObject* s) { pages_.N10Click(s); });
   attach(N19, [this](TObject* s) { pages_.N19Click(s); });
   attach(N53, [this](TObject* s) { pages_.N53Click(s); });
@@ -651,24 +653,6 @@ void TMFrame::WriteSettingsAtClose() {
   char pos[80];
   std::snprintf(pos, sizeof pos, "%d,%d,%d,%d,%d", state, Left(), Top(), Width(), Height());
   WriteString("WndPos", pos, file);
-}
-
-// ---- Login (offline browse until the login dialog lands) -----------------------------------------
-
-bool TMFrame::Login(bool reconnecting) {
-  if (reconnecting) return false;   // nothing to reconnect to while offline
-  HWND owner = HandleAllocated() ? Handle() : nullptr;
-  ModalDialogScope modal;
-  MessageBoxA(owner, "脱机浏览时不会显示即时数据。  ", "警告", MB_OK | MB_ICONWARNING);
-  // From the local files only: no request client, no progress window.
-  if (DataIO == nullptr) DataIO = new TDataIO(nullptr);
-  if (DataIO->status == -1) {
-    MessageBoxA(owner, "初始化数据失败。  ", "提示", MB_OK | MB_ICONERROR);
-    CloseForced = true;
-    PostMessageA(Handle(), WM_CLOSE, 0, 0);
-    return false;
-  }
-  return true;
 }
 
 // ---- Handlers ------------------------------------------------------------------------------------

@@ -22,6 +22,9 @@ class TBlockGroup;
 class TDataIO;
 class TRealDataClnt;
 class EToolTip;
+class TClientRight;   // the login dialog (net/ClientRight.h)
+struct ReconnectJob;  // one quiet reconnect (MainFrameLogin.cpp)
+struct ShowViewVariant;   // shell/Commands.h
 
 // The push client, null while there is none (offline, before the login, between a loss and the
 // reconnect). The login creates it; FormClose destroys it.
@@ -45,7 +48,7 @@ int GetConnectionState();
 void StartupStaticObjects(const char* programDir = nullptr);
 void ShutdownStaticObjects();
 
-// How the offline login ended (the stand-in for the login dialog until it lands).
+// How a login ended.
 enum class LoginResult { kOnline, kOffline, kCancelled, kDataFailed };
 
 // [Parameter] SortTime, PageTime and RefreshTime of "..\CFG\SETTING.INI": the periods of the
@@ -72,9 +75,10 @@ class TMFrame : public TMFrameForm, public IShellHost, public IPageHost, public 
   void FormClose(TObject* sender, TCloseAction& action);   // the 18 shut-down steps
   void FormResize(TObject* sender);
 
-  // Logs in (first login or reconnecting); false when the program may not go on. Until the
-  // login dialog lands this is the offline browse: the warning, the market tables from the
-  // local files, "初始化数据失败。  " and a forced close when they fail.
+  // Logs in through the modal login dialog (first start, or reconnecting from 连接主站); false
+  // when the program may not go on. 脱机浏览 shows the warning and builds the market tables from
+  // the local files ("初始化数据失败。  " and a forced close when they fail); leaving the first
+  // login closes the program (MainFrameLogin.cpp).
   bool Login(bool reconnecting);
 
   // ---- Page list (the page commands of the menus, tool bar and status bar) -------------------
@@ -135,7 +139,8 @@ class TMFrame : public TMFrameForm, public IShellHost, public IPageHost, public 
   // The four title letters into the title box at once ("Tahoma" 16 px bold on Background, from
   // x = 2): the one at `highlighted` red, the others blue (-1: all blue).
   void DrawTitleLetters(int highlighted);
-  // The login unit's quiet reconnect, called by the reconnect countdown (empty until it lands).
+  // The quiet reconnect the countdown calls: the missing clients made here, connected on a
+  // worker and handed back to this thread (MainFrameLogin.cpp).
   void Reconnect();
 
   // ---- hub ----
@@ -162,6 +167,50 @@ class TMFrame : public TMFrameForm, public IShellHost, public IPageHost, public 
   bool RestoredOnce = false;          // a window-menu restore went through once
   int PreviousServerClock = 0;        // the clock before the last MsgQuoteEvent 2, to see midnight
 
+  // ---- commands ----
+  // Carries out command 1..81 (hot keys, the keyboard wizard, menus, tool buttons, the status
+  // bar); any other id does nothing. Commands that need a kind of active view do nothing
+  // without it.
+  void ExecuteCommand(std::int8_t id);
+  // Makes a quote list the working view (the active one, else the first of the page activated,
+  // else the active cell turned into one) and shows block `blockId` in it (-1: none). The list,
+  // or null when the page has no active cell to turn into one.
+  TMultiViewChild* OpenBlockList(int blockId);
+  // Shows the active instrument in a chart of cycle 0..14.
+  void ChangeCycle(int cycle);
+  // Brings up a view of attr.kind for attr's instrument: an existing one (by the variant's reuse
+  // rule, with its steps), else the active cell's content replaced. The view, or null.
+  TMultiViewChild* ShowViewOfKind(VIEW_ATTR_12& attr, const ShowViewVariant& variant);
+  // 周期设置: the cycle-order dialog, modal.
+  void Y1Click(TObject* sender);
+  // Actions of the menu unit that the commands run (empty until it lands): the trading menu
+  // without an item (48), 循环报价 (58), full screen (59), page cycling (61, 75), data refresh
+  // (62), 信息窗口 (66), 预警设置 (81).
+  void MenuItem142Click(TObject* sender);
+  void N55Click(TObject* sender);
+  void MenuItem95Click(TObject* sender);
+  void ToolButton23Click(TObject* sender);
+  void N22Click(TObject* sender);
+  void ToolButton22Click(TObject* sender);
+  void S1Click(TObject* sender);
+
+ private:
+  void ShowIndexTrend(int slot);
+  void SwitchTrendAndKLine();
+  void OpenUserBlock();
+  void RotateCycle(bool backwards);
+  void ShowNews();
+  void ShowCompanyInfo();
+  void ShowNotes(int category);
+  void ShowRanking(int blockId);
+  void AddActiveToUserBlock();
+  void RunKLineCommand(int id);
+  void AfterKeyboardWizard(MSG& msg, bool& handled);
+  bool FocusInEdit() const;
+
+ public:
+  // ---- end of commands ----
+
  private:
   // The hub's handlers of single messages (MainFrameHub.cpp).
   void HubGetMinMaxInfo(TMessage& message);
@@ -179,6 +228,34 @@ class TMFrame : public TMFrameForm, public IShellHost, public IPageHost, public 
   void HubServerData(WPARAM codes, LPARAM value);
   void HubNameTableReplaced(LPARAM market);
   void HubBlockDeleted(WPARAM block);
+
+ public:
+  // ---- login ----
+  // The login dialog's calls (it reaches them through ILoginHost). ConnectServer: UI thread;
+  // 0 success, 1 server unreachable, 2 data server unreachable, 3 failure reported, other
+  // values failure reported with the request client's text. StartRealData: the login worker,
+  // builds the market tables and nothing else. FinishRealData: UI thread after the worker: the
+  // push client made (unconnected) and the request client switched to asynchronous operation.
+  int ConnectServer(HWND dialog, bool skipVersionCheck, bool updateMarketConfig, bool useCachedReply);
+  void StartRealData(TClientRight* dialog);
+  void FinishRealData(TClientRight* dialog);
+  // Once both clients work again: countdown armed, quotes cleared, data series reloaded, the
+  // quote lists' server sorts asked again, charts refreshed, else the subscription renewed.
+  void RefreshAfterConnect();
+  // 修改密码(&P).
+  void N73Click(TObject* sender);
+  // True while the login dialog is shown (the timer's network work and the countdown rest).
+  bool LoginDialogShown = false;
+  // Bumped by every login and disconnect by hand: a quiet reconnect started before is discarded.
+  unsigned ReconnectGeneration = 0;
+  // The quiet reconnect's end on the UI thread (the worker's job, see MainFrameLogin.cpp).
+  void ReconnectFinished(ReconnectJob* job);
+
+ private:
+  void ReadLoginFields();
+  void RequestNewsAfterConnect();
+  bool realDataFailed_ = false;
+  // ---- end of login ----
 
  public:
   // ---- IShellHost ----------------------------------------------------------------------------
@@ -290,6 +367,32 @@ class TMFrame : public TMFrameForm, public IShellHost, public IPageHost, public 
   IPageHost* previousPageHost_ = nullptr;
   bool hooksInstalled_ = false;   // AppMessage and AppHint are the application's
 };
+
+// ---- login ----
+// The main window's side of the login dialog, the connect command and the quiet reconnect
+// (MainFrameLogin.cpp), and the password change (MainFramePassword.cpp). Clients are made and
+// destroyed on the UI thread only, through ShellClients().
+namespace zuvo::shell {
+// How a quiet reconnect that ran on its worker ended: `request` / `push` the connect results
+// (request 0 logged in; push 1 connected; -1 not tried), `adopted` whether the clients became
+// the process-wide ones (a disconnect by hand, a login or a closed window meanwhile discards
+// them).
+struct ReconnectOutcome {
+  int request = -1;
+  int push = -1;
+  bool adopted = false;
+};
+// Sees each quiet reconnect end, on the UI thread (tests and the benchmark); returns the one before.
+using ReconnectTrace = std::function<void(const ReconnectOutcome&)>;
+ReconnectTrace SetReconnectTraceForTest(ReconnectTrace trace);
+// True while a quiet reconnect's worker runs.
+bool ReconnectRunning();
+// The password-change worker's thread function: the 40-byte block (GuardedAlloc; released
+// here): bytes 0-15 the user name, 16-27 the current password, 28-39 the new password.
+unsigned PasswordChangeWorker(void* block);
+constexpr int kPasswordBlockBytes = 40;
+}  // namespace zuvo::shell
+// ---- end of login ----
 
 // ---- subscription and rights ----
 // Builds the real-time subscription from everything that shows or watches live prices and

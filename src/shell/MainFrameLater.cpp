@@ -2,15 +2,6 @@
 // unit lands; the start-up and shut-down steps already call them in their places.
 #include "shell/MainFrame.h"
 
-// The hot-key unit writes the current hot-key texts into the menu captions.
-void TMFrame::UpdateHotkeyCaptions() {}
-
-// The keyboard wizard's unit creates TSmartKB (owner: the main window) unless it exists.
-void TMFrame::CreateKeyboardWizard() {}
-
-// The keyboard wizard's unit destroys TSmartKB.
-void TMFrame::DestroyKeyboardWizard() {}
-
 // The trading-menu unit rebuilds 交易 from the trading settings.
 void TMFrame::BuildTradingMenu() {}
 
@@ -19,9 +10,6 @@ void TMFrame::BuildUserBlockMenu() {}
 
 // The block-menu unit shows the tag's block in a quote list.
 void TMFrame::NClick(TObject*) {}
-
-// The command unit's application message hook (hot keys, the keyboard wizard).
-void TMFrame::AppMessage(MSG&, bool&) {}
 
 // The menu unit switches the colour scheme of the item's tag.
 void TMFrame::ColorClick(TObject*) {}
@@ -53,9 +41,6 @@ void TMFrame::CloseAlarmWindows() {}
 // The menu-bar unit lays out and repaints its items after menus were shown or hidden.
 void TMFrame::RelayoutMenuBar() {}
 
-// The login unit restores lost clients quietly (the reconnect countdown calls it).
-void TMFrame::Reconnect() {}
-
 // The quote strip's unit refreshes the instrument's cell.
 void TMFrame::UpdateQuoteCell(STKPTR) {}
 
@@ -68,8 +53,23 @@ void TMFrame::ApplyQuoteStripColors() {}
 // The news menus' unit shows the system message (系统消息).
 void TMFrame::N52Click(TObject*) {}
 
-// The login unit's connect command.
-void TMFrame::C1Click(TObject*) {}
-
 // The online-notice unit makes its window anew ("在线通知") and brings it to the front.
 void TMFrame::ShowOnlineNoticeWindow() {}
+
+// ---- commands ----
+// The menu unit's actions that commands 48, 58, 59, 61/75, 62, 66 and 81 run.
+// 交易 without an item: the first configured order program, else the trading settings.
+void TMFrame::MenuItem142Click(TObject*) {}
+// 循环报价: the quote-cycling dialog.
+void TMFrame::N55Click(TObject*) {}
+// 全屏显示: toggles full screen.
+void TMFrame::MenuItem95Click(TObject*) {}
+// 页面循环: the next (Shift: previous) page.
+void TMFrame::ToolButton23Click(TObject*) {}
+// 数据刷新: the active chart reloads its data.
+void TMFrame::N22Click(TObject*) {}
+// 信息窗口: the active chart's side panel.
+void TMFrame::ToolButton22Click(TObject*) {}
+// 预警设置: the alarm list form.
+void TMFrame::S1Click(TObject*) {}
+// ---- end of commands ----

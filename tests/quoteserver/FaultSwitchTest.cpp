@@ -829,6 +829,8 @@ TEST_F(FaultTest, EverySwitchDoesWhatItNamesAndNothingElse) {
   }
   // The proxy switches have a table of their own (ProxyFixtureTest).
   for (const std::string& name : zuvo::quoteserver::ProxyFaultNames()) covered.insert(name);
+  // The account server's switches are tested with the account check (tests/net/AccountCheck*).
+  for (const std::string& name : zuvo::quoteserver::AccountFaultNames()) covered.insert(name);
   for (const std::string& name : zuvo::quoteserver::FaultNames()) EXPECT_EQ(covered.count(name), 1u) << name;
 }
 

@@ -8,6 +8,7 @@
 #include "shell/MainFrame.h"
 
 #include "FakeShellClients.h"
+#include "LoginScript.h"
 #include "ShellSettingsFixture.h"
 
 #include "core/PackedTime.h"
@@ -76,6 +77,7 @@ class MainFrameHubTest : public ::testing::Test {
     TradeOrderWindow = nullptr;
     ClearPageList();
 
+    shelltest::AnswerLoginOffline(*runner, 1);
     frame = NewForm<TMFrame>(nullptr);
     ASSERT_FALSE(frame->CloseForced);
     frame->Timer1->SetEnabled(false);

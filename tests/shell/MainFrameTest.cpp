@@ -2,6 +2,7 @@
 // start-up steps in order with the offline login, what each step builds from the settings, the
 // first show, the close query's every answer and the shut-down steps with what they write.
 #include "shell/MainFrame.h"
+#include "LoginScript.h"
 
 #include "PageFileWriter.h"
 #include "ShellSettingsFixture.h"
@@ -96,6 +97,7 @@ class MainFrameTest : public ::testing::Test {
                                       {"SZ", "深圳", {"399001"}},
                                       {"QH", "期货市场", {"m2409"}}});
     runner->OnFailure = [](const std::string& text) { ADD_FAILURE() << text; };
+    shelltest::AnswerLoginOffline(*runner, 32);   // some tests make several windows
     ClearPageList();
     ClearFrameStandInLog();
     savedZones = TimeZones;

@@ -4,6 +4,7 @@
 // subscription the main window builds reaches the server, whose snapshots of the new keys come
 // back as pushed quotes through the main window's quote event to the views and the index slots.
 #include "net/RequestServerFixture.h"
+#include "LoginScript.h"
 
 #include "data/BlockGroup.h"
 #include "data/Messages.h"
@@ -64,6 +65,7 @@ class QuoteServerEndToEnd : public nettest::RequestServerTest {
     client_ = nullptr;
     main_.Pump();
     zuvo::platform::profile::ClearCache();
+    shelltest::AnswerLoginOffline(*runner_, 1);
     frame_ = NewForm<TMFrame>(nullptr);
     ASSERT_FALSE(frame_->CloseForced) << "the stored markets loaded";
     Connect();

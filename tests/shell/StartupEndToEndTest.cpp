@@ -3,6 +3,7 @@
 // answered, the first page painted, the program closed through the close query, and the page
 // it showed left in LASTPAGE.DAT.
 #include "shell/Entry.h"
+#include "LoginScript.h"
 
 #include "data/UtilData.h"
 #include "platform/Form.h"
@@ -163,6 +164,7 @@ class StartupEndToEnd : public ::testing::Test {
     ASSERT_EQ(testsupport::FillSampleStartupTree(install.root(), ZUVO_SAMPLE_TREE), "");
 #endif
     probeLog = &log;
+    shelltest::AnswerLoginOffline(*runner, 1);
     previousFactory_ = SetMainFormFactory(&ProbedMainFrame);
   }
   void TearDown() override {
@@ -215,6 +217,7 @@ class StartupEndToEnd : public ::testing::Test {
 
   testsupport::TempInstall install;
   ScopedScriptedMessageBoxes boxes;
+  ScopedScriptedModalRunner runner;
   ProbeLog log;
 
  private:

@@ -5,6 +5,7 @@
 #include "shell/Subscription.h"
 
 #include "FakeShellClients.h"
+#include "LoginScript.h"
 #include "FakeShellHost.h"
 #include "ShellSettingsFixture.h"
 
@@ -376,6 +377,7 @@ class SubscriptionFrameTest : public ::testing::Test {
     }
     testsupport::WriteBytes(settings.install().cfg() / "mkinfo.cfg", config);
     zuvo::platform::profile::ClearCache();
+    shelltest::AnswerLoginOffline(*runner, 1);
     frame = NewForm<TMFrame>(nullptr);
   }
   void TearDown() override {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "FakeShellClients.h"
+#include "LoginScript.h"
 #include "ShellSettingsFixture.h"
 
 #include "data/MarketData.h"
@@ -43,6 +44,7 @@ class TimerFrameTest : public ::testing::Test {
   void SetUp() override {
     WriteMarkets();
     runner->OnFailure = [](const std::string& text) { ADD_FAILURE() << text; };
+    AnswerLoginOffline(*runner, 1);
     ClearPageList();
     zuvo::shell::ProcessTimerState() = zuvo::shell::TimerState{};
     zuvo::shell::ProcessRefreshIntervals() = zuvo::shell::RefreshIntervals{};

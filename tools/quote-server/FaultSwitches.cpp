@@ -12,7 +12,7 @@ namespace zuvo::quoteserver {
 namespace {
 
 enum class Value { kNone, kDropPoint, kMs, kKind, kKindLevel, kText, kNumber };
-enum class Group { kPlain, kFraming, kProxy };
+enum class Group { kPlain, kFraming, kProxy, kAccount };
 
 struct Entry {
   Fault fault;
@@ -86,6 +86,10 @@ constexpr Entry kTable[] = {
     {Fault::kHttp407Lower, "http-407-lower", Value::kNone, Group::kProxy, 0, 0, 0},
     {Fault::kRelayHttp11, "relay-http11", Value::kNone, Group::kProxy, 0, 0, 0},
     {Fault::kRelayLongHeader, "relay-long-header", Value::kNone, Group::kProxy, 0, 0, 0},
+    {Fault::kAccountRefuse, "account-refuse", Value::kNone, Group::kAccount, 0, 0, 0},
+    {Fault::kAccountNotice, "account-notice", Value::kNone, Group::kAccount, 0, 0, 0},
+    {Fault::kAccountNoBar, "account-no-bar", Value::kNone, Group::kAccount, 0, 0, 0},
+    {Fault::kAccountSilent, "account-silent", Value::kNone, Group::kAccount, 0, 0, 0},
 };
 static_assert(sizeof kTable / sizeof kTable[0] == kFaultCount, "one entry per switch");
 
@@ -141,6 +145,17 @@ const std::vector<std::string>& ProxyFaultNames() {
       if (entry.group == Group::kProxy) proxy.emplace_back(entry.name);
     }
     return proxy;
+  }();
+  return names;
+}
+
+const std::vector<std::string>& AccountFaultNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> account;
+    for (const Entry& entry : kTable) {
+      if (entry.group == Group::kAccount) account.emplace_back(entry.name);
+    }
+    return account;
   }();
   return names;
 }

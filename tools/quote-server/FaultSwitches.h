@@ -36,6 +36,8 @@ enum class Fault {
   // The fixture proxies (ProxyFixtures.h).
   kProxySplit, kSocks5DomainBound, kSocks5Refuse, kSocks4Refuse, kHttp407, kHttp407Lower, kRelayHttp11,
   kRelayLongHeader,
+  // The account-verification server (AccountServer.h).
+  kAccountRefuse, kAccountNotice, kAccountNoBar, kAccountSilent,
   kCount
 };
 constexpr std::size_t kFaultCount = static_cast<std::size_t>(Fault::kCount);
@@ -144,5 +146,7 @@ const std::vector<std::string>& FaultNames();
 const char* FaultName(Fault fault);
 // The names of the switches that act on the fixture proxies alone.
 const std::vector<std::string>& ProxyFaultNames();
+// The names of the switches that act on the account-verification server alone.
+const std::vector<std::string>& AccountFaultNames();
 
 }  // namespace zuvo::quoteserver

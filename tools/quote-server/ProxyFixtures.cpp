@@ -466,7 +466,8 @@ bool ProxyFixtures::Allowed(const std::string& host, std::uint16_t port) const {
   const bool local = host == "127.0.0.1" || EqualNoCase(host, "localhost") ||
                      (host == config_.bindAddress && host != "0.0.0.0");
   if (!local || port == 0) return false;
-  return port == targets_.main || port == targets_.request || port == targets_.push || port == targets_.relay;
+  return port == targets_.main || port == targets_.request || port == targets_.push || port == targets_.relay ||
+         (targets_.login != 0 && port == targets_.login);
 }
 
 bool ProxyFixtures::Authorised(const std::string& user, const std::string& password) const {
@@ -810,6 +811,16 @@ bool ProxyFixtures::Relay(Link* link) {
     }
     Answer(link, answer + "\r\n");
     link->stage = Link::Stage::kFirstFrame;
+    return true;
+  }
+  // A line of text (no frame) is for the account-verification server.
+  if (!in.empty() && static_cast<std::uint8_t>(in[0]) != kFrameMagic && targets_.login != 0) {
+    if (in.find('\n') == std::string::npos) {
+      if (in.size() > kMaxHandshake) Refuse(link, "", "the first line is too long");
+      return false;
+    }
+    link->onFailure.clear();
+    if (!Connect(link, targets_.login)) Refuse(link, "", "cannot connect");
     return true;
   }
   // The first frame names the server the connection is for.

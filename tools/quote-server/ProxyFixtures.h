@@ -2,7 +2,8 @@
 // password), a SOCKS4 proxy, an HTTP proxy taking CONNECT with Basic authentication, and the
 // relay, which is entered with "CONNECT 127.0.0.1:80 HTTP/1.0" and then routes the connection
 // by its first frame (a first-stage login or a password change to the main port, a data-server
-// or one-stage login to the request port, the opening frame to the push port).
+// or one-stage login to the request port, the opening frame to the push port) or, when it
+// starts with a line of text instead of a frame, to the account-verification server.
 //
 // They check what the client sends as their protocols say (versions, methods, lengths, the user
 // name and password) and refuse the rest the way those protocols refuse. They forward only to the
@@ -37,6 +38,7 @@ struct ForwardPorts {
   std::uint16_t request = 0;
   std::uint16_t push = 0;
   std::uint16_t relay = 0;
+  std::uint16_t login = 0;   // the account-verification server, 0 when off
 };
 
 class ProxyFixtures {

@@ -3,6 +3,7 @@
 #include "ClientStream.h"
 #include "InstallTree.h"
 #include "MarketModel.h"
+#include "AccountServer.h"
 #include "ProxyFixtures.h"
 #include "PushFeed.h"
 #include "ReplyWriter.h"
@@ -212,6 +213,7 @@ class QuoteServer::Impl {
   std::unique_ptr<PushFeed> push_;
   std::unique_ptr<ServerProtocol> protocol_;
   std::unique_ptr<ProxyFixtures> proxies_;
+  std::unique_ptr<AccountServer> accounts_;
   int listeners_[3] = {-1, -1, -1};
   int wake_[2] = {-1, -1};
   std::list<Connection> connections_;
@@ -291,7 +293,14 @@ bool QuoteServer::Impl::OpenProxies(std::string* error) {
   ports_.socks4 = bound[1];
   ports_.httpProxy = bound[2];
   ports_.relay = bound[3];
-  proxies_->SetTargets({ports_.main, ports_.request, ports_.push, ports_.relay});
+  ProxyFixtures::Log accountLog;
+  if (config_.verbose) accountLog = [this](const std::string& line) { log_(line); };
+  accounts_ = std::make_unique<AccountServer>(config_, &state_.faults, std::move(accountLog));
+  if (!accounts_->Listen(&ports_.login, error)) {
+    proxies_->CloseAll();
+    return false;
+  }
+  proxies_->SetTargets({ports_.main, ports_.request, ports_.push, ports_.relay, ports_.login});
   return true;
 }
 
@@ -357,6 +366,7 @@ void QuoteServer::Impl::CloseAll() {
   connections_.clear();
   for (int& fd : listeners_) CloseFd(&fd);
   if (proxies_) proxies_->CloseAll();
+  if (accounts_) accounts_->CloseAll();
 }
 
 void QuoteServer::Impl::Call(const std::function<void()>& fn) {
@@ -426,6 +436,8 @@ void QuoteServer::Impl::Run() {
     }
     const std::size_t proxyPolls = polls.size();
     proxies_->AddPolls(&polls);
+    const std::size_t accountPolls = polls.size();
+    accounts_->AddPolls(&polls);
     const std::int64_t deadline = NextDeadline(now);
     int timeout = deadline < 0 ? -1 : static_cast<int>(std::clamp<std::int64_t>(deadline - now, 0, 60000));
     if (const int proxyTimeout = proxies_->TimeoutMs(); proxyTimeout >= 0 && (timeout < 0 || proxyTimeout < timeout)) {
@@ -437,7 +449,8 @@ void QuoteServer::Impl::Run() {
       break;
     }
     // The proxies first: the tasks and the console below may pump them again.
-    proxies_->HandlePolls(polls.data() + proxyPolls, polls.size() - proxyPolls);
+    proxies_->HandlePolls(polls.data() + proxyPolls, accountPolls - proxyPolls);
+    accounts_->HandlePolls(polls.data() + accountPolls, polls.size() - accountPolls);
     if (polls[0].revents != 0) {
       char drain[64];
       while (::read(wake_[0], drain, sizeof drain) > 0) {

@@ -37,6 +37,8 @@ struct ServerPorts {
   std::uint16_t socks4 = 0;
   std::uint16_t httpProxy = 0;
   std::uint16_t relay = 0;
+  // The account-verification server (--login-port); 0 when it is off.
+  std::uint16_t login = 0;
 };
 
 // One open connection as the counts see it.

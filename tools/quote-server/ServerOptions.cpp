@@ -87,7 +87,7 @@ const char* UsageText() {
          "                    [--news-every 0] [--push-compress none|lzw|zlib]\n"
          "                    [--fault NAME[=VALUE][@request|@push]]...\n"
          "                    [--socks5-port P] [--socks4-port P] [--http-proxy-port P] [--relay-port P]\n"
-         "                    [--proxy-user NAME:PASS]\n";
+         "                    [--proxy-user NAME:PASS] [--login-port P]\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, ServerConfig* config, bool* help, std::string* error) {
@@ -118,7 +118,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerConfig* config
                                              "--data-addr", "--seed", "--page",      "--version",      "--user",
                                              "--deny",    "--compress", "--clock", "--speed", "--push-ms",
                                              "--news-every", "--push-compress", "--fault", "--socks5-port",
-                                             "--socks4-port", "--http-proxy-port", "--relay-port", "--proxy-user"};
+                                             "--socks4-port", "--http-proxy-port", "--relay-port", "--proxy-user",
+                                             "--login-port"};
     bool known = false;
     for (const char* option : kWithValue) known = known || name == option;
     if (!known) {
@@ -203,12 +204,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerConfig* config
         return bad("none, lzw or zlib");
       }
     } else if (name == "--socks5-port" || name == "--socks4-port" || name == "--http-proxy-port" ||
-               name == "--relay-port") {
+               name == "--relay-port" || name == "--login-port") {
       int port = 0;
       if (!ParseNumber(value, 0, 65535, &port)) return bad("a port number 0-65535");
       (name == "--socks5-port"       ? config->socks5Port
        : name == "--socks4-port"     ? config->socks4Port
        : name == "--http-proxy-port" ? config->httpProxyPort
+       : name == "--login-port"      ? config->loginPort
                                      : config->relayPort) = port;
     } else if (name == "--proxy-user") {
       if (!ParseProxyUser(value, &config->proxyUser, error)) return false;
@@ -223,10 +225,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerConfig* config
     *error = "--data DIR is required";
     return false;
   }
-  const int ports[7] = {config->mainPort,   config->requestPort,   config->pushPort, config->socks5Port,
-                        config->socks4Port, config->httpProxyPort, config->relayPort};
-  for (int a = 0; a < 7; ++a) {
-    for (int b = a + 1; b < 7; ++b) {
+  const int ports[8] = {config->mainPort,   config->requestPort,   config->pushPort,  config->socks5Port,
+                        config->socks4Port, config->httpProxyPort, config->relayPort, config->loginPort};
+  for (int a = 0; a < 8; ++a) {
+    for (int b = a + 1; b < 8; ++b) {
       if (ports[a] > 0 && ports[a] == ports[b]) {
         *error = "the server's ports must differ (" + std::to_string(ports[a]) + " given twice)";
         return false;

@@ -5,7 +5,7 @@
 //     [--clock real|auto|HH:MM] [--speed N] [--push-ms 500] [--news-every 0]
 //     [--push-compress none|lzw|zlib] [--fault NAME[=VALUE][@request|@push]]...
 //     [--socks5-port P] [--socks4-port P] [--http-proxy-port P] [--relay-port P]
-//     [--proxy-user NAME:PASS]
+//     [--proxy-user NAME:PASS] [--login-port P]
 // Each option also takes the form --name=value. A port of 0 lets the system choose one.
 #pragma once
 
@@ -69,6 +69,9 @@ struct ServerConfig {
   int relayPort = kProxyOff;           // the relay: routes each connection by its first frame
   bool proxyAuth = false;              // the SOCKS5 and HTTP proxies ask for proxyUser
   UserEntry proxyUser;
+  // The account-verification server (AccountServer.h): kProxyOff (the default) leaves it closed,
+  // 0 lets the system choose its port.
+  int loginPort = kProxyOff;
   // In-process only: false leaves push steps to QuoteServer::PushStep (tests decide when).
   bool timedPush = true;
 };

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     std::printf("quote-server: proxies: socks5 port %u, socks4 port %u, http proxy port %u, relay port %u (0: off)\n",
                 ports.socks5, ports.socks4, ports.httpProxy, ports.relay);
   }
+  if (ports.login != 0) std::printf("quote-server: account verification on port %u\n", ports.login);
   std::fflush(stdout);
   server.SetConsole(STDIN_FILENO, STDOUT_FILENO);
 
