@@ -10,8 +10,10 @@
 #
 # ZUVO_BUILD names another build folder, configured already, in which only the programs the
 # tree needs are built (by default build/release, configured and built as ./run.sh does);
-# ZUVO_SCREENSHOT_TIMEOUT the seconds to wait for each window (default 60). The terminal's
-# output goes to build/screenshot-terminal.log.
+# ZUVO_SCREENSHOT_TIMEOUT the seconds to wait for each window (default 60);
+# ZUVO_SCREENSHOT_WAIT seconds to let the terminal run before the photograph (default 0);
+# ZUVO_SCREENSHOT_TYPE text typed into the main window before it (xdotool key names separated by
+# blanks, e.g. "6 0 0" or "Return"). The terminal's output goes to build/screenshot-terminal.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -146,6 +148,15 @@ while [ -z "$main" ]; do
   [ -n "$main" ] || sleep 0.2
 done
 echo "Main window \"$(xdotool getwindowname "$main" 2>/dev/null)\""
+sleep "${ZUVO_SCREENSHOT_WAIT:-0}"
+if [ -n "${ZUVO_SCREENSHOT_TYPE:-}" ]; then
+  xdotool windowfocus --sync "$main" 2>/dev/null || true
+  # shellcheck disable=SC2086 # one key name per word
+  for key in $ZUVO_SCREENSHOT_TYPE; do
+    xdotool key --clearmodifiers "$key"
+    sleep 0.3
+  done
+fi
 
 # Photographs the screen once two pictures a second apart are alike (the page has painted),
 # or after ten tries.

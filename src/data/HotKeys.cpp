@@ -430,10 +430,12 @@ int MatchHotKey(unsigned virtualKey, const KeyboardState& state) {
   return 0;
 }
 
-int MatchHotKey(unsigned virtualKey) {
+KeyboardState CurrentKeyboardState() {
   const auto& source = KeyboardSource();
-  return MatchHotKey(virtualKey, source ? source() : PlatformKeyboardState());
+  return source ? source() : PlatformKeyboardState();
 }
+
+int MatchHotKey(unsigned virtualKey) { return MatchHotKey(virtualKey, CurrentKeyboardState()); }
 
 void SetKeyboardStateSource(std::function<KeyboardState()> source) {
   KeyboardSource() = std::move(source);

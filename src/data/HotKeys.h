@@ -96,6 +96,8 @@ struct KeyboardState {
 int MatchHotKey(unsigned virtualKey, const KeyboardState& state);
 // Same, with the states read from the keyboard state source at the moment of the call.
 int MatchHotKey(unsigned virtualKey);
+// The states the keyboard state source gives now.
+KeyboardState CurrentKeyboardState();
 // Replaces the keyboard state source (for a caller that tracks the key
 // states differently, tests install fixed states). An empty function restores the default,
 // the platform's GetKeyState of CTRL, SHIFT, ALT and the NUM LOCK toggle.

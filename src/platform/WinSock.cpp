@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <bit>
 #include <condition_variable>
 #include <cstring>
@@ -656,7 +657,12 @@ int ioctlsocket(SOCKET s, long command, u_long* argument) {
   return Fail(WSAEINVAL);
 }
 
-SOCKET accept(SOCKET s, SOCKADDR* address, int* length) {
+namespace {
+
+// accept, and AcceptWithin below: without `within` a blocking socket waits as long as the
+// socket's I/O timeout allows and a non-blocking one not at all; with it, any socket waits up
+// to that many milliseconds.
+SOCKET AcceptOn(SOCKET s, SOCKADDR* address, int* length, std::optional<DWORD> within) {
   auto socket = Find(s);
   if (!socket) return FailSocket(WSAENOTSOCK);
   if (!socket->listening.load()) return FailSocket(WSAEINVAL);
@@ -667,8 +673,8 @@ SOCKET accept(SOCKET s, SOCKADDR* address, int* length) {
   std::uint32_t ip = 0;
   std::uint16_t port = 0;
   int fd = sys::Accept(socket->fd, &ip, &port);
-  if (fd == -WSAEWOULDBLOCK && !socket->nonBlocking.load()) {
-    kernel::Deadline deadline(ioTimeout.load());
+  if (fd == -WSAEWOULDBLOCK && (within || !socket->nonBlocking.load())) {
+    kernel::Deadline deadline(within ? *within : ioTimeout.load());
     while (fd == -WSAEWOULDBLOCK) {
       if (!AwaitReady(socket, sys::kReadable, deadline)) return FailSocket(WSAETIMEDOUT);
       if (socket->closed.load()) return FailSocket(WSAEINTR);
@@ -682,6 +688,10 @@ SOCKET accept(SOCKET s, SOCKADDR* address, int* length) {
   WriteAddress(ip, port, address, length);
   return accepted;
 }
+
+}  // namespace
+
+SOCKET accept(SOCKET s, SOCKADDR* address, int* length) { return AcceptOn(s, address, length, std::nullopt); }
 
 int bind(SOCKET s, const SOCKADDR* address, int length) {
   auto socket = Find(s);
@@ -818,28 +828,7 @@ HOSTENT* gethostbyname(const char* name) {
 namespace zuvo::platform::sockets {
 
 SOCKET AcceptWithin(SOCKET s, DWORD milliseconds, SOCKADDR* address, int* length) {
-  auto socket = Find(s);
-  if (!socket) return FailSocket(WSAENOTSOCK);
-  if (!socket->listening.load()) return FailSocket(WSAEINVAL);
-  if ((address != nullptr || length != nullptr) &&
-      (address == nullptr || length == nullptr || *length < static_cast<int>(sizeof(SOCKADDR_IN)))) {
-    return FailSocket(WSAEFAULT);
-  }
-  std::uint32_t ip = 0;
-  std::uint16_t port = 0;
-  kernel::Deadline deadline(milliseconds);
-  int fd = sys::Accept(socket->fd, &ip, &port);
-  while (fd == -WSAEWOULDBLOCK) {
-    if (!AwaitReady(socket, sys::kReadable, deadline)) return FailSocket(WSAETIMEDOUT);
-    if (socket->closed.load()) return FailSocket(WSAEINTR);
-    fd = sys::Accept(socket->fd, &ip, &port);
-  }
-  AfterAccept(s);
-  if (fd < 0) return FailSocket(-fd);
-  const SOCKET accepted = RegisterSocket(fd, true);
-  if (accepted == INVALID_SOCKET) return INVALID_SOCKET;
-  WriteAddress(ip, port, address, length);
-  return accepted;
+  return ::AcceptOn(s, address, length, milliseconds);
 }
 
 int RecvWithin(SOCKET s, char* buffer, int length, DWORD milliseconds) {

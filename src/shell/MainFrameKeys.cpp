@@ -90,15 +90,6 @@ std::string KeyCaption(int command) {
   return text;
 }
 
-KeyboardState CurrentKeys() {
-  KeyboardState keys;
-  keys.ctrl = GetKeyState(VK_CONTROL) < 0;
-  keys.shift = GetKeyState(VK_SHIFT) < 0;
-  keys.alt = GetKeyState(VK_MENU) < 0;
-  keys.numLock = (GetKeyState(VK_NUMLOCK) & 1) != 0;
-  return keys;
-}
-
 bool FollowsWizardInPlace(ViewKind kind) {
   return kind == VIEW_TREND || kind == VIEW_KLINE || kind == VIEW_F10 || kind == VIEW_NOTE;
 }
@@ -155,7 +146,7 @@ void TMFrame::AppMessage(MSG& msg, bool& handled) {
     case WM_CHAR:
     case WM_SYSKEYDOWN:
       if (input.modalDepth > 0) return;
-      input.keys = CurrentKeys();
+      input.keys = CurrentKeyboardState();
       if (msg.message != WM_SYSKEYDOWN) input.focusInEdit = FocusInEdit();
       break;
     case WM_MOUSEWHEEL:
