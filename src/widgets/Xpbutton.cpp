@@ -2,6 +2,7 @@
 #include "widgets/Xpbutton.h"
 
 #include "widgets/Package.h"
+#include "widgets/XpFlatBorder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -258,10 +259,7 @@ void RepaintNow(HWND window) {
   UpdateWindow(window);
 }
 
-void RequestLeave(HWND window) {
-  TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, HOVER_DEFAULT};
-  _TrackMouseEvent(&track);
-}
+void RequestLeave(HWND window) { RequestMouseLeave(window); }
 
 bool TrackMove(HWND window, int& hot, int& pressed, unsigned keys, int x, int y, int w, int h) {
   const bool leftDown = (keys & MK_LBUTTON) != 0;

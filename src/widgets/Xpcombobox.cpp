@@ -2,6 +2,7 @@
 
 #include "platform/Gdi.h"
 #include "widgets/Package.h"
+#include "widgets/XpOwnerDraw.h"
 
 namespace {
 
@@ -97,20 +98,14 @@ void TXPComboBox::OnMouseMove(WPARAM keys, int x, int y) {
   const int state = (keys & MK_LBUTTON) != 0 ? kStatePressed : kStateHot;
   if (state == m_iState) return;
   m_iState = state;
-  RepaintNow();
+  xpface::RepaintNow(HandleAllocated() ? handle_ : nullptr);
 }
 
 void TXPComboBox::OnMouseLeave() {
   if (m_bHot != 1) return;
   m_bHot = 0;
   m_iState = kStateNormal;
-  RepaintNow();
-}
-
-void TXPComboBox::RepaintNow() {
-  if (!HandleAllocated()) return;
-  InvalidateRect(handle_, nullptr, FALSE);
-  UpdateWindow(handle_);
+  xpface::RepaintNow(HandleAllocated() ? handle_ : nullptr);
 }
 
 void TXPComboBox::OnPaint(void* context) {

@@ -42,7 +42,6 @@ class TXPComboBox : public TComboBox {
 
  private:
   bool Flat() const { return m_iOsVersion > 50000; }
-  void RepaintNow();
 };
 
 namespace zuvo::widgets {

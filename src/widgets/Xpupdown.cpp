@@ -2,6 +2,7 @@
 
 #include "platform/Gdi.h"
 #include "widgets/Package.h"
+#include "widgets/XpOwnerDraw.h"
 
 namespace {
 
@@ -79,20 +80,14 @@ void TXPUpDown::OnMouseMove(WPARAM keys, int x, int y) {
   const int state = half == kNone ? kNone : (keys & MK_LBUTTON) != 0 ? half : half + kHotOffset;
   if (state == m_iState) return;
   m_iState = state;
-  RepaintNow();
+  xpface::RepaintNow(HandleAllocated() ? handle_ : nullptr);
 }
 
 void TXPUpDown::OnMouseLeave() {
   if (m_bHot != 1) return;
   m_bHot = 0;
   m_iState = kNone;
-  RepaintNow();
-}
-
-void TXPUpDown::RepaintNow() {
-  if (!HandleAllocated()) return;
-  InvalidateRect(handle_, nullptr, FALSE);
-  UpdateWindow(handle_);
+  xpface::RepaintNow(HandleAllocated() ? handle_ : nullptr);
 }
 
 void TXPUpDown::OnPaint(void* context) {

@@ -34,7 +34,6 @@ class TXPUpDown : public TUpDown {
   int m_iState = 0;   // see above
 
  private:
-  void RepaintNow();
 };
 
 namespace zuvo::widgets {
